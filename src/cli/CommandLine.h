@@ -1,0 +1,52 @@
+// CommandLine: a small general-purpose argument parser. It knows the tool's
+// options only through the OptionRecognizer handed to it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrune {
+
+struct OptionPair {
+    std::string name;   // as typed, letter case kept
+    std::string value;  // empty when the option received no value
+};
+
+// Returns non-zero when `text` is an option name, and then sets takesValue to 1
+// when the option takes a value, else 0.
+using OptionRecognizer = int (*)(const char* text, int& takesValue);
+
+class CommandLine {
+public:
+    CommandLine() = default;
+    virtual ~CommandLine() = default;
+    CommandLine(const CommandLine&) = delete;
+    CommandLine& operator=(const CommandLine&) = delete;
+
+    // Empties arguments, optionPairs and positionals.
+    void clear();
+    // Appends a copy of one raw argument.
+    void addArgument(std::string_view text);
+    // Fills programDirectory, programFileName and commandLineText from the platform.
+    void captureProgramPath();
+    // Builds optionPairs and positionals from arguments. False at once without a
+    // recognizer; else true when at least one pair was recorded.
+    bool parse();
+    // The value of the first pair whose name equals `name` (without regard to ASCII
+    // case when ignoreCase is non-zero); false and `value` untouched when none does.
+    bool getOption(std::string_view name, std::string& value, int ignoreCase) const;
+
+    std::string programDirectoryCopy() const { return programDirectory; }
+
+    std::string programDirectory;  // the program's own directory, no trailing separator
+    std::string programFileName;   // nothing reads it
+    std::string commandLineText;   // nothing reads it
+    std::vector<std::string> arguments;
+    std::vector<std::unique_ptr<OptionPair>> optionPairs;
+    std::vector<std::string> positionals;
+    OptionRecognizer recognizer = nullptr;
+};
+
+}  // namespace kestrune

@@ -1,0 +1,62 @@
+// Options: the accepted command line of one run, and the checks that lead to it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/CommandLine.h"
+
+namespace kestrune {
+
+class Console;
+
+class Options {
+public:
+    Options();
+    virtual ~Options();
+    Options(const Options&) = delete;
+    Options& operator=(const Options&) = delete;
+
+    // Reads the arguments argv[1] .. argv[argc - 1] (argv[0] is never looked at),
+    // checks them in a fixed order and prints the first failure's message to
+    // `console`. True when the run can go on; false when the usage text should be
+    // shown (a failed check, or -help / -? with an input file present).
+    bool parse(int argc, const char* const* argv, Console& console);
+
+    std::string inputPath;                    // resolved, "/" separators only
+    std::string tagName;                      // the -tag value as typed
+    std::vector<std::string> attributeNames;  // split from -attr, in order, duplicates kept
+    int textFlag = 0;                         // 1 when -text is present; nothing reads it
+    std::string outputPath;                   // resolved; non-empty exactly when -o was accepted
+
+    // Owned; cleared at the start of every parse.
+    std::unique_ptr<CommandLine> commandLine;
+
+    // Splits an -attr value at "," and ";" (a run of separators counts as one),
+    // trims spaces (0x20 only) from each token, drops empty tokens and appends the
+    // rest to attributeNames.
+    void splitAttributeList(std::string_view value);
+    // Resolves the -o value into outputPath; prints the message and returns false
+    // when the value is not a valid path.
+    bool resolveOutputPath(std::string_view value, Console& console);
+};
+
+// The tool's option recognizer: -tag, -attr and -o take a value; -text, -help and
+// -? do not. Names are compared without regard to ASCII case.
+int recognizeOption(const char* text, int& takesValue);
+
+// Checks a path as typed: its directory part (before the last "/" or "\\"), when
+// there is one, must exist, and its file name must hold none of /:*?"<>|\ .
+// hasDirectory tells whether a directory part was present.
+bool validatePath(std::string_view path, int& hasDirectory);
+
+// True when `name` holds none of the nine characters /:*?"<>|\ (the empty name passes).
+bool hasValidFileNameChars(std::string_view name);
+
+// The platform checks, re-exported for the option checks.
+bool fileExists(std::string_view path);
+bool directoryExists(std::string_view path);
+
+}  // namespace kestrune

@@ -1,0 +1,1 @@
+// JSON values: filled in by the JSON library work.

@@ -1,0 +1,44 @@
+// Runs the built kestrune binary as a child process and captures what it prints.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestrune::testing {
+
+struct ToolRun {
+    int status = -1;     // exit status as the shell sees it (0-255); -1 when it did not exit
+    int signal = 0;      // the signal that ended it, or 0
+    std::string output;  // everything written to standard output
+    std::string errors;  // everything written to standard error (the tool writes none)
+};
+
+// Runs KESTRUNE_BINARY (or `binary` when given) with `args` in the working
+// directory `cwd` (the current one when empty).
+ToolRun runTool(const std::vector<std::string>& args, const std::string& cwd = "",
+                const std::string& binary = "");
+
+// Path of the built binary under test.
+std::string toolPath();
+
+// A fresh, empty directory below the system's temporary directory; removed with
+// its content when the object goes away.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    // Writes `bytes` to path()/name and returns the full path.
+    std::string write(const std::string& name, const std::string& bytes) const;
+
+private:
+    std::string path_;
+};
+
+// Reads a whole file; empty when it cannot be read.
+std::string readFile(const std::string& path);
+bool pathExists(const std::string& path);
+
+}  // namespace kestrune::testing
