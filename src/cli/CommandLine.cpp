@@ -1,1 +1,79 @@
+// CommandLine: splits raw arguments into option pairs and positional arguments.
 #include "cli/CommandLine.h"
+
+#include "base/asciiTable.h"
+#include "base/platform.h"
+
+namespace kestrune {
+
+void CommandLine::clear() {
+    arguments.clear();
+    optionPairs.clear();
+    positionals.clear();
+}
+
+void CommandLine::addArgument(std::string_view text) { arguments.emplace_back(text); }
+
+void CommandLine::captureProgramPath() {
+    std::string path = platform::programFilePath();
+    // A backslash separates path parts everywhere in this tool, so it counts here too.
+    std::size_t cut = path.find_last_of("/\\");
+    if (cut == std::string::npos) {
+        programDirectory.clear();
+        programFileName = path;
+    } else {
+        programDirectory = path.substr(0, cut);
+        programFileName = path.substr(cut + 1);
+    }
+    commandLineText = platform::rawCommandLine();
+}
+
+bool CommandLine::parse() {
+    optionPairs.clear();
+    positionals.clear();
+    if (recognizer == nullptr) return false;
+
+    std::string currentName;
+    std::string currentValue;
+    int takesValue = 0;
+    // Whether the current option already received its argument. Testing the value
+    // for emptiness instead would let an empty argument ("") hand the option's slot
+    // on to the next argument, so "-tag '' page.html" would swallow the file name.
+    bool valueTaken = false;
+    for (const std::string& argument : arguments) {
+        int argumentTakesValue = 0;
+        if (recognizer(argument, argumentTakesValue) != 0) {
+            if (!currentName.empty()) {
+                optionPairs.push_back(std::make_unique<OptionPair>(
+                    OptionPair{std::move(currentName), std::move(currentValue)}));
+            }
+            currentName = argument;
+            currentValue.clear();
+            takesValue = argumentTakesValue;
+            valueTaken = false;
+        } else if (!currentName.empty() && takesValue != 0 && !valueTaken) {
+            currentValue = argument;
+            valueTaken = true;
+        } else {
+            positionals.push_back(argument);
+        }
+    }
+    if (!currentName.empty()) {
+        optionPairs.push_back(std::make_unique<OptionPair>(
+            OptionPair{std::move(currentName), std::move(currentValue)}));
+    }
+    return !optionPairs.empty();
+}
+
+bool CommandLine::getOption(std::string_view name, std::string& value, int ignoreCase) const {
+    for (const auto& pair : optionPairs) {
+        bool same = ignoreCase != 0 ? equalsIgnoreCase(pair->name, name) : pair->name == name;
+        if (same) {
+            value = pair->value;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace kestrune

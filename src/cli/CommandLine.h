@@ -15,11 +15,12 @@ struct OptionPair {
 };
 
 // Returns non-zero when `text` is an option name, and then sets takesValue to 1
-// when the option takes a value, else 0.
-using OptionRecognizer = int (*)(const char* text, int& takesValue);
+// when the option takes a value, else 0. The text is the whole argument, embedded
+// NUL bytes included.
+using OptionRecognizer = int (*)(std::string_view text, int& takesValue);
 
 class CommandLine {
-public:
+  public:
     CommandLine() = default;
     virtual ~CommandLine() = default;
     CommandLine(const CommandLine&) = delete;
@@ -30,14 +31,19 @@ public:
     // Appends a copy of one raw argument.
     void addArgument(std::string_view text);
     // Fills programDirectory, programFileName and commandLineText from the platform.
+    // The directory is everything before the last separator of the program's path;
+    // both stay empty when the platform cannot tell the path.
     void captureProgramPath();
-    // Builds optionPairs and positionals from arguments. False at once without a
-    // recognizer; else true when at least one pair was recorded.
+    // Builds optionPairs and positionals from arguments (replacing earlier results).
+    // An option that takes a value receives the one argument that follows it unless
+    // that argument is itself an option name. False at once without a recognizer;
+    // else true when at least one pair was recorded.
     bool parse();
     // The value of the first pair whose name equals `name` (without regard to ASCII
     // case when ignoreCase is non-zero); false and `value` untouched when none does.
     bool getOption(std::string_view name, std::string& value, int ignoreCase) const;
 
+    // The program's directory, as a copy.
     std::string programDirectoryCopy() const { return programDirectory; }
 
     std::string programDirectory;  // the program's own directory, no trailing separator

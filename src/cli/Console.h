@@ -9,7 +9,7 @@
 namespace kestrune {
 
 class Console {
-public:
+  public:
     // With `capture` the output is appended to that string instead of being
     // written to standard output (tests, fuzzing).
     explicit Console(std::string* capture = nullptr) : capture_(capture) {}
@@ -32,7 +32,7 @@ public:
     // Hands everything written so far to its destination.
     void flush();
 
-private:
+  private:
     static constexpr std::size_t kFlushBytes = 1 << 16;
     std::string pending_;
     std::string* capture_;

@@ -1,6 +1,181 @@
+// Options: turns the arguments into the accepted command line of one run, checking
+// them in a fixed order and printing the first failure.
 #include "cli/Options.h"
+
+#include <array>
+
+#include "base/asciiTable.h"
+#include "base/byteString.h"
+#include "base/platform.h"
+#include "cli/Console.h"
+
 namespace kestrune {
+
+namespace {
+
+struct OptionName {
+    std::string_view name;
+    int takesValue;
+};
+
+constexpr std::array<OptionName, 6> kOptionNames = {{
+    {"-tag", 1},
+    {"-attr", 1},
+    {"-o", 1},
+    {"-text", 0},
+    {"-help", 0},
+    {"-?", 0},
+}};
+
+// The option names are looked up without regard to ASCII case.
+constexpr int kIgnoreCase = 1;
+
+std::string withForwardSlashes(std::string_view path) {
+    std::string copy(path);
+    replaceAll(copy, "\\", "/");
+    return copy;
+}
+
+// The tags whose report is a list of raw blocks; their output file is text, not JSON.
+bool isRawBlockTag(std::string_view tagName) {
+    return equalsIgnoreCase(tagName, "script") || equalsIgnoreCase(tagName, "style") ||
+           equalsIgnoreCase(tagName, "!--");
+}
+
+}  // namespace
+
+int recognizeOption(std::string_view text, int& takesValue) {
+    for (const OptionName& option : kOptionNames) {
+        if (equalsIgnoreCase(text, option.name)) {
+            takesValue = option.takesValue;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+bool fileExists(std::string_view path) { return platform::fileExists(path); }
+
+bool directoryExists(std::string_view path) { return platform::directoryExists(path); }
+
+bool hasValidFileNameChars(std::string_view name) {
+    return name.find_first_of(std::string_view("/:*?\"<>|\\")) == std::string_view::npos;
+}
+
+bool validatePath(std::string_view path, int& hasDirectory) {
+    std::string copy = withForwardSlashes(path);
+    std::size_t slash = copy.rfind('/');
+    if (slash == std::string::npos) {
+        hasDirectory = 0;
+        return hasValidFileNameChars(copy);
+    }
+    hasDirectory = 1;
+    // "/x.html" lives in the root: its directory part is "/", not the empty text.
+    std::string_view directory =
+        slash == 0 ? std::string_view("/") : std::string_view(copy).substr(0, slash);
+    if (!directoryExists(directory)) return false;
+    return hasValidFileNameChars(std::string_view(copy).substr(slash + 1));
+}
+
 Options::Options() : commandLine(std::make_unique<CommandLine>()) {}
+
 Options::~Options() = default;
-bool Options::parse(int, const char* const*, Console&) { return false; }
+
+bool Options::parse(int argc, const char* const* argv, Console& console) {
+    inputPath.clear();
+    tagName.clear();
+    attributeNames.clear();
+    textFlag = 0;
+    outputPath.clear();
+
+    CommandLine& cl = *commandLine;
+    cl.clear();
+    for (int i = 1; argv != nullptr && i < argc && argv[i] != nullptr; ++i) {
+        cl.addArgument(argv[i]);
+    }
+
+    cl.captureProgramPath();
+    cl.recognizer = recognizeOption;
+    cl.parse();
+
+    if (cl.positionals.empty()) {
+        console << "Error: lack HTML document for parse.\r\n";
+        return false;
+    }
+    std::string ignored;
+    if (cl.getOption("-help", ignored, kIgnoreCase) || cl.getOption("-?", ignored, kIgnoreCase)) {
+        return false;
+    }
+
+    const std::string& inputArgument = cl.positionals.front();
+    std::string tagValue;
+    std::string attrValue;
+    std::string outputValue;
+    cl.getOption("-tag", tagValue, kIgnoreCase);
+    cl.getOption("-attr", attrValue, kIgnoreCase);
+    textFlag = cl.getOption("-text", ignored, kIgnoreCase) ? 1 : 0;
+    bool outputRequested = cl.getOption("-o", outputValue, kIgnoreCase);
+
+    int hasDirectory = 0;
+    if (!validatePath(inputArgument, hasDirectory)) {
+        console << "Error: The file \"" << inputArgument << "\" is not valid.\r\n";
+        return false;
+    }
+    // A bare name always means a file next to the program, whatever the current
+    // directory; a name with a directory part is used as typed.
+    std::string candidate =
+        hasDirectory != 0 ? inputArgument : cl.programDirectory + "\\" + inputArgument;
+    if (!fileExists(candidate)) {
+        console << "Error: The file \"" << inputArgument << "\" is not exist.\r\n";
+        return false;
+    }
+    inputPath = std::move(candidate);
+    replaceAll(inputPath, "\\", "/");
+
+    if (tagValue.empty()) {
+        console << "Warning: need -tag parameter.\r\n";
+        return false;
+    }
+    tagName = tagValue;
+    splitAttributeList(attrValue);
+
+    if (!outputRequested) return true;
+    return resolveOutputPath(outputValue, console);
+}
+
+void Options::splitAttributeList(std::string_view value) {
+    std::size_t pos = 0;
+    while (pos < value.size()) {
+        std::size_t end = value.find_first_of(",;", pos);
+        if (end == std::string_view::npos) end = value.size();
+        std::string_view token =
+            trimRightView(trimLeftView(value.substr(pos, end - pos), ' '), ' ');
+        if (!token.empty()) attributeNames.emplace_back(token);
+        pos = end + 1;
+    }
+}
+
+bool Options::resolveOutputPath(std::string_view value, Console& console) {
+    std::string resolved;
+    if (value.empty()) {
+        std::size_t slash = inputPath.rfind('/');
+        std::string_view fileName =
+            std::string_view(inputPath).substr(slash == std::string::npos ? 0 : slash + 1);
+        resolved = commandLine->programDirectory + "/";
+        resolved += fileName;
+        resolved += isRawBlockTag(tagName) ? ".js" : ".json";
+    } else {
+        int hasDirectory = 0;
+        if (!validatePath(value, hasDirectory)) {
+            console << "Error: output file by -o \"" << value << "\" is not valid.\r\n";
+            return false;
+        }
+        resolved = hasDirectory != 0 ? std::string(value)
+                                     : commandLine->programDirectory + "/" + std::string(value);
+    }
+    replaceAll(resolved, "\\", "/");
+    outputPath = std::move(resolved);
+    return true;
+}
+
 }  // namespace kestrune

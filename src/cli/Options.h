@@ -13,16 +13,17 @@ namespace kestrune {
 class Console;
 
 class Options {
-public:
+  public:
     Options();
     virtual ~Options();
     Options(const Options&) = delete;
     Options& operator=(const Options&) = delete;
 
-    // Reads the arguments argv[1] .. argv[argc - 1] (argv[0] is never looked at),
-    // checks them in a fixed order and prints the first failure's message to
-    // `console`. True when the run can go on; false when the usage text should be
-    // shown (a failed check, or -help / -? with an input file present).
+    // Reads the arguments argv[1] .. argv[argc - 1] (argv[0] is never looked at; a
+    // null entry ends the list), checks them in a fixed order and prints the first
+    // failure's message to `console`. True when the run can go on; false when the
+    // usage text should be shown (a failed check, or -help / -? with an input file
+    // present). Every field is reset first, so an object can parse more than once.
     bool parse(int argc, const char* const* argv, Console& console);
 
     std::string inputPath;                    // resolved, "/" separators only
@@ -36,20 +37,26 @@ public:
 
     // Splits an -attr value at "," and ";" (a run of separators counts as one),
     // trims spaces (0x20 only) from each token, drops empty tokens and appends the
-    // rest to attributeNames.
+    // rest to attributeNames. Case and duplicates are kept.
     void splitAttributeList(std::string_view value);
-    // Resolves the -o value into outputPath; prints the message and returns false
-    // when the value is not a valid path.
+    // Resolves the -o value into outputPath. Empty: the program's directory, the
+    // input file's name and ".js" (tags script, style, !--) or ".json". Otherwise
+    // the value as typed when it has a directory part, else in the program's
+    // directory. Reads inputPath, tagName and commandLine's programDirectory.
+    // Prints the message and returns false (outputPath untouched) when the value
+    // is not a valid path.
     bool resolveOutputPath(std::string_view value, Console& console);
 };
 
 // The tool's option recognizer: -tag, -attr and -o take a value; -text, -help and
 // -? do not. Names are compared without regard to ASCII case.
-int recognizeOption(const char* text, int& takesValue);
+int recognizeOption(std::string_view text, int& takesValue);
 
 // Checks a path as typed: its directory part (before the last "/" or "\\"), when
-// there is one, must exist, and its file name must hold none of /:*?"<>|\ .
-// hasDirectory tells whether a directory part was present.
+// there is one, must exist, and its file name must hold none of /:*?"<>|\ (an
+// empty file name passes). A path directly under the root ("/x.html") has "/" as
+// its directory part. hasDirectory is set to 1 when a directory part was present,
+// else 0, whether or not the check succeeds.
 bool validatePath(std::string_view path, int& hasDirectory);
 
 // True when `name` holds none of the nine characters /:*?"<>|\ (the empty name passes).
