@@ -7,7 +7,7 @@
 namespace kestrune {
 
 class TextBuffer {
-public:
+  public:
     static constexpr int kDefaultCapacity = 256;
     static constexpr double kDefaultGrowthFactor = 1.5;
 
@@ -45,7 +45,7 @@ public:
     int capacity() const { return capacity_; }
     double growthFactor() const { return growthFactor_; }
 
-private:
+  private:
     bool insideBlock(const char* p) const;
     void replaceWith(const char* a, int la, const char* b, int lb);
 

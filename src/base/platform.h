@@ -28,7 +28,7 @@ std::string utf8ToAnsi(std::string_view utf8);
 
 // A file opened read-only.
 class InputFile {
-public:
+  public:
     InputFile() = default;
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -40,13 +40,13 @@ public:
     // Reads up to `count` bytes from the start into `dst`; returns the bytes read.
     std::size_t readFromStart(char* dst, std::size_t count);
 
-private:
+  private:
     int fd_ = -1;
 };
 
 // A file created (or truncated) for writing, as fopen mode "wb" does.
 class OutputFile {
-public:
+  public:
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -58,7 +58,7 @@ public:
     bool write(const char* bytes, std::size_t count);
     void close();
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -47,7 +47,8 @@ std::string rawCommandLine() {
     if (fd < 0) return text;
     char chunk[4096];
     ssize_t n;
-    while ((n = ::read(fd, chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<std::size_t>(n));
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0)
+        text.append(chunk, static_cast<std::size_t>(n));
     ::close(fd);
     while (!text.empty() && text.back() == '\0') text.pop_back();
     for (char& c : text) {

@@ -1,1 +1,52 @@
-// HTML document.
+// HtmlDocument: storage of the text and the element arena, and the document-level
+// views of the tree.
+#include "html/HtmlDocument.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "base/asciiTable.h"
+#include "html/documentStorage.h"
+
+namespace kestrune {
+
+HtmlDocument::HtmlDocument() = default;
+HtmlDocument::~HtmlDocument() = default;
+
+void HtmlDocument::reset() {
+    root_ = nullptr;
+    doctype_ = nullptr;
+    firstTopLevel_ = nullptr;
+    elementCount_ = 0;
+    strayEndTags_.clear();
+    strayEndTags_.shrink_to_fit();
+}
+
+HtmlElement* HtmlDocument::newElement() {
+    if (elementCount_ == elementCapacity_) {
+        // Every element consumes at least two bytes of text, so the arena sized from
+        // the text length cannot run out.
+        std::fputs("kestrune: element arena exhausted\n", stderr);
+        std::abort();
+    }
+    return new (elements_ + elementCount_++) HtmlElement();
+}
+
+ElementList HtmlDocument::otherTopLevel() const {
+    ElementList list;
+    for (const HtmlElement& e : topLevel()) {
+        if (!e.isDoctype() && !equalsIgnoreCase(e.tagName(), "html")) list.push_back(&e);
+    }
+    return list;
+}
+
+std::vector<std::string_view> HtmlDocument::strayEndTags(const HtmlElement& element) const {
+    std::vector<std::string_view> names;
+    for (const StrayEndTag& s : strayEndTags_) {
+        if (s.owner == &element) names.push_back(s.name);
+    }
+    return names;
+}
+
+}  // namespace kestrune

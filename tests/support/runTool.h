@@ -24,7 +24,7 @@ std::string toolPath();
 // A fresh, empty directory below the system's temporary directory; removed with
 // its content when the object goes away.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -33,7 +33,7 @@ public:
     // Writes `bytes` to path()/name and returns the full path.
     std::string write(const std::string& name, const std::string& bytes) const;
 
-private:
+  private:
     std::string path_;
 };
 

@@ -1,0 +1,99 @@
+// HtmlDocument: one parsed HTML document. It owns the document's text (as read,
+// converted to code page 936 when it was UTF-8, cut at its first NUL) and every
+// element, which are views into that text.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "html/HtmlElement.h"
+
+namespace kestrune {
+
+// Files of this size or larger are refused.
+inline constexpr long long kMaxInputBytes = 10 * 1024 * 1024;
+
+class HtmlDocument {
+  public:
+    HtmlDocument();
+    virtual ~HtmlDocument();
+    // Elements point into the document's own storage: it can be neither copied nor moved.
+    HtmlDocument(const HtmlDocument&) = delete;
+    HtmlDocument& operator=(const HtmlDocument&) = delete;
+    HtmlDocument(HtmlDocument&&) = delete;
+    HtmlDocument& operator=(HtmlDocument&&) = delete;
+
+    // Reads the file (read-only; "\\" counts as a separator), converts it when it is
+    // valid UTF-8 with a non-ASCII byte, and parses it. 0 when the file cannot be
+    // opened, holds 10 MiB or more, has an empty text, or yields no root; then an
+    // earlier document stays as it was unless the new text was non-empty.
+    int load(std::string_view fileName);
+    // Parses `text` (copied; it ends at its first NUL) as load does after reading.
+    int parse(std::string_view text);
+    // Picks the root when none was found (the first other top-level element) and
+    // reads the charset declarations of the meta elements below it. 0 when there is
+    // no root to pick.
+    int detectCharset();
+    // Reads one meta element's declaration into charset / contentType; the first
+    // charset found wins.
+    void examineMeta(const HtmlElement& meta);
+
+    // The last top-level "html" element, else the first other top-level element;
+    // null before a successful parse.
+    const HtmlElement* root() const { return root_; }
+    // The last top-level doctype declaration, or null.
+    const HtmlElement* doctype() const { return doctype_; }
+    // Every top-level element in document order (linked by nextSibling()).
+    HtmlElement::ChildRange topLevel() const { return HtmlElement::ChildRange(firstTopLevel_); }
+    // The top-level elements that are neither doctype nor "html" elements.
+    ElementList otherTopLevel() const;
+    // End tags met in `element`'s content that closed neither it nor one of its open
+    // children, each with its leading "/", in source order.
+    std::vector<std::string_view> strayEndTags(const HtmlElement& element) const;
+    // The text the elements were built from.
+    std::string_view text() const { return std::string_view(text_, textLength_); }
+    std::size_t elementCount() const { return elementCount_; }
+
+    int convertedFromUtf8 = 0;  // the input was UTF-8 with non-ASCII bytes and was converted
+    std::string contentType;    // from a meta http-equiv="content-type", before its ";"
+    std::string charset;        // from the first meta element that declares one
+
+  private:
+    friend class TreeBuilder;
+
+    struct Storage;
+    struct StrayEndTag {
+        const HtmlElement* owner;
+        std::string_view name;
+    };
+
+    // Takes over a block holding `length` bytes of text; parses it in place.
+    int parseStorage(std::unique_ptr<Storage> storage, std::size_t length);
+    void reset();
+    HtmlElement* newElement();
+
+    std::unique_ptr<Storage> storage_;
+    char* text_ = nullptr;
+    std::size_t textLength_ = 0;
+    HtmlElement* elements_ = nullptr;
+    std::size_t elementCount_ = 0;
+    std::size_t elementCapacity_ = 0;
+    const HtmlElement* root_ = nullptr;
+    const HtmlElement* doctype_ = nullptr;
+    const HtmlElement* firstTopLevel_ = nullptr;
+    std::vector<StrayEndTag> strayEndTags_;
+};
+
+// 1 when the bytes of [text, text + length) are UTF-8 by a lax rule (lead bytes
+// announce 1 to 5 continuation bytes; overlong forms and surrogates pass) with
+// nothing pending at the end; allAscii = 1 when no byte >= 0x80 was seen before the
+// scan ended.
+int isUtf8(std::string_view text, int& allAscii);
+
+// The number of space, TAB, CR and LF bytes at the start of `text`.
+std::size_t countLeadingWhitespace(std::string_view text);
+
+}  // namespace kestrune

@@ -1,0 +1,128 @@
+// Character-reference decoding. The tree keeps text undecoded; the queries decode
+// on the way out, once over a whole gathered text.
+#include "html/charRefs.h"
+
+#include <cstring>
+
+namespace kestrune {
+
+namespace {
+
+struct NamedReference {
+    std::string_view name;  // the bytes after "&", ";" included
+    char produces;
+};
+
+// Tried in this order.
+constexpr NamedReference kNamedReferences[] = {
+    {"lt;", '<'}, {"amp;", '&'}, {"gt;", '>'}, {"apos;", '\''}, {"quot;", '"'}};
+
+// A numeric reference may have at most 7 bytes between its first digit and ";".
+constexpr std::size_t kNumericWindow = 8;
+
+bool isCSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int digitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+    return 99;
+}
+
+// Reads [p, end) as strtol does in `base`: white space, a sign, in base 16 an
+// optional 0x, then digits up to the first non-digit. `end` is the ";" that closes
+// the reference, so at most 7 bytes are read and no overflow is possible.
+long readNumber(const char* p, const char* end, int base) {
+    while (p < end && isCSpace(*p)) ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    if (base == 16 && end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) p += 2;
+    long value = 0;
+    for (; p < end; ++p) {
+        int d = digitValue(*p);
+        if (d >= base) break;
+        value = value * base + d;
+    }
+    return negative ? -value : value;
+}
+
+void appendCodeUnit(std::string& out, long value) {
+    if (value < 128) {
+        out.push_back(static_cast<char>(value & 0xFF));
+    } else if (value < 2048) {
+        out.push_back(static_cast<char>(0xC0 | ((value >> 6) & 0x1F)));
+        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+    } else {
+        // Bits above the sixteenth are dropped.
+        out.push_back(static_cast<char>(0xE0 | ((value >> 12) & 0x0F)));
+        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+    }
+}
+
+}  // namespace
+
+void appendDecoded(std::string& out, std::string_view text) {
+    const char* s = text.data();
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const void* amp = std::memchr(s + i, '&', n - i);
+        std::size_t at =
+            amp == nullptr ? n : static_cast<std::size_t>(static_cast<const char*>(amp) - s);
+        out.append(s + i, at - i);
+        if (at == n) break;
+        i = at;
+        if (i + 1 < n && s[i + 1] == '#') {
+            int base = 10;
+            std::size_t digits = i + 2;
+            if (digits < n && s[digits] == 'x') {
+                base = 16;
+                ++digits;
+            }
+            std::size_t limit = digits + kNumericWindow < n ? digits + kNumericWindow : n;
+            // The window also ends at a NUL, as in a NUL-terminated text.
+            std::size_t semi = digits;
+            while (semi < limit && s[semi] != ';' && s[semi] != '\0') ++semi;
+            if (semi < limit && s[semi] == ';') {
+                const char* stop = s + semi;
+                long value = readNumber(s + digits, stop, base);
+                if (value != 0) {
+                    appendCodeUnit(out, value);
+                    i = static_cast<std::size_t>(stop - s) + 1;
+                    continue;
+                }
+            }
+        } else {
+            bool matched = false;
+            for (const NamedReference& ref : kNamedReferences) {
+                if (i + ref.name.size() < n &&
+                    text.compare(i + 1, ref.name.size(), ref.name) == 0) {
+                    out.push_back(ref.produces);
+                    i += ref.name.size() + 1;
+                    matched = true;
+                    break;
+                }
+            }
+            if (matched) continue;
+        }
+        out.push_back('&');
+        ++i;
+    }
+}
+
+std::string decodeReferences(const char* bytes, long length) {
+    std::string out;
+    if (bytes == nullptr) return out;
+    std::size_t n = length < 0 ? std::strlen(bytes) : static_cast<std::size_t>(length);
+    out.reserve(n);
+    appendDecoded(out, std::string_view(bytes, n));
+    return out;
+}
+
+}  // namespace kestrune

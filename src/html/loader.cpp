@@ -1,0 +1,172 @@
+// Loading a document: read the file whole, convert UTF-8 to code page 936, build
+// the tree, find the root and read the charset declarations.
+#include <cstdlib>
+#include <cstring>
+
+#include "base/asciiTable.h"
+#include "base/byteString.h"
+#include "base/platform.h"
+#include "html/HtmlDocument.h"
+#include "html/documentStorage.h"
+#include "html/treeBuilder.h"
+
+namespace kestrune {
+
+namespace {
+
+// Zero bytes after the text's NUL, so that word-at-a-time scans may read past it.
+constexpr std::size_t kTextPadding = 64;
+
+std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+
+}  // namespace
+
+std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t textBytes) {
+    std::unique_ptr<Storage> s(new Storage());
+    std::size_t textRegion = roundUp(textBytes + 1 + kTextPadding, 64);
+    // A top-level element consumes at least two bytes of text (or the last byte) and
+    // a child at least its three-byte start tag.
+    s->elementCapacity = textBytes / 2 + 16;
+    s->blockBytes_ = textRegion + s->elementCapacity * sizeof(HtmlElement);
+    s->block_ = std::malloc(s->blockBytes_);
+    if (s->block_ == nullptr) throw std::bad_alloc();
+    s->text = static_cast<char*>(s->block_);
+    std::memset(s->text + textBytes, 0, textRegion - textBytes);
+    s->elements = reinterpret_cast<HtmlElement*>(s->text + textRegion);
+    return s;
+}
+
+HtmlDocument::Storage::~Storage() { std::free(block_); }
+
+int isUtf8(std::string_view text, int& allAscii) {
+    allAscii = 1;
+    int pending = 0;
+    for (char ch : text) {
+        auto b = static_cast<unsigned char>(ch);
+        if (b == 0) break;
+        if (pending == 0) {
+            if (b < 0x80) continue;
+            allAscii = 0;
+            if (b >= 0xFC && b <= 0xFD) {
+                pending = 5;
+            } else if (b >= 0xF8) {
+                pending = 4;  // F8-FB, and FE-FF too
+            } else if (b >= 0xF0) {
+                pending = 3;
+            } else if (b >= 0xE0) {
+                pending = 2;
+            } else if (b >= 0xC0) {
+                pending = 1;
+            } else {
+                return 0;  // a continuation byte cannot start a character
+            }
+        } else {
+            if (b < 0x80 || b > 0xBF) return 0;
+            --pending;
+        }
+    }
+    return pending == 0 ? 1 : 0;
+}
+
+std::size_t countLeadingWhitespace(std::string_view text) {
+    std::size_t n = 0;
+    while (n < text.size() && isHtmlSpace(text[n])) ++n;
+    return n;
+}
+
+int HtmlDocument::parse(std::string_view text) {
+    std::size_t length = 0;
+    while (length < text.size() && text[length] != '\0') ++length;
+    if (length == 0) return 0;
+    std::unique_ptr<Storage> storage = Storage::create(length);
+    std::memcpy(storage->text, text.data(), length);
+    return parseStorage(std::move(storage), length);
+}
+
+int HtmlDocument::load(std::string_view fileName) {
+    platform::InputFile file;
+    if (!file.open(fileName)) return 0;
+    long long size = file.size();
+    // A size that cannot be taken counts as too large, as an unsigned reading of -1.
+    if (size < 0 || size >= kMaxInputBytes) return 0;
+    std::size_t bytes = static_cast<std::size_t>(size);
+    std::unique_ptr<Storage> storage = Storage::create(bytes);
+    std::size_t read = file.readFromStart(storage->text, bytes);
+    storage->text[read] = '\0';
+    // The text ends at its first NUL.
+    const void* nul = std::memchr(storage->text, '\0', read);
+    std::size_t length =
+        nul == nullptr ? read
+                       : static_cast<std::size_t>(static_cast<const char*>(nul) - storage->text);
+    if (length == 0) return 0;
+    return parseStorage(std::move(storage), length);
+}
+
+int HtmlDocument::parseStorage(std::unique_ptr<Storage> storage, std::size_t length) {
+    reset();
+    storage_ = std::move(storage);
+    text_ = storage_->text;
+    elements_ = storage_->elements;
+    elementCapacity_ = storage_->elementCapacity;
+    textLength_ = length;
+
+    int allAscii = 1;
+    if (isUtf8(std::string_view(text_, length), allAscii) && !allAscii) {
+        convertedFromUtf8 = 1;
+        std::string converted = platform::utf8ToAnsi(std::string_view(text_, length));
+        // Code page 936 never needs more bytes than UTF-8 for the same text.
+        if (converted.size() > length) converted.clear();
+        std::memcpy(text_, converted.data(), converted.size());
+        textLength_ = converted.size();
+        std::memset(text_ + textLength_, 0, length - textLength_);
+    }
+
+    TreeBuilder builder(*this, text_, textLength_);
+    builder.build();
+    return detectCharset();
+}
+
+int HtmlDocument::detectCharset() {
+    if (root_ == nullptr) {
+        for (const HtmlElement& e : topLevel()) {
+            if (!e.isDoctype() && !equalsIgnoreCase(e.tagName(), "html")) {
+                root_ = &e;
+                break;
+            }
+        }
+        if (root_ == nullptr) return 0;
+    }
+    ElementList metas;
+    root_->findByTag("meta", metas, 1);
+    for (const HtmlElement* meta : metas) examineMeta(*meta);
+    return 1;
+}
+
+void HtmlDocument::examineMeta(const HtmlElement& meta) {
+    if (!charset.empty()) return;  // the first declaration wins
+    std::string value;
+    if (meta.getAttribute("charset", value) && !value.empty()) {
+        charset = value;
+        return;
+    }
+    std::string httpEquiv;
+    if (!meta.getAttribute("http-equiv", httpEquiv) || httpEquiv.empty()) return;
+    if (!equalsIgnoreCase(httpEquiv, "content-type")) return;
+    std::string content;
+    if (!meta.getAttribute("content", content) || content.empty()) return;
+    std::string_view copy = trimRightView(trimLeftView(content, ' '), ' ');
+    std::string_view declaration = copy;
+    std::size_t semicolon = copy.find(';');
+    if (semicolon != std::string_view::npos) {
+        contentType = std::string(trimRightView(copy.substr(0, semicolon), ' '));
+        declaration = trimLeftView(copy.substr(semicolon + 1), ' ');
+    }
+    std::size_t eq = declaration.find('=');
+    if (eq == std::string_view::npos) return;
+    std::string_view name = trimRightView(declaration.substr(0, eq), ' ');
+    if (equalsIgnoreCase(name, "charset")) {
+        charset = std::string(trimLeftView(declaration.substr(eq + 1), ' '));
+    }
+}
+
+}  // namespace kestrune

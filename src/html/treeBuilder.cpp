@@ -1,0 +1,356 @@
+// The tree builder. Tokens are cut by "<" and ">" alone; an element's content ends
+// at its own end tag, at a start tag that may not nest inside it (handed back to
+// the enclosing element), or at the end of the text. The build is one loop over
+// the chain of open elements (parent links), so nesting depth costs no stack.
+#include "html/treeBuilder.h"
+
+#include <cstring>
+
+#include "base/asciiTable.h"
+#include "html/tagTables.h"
+
+namespace kestrune {
+
+namespace {
+
+constexpr std::string_view kCommentName = "!--";
+
+// The first case-insensitive occurrence of `closer` (lower case, starting with
+// "<") in [from, end), or end.
+const char* findRawCloser(const char* from, const char* end, std::string_view closer) {
+    const char* p = from;
+    while (true) {
+        std::size_t left = static_cast<std::size_t>(end - p);
+        if (left < closer.size()) return end;
+        const void* lt = std::memchr(p, '<', left - closer.size() + 1);
+        if (lt == nullptr) return end;
+        p = static_cast<const char*>(lt);
+        std::size_t i = 1;
+        while (i < closer.size() && toLowerByte(p[i]) == closer[i]) ++i;
+        if (i == closer.size()) return p;
+        ++p;
+    }
+}
+
+// Drops CR, LF and TAB from a tag name, moving the rest down inside the name.
+std::size_t compactName(char* name, std::size_t length) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (!isControlChar(name[i])) name[out++] = name[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+std::size_t readTag(char* text, char* end, Token& token) {
+    const std::size_t available = static_cast<std::size_t>(end - text);
+    if (available == 0) return 0;
+    char* lt = static_cast<char*>(std::memchr(text, '<', available));
+    if (lt == nullptr) {
+        token.leadingText = std::string_view(text, available);  // kept as it is
+        return available;
+    }
+    if (lt != text) {
+        const char* p = text;
+        while (p < lt && isHtmlSpace(*p)) ++p;
+        if (p < lt) token.leadingText = std::string_view(p, static_cast<std::size_t>(lt - p));
+    }
+    char* after = lt + 1;
+    const std::size_t consumed = static_cast<std::size_t>(after - text);
+    const std::size_t rest = static_cast<std::size_t>(end - after);
+    if (rest >= 3 && after[0] == '!' && after[1] == '-' && after[2] == '-') {
+        token.tagName = std::string_view(after, 3);
+        return consumed + 3;
+    }
+    char* gt = static_cast<char*>(std::memchr(after, '>', rest));
+    if (gt == nullptr) {
+        // An unterminated tag: everything after "<" is text.
+        token.leadingText = std::string_view(after, rest);
+        return available;
+    }
+    std::size_t tagLength = static_cast<std::size_t>(gt - after);
+    token.selfClosing = false;
+    if (tagLength > 0 && after[tagLength - 1] == '/') {
+        token.selfClosing = true;
+        --tagLength;
+    }
+    if (tagLength > 0) {
+        char* space = static_cast<char*>(std::memchr(after, ' ', tagLength));
+        std::size_t nameLength = tagLength;
+        if (space != nullptr && space != after) {
+            nameLength = static_cast<std::size_t>(space - after);
+            token.attributeText = std::string_view(space, tagLength - nameLength);
+        }
+        nameLength = compactName(after, nameLength);
+        token.tagName = std::string_view(after, nameLength);
+    }
+    return static_cast<std::size_t>(gt + 1 - text);
+}
+
+// ----- OpenChildren -----
+
+OpenChildren::Key OpenChildren::makeKey(const HtmlElement* owner, std::string_view name) {
+    Key key;
+    key.owner = owner;
+    char lower[16] = {};
+    std::size_t n = name.size() < 16 ? name.size() : 16;
+    for (std::size_t i = 0; i < n; ++i) lower[i] = toLowerByte(name[i]);
+    std::memcpy(&key.name0, lower, 8);
+    std::memcpy(&key.name1, lower + 8, 8);
+    return key;
+}
+
+namespace {
+
+std::size_t hashKey(const void* owner, std::uint64_t a, std::uint64_t b) {
+    std::uint64_t h = reinterpret_cast<std::uintptr_t>(owner) * 0x9E3779B97F4A7C15ull;
+    h ^= a + 0x632BE59BD9B4E019ull + (h << 6) + (h >> 2);
+    h ^= b + 0x85EBCA77C2B2AE63ull + (h << 6) + (h >> 2);
+    return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
+}  // namespace
+
+std::size_t OpenChildren::find(const Key& key) const {
+    if (slots_.empty()) return 0;
+    std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hashKey(key.owner, key.name0, key.name1) & mask;; i = (i + 1) & mask) {
+        if (slots_[i].key.owner == nullptr) return slots_.size();
+        if (slots_[i].key == key) return i;
+    }
+}
+
+void OpenChildren::grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot());
+    std::size_t mask = slots_.size() - 1;
+    for (const Slot& s : old) {
+        if (s.key.owner == nullptr) continue;
+        std::size_t i = hashKey(s.key.owner, s.key.name0, s.key.name1) & mask;
+        while (slots_[i].key.owner != nullptr) i = (i + 1) & mask;
+        slots_[i] = s;
+    }
+}
+
+void OpenChildren::erase(std::size_t slot) {
+    // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
+    std::size_t mask = slots_.size() - 1;
+    std::size_t hole = slot;
+    for (std::size_t i = (hole + 1) & mask; slots_[i].key.owner != nullptr; i = (i + 1) & mask) {
+        std::size_t home =
+            hashKey(slots_[i].key.owner, slots_[i].key.name0, slots_[i].key.name1) & mask;
+        // Move the entry into the hole when its home does not lie in (hole, i].
+        bool homeBetween = hole <= i ? (home > hole && home <= i) : (home > hole || home <= i);
+        if (!homeBetween) {
+            slots_[hole] = slots_[i];
+            hole = i;
+        }
+    }
+    slots_[hole] = Slot();
+    --used_;
+}
+
+void OpenChildren::add(const HtmlElement* owner, HtmlElement* child, std::string_view name) {
+    Key key = makeKey(owner, name);
+    nodes_.push_back(Node{key, child, 0});
+    std::uint32_t index = static_cast<std::uint32_t>(nodes_.size());
+    std::size_t slot = find(key);
+    if (slot < slots_.size()) {
+        nodes_[slots_[slot].tail - 1].next = index;
+        slots_[slot].tail = index;
+        return;
+    }
+    if ((used_ + 1) * 2 > slots_.size()) grow();
+    std::size_t mask = slots_.size() - 1;
+    std::size_t i = hashKey(key.owner, key.name0, key.name1) & mask;
+    while (slots_[i].key.owner != nullptr) i = (i + 1) & mask;
+    slots_[i].key = key;
+    slots_[i].head = slots_[i].tail = index;
+    ++used_;
+}
+
+HtmlElement* OpenChildren::takeFirst(const HtmlElement* owner, std::string_view name) {
+    if (used_ == 0) return nullptr;
+    std::size_t slot = find(makeKey(owner, name));
+    if (slot >= slots_.size()) return nullptr;
+    Node& node = nodes_[slots_[slot].head - 1];
+    HtmlElement* child = node.child;
+    if (node.next == 0) {
+        erase(slot);
+    } else {
+        slots_[slot].head = node.next;
+    }
+    return child;
+}
+
+void OpenChildren::dropOwner(const HtmlElement* owner) {
+    // The owner's entries are the newest ones: those of the elements built inside it
+    // were dropped when they ended.
+    while (!nodes_.empty() && nodes_.back().key.owner == owner) {
+        std::size_t slot = find(nodes_.back().key);
+        if (slot < slots_.size()) erase(slot);
+        nodes_.pop_back();
+    }
+}
+
+// ----- TreeBuilder -----
+
+TreeBuilder::TreeBuilder(HtmlDocument& document, char* text, std::size_t length)
+    : document_(document), cursor_(text), end_(text + length) {}
+
+bool TreeBuilder::nextToken(Token& token) {
+    if (handedBack_) {
+        // The same tag again; its text already has its place.
+        token = handedBackToken_;
+        token.leadingText = std::string_view();
+        handedBack_ = false;
+        return true;
+    }
+    if (cursor_ == end_) return false;
+    cursor_ += readTag(cursor_, end_, token);
+    return true;
+}
+
+void TreeBuilder::build() {
+    HtmlElement* previous = nullptr;
+    while (cursor_ != end_ || handedBack_) {
+        HtmlElement* e = document_.newElement();
+        if (previous != nullptr) {
+            previous->nextSibling_ = static_cast<std::uint32_t>(e - previous);
+        } else {
+            document_.firstTopLevel_ = e;
+        }
+        previous = e;
+        Token token;
+        nextToken(token);
+        e->tagName_ = e->spanOf(token.tagName);
+        e->attributeText_ = e->spanOf(token.attributeText);
+        e->trailing_ = e->spanOf(token.leadingText);
+        buildSubtree(e, token.selfClosing);
+        if (e->isDoctype()) {
+            document_.doctype_ = e;
+        } else if (equalsIgnoreCase(e->tagName(), "html")) {
+            document_.root_ = e;
+        }
+        if (!handedBack_) {
+            while (cursor_ != end_ && isHtmlSpace(*cursor_)) ++cursor_;
+        }
+    }
+}
+
+bool TreeBuilder::enter(HtmlElement& e, bool selfClosing) {
+    std::string_view name = e.tagName();
+    if (!isValidTagName(name)) return false;
+    if (equalsIgnoreCase(name, "!doctype")) {
+        e.setFlag(HtmlElement::kDoctype);
+        return false;
+    }
+    if (cursor_ == end_) return false;
+    std::size_t left = static_cast<std::size_t>(end_ - cursor_);
+    if (name == kCommentName) {
+        const char* close = static_cast<const char*>(memmem(cursor_, left, "-->", 3));
+        std::size_t length = close == nullptr ? left : static_cast<std::size_t>(close - cursor_);
+        e.ownText_ = e.spanOf(cursor_, length);
+        cursor_ += close == nullptr ? left : length + 3;
+        e.setFlag(HtmlElement::kComment | HtmlElement::kClosed);
+        return false;
+    }
+    bool style = equalsIgnoreCase(name, "style");
+    if (style || equalsIgnoreCase(name, "script")) {
+        std::string_view closer = style ? "</style>" : "</script>";
+        const char* close = findRawCloser(cursor_, end_, closer);
+        std::size_t length = static_cast<std::size_t>(close - cursor_);
+        e.ownText_ = e.spanOf(cursor_, length);
+        cursor_ += close == end_ ? length : length + closer.size();
+        e.setFlag((style ? HtmlElement::kStyle : HtmlElement::kScript) | HtmlElement::kClosed);
+        return false;
+    }
+    if (selfClosing || isVoidTag(name)) {
+        e.setFlag(HtmlElement::kClosed);
+        return false;
+    }
+    return true;
+}
+
+HtmlElement* TreeBuilder::newChild(HtmlElement* parent, HtmlElement* previous, const Token& token) {
+    HtmlElement* k = document_.newElement();
+    k->state_ = static_cast<std::uint32_t>(parent->depth() + 1);
+    k->parent_ = static_cast<std::uint32_t>(k - parent);
+    if (previous != nullptr) {
+        previous->nextSibling_ = static_cast<std::uint32_t>(k - previous);
+    } else {
+        parent->firstChild_ = static_cast<std::uint32_t>(k - parent);
+    }
+    k->tagName_ = k->spanOf(token.tagName);
+    k->attributeText_ = k->spanOf(token.attributeText);
+    return k;
+}
+
+void TreeBuilder::buildSubtree(HtmlElement* top, bool selfClosing) {
+    if (!enter(*top, selfClosing)) return;
+    HtmlElement* e = top;         // the element whose content is being read
+    HtmlElement* last = nullptr;  // e's last child so far
+    Token token;
+    while (true) {
+        bool ends = false;
+        token = Token();
+        if (!nextToken(token)) {
+            ends = true;  // end of the text: e stays open
+        } else if (!isValidTagName(token.tagName)) {
+            continue;  // the token and the text in front of it are dropped
+        } else {
+            // Each accepted tag assigns the text in front of it to the current slot.
+            if (last != nullptr) {
+                last->trailing_ = last->spanOf(token.leadingText);
+            } else {
+                e->ownText_ = e->spanOf(token.leadingText);
+            }
+            std::string_view name = token.tagName;
+            if (name[0] == '/') {
+                std::string_view closes = name.substr(1);
+                if (equalsIgnoreCase(closes, e->tagName())) {
+                    e->setFlag(HtmlElement::kClosed);
+                    ends = true;
+                } else {
+                    // Only e's own open children can be closed here; an end tag of an
+                    // ancestor is recorded as stray and e keeps reading.
+                    if (HtmlElement* child = open_.takeFirst(e, closes)) {
+                        child->setFlag(HtmlElement::kClosed);
+                    } else {
+                        document_.strayEndTags_.push_back({e, name});
+                    }
+                    continue;
+                }
+            } else if (cursor_ == end_) {
+                ends = true;  // a start tag that ends the text creates no element
+            } else if (!mayNest(name, e->tagName())) {
+                handedBack_ = true;
+                handedBackToken_ = token;
+                ends = true;
+            } else {
+                HtmlElement* k = newChild(e, last, token);
+                if (enter(*k, token.selfClosing)) {
+                    e = k;
+                    last = nullptr;
+                } else {
+                    last = k;
+                    if (!k->closed() && cursor_ != end_ && name[0] != '!') open_.add(e, k, name);
+                }
+                continue;
+            }
+        }
+        if (ends) {
+            open_.dropOwner(e);
+            if (e == top) return;
+            HtmlElement* parent = const_cast<HtmlElement*>(e->parent());
+            if (!e->closed() && (cursor_ != end_ || handedBack_))
+                open_.add(parent, e, e->tagName());
+            last = e;
+            e = parent;
+        }
+    }
+}
+
+}  // namespace kestrune

@@ -1,0 +1,151 @@
+// The HTML serialiser: an element and its subtree written back out with three
+// spaces of indentation per level and CR LF line ends. Comments, script and style
+// blocks are not indented; their raw content is written as it was read.
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "html/HtmlElement.h"
+#include "html/attributes.h"
+#include "html/tagTables.h"
+#include "html/walk.h"
+
+namespace kestrune {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kIndentUnit = "   ";
+
+void appendIndent(std::string& out, int depth) {
+    if (depth > 0) out.append(static_cast<std::size_t>(depth) * kIndentUnit.size(), ' ');
+}
+
+void appendAttributes(std::string& out, std::string_view attributeText) {
+    if (attributeText.empty()) return;
+    std::string scratch;
+    std::vector<std::pair<std::string_view, std::string_view>> pairs;
+    bool anyWord = false;
+    forEachAttribute(
+        attributeText, scratch,
+        [&](std::string_view n, std::string_view v) { pairs.emplace_back(n, v); },
+        [&](std::string_view w) {
+            if (anyWord) out.push_back(' ');
+            out.append(w);
+            anyWord = true;
+        });
+    // Byte order of the names; of identical names the first value stays.
+    std::stable_sort(pairs.begin(), pairs.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    bool first = true;
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        if (i > 0 && pairs[i].first == pairs[i - 1].first) continue;
+        if (first && anyWord) out.push_back(' ');
+        first = false;
+        out.append(pairs[i].first);
+        out.append("=\"");
+        out.append(pairs[i].second);
+        out.append("\" ");
+    }
+}
+
+// An element written as start tag, content and end tag.
+bool hasEndTag(const HtmlElement& e) {
+    return !e.tagName().empty() && !e.isComment() && !e.isScript() && !e.isStyle() &&
+           !e.isDoctype() && !isVoidTag(e.tagName());
+}
+
+// Writes the start of `e`; true when its end tag follows its children (an ordinary
+// element), false when it is complete (comment, doctype, void, script, style).
+bool writeOpening(std::string& out, const HtmlElement& e, int lineBreaks) {
+    if (e.tagName().empty()) {
+        out.append(e.precedingText());
+        return false;
+    }
+    bool raw = e.isComment() || e.isScript() || e.isStyle();
+    if (!raw) appendIndent(out, e.depth());
+    out.append(e.precedingText());
+    out.push_back('<');
+    out.append(e.tagName());
+    if (e.isComment()) {
+        out.append(e.ownText());
+        out.append("-->");
+        if (lineBreaks) out.append(kLineEnd);
+        return false;
+    }
+    std::string attrs = e.attributesString();
+    if (!attrs.empty()) {
+        out.push_back(' ');
+        out.append(attrs);
+    }
+    if (e.isDoctype() || isVoidTag(e.tagName())) {
+        out.append(e.isDoctype() ? ">" : "/>");
+        if (lineBreaks) out.append(kLineEnd);
+        return false;
+    }
+    if (e.isScript() || e.isStyle()) {
+        out.push_back('>');
+        out.append(e.ownText());
+        out.append("</");
+        out.append(e.tagName());
+        out.push_back('>');
+        if (lineBreaks) out.append(kLineEnd);
+        return false;
+    }
+    out.push_back('>');
+    out.append(e.ownText());
+    if (e.firstChild() != nullptr) out.append(kLineEnd);
+    return true;
+}
+
+void writeClosing(std::string& out, const HtmlElement& e, int lineBreaks) {
+    if (e.firstChild() != nullptr) appendIndent(out, e.depth());
+    out.append("</");
+    out.append(e.tagName());
+    out.push_back('>');
+    if (lineBreaks && e.tail().empty()) out.append(kLineEnd);
+}
+
+}  // namespace
+
+std::string HtmlElement::attributesString() const {
+    std::string out;
+    appendAttributes(out, attributeText());
+    return out;
+}
+
+int HtmlElement::writeAttributes(std::string& out) const {
+    out = attributesString();
+    return 1;
+}
+
+int HtmlElement::outerHtml(std::string& out, int lineBreaks) const {
+    if (tagName().empty()) {
+        out.assign(precedingText());
+        return 0;
+    }
+    std::string s;
+    bool container = writeOpening(s, *this, lineBreaks);
+    if (container) {
+        walkBelow(
+            *this,
+            [&](const HtmlElement& e) {
+                // An element that ends later keeps its children; others have none.
+                return writeOpening(s, e, lineBreaks);
+            },
+            [&](const HtmlElement& e) {
+                if (hasEndTag(e)) writeClosing(s, e, lineBreaks);
+                // The parent writes each child's tail; only the last child's is followed
+                // by a line end.
+                if (!e.tail().empty()) {
+                    s.append(e.tail());
+                    if (e.nextSibling() == nullptr) s.append(kLineEnd);
+                }
+            });
+        writeClosing(s, *this, lineBreaks);
+    }
+    out.swap(s);
+    return 1;
+}
+
+}  // namespace kestrune

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "html/HtmlDocument.h"
+
+namespace kestrune {
+namespace {
+
+class QueriesTest : public ::testing::Test {
+  protected:
+    const HtmlElement& parse(const std::string& html) {
+        EXPECT_EQ(doc.parse(html), 1);
+        return *doc.root();
+    }
+    // The first element named `name` below the root.
+    const HtmlElement& first(std::string_view name) {
+        ElementList list;
+        doc.root()->findByTag(name, list, 1);
+        EXPECT_FALSE(list.empty()) << name;
+        return *list.front();
+    }
+    std::string textOf(const HtmlElement& e, int recursive = 1, int skipSpecial = 0) {
+        std::string t = "stale";
+        EXPECT_EQ(e.getText(t, recursive, skipSpecial), 1);
+        return t;
+    }
+    HtmlDocument doc;
+};
+
+TEST_F(QueriesTest, FindByTagInDocumentOrder) {
+    const HtmlElement& html =
+        parse("<html><body><div><p id=1>a</p><p id=2><span>b</span></p></div></body></html>");
+    ElementList list;
+    EXPECT_EQ(html.findByTag("p", list, 1), 2);
+    EXPECT_EQ(list[0]->attributeText(), " id=1");
+    EXPECT_EQ(list[1]->attributeText(), " id=2");
+    // The list is never cleared: a second call appends.
+    EXPECT_EQ(html.findByTag("P", list, 1), 4);
+    EXPECT_EQ(list[2], list[0]);
+
+    ElementList none;
+    EXPECT_EQ(html.findByTag("html", none, 1), 0);  // the element itself is never tested
+    EXPECT_EQ(html.findByTag("p", none, 0), 0);     // not a direct child
+    EXPECT_EQ(html.findByTag("body", none, 0), 1);
+}
+
+TEST_F(QueriesTest, FindByTagNestedMatchesOuterFirst) {
+    parse("<html><div id=a><div id=b><div id=c></div></div></div><div id=d>x</div></html>");
+    const HtmlElement& outer = first("div");
+    ElementList list;
+    outer.findByTag("div", list, 1);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0]->attributeText(), " id=b");
+    EXPECT_EQ(list[1]->attributeText(), " id=c");
+    list.clear();
+    doc.root()->findByTag("DIV", list, 1);
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[3]->attributeText(), " id=d");
+}
+
+TEST_F(QueriesTest, GetTextJoinsPiecesAndDecodesOnce) {
+    parse("<html><p>Hello <b>big</b> world</p><i>x</i></html>");
+    const HtmlElement& p = first("p");
+    // The parser drops white space at the start of a text, not at its end.
+    EXPECT_EQ(textOf(p), "Hello bigworld");
+    EXPECT_EQ(textOf(p, 0), "Hello world");
+    EXPECT_EQ(textOf(first("b")), "big");  // its own tail is not part of it
+
+    parse("<html><p><b>&amp;lt;</b></p><q>&am<b></b>p;</q></html>");
+    EXPECT_EQ(textOf(first("p")), "&lt;");
+    EXPECT_EQ(textOf(first("b")), "&lt;");
+    EXPECT_EQ(textOf(first("q")), "&");  // a reference split across pieces
+
+    parse("<html><p>x<!--y-->z<script>s</script>t<b>u<!--v-->w</b></p></html>");
+    EXPECT_EQ(textOf(first("p")), "xyzstuvw");
+    // Special children go with their tails; below other children nothing is skipped.
+    EXPECT_EQ(textOf(first("p"), 1, 1), "xuvw");
+    EXPECT_EQ(textOf(first("p"), 0, 1), "x");
+    EXPECT_EQ(textOf(first("p"), 0, 0), "xzt");
+}
+
+TEST_F(QueriesTest, GetTextOnDeepTrees) {
+    std::string html = "<html>";
+    for (int i = 0; i < 100000; ++i) html += "<div>";
+    html += "deep</html>";
+    parse(html);
+    EXPECT_EQ(textOf(*doc.root()), "deep");
+    ElementList divs;
+    EXPECT_EQ(doc.root()->findByTag("div", divs, 1), 100000);
+    EXPECT_EQ(textOf(*divs.back()), "deep");
+}
+
+}  // namespace
+}  // namespace kestrune
