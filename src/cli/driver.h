@@ -4,10 +4,19 @@
 namespace kestrune {
 
 class Console;
+class FileSink;
+class HtmlDocument;
 class Options;
 
-// Loads options.inputPath and reports on it. Returns -1 when the load failed,
-// else 1 (also when nothing matched or the output file could not be created).
+// Loads options.inputPath and reports on it, on the console or through the file
+// report. Returns -1 when the load failed (after printing the message), else 1
+// (also when nothing matched or the output file could not be created).
 int runExtraction(const Options& options, Console& console);
+
+// The report on a loaded document: the doctype, raw-block or element mode chosen
+// from options.tagName, written to `console` or, when options.outputPath is set,
+// to a file created through `files`. Returns 1.
+int reportOnDocument(const HtmlDocument& document, const Options& options, Console& console,
+                     FileSink& files);
 
 }  // namespace kestrune
