@@ -1,1 +1,186 @@
-// JSON values: filled in by the JSON library work.
+// The JSON value model: escaping, scalars, containers, ownership and teardown.
+#include "json/JsonValue.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+#include "json/jsonInternal.h"
+
+namespace kestrune {
+
+namespace {
+
+// 1 for the bytes that cannot be copied into stored text as they are.
+constexpr std::array<std::uint8_t, 256> makeEscapeTable() {
+    std::array<std::uint8_t, 256> t{};
+    for (int c = 0; c < 0x20; ++c) t[c] = 1;
+    t['"'] = 1;
+    t['\\'] = 1;
+    return t;
+}
+
+constexpr std::array<std::uint8_t, 256> kNeedsEscape = makeEscapeTable();
+
+bool isScalarKind(JsonType kind) { return kind >= JsonType::None && kind <= JsonType::Null; }
+
+// Destroys the values in `work` and everything below them without recursion. Invariant:
+// every value popped has its children moved into `work` before it is destroyed, so each
+// destructor runs on a container that is already empty.
+void destroyAll(std::vector<std::unique_ptr<JsonValue>>& work) {
+    while (!work.empty()) {
+        std::unique_ptr<JsonValue> value = std::move(work.back());
+        work.pop_back();
+        if (value) json_internal::moveChildren(*value, work);
+    }
+}
+
+}  // namespace
+
+void appendJsonEscaped(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (!kNeedsEscape[byte]) continue;
+        out.append(text.data() + runStart, i - runStart);
+        runStart = i + 1;
+        if (byte == '"' || byte == '\\') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(byte));
+        } else {
+            const char escape[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+            out.append(escape, sizeof escape);
+        }
+    }
+    out.append(text.data() + runStart, text.size() - runStart);
+}
+
+namespace json_internal {
+
+std::int64_t readInteger(std::string_view text) {
+    std::size_t i = 0;
+    // White space as the C library's isspace sees it in the "C" locale.
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Accumulate the magnitude and saturate at the limits, as strtoll does.
+    constexpr std::uint64_t kMaxMagnitude = std::uint64_t{1} << 63;  // |INT64_MIN|
+    std::uint64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+        if (magnitude > (kMaxMagnitude - digit) / 10) {
+            magnitude = kMaxMagnitude;
+            break;
+        }
+        magnitude = magnitude * 10 + digit;
+    }
+    if (negative) {
+        return magnitude == kMaxMagnitude ? std::numeric_limits<std::int64_t>::min()
+                                          : -static_cast<std::int64_t>(magnitude);
+    }
+    return magnitude >= kMaxMagnitude ? std::numeric_limits<std::int64_t>::max()
+                                      : static_cast<std::int64_t>(magnitude);
+}
+
+double readReal(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+
+void moveChildren(JsonValue& value, std::vector<std::unique_ptr<JsonValue>>& work) {
+    if (JsonArray* array = value.asArray()) {
+        JsonArray::Elements& elements = JsonAccess::elements(*array);
+        for (auto& element : elements) work.push_back(std::move(element));
+        elements.clear();
+    } else if (JsonObject* object = value.asObject()) {
+        JsonObject::Members& members = JsonAccess::members(*object);
+        for (auto& member : members) work.push_back(std::move(member.second));
+        members.clear();
+    }
+}
+
+}  // namespace json_internal
+
+bool JsonString::setText(std::string_view text, JsonType kind) {
+    if (!isScalarKind(kind)) return false;
+    text_.clear();
+    if (kind == JsonType::String) {
+        text_.reserve(text.size());
+        appendJsonEscaped(text_, text);
+    } else {
+        text_.assign(text);
+    }
+    length_ = static_cast<std::int32_t>(text_.size());
+    switch (kind) {
+        case JsonType::Integer:
+            intValue_ = json_internal::readInteger(text_);
+            break;
+        case JsonType::Boolean: {
+            // Read as a 32-bit number: "1" is true, a word is 0.
+            const std::int64_t number = json_internal::readInteger(text_);
+            constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+            constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+            boolValue_ = static_cast<std::int32_t>(std::clamp(number, kMin, kMax));
+            break;
+        }
+        case JsonType::Real:
+            realValue_ = json_internal::readReal(text_);
+            break;
+        default:
+            break;
+    }
+    type_ = kind;
+    return true;
+}
+
+JsonArray::~JsonArray() {
+    std::vector<std::unique_ptr<JsonValue>> work;
+    json_internal::moveChildren(*this, work);
+    destroyAll(work);
+}
+
+JsonValue* JsonArray::add(JsonValue* value) {
+    if (value == nullptr) return nullptr;
+    elements_.emplace_back(value);
+    return value;
+}
+
+JsonObject::~JsonObject() { clear(); }
+
+JsonValue* JsonObject::addValue(std::string_view key, JsonValue* value) {
+    if (value == nullptr) return nullptr;
+    std::string storedKey;
+    storedKey.reserve(key.size());
+    appendJsonEscaped(storedKey, key);
+    auto [it, inserted] = members_.try_emplace(std::move(storedKey));
+    if (!inserted) return nullptr;
+    it->second.reset(value);
+    keys_.push_back(it->first);
+    return value;
+}
+
+JsonString* JsonObject::addString(std::string_view key, std::string_view text) {
+    std::string storedKey;
+    storedKey.reserve(key.size());
+    appendJsonEscaped(storedKey, key);
+    if (members_.find(storedKey) != members_.end()) return nullptr;
+    auto scalar = std::make_unique<JsonString>();
+    scalar->setText(text, JsonType::String);
+    JsonString* result = scalar.get();
+    members_.emplace(storedKey, std::move(scalar));
+    keys_.push_back(std::move(storedKey));
+    return result;
+}
+
+void JsonObject::clear() {
+    std::vector<std::unique_ptr<JsonValue>> work;
+    json_internal::moveChildren(*this, work);
+    keys_.clear();
+    destroyAll(work);
+}
+
+}  // namespace kestrune
