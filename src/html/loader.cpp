@@ -7,6 +7,7 @@
 #include "base/byteString.h"
 #include "base/platform.h"
 #include "html/HtmlDocument.h"
+#include "html/codePage936.h"
 #include "html/documentStorage.h"
 #include "html/treeBuilder.h"
 
@@ -113,11 +114,9 @@ int HtmlDocument::parseStorage(std::unique_ptr<Storage> storage, std::size_t len
     int allAscii = 1;
     if (isUtf8(std::string_view(text_, length), allAscii) && !allAscii) {
         convertedFromUtf8 = 1;
-        std::string converted = platform::utf8ToAnsi(std::string_view(text_, length));
-        // Code page 936 never needs more bytes than UTF-8 for the same text.
-        if (converted.size() > length) converted.clear();
-        std::memcpy(text_, converted.data(), converted.size());
-        textLength_ = converted.size();
+        // Code page 936 never needs more bytes than UTF-8 for the same text, so the
+        // conversion happens in place.
+        textLength_ = convertUtf8ToCodePage936(text_, length);
         std::memset(text_ + textLength_, 0, length - textLength_);
     }
 

@@ -2,39 +2,72 @@
 // folding it to lower case once and comparing with the few names of its length.
 #include "html/tagTables.h"
 
-#include <cstring>
-
 #include "base/asciiTable.h"
 
 namespace kestrune {
 
 namespace {
 
-// Longest name in any table ("blockquote").
-constexpr std::size_t kLongestTableName = 10;
+// Names of up to eight bytes are packed into one integer (lower case, first byte
+// lowest) and found in a small open-addressing table built at compile time;
+// "blockquote" is the one longer name.
+constexpr std::uint64_t pack(std::string_view lower) {
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        key |= static_cast<std::uint64_t>(static_cast<unsigned char>(lower[i])) << (8 * i);
+    }
+    return key;
+}
+
+constexpr std::size_t kSlots = 128;
+constexpr std::size_t slotOf(std::uint64_t key) {
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 57);
+}
+
+struct ClassSlot {
+    std::uint64_t key = 0;  // 0: free (no name packs to 0)
+    std::uint8_t classes = 0;
+};
 
 template <std::size_t N>
-constexpr std::uint8_t classIn(const std::array<std::string_view, N>& table, std::string_view lower,
-                               std::uint8_t bit) {
-    for (std::string_view entry : table) {
-        if (entry == lower) return bit;
+constexpr void addNames(std::array<ClassSlot, kSlots>& slots,
+                        const std::array<std::string_view, N>& names, std::uint8_t bit) {
+    for (std::string_view name : names) {
+        if (name.size() > 8) continue;
+        std::uint64_t key = pack(name);
+        std::size_t i = slotOf(key);
+        while (slots[i].key != 0 && slots[i].key != key) i = (i + 1) % kSlots;
+        slots[i].key = key;
+        slots[i].classes |= bit;
     }
-    return 0;
 }
+
+constexpr std::array<ClassSlot, kSlots> makeClassSlots() {
+    std::array<ClassSlot, kSlots> slots{};
+    addNames(slots, blockTags, kTagBlock);
+    addNames(slots, inlineTags, kTagInline);
+    addNames(slots, noSelfNestTags, kTagNoSelfNest);
+    addNames(slots, voidTags, kTagVoid);
+    addNames(slots, std::array<std::string_view, 1>{"p"}, kTagParagraph);
+    return slots;
+}
+
+constexpr std::array<ClassSlot, kSlots> kClassSlots = makeClassSlots();
 
 }  // namespace
 
 std::uint8_t tagClassOf(std::string_view name) {
-    if (name.empty() || name.size() > kLongestTableName) return 0;
-    char lower[kLongestTableName];
-    for (std::size_t i = 0; i < name.size(); ++i) lower[i] = toLowerByte(name[i]);
-    std::string_view l(lower, name.size());
-    // Most tags in real pages are one or two bytes long; the tables are short, so a
-    // linear scan per table stays cheap and obviously right.
-    std::uint8_t c = classIn(blockTags, l, kTagBlock) | classIn(inlineTags, l, kTagInline) |
-                     classIn(noSelfNestTags, l, kTagNoSelfNest) | classIn(voidTags, l, kTagVoid);
-    if (l == "p") c |= kTagParagraph;
-    return c;
+    if (name.empty()) return 0;
+    if (name.size() > 8) return equalsIgnoreCase(name, "blockquote") ? kTagBlock : 0;
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        key |= static_cast<std::uint64_t>(static_cast<unsigned char>(toLowerByte(name[i])))
+               << (8 * i);
+    }
+    for (std::size_t i = slotOf(key);; i = (i + 1) % kSlots) {
+        if (kClassSlots[i].key == key) return kClassSlots[i].classes;
+        if (kClassSlots[i].key == 0) return 0;
+    }
 }
 
 int isBlockTag(std::string_view name) { return (tagClassOf(name) & kTagBlock) ? 1 : 0; }

@@ -90,115 +90,80 @@ std::size_t readTag(char* text, char* end, Token& token) {
 
 // ----- OpenChildren -----
 
-OpenChildren::Key OpenChildren::makeKey(const HtmlElement* owner, std::string_view name) {
-    Key key;
-    key.owner = owner;
-    char lower[16] = {};
-    std::size_t n = name.size() < 16 ? name.size() : 16;
-    for (std::size_t i = 0; i < n; ++i) lower[i] = toLowerByte(name[i]);
-    std::memcpy(&key.name0, lower, 8);
-    std::memcpy(&key.name1, lower + 8, 8);
-    return key;
+std::string OpenChildren::lowerName(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) c = toLowerByte(c);
+    return lower;
 }
 
-namespace {
-
-std::size_t hashKey(const void* owner, std::uint64_t a, std::uint64_t b) {
-    std::uint64_t h = reinterpret_cast<std::uintptr_t>(owner) * 0x9E3779B97F4A7C15ull;
-    h ^= a + 0x632BE59BD9B4E019ull + (h << 6) + (h >> 2);
-    h ^= b + 0x85EBCA77C2B2AE63ull + (h << 6) + (h >> 2);
-    return static_cast<std::size_t>(h ^ (h >> 29));
-}
-
-}  // namespace
-
-std::size_t OpenChildren::find(const Key& key) const {
-    if (slots_.empty()) return 0;
-    std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = hashKey(key.owner, key.name0, key.name1) & mask;; i = (i + 1) & mask) {
-        if (slots_[i].key.owner == nullptr) return slots_.size();
-        if (slots_[i].key == key) return i;
+void OpenChildren::add(const HtmlElement* owner, const HtmlElement* child) {
+    std::uint32_t o = indexOf(owner);
+    nodes_.push_back(Node{o, indexOf(child)});
+    if (!indexes_.empty() && indexes_.back().owner == o) {
+        indexes_.back().byName[lowerName(child->tagName())].nodes.push_back(
+            static_cast<std::uint32_t>(nodes_.size() - 1));
     }
 }
 
-void OpenChildren::grow() {
-    std::vector<Slot> old;
-    old.swap(slots_);
-    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot());
-    std::size_t mask = slots_.size() - 1;
-    for (const Slot& s : old) {
-        if (s.key.owner == nullptr) continue;
-        std::size_t i = hashKey(s.key.owner, s.key.name0, s.key.name1) & mask;
-        while (slots_[i].key.owner != nullptr) i = (i + 1) & mask;
-        slots_[i] = s;
+OpenChildren::Index& OpenChildren::buildIndex(std::uint32_t owner, std::size_t blockStart) {
+    indexes_.push_back(Index{owner, {}});
+    Index& index = indexes_.back();
+    for (std::size_t i = blockStart; i < nodes_.size(); ++i) {
+        if (nodes_[i].child == kTaken) continue;
+        index.byName[lowerName(element(nodes_[i].child)->tagName())].nodes.push_back(
+            static_cast<std::uint32_t>(i));
     }
-}
-
-void OpenChildren::erase(std::size_t slot) {
-    // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
-    std::size_t mask = slots_.size() - 1;
-    std::size_t hole = slot;
-    for (std::size_t i = (hole + 1) & mask; slots_[i].key.owner != nullptr; i = (i + 1) & mask) {
-        std::size_t home =
-            hashKey(slots_[i].key.owner, slots_[i].key.name0, slots_[i].key.name1) & mask;
-        // Move the entry into the hole when its home does not lie in (hole, i].
-        bool homeBetween = hole <= i ? (home > hole && home <= i) : (home > hole || home <= i);
-        if (!homeBetween) {
-            slots_[hole] = slots_[i];
-            hole = i;
-        }
-    }
-    slots_[hole] = Slot();
-    --used_;
-}
-
-void OpenChildren::add(const HtmlElement* owner, HtmlElement* child, std::string_view name) {
-    Key key = makeKey(owner, name);
-    nodes_.push_back(Node{key, child, 0});
-    std::uint32_t index = static_cast<std::uint32_t>(nodes_.size());
-    std::size_t slot = find(key);
-    if (slot < slots_.size()) {
-        nodes_[slots_[slot].tail - 1].next = index;
-        slots_[slot].tail = index;
-        return;
-    }
-    if ((used_ + 1) * 2 > slots_.size()) grow();
-    std::size_t mask = slots_.size() - 1;
-    std::size_t i = hashKey(key.owner, key.name0, key.name1) & mask;
-    while (slots_[i].key.owner != nullptr) i = (i + 1) & mask;
-    slots_[i].key = key;
-    slots_[i].head = slots_[i].tail = index;
-    ++used_;
+    return index;
 }
 
 HtmlElement* OpenChildren::takeFirst(const HtmlElement* owner, std::string_view name) {
-    if (used_ == 0) return nullptr;
-    std::size_t slot = find(makeKey(owner, name));
-    if (slot >= slots_.size()) return nullptr;
-    Node& node = nodes_[slots_[slot].head - 1];
-    HtmlElement* child = node.child;
-    if (node.next == 0) {
-        erase(slot);
+    std::uint32_t o = indexOf(owner);
+    if (nodes_.empty() || nodes_.back().owner != o) return nullptr;
+    Index* index = nullptr;
+    if (!indexes_.empty() && indexes_.back().owner == o) {
+        index = &indexes_.back();
     } else {
-        slots_[slot].head = node.next;
+        std::size_t start = nodes_.size();
+        while (start > 0 && nodes_[start - 1].owner == o && nodes_.size() - start <= kSmallBlock) {
+            --start;
+        }
+        if (start > 0 && nodes_[start - 1].owner == o) {
+            while (start > 0 && nodes_[start - 1].owner == o) --start;
+            index = &buildIndex(o, start);
+        } else {
+            for (std::size_t i = start; i < nodes_.size(); ++i) {
+                if (nodes_[i].child == kTaken) continue;
+                HtmlElement* child = element(nodes_[i].child);
+                if (equalsIgnoreCase(child->tagName(), name)) {
+                    nodes_[i].child = kTaken;
+                    return child;
+                }
+            }
+            return nullptr;
+        }
     }
+    auto found = index->byName.find(lowerName(name));
+    if (found == index->byName.end()) return nullptr;
+    Queue& queue = found->second;
+    if (queue.head == queue.nodes.size()) return nullptr;
+    Node& node = nodes_[queue.nodes[queue.head++]];
+    HtmlElement* child = element(node.child);
+    node.child = kTaken;
     return child;
 }
 
 void OpenChildren::dropOwner(const HtmlElement* owner) {
     // The owner's entries are the newest ones: those of the elements built inside it
     // were dropped when they ended.
-    while (!nodes_.empty() && nodes_.back().key.owner == owner) {
-        std::size_t slot = find(nodes_.back().key);
-        if (slot < slots_.size()) erase(slot);
-        nodes_.pop_back();
-    }
+    std::uint32_t o = indexOf(owner);
+    while (!nodes_.empty() && nodes_.back().owner == o) nodes_.pop_back();
+    if (!indexes_.empty() && indexes_.back().owner == o) indexes_.pop_back();
 }
 
 // ----- TreeBuilder -----
 
 TreeBuilder::TreeBuilder(HtmlDocument& document, char* text, std::size_t length)
-    : document_(document), cursor_(text), end_(text + length) {}
+    : document_(document), cursor_(text), end_(text + length), open_(document.elements_) {}
 
 bool TreeBuilder::nextToken(Token& token) {
     if (handedBack_) {
@@ -336,7 +301,7 @@ void TreeBuilder::buildSubtree(HtmlElement* top, bool selfClosing) {
                     last = nullptr;
                 } else {
                     last = k;
-                    if (!k->closed() && cursor_ != end_ && name[0] != '!') open_.add(e, k, name);
+                    if (!k->closed() && cursor_ != end_ && name[0] != '!') open_.add(e, k);
                 }
                 continue;
             }
@@ -345,8 +310,7 @@ void TreeBuilder::buildSubtree(HtmlElement* top, bool selfClosing) {
             open_.dropOwner(e);
             if (e == top) return;
             HtmlElement* parent = const_cast<HtmlElement*>(e->parent());
-            if (!e->closed() && (cursor_ != end_ || handedBack_))
-                open_.add(parent, e, e->tagName());
+            if (!e->closed() && (cursor_ != end_ || handedBack_)) open_.add(parent, e);
             last = e;
             e = parent;
         }

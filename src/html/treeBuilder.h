@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "html/HtmlDocument.h"
@@ -25,45 +27,46 @@ struct Token {
 // a view into the text.
 std::size_t readTag(char* text, char* end, Token& token);
 
-// The open children of the elements being built, by lower-case name, in the order
-// they were added: an end tag that does not close the element reading it closes the
-// first open child of that name. Only the element at the bottom of the chain of
-// elements being built ever looks up or adds, so entries are added and dropped like
-// a stack.
+// The open children of the elements being built: an end tag that does not close the
+// element reading it closes that element's first open child of the same name (ASCII
+// case ignored). Only the element at the bottom of the chain of elements being
+// built adds or looks up, so each element's entries form the newest block of a
+// stack; a block that grows large gets a by-name index, so that many open children
+// and many end tags stay linear.
 class OpenChildren {
   public:
-    void add(const HtmlElement* owner, HtmlElement* child, std::string_view name);
+    explicit OpenChildren(const HtmlElement* arena) : arena_(arena) {}
+    void add(const HtmlElement* owner, const HtmlElement* child);
     // Removes and returns the first open child of `owner` named `name`, or null.
     HtmlElement* takeFirst(const HtmlElement* owner, std::string_view name);
     // Forgets every entry of `owner` (it is complete; nothing can close its children).
     void dropOwner(const HtmlElement* owner);
-    bool empty() const { return nodes_.empty(); }
 
   private:
-    struct Key {
-        const HtmlElement* owner = nullptr;
-        std::uint64_t name0 = 0, name1 = 0;  // lower-case name, zero-padded (names are <= 16 bytes)
-        bool operator==(const Key& o) const {
-            return owner == o.owner && name0 == o.name0 && name1 == o.name1;
-        }
-    };
-    struct Slot {
-        Key key;                           // key.owner == null: free
-        std::uint32_t head = 0, tail = 0;  // node indices + 1 of the queue's ends
-    };
+    static constexpr std::uint32_t kTaken = 0;  // element 0 is never a child
+    static constexpr std::size_t kSmallBlock = 32;
     struct Node {
-        Key key;
-        HtmlElement* child;
-        std::uint32_t next;  // node index + 1, 0 = end of queue
+        std::uint32_t owner;
+        std::uint32_t child;
     };
-    static Key makeKey(const HtmlElement* owner, std::string_view name);
-    std::size_t find(const Key& key) const;  // slot index, or slots_.size() when absent
-    void erase(std::size_t slot);
-    void grow();
+    struct Queue {
+        std::vector<std::uint32_t> nodes;  // indices into nodes_
+        std::size_t head = 0;
+    };
+    struct Index {
+        std::uint32_t owner;
+        std::unordered_map<std::string, Queue> byName;
+    };
+    std::uint32_t indexOf(const HtmlElement* e) const {
+        return static_cast<std::uint32_t>(e - arena_);
+    }
+    HtmlElement* element(std::uint32_t i) const { return const_cast<HtmlElement*>(arena_ + i); }
+    static std::string lowerName(std::string_view name);
+    Index& buildIndex(std::uint32_t owner, std::size_t blockStart);
 
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
+    const HtmlElement* arena_;
     std::vector<Node> nodes_;
+    std::vector<Index> indexes_;  // one per large block, in block order
 };
 
 class TreeBuilder {

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "base/platform.h"
+#include "html/codePage936.h"
+
+namespace kestrune {
+namespace {
+
+std::string utf8Of(char32_t cp) {
+    std::string s;
+    if (cp < 0x80) {
+        s += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        s += static_cast<char>(0xC0 | (cp >> 6));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        s += static_cast<char>(0xE0 | (cp >> 12));
+        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        s += static_cast<char>(0xF0 | (cp >> 18));
+        s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return s;
+}
+
+std::string convert(std::string text) {
+    std::size_t n = convertUtf8ToCodePage936(text.data(), text.size());
+    EXPECT_LE(n, text.size());
+    text.resize(n);
+    return text;
+}
+
+// The table must give exactly what the system converter gives, code point by code
+// point; the characters are separated so that each one's bytes can be told apart.
+TEST(CodePage936Test, EveryCodePointMatchesTheSystemConverter) {
+    std::string all;
+    for (char32_t cp = 1; cp < 0x10000; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        all += utf8Of(cp);
+        all += '|';
+    }
+    for (char32_t cp = 0x10000; cp <= 0x10FFFF; cp += 0x3FF) {
+        all += utf8Of(cp);
+        all += '|';
+    }
+    std::string expected = platform::utf8ToAnsi(all);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(convert(all), expected);
+}
+
+TEST(CodePage936Test, KnownCharacters) {
+    EXPECT_EQ(convert("caf\xC3\xA9"), "caf\xA8\xA6");
+    EXPECT_EQ(convert("\xE4\xB8\xAD\xE6\x96\x87"), "\xD6\xD0\xCE\xC4");
+    EXPECT_EQ(convert("\xE2\x82\xAC"), "\x80");  // the euro sign is one byte
+    EXPECT_EQ(convert("\xF0\x9F\x98\x80x"), "?x");
+    EXPECT_EQ(convert("\xEF\xBB\xBF"), "?");
+}
+
+// Ill-formed input: one "?" per maximal ill-formed subpart, as the system path does.
+TEST(CodePage936Test, IllFormedSequences) {
+    struct Case {
+        std::string in;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"\xC0\x80", "??"},      {"\xE0\x80\x80", "???"},
+        {"\xED\xA0\x80", "???"}, {"\xF8\x88\x80\x80\x80", "?????"},
+        {"\xE4\xB8", "?"},       {"\xE4\xB8x", "?x"},
+        {"\xF0\x9F\x98", "?"},   {"\xF4\x90\x80\x80", "????"},
+        {"\x80\xBF", "??"},      {"\xC3\xA9\xC3", "\xA8\xA6?"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(convert(c.in), c.out);
+        EXPECT_EQ(platform::utf8ToAnsi(c.in), c.out);
+    }
+}
+
+TEST(CodePage936Test, RandomBytesMatchTheSystemConverter) {
+    std::mt19937 rng(936);
+    for (int round = 0; round < 2000; ++round) {
+        std::string s(1 + rng() % 40, '\0');
+        for (char& c : s) {
+            unsigned v = rng() % 4 == 0 ? rng() % 0x80 : 0x80 + rng() % 0x80;
+            c = static_cast<char>(v == 0 ? 'a' : v);
+        }
+        ASSERT_EQ(convert(s), platform::utf8ToAnsi(s)) << round;
+    }
+}
+
+}  // namespace
+}  // namespace kestrune
