@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -91,26 +92,40 @@ std::string utf8ToAnsi(std::string_view utf8) {
     iconv_t cd = ::iconv_open("CP936", "UTF-16LE");
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string();
     std::string out(2 * utf8.size() + 10, '\0');
-    char* in = reinterpret_cast<char*>(wide.data());
-    std::size_t inLeft = wide.size() * sizeof(char16_t);
+    // The converter is fed short chunks: after a character it cannot convert it
+    // starts over from the beginning of its input, which must stay short for the
+    // whole conversion to stay linear.
+    constexpr std::size_t kChunkUnits = 64;
     char* dst = out.data();
     std::size_t outLeft = out.size();
     bool failed = false;
-    while (inLeft > 0) {
-        if (::iconv(cd, &in, &inLeft, &dst, &outLeft) != static_cast<std::size_t>(-1)) break;
-        if (errno != EILSEQ || outLeft == 0) {
-            failed = true;
-            break;
+    std::size_t pos = 0;
+    while (pos < wide.size() && !failed) {
+        std::size_t units = std::min(kChunkUnits, wide.size() - pos);
+        // Never cut a surrogate pair in two.
+        if (pos + units < wide.size() && wide[pos + units - 1] >= 0xD800 &&
+            wide[pos + units - 1] <= 0xDBFF) {
+            ++units;
         }
-        // A character the code page lacks: one "?" for the whole character, a
-        // surrogate pair included.
-        auto unit = static_cast<char16_t>(static_cast<unsigned char>(in[0]) |
-                                          (static_cast<unsigned char>(in[1]) << 8));
-        std::size_t skip = (unit >= 0xD800 && unit <= 0xDBFF && inLeft >= 4) ? 4 : 2;
-        in += skip;
-        inLeft -= skip;
-        *dst++ = '?';
-        --outLeft;
+        char* in = reinterpret_cast<char*>(wide.data() + pos);
+        std::size_t inLeft = units * sizeof(char16_t);
+        while (inLeft > 0) {
+            if (::iconv(cd, &in, &inLeft, &dst, &outLeft) != static_cast<std::size_t>(-1)) break;
+            if (errno != EILSEQ || outLeft == 0) {
+                failed = true;
+                break;
+            }
+            // A character the code page lacks: one "?" for the whole character, a
+            // surrogate pair included.
+            auto unit = static_cast<char16_t>(static_cast<unsigned char>(in[0]) |
+                                              (static_cast<unsigned char>(in[1]) << 8));
+            std::size_t skip = (unit >= 0xD800 && unit <= 0xDBFF && inLeft >= 4) ? 4 : 2;
+            in += skip;
+            inLeft -= skip;
+            *dst++ = '?';
+            --outLeft;
+        }
+        pos += units;
     }
     ::iconv_close(cd);
     if (failed) return std::string();

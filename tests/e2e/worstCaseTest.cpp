@@ -1,0 +1,66 @@
+// Hostile inputs through the built binary in every report mode, on the console and
+// to a file: the tool must finish normally (no crash, no sanitizer report, exit
+// status 1 or 255). Time and memory are measured by bench/, not here.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/runTool.h"
+#include "support/worstCases.h"
+
+namespace kestrune {
+namespace {
+
+using testing::runTool;
+using testing::TempDir;
+using testing::ToolRun;
+
+// One tag per report mode, plus the tags the inputs nest deepest. A tag whose elements
+// each hold the whole rest of such an input (every <b> of 1.5 million nested ones
+// holding the same 5 MB of text) has a report of quadratic size by definition.
+const char* const kModes[] = {"a", "div", "p", "script", "!--", "!doctype", "nosuchtag"};
+
+void runEveryMode(const std::string& name, const std::string& bytes, bool withAttributes) {
+    TempDir dir;
+    std::string page = dir.write(name + ".html", bytes);
+    for (const char* mode : kModes) {
+        SCOPED_TRACE(name + " -tag " + mode);
+        std::vector<std::string> console{page, "-tag", mode};
+        if (withAttributes) console.insert(console.end(), {"-attr", "href,a,b"});
+        ToolRun r = runTool(console);
+        EXPECT_EQ(r.signal, 0);
+        EXPECT_TRUE(r.status == 1 || r.status == 255) << r.status;
+        EXPECT_EQ(r.errors, "");
+        std::string out = dir.path() + "/out";
+        ToolRun f = runTool({page, "-tag", mode, "-o", out});
+        EXPECT_EQ(f.signal, 0);
+        EXPECT_TRUE(f.status == 1 || f.status == 255) << f.status;
+        EXPECT_EQ(f.errors, "");
+    }
+}
+
+class WorstCaseTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(WorstCaseTest, FinishesInEveryMode) {
+    testing::WorstCase c = testing::makeWorstCase(GetParam());
+    ASSERT_LT(c.bytes.size(), 10u * 1024 * 1024);
+    runEveryMode(c.name, c.bytes, true);
+}
+
+INSTANTIATE_TEST_SUITE_P(Large, WorstCaseTest, ::testing::ValuesIn(testing::worstCaseNames()),
+                         [](const auto& param) {
+                             std::string n = param.param;
+                             for (char& ch : n) {
+                                 if (ch == '-') ch = '_';
+                             }
+                             return n;
+                         });
+
+TEST(NulAndEncodingTest, FinishesInEveryMode) {
+    for (const testing::WorstCase& c : testing::nulAndEncodingCases())
+        runEveryMode(c.name, c.bytes, true);
+}
+
+}  // namespace
+}  // namespace kestrune
