@@ -1,9 +1,9 @@
-#include "base/TextBuffer.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+
+#include "base/TextBuffer.h"
 
 namespace kestrune {
 namespace {
@@ -15,8 +15,8 @@ TEST(TextBufferTest, CapacityFromConstruction) {
         int capacity;
         double growth;
     };
-    const Case cases[] = {{256, 1.5, 256, 1.5}, {0, 1.5, 256, 1.5}, {-4, 1.0, 256, 1.5},
-                          {10, 2.0, 10, 2.0}};
+    const Case cases[] = {
+        {256, 1.5, 256, 1.5}, {0, 1.5, 256, 1.5}, {-4, 1.0, 256, 1.5}, {10, 2.0, 10, 2.0}};
     for (const Case& c : cases) {
         TextBuffer b(c.initial, c.factor);
         EXPECT_EQ(b.capacity(), c.capacity);

@@ -1,10 +1,9 @@
-#include "base/byteString.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "base/asciiTable.h"
+#include "base/byteString.h"
 
 namespace kestrune {
 namespace {
@@ -19,11 +18,11 @@ TEST(ReplaceAllTest, Table) {
     const Case cases[] = {
         {"c:/a/b.html", "\\", "/", "c:/a/b.html"},
         {"c:\\a\\\\b.html", "\\", "/", "c:/a//b.html"},
-        {"aXbX", "X", "XX", "aXXbXX"},          // inserted text is not searched again
-        {"\r\r\nx\r", "\r", "", "\nx"},         // adjacent occurrences all go
+        {"aXbX", "X", "XX", "aXXbXX"},   // inserted text is not searched again
+        {"\r\r\nx\r", "\r", "", "\nx"},  // adjacent occurrences all go
         {"abcabc", "abc", "", ""},
-        {"aaa", "aa", "b", "ba"},               // non-overlapping, left to right
-        {"text", "", "zz", "text"},             // an empty pattern changes nothing
+        {"aaa", "aa", "b", "ba"},    // non-overlapping, left to right
+        {"text", "", "zz", "text"},  // an empty pattern changes nothing
         {"", "a", "b", ""},
     };
     for (const Case& c : cases) {
