@@ -28,7 +28,15 @@ void trimRight(char* text, char ch);
 void toLowerAscii(char* text);
 
 // The same trims on views: the returned view is a sub-range of `text`.
-std::string_view trimLeftView(std::string_view text, char ch);
-std::string_view trimRightView(std::string_view text, char ch);
+inline std::string_view trimLeftView(std::string_view text, char ch) {
+    std::size_t skip = 0;
+    while (skip < text.size() && text[skip] == ch) ++skip;
+    return text.substr(skip);
+}
+inline std::string_view trimRightView(std::string_view text, char ch) {
+    std::size_t len = text.size();
+    while (len > 0 && text[len - 1] == ch) --len;
+    return text.substr(0, len);
+}
 
 }  // namespace kestrune

@@ -55,8 +55,8 @@ void reportRawBlocks(const ElementList& elements, const Options& options, Consol
     records.close();
 }
 
-void reportElements(const HtmlElement& root, const ElementList& elements, const Options& options,
-                    Console& console, FileSink& files) {
+void reportElements(const ElementList& elements, const Options& options, Console& console,
+                    FileSink& files) {
     const bool toFile = !options.outputPath.empty();
     const std::vector<std::string>& names = options.attributeNames;
     std::vector<std::string> keys{"text"};
@@ -70,7 +70,7 @@ void reportElements(const HtmlElement& root, const ElementList& elements, const 
         file = std::make_unique<ElementFile>(options.outputPath, options.tagName, keys, files);
 
     std::vector<std::string> values(keys.size());
-    gatherTexts(root, elements, [&](std::size_t i, std::string& text) {
+    gatherTexts(elements, [&](std::size_t i, std::string& text) {
         const HtmlElement& e = *elements[i];
         // Element text loses every space too, so that words run together.
         if (!text.empty()) removeControlCharsAndSpaces(text);
@@ -109,7 +109,7 @@ int reportOnDocument(const HtmlDocument& document, const Options& options, Conso
     if (isRawBlockTag(options.tagName)) {
         reportRawBlocks(elements, options, console, files);
     } else {
-        reportElements(*root, elements, options, console, files);
+        reportElements(elements, options, console, files);
     }
     return 1;
 }

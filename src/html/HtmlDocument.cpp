@@ -23,14 +23,11 @@ void HtmlDocument::reset() {
     strayEndTags_.shrink_to_fit();
 }
 
-HtmlElement* HtmlDocument::newElement() {
-    if (elementCount_ == elementCapacity_) {
-        // Every element consumes at least two bytes of text, so the arena sized from
-        // the text length cannot run out.
-        std::fputs("kestrune: element arena exhausted\n", stderr);
-        std::abort();
-    }
-    return new (elements_ + elementCount_++) HtmlElement();
+void HtmlDocument::arenaExhausted() {
+    // Every element consumes at least two bytes of text, so the arena sized from the
+    // text length cannot run out.
+    std::fputs("kestrune: element arena exhausted\n", stderr);
+    std::abort();
 }
 
 ElementList HtmlDocument::otherTopLevel() const {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,7 +74,11 @@ class HtmlDocument {
     // Takes over a block holding `length` bytes of text; parses it in place.
     int parseStorage(std::unique_ptr<Storage> storage, std::size_t length);
     void reset();
-    HtmlElement* newElement();
+    HtmlElement* newElement() {
+        if (elementCount_ == elementCapacity_) arenaExhausted();
+        return new (elements_ + elementCount_++) HtmlElement();
+    }
+    [[noreturn]] static void arenaExhausted();
 
     std::unique_ptr<Storage> storage_;
     char* text_ = nullptr;

@@ -10,7 +10,7 @@ struct MapFiller {
     std::vector<std::string>& valueless;
     void pair(std::string_view name, std::string_view value) {
         // try_emplace keeps the value already stored under an identical name.
-        attributes.try_emplace(std::string(name), std::string(value));
+        attributes.try_emplace(std::string(name), std::string(attributeValue(value)));
     }
     void word(std::string_view w) { valueless.emplace_back(w); }
 };

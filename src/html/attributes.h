@@ -8,19 +8,35 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/asciiTable.h"
 #include "base/byteString.h"
+#include "base/swar.h"
 #include "html/HtmlElement.h"
 
 namespace kestrune {
 
 namespace attributes_detail {
 
-// One piece: trimmed; "name=value" (quotes stripped from the value's ends) or a word.
+inline bool hasControlChar(std::string_view text) {
+    std::size_t i = 0;
+    for (; text.size() - i >= 8; i += 8) {
+        std::uint64_t w = swar::load(text.data() + i);
+        if ((swar::hasByte(w, '\r') | swar::hasByte(w, '\n') | swar::hasByte(w, '\t')) != 0) break;
+    }
+    for (; i < text.size(); ++i) {
+        if (isControlChar(text[i])) return true;
+    }
+    return false;
+}
+
+// One piece: trimmed; "name=rawValue" or a word. The value is handed over as it
+// stands after the "="; attributeValue() gives its final form, so that callers
+// looking for one name only trim the value they keep.
 template <typename OnPair, typename OnWord>
 void splitPiece(std::string_view piece, OnPair& onPair, OnWord& onWord) {
     piece = trimRightView(trimLeftView(piece, ' '), ' ');
@@ -31,19 +47,25 @@ void splitPiece(std::string_view piece, OnPair& onPair, OnWord& onWord) {
         return;
     }
     std::string_view name = trimRightView(piece.substr(0, eq), ' ');
-    std::string_view value = piece.substr(eq + 1);
-    value = trimLeftView(value, ' ');
-    value = trimLeftView(value, '"');
-    value = trimLeftView(value, '\'');
-    value = trimRightView(value, '"');
-    value = trimRightView(value, '\'');
-    if (!name.empty()) onPair(name, value);
+    if (!name.empty()) onPair(name, piece.substr(eq + 1));
 }
 
 }  // namespace attributes_detail
 
-// Calls onPair(name, value) for every piece with "=" and a non-empty name and
-// onWord(piece) for every piece without "=", in source order. Repeated names are
+// The value of a name=value piece: leading spaces, then leading double quotes,
+// leading single quotes, trailing double quotes and trailing single quotes removed.
+// Quotes inside stay.
+inline std::string_view attributeValue(std::string_view rawValue) {
+    std::string_view value = trimLeftView(rawValue, ' ');
+    value = trimLeftView(value, '"');
+    value = trimLeftView(value, '\'');
+    value = trimRightView(value, '"');
+    return trimRightView(value, '\'');
+}
+
+// Calls onPair(name, rawValue) for every piece with "=" and a non-empty name and
+// onWord(piece) for every piece without "=", in source order (attributeValue(rawValue)
+// is the value). Repeated names are
 // all reported; the caller keeps the first. The views point into `text`, or into
 // `scratch` when `text` holds CR, LF or TAB.
 template <typename OnPair, typename OnWord>
@@ -51,7 +73,7 @@ void forEachAttribute(std::string_view text, std::string& scratch, OnPair&& onPa
                       OnWord&& onWord) {
     if (text.empty()) return;
     std::string_view s = text;
-    if (std::any_of(text.begin(), text.end(), isControlChar)) {
+    if (attributes_detail::hasControlChar(text)) {
         scratch.assign(text);
         removeControlChars(scratch);
         s = scratch;
@@ -60,7 +82,15 @@ void forEachAttribute(std::string_view text, std::string& scratch, OnPair&& onPa
     std::size_t start = 0;
     bool inQuotes = false;
     std::size_t i = 0;
-    while (i < s.size()) {
+    const std::size_t n = s.size();
+    while (i < n) {
+        // Only spaces and double quotes matter; skip other bytes eight at a time.
+        while (n - i >= 8) {
+            std::uint64_t w = swar::load(s.data() + i);
+            if ((swar::hasByte(w, ' ') | swar::hasByte(w, '"')) != 0) break;
+            i += 8;
+        }
+        if (i >= n) break;
         char c = s[i];
         if (c == ' ' && !inQuotes) {
             attributes_detail::splitPiece(s.substr(start, i - start), onPair, onWord);

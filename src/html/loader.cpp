@@ -6,6 +6,7 @@
 #include "base/asciiTable.h"
 #include "base/byteString.h"
 #include "base/platform.h"
+#include "base/swar.h"
 #include "html/HtmlDocument.h"
 #include "html/codePage936.h"
 #include "html/documentStorage.h"
@@ -42,8 +43,19 @@ HtmlDocument::Storage::~Storage() { std::free(block_); }
 int isUtf8(std::string_view text, int& allAscii) {
     allAscii = 1;
     int pending = 0;
-    for (char ch : text) {
-        auto b = static_cast<unsigned char>(ch);
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        if (pending == 0) {
+            // Runs of ASCII without NUL, eight bytes per step.
+            while (end - p >= 8) {
+                std::uint64_t w = swar::load(p);
+                if ((w & swar::kHighBits) != 0 || swar::hasZero(w) != 0) break;
+                p += 8;
+            }
+            if (p == end) break;
+        }
+        unsigned char b = *p++;
         if (b == 0) break;
         if (pending == 0) {
             if (b < 0x80) continue;

@@ -26,12 +26,12 @@ constexpr std::size_t slotOf(std::uint64_t key) {
 
 struct ClassSlot {
     std::uint64_t key = 0;  // 0: free (no name packs to 0)
-    std::uint8_t classes = 0;
+    std::uint16_t classes = 0;
 };
 
 template <std::size_t N>
 constexpr void addNames(std::array<ClassSlot, kSlots>& slots,
-                        const std::array<std::string_view, N>& names, std::uint8_t bit) {
+                        const std::array<std::string_view, N>& names, std::uint16_t bit) {
     for (std::string_view name : names) {
         if (name.size() > 8) continue;
         std::uint64_t key = pack(name);
@@ -49,6 +49,10 @@ constexpr std::array<ClassSlot, kSlots> makeClassSlots() {
     addNames(slots, noSelfNestTags, kTagNoSelfNest);
     addNames(slots, voidTags, kTagVoid);
     addNames(slots, std::array<std::string_view, 1>{"p"}, kTagParagraph);
+    addNames(slots, std::array<std::string_view, 1>{"script"}, kTagScript);
+    addNames(slots, std::array<std::string_view, 1>{"style"}, kTagStyle);
+    addNames(slots, std::array<std::string_view, 1>{"!--"}, kTagComment);
+    addNames(slots, std::array<std::string_view, 1>{"!doctype"}, kTagDoctype);
     return slots;
 }
 
@@ -56,7 +60,7 @@ constexpr std::array<ClassSlot, kSlots> kClassSlots = makeClassSlots();
 
 }  // namespace
 
-std::uint8_t tagClassOf(std::string_view name) {
+std::uint16_t tagClassOf(std::string_view name) {
     if (name.empty()) return 0;
     if (name.size() > 8) return equalsIgnoreCase(name, "blockquote") ? kTagBlock : 0;
     std::uint64_t key = 0;
@@ -75,24 +79,8 @@ int isInlineTag(std::string_view name) { return (tagClassOf(name) & kTagInline) 
 int isNoSelfNestTag(std::string_view name) { return (tagClassOf(name) & kTagNoSelfNest) ? 1 : 0; }
 int isVoidTag(std::string_view name) { return (tagClassOf(name) & kTagVoid) ? 1 : 0; }
 
-int isValidTagName(std::string_view name) {
-    if (name.empty() || name.size() > 16) return 0;
-    if (equalsIgnoreCase(name, "!doctype") || name == "!--") return 1;
-    std::size_t i = name[0] == '/' ? 1 : 0;
-    for (; i < name.size(); ++i) {
-        if (!isAsciiAlnum(name[i])) return 0;
-    }
-    return 1;
-}
-
 int mayNest(std::string_view newTag, std::string_view openTag) {
-    std::uint8_t n = tagClassOf(newTag);
-    if (equalsIgnoreCase(newTag, openTag)) return (n & kTagNoSelfNest) ? 0 : 1;
-    if (n & kTagBlock) {
-        std::uint8_t o = tagClassOf(openTag);
-        return (o & (kTagInline | kTagParagraph)) ? 0 : 1;
-    }
-    return 1;
+    return mayNestClasses(newTag, tagClassOf(newTag), openTag, tagClassOf(openTag));
 }
 
 }  // namespace kestrune

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/asciiTable.h"
+
 namespace kestrune {
 
 // Table contents, in table order, lower case.
@@ -29,17 +31,38 @@ int isVoidTag(std::string_view name);
 // 1 when the tree builder accepts `name` as a tag name: 1 to 16 bytes; "!doctype" or
 // "!--" (ASCII case ignored); otherwise, after one optional leading "/", ASCII
 // letters and digits only (so "/" alone passes).
-int isValidTagName(std::string_view name);
+inline int isValidTagName(std::string_view name) {
+    if (name.empty() || name.size() > 16) return 0;
+    for (std::size_t i = name[0] == '/' ? 1 : 0; i < name.size(); ++i) {
+        if (!isAsciiAlnum(name[i]))
+            return (equalsIgnoreCase(name, "!doctype") || name == "!--") ? 1 : 0;
+    }
+    return 1;
+}
 
 // Every class of a name at once, for the builder's hot path.
-enum TagClass : std::uint8_t {
+enum TagClass : std::uint16_t {
     kTagBlock = 1,
     kTagInline = 2,
     kTagNoSelfNest = 4,
     kTagVoid = 8,
     kTagParagraph = 16,  // "p"
+    kTagScript = 32,     // "script": raw content up to </script>
+    kTagStyle = 64,      // "style": raw content up to </style>
+    kTagComment = 128,   // "!--"
+    kTagDoctype = 256,   // "!doctype"
 };
-std::uint8_t tagClassOf(std::string_view name);
+std::uint16_t tagClassOf(std::string_view name);
+
+// mayNest for names whose classes are known.
+inline int mayNestClasses(std::string_view newTag, std::uint16_t newClass, std::string_view openTag,
+                          std::uint16_t openClass) {
+    if (newTag.size() == openTag.size() && equalsIgnoreCase(newTag, openTag)) {
+        return (newClass & kTagNoSelfNest) ? 0 : 1;
+    }
+    if (newClass & kTagBlock) return (openClass & (kTagInline | kTagParagraph)) ? 0 : 1;
+    return 1;
+}
 
 // 1 when a start tag named `newTag` opens inside an open element named `openTag`,
 // 0 when it ends that element instead: "a", "p", "i", "li", "tr" and "td" do not nest

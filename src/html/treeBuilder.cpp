@@ -4,6 +4,7 @@
 // the chain of open elements (parent links), so nesting depth costs no stack.
 #include "html/treeBuilder.h"
 
+#include <array>
 #include <cstring>
 
 #include "base/asciiTable.h"
@@ -12,8 +13,6 @@
 namespace kestrune {
 
 namespace {
-
-constexpr std::string_view kCommentName = "!--";
 
 // The first case-insensitive occurrence of `closer` (lower case, starting with
 // "<") in [from, end), or end.
@@ -41,6 +40,21 @@ std::size_t compactName(char* name, std::size_t length) {
     return out;
 }
 
+// What the scan of a tag's name stops at.
+enum : unsigned char { kEndOfTag = 1, kSpace = 2, kNameControl = 4 };
+
+constexpr std::array<unsigned char, 256> makeTagScanTable() {
+    std::array<unsigned char, 256> t{};
+    t['>'] = kEndOfTag;
+    t[' '] = kSpace;
+    t['\r'] = t['\n'] = t['\t'] = kNameControl;
+    return t;
+}
+constexpr std::array<unsigned char, 256> kTagScan = makeTagScanTable();
+
+// The classes of the element being read are looked up only when needed.
+constexpr std::uint16_t kUnknownClass = 0xFFFF;
+
 }  // namespace
 
 std::size_t readTag(char* text, char* end, Token& token) {
@@ -57,32 +71,45 @@ std::size_t readTag(char* text, char* end, Token& token) {
         if (p < lt) token.leadingText = std::string_view(p, static_cast<std::size_t>(lt - p));
     }
     char* after = lt + 1;
-    const std::size_t consumed = static_cast<std::size_t>(after - text);
     const std::size_t rest = static_cast<std::size_t>(end - after);
     if (rest >= 3 && after[0] == '!' && after[1] == '-' && after[2] == '-') {
         token.tagName = std::string_view(after, 3);
-        return consumed + 3;
+        return static_cast<std::size_t>(after - text) + 3;
     }
-    char* gt = static_cast<char*>(std::memchr(after, '>', rest));
-    if (gt == nullptr) {
+    // One pass over the name: it ends at the first space or at ">"; CR, LF and TAB
+    // in it are noted. Names are short, so this beats two library searches.
+    char* q = after;
+    bool control = false;
+    unsigned char stop = 0;
+    for (; q < end; ++q) {
+        stop = kTagScan[static_cast<unsigned char>(*q)];
+        if (stop == 0) continue;
+        if (stop != kNameControl) break;
+        control = true;
+    }
+    char* space = nullptr;
+    char* gt = q;
+    if (q < end && stop == kSpace) {
+        space = q;
+        gt = static_cast<char*>(std::memchr(q, '>', static_cast<std::size_t>(end - q)));
+    }
+    if (gt == nullptr || gt == end) {
         // An unterminated tag: everything after "<" is text.
         token.leadingText = std::string_view(after, rest);
         return available;
     }
     std::size_t tagLength = static_cast<std::size_t>(gt - after);
-    token.selfClosing = false;
     if (tagLength > 0 && after[tagLength - 1] == '/') {
         token.selfClosing = true;
         --tagLength;
     }
     if (tagLength > 0) {
-        char* space = static_cast<char*>(std::memchr(after, ' ', tagLength));
         std::size_t nameLength = tagLength;
-        if (space != nullptr && space != after) {
+        if (space != nullptr && space != after && space < after + tagLength) {
             nameLength = static_cast<std::size_t>(space - after);
             token.attributeText = std::string_view(space, tagLength - nameLength);
         }
-        nameLength = compactName(after, nameLength);
+        if (control) nameLength = compactName(after, nameLength);
         token.tagName = std::string_view(after, nameLength);
     }
     return static_cast<std::size_t>(gt + 1 - text);
@@ -205,16 +232,14 @@ void TreeBuilder::build() {
     }
 }
 
-bool TreeBuilder::enter(HtmlElement& e, bool selfClosing) {
-    std::string_view name = e.tagName();
-    if (!isValidTagName(name)) return false;
-    if (equalsIgnoreCase(name, "!doctype")) {
+bool TreeBuilder::enter(HtmlElement& e, std::uint16_t classes, bool selfClosing) {
+    if (classes & kTagDoctype) {
         e.setFlag(HtmlElement::kDoctype);
         return false;
     }
     if (cursor_ == end_) return false;
     std::size_t left = static_cast<std::size_t>(end_ - cursor_);
-    if (name == kCommentName) {
+    if (classes & kTagComment) {
         const char* close = static_cast<const char*>(memmem(cursor_, left, "-->", 3));
         std::size_t length = close == nullptr ? left : static_cast<std::size_t>(close - cursor_);
         e.ownText_ = e.spanOf(cursor_, length);
@@ -222,8 +247,8 @@ bool TreeBuilder::enter(HtmlElement& e, bool selfClosing) {
         e.setFlag(HtmlElement::kComment | HtmlElement::kClosed);
         return false;
     }
-    bool style = equalsIgnoreCase(name, "style");
-    if (style || equalsIgnoreCase(name, "script")) {
+    if (classes & (kTagScript | kTagStyle)) {
+        bool style = (classes & kTagStyle) != 0;
         std::string_view closer = style ? "</style>" : "</script>";
         const char* close = findRawCloser(cursor_, end_, closer);
         std::size_t length = static_cast<std::size_t>(close - cursor_);
@@ -232,7 +257,7 @@ bool TreeBuilder::enter(HtmlElement& e, bool selfClosing) {
         e.setFlag((style ? HtmlElement::kStyle : HtmlElement::kScript) | HtmlElement::kClosed);
         return false;
     }
-    if (selfClosing || isVoidTag(name)) {
+    if (selfClosing || (classes & kTagVoid)) {
         e.setFlag(HtmlElement::kClosed);
         return false;
     }
@@ -254,7 +279,9 @@ HtmlElement* TreeBuilder::newChild(HtmlElement* parent, HtmlElement* previous, c
 }
 
 void TreeBuilder::buildSubtree(HtmlElement* top, bool selfClosing) {
-    if (!enter(*top, selfClosing)) return;
+    if (!isValidTagName(top->tagName())) return;
+    std::uint16_t eClass = tagClassOf(top->tagName());
+    if (!enter(*top, eClass, selfClosing)) return;
     HtmlElement* e = top;         // the element whose content is being read
     HtmlElement* last = nullptr;  // e's last child so far
     Token token;
@@ -290,20 +317,27 @@ void TreeBuilder::buildSubtree(HtmlElement* top, bool selfClosing) {
                 }
             } else if (cursor_ == end_) {
                 ends = true;  // a start tag that ends the text creates no element
-            } else if (!mayNest(name, e->tagName())) {
-                handedBack_ = true;
-                handedBackToken_ = token;
-                ends = true;
             } else {
-                HtmlElement* k = newChild(e, last, token);
-                if (enter(*k, token.selfClosing)) {
-                    e = k;
-                    last = nullptr;
+                std::uint16_t kClass = tagClassOf(name);
+                // The open element's classes only matter to a block tag.
+                if ((kClass & kTagBlock) && eClass == kUnknownClass)
+                    eClass = tagClassOf(e->tagName());
+                if (!mayNestClasses(name, kClass, e->tagName(), eClass)) {
+                    handedBack_ = true;
+                    handedBackToken_ = token;
+                    ends = true;
                 } else {
-                    last = k;
-                    if (!k->closed() && cursor_ != end_ && name[0] != '!') open_.add(e, k);
+                    HtmlElement* k = newChild(e, last, token);
+                    if (enter(*k, kClass, token.selfClosing)) {
+                        e = k;
+                        eClass = kClass;
+                        last = nullptr;
+                    } else {
+                        last = k;
+                        if (!k->closed() && cursor_ != end_ && name[0] != '!') open_.add(e, k);
+                    }
+                    continue;
                 }
-                continue;
             }
         }
         if (ends) {
@@ -313,6 +347,7 @@ void TreeBuilder::buildSubtree(HtmlElement* top, bool selfClosing) {
             if (!e->closed() && (cursor_ != end_ || handedBack_)) open_.add(parent, e);
             last = e;
             e = parent;
+            eClass = kUnknownClass;
         }
     }
 }

@@ -78,9 +78,9 @@ class TreeBuilder {
 
   private:
     void buildSubtree(HtmlElement* top, bool selfClosing);
-    // Raw content, flags and immediate completion of a new element; true when the
-    // element goes on to read content.
-    bool enter(HtmlElement& element, bool selfClosing);
+    // Raw content, flags and immediate completion of a new element with a valid name
+    // and the given tag classes; true when the element goes on to read content.
+    bool enter(HtmlElement& element, std::uint16_t classes, bool selfClosing);
     HtmlElement* newChild(HtmlElement* parent, HtmlElement* previous, const Token& token);
     bool nextToken(Token& token);
 

@@ -8,6 +8,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/swar.h"
 #include "json/jsonInternal.h"
 
 namespace kestrune {
@@ -42,12 +43,24 @@ void destroyAll(std::vector<std::unique_ptr<JsonValue>>& work) {
 
 void appendJsonEscaped(std::string& out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
+    const std::size_t n = text.size();
     std::size_t runStart = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t i = 0;
+    while (i < n) {
+        // Most text needs no escape: skip it eight bytes at a time.
+        while (n - i >= 8) {
+            std::uint64_t w = swar::load(text.data() + i);
+            if (swar::hasLess(w, 0x20) | swar::hasByte(w, '"') | swar::hasByte(w, '\\')) break;
+            i += 8;
+        }
+        if (i == n) break;
         const auto byte = static_cast<unsigned char>(text[i]);
-        if (!kNeedsEscape[byte]) continue;
+        if (!kNeedsEscape[byte]) {
+            ++i;
+            continue;
+        }
         out.append(text.data() + runStart, i - runStart);
-        runStart = i + 1;
+        runStart = ++i;
         if (byte == '"' || byte == '\\') {
             out.push_back('\\');
             out.push_back(static_cast<char>(byte));
@@ -56,7 +69,7 @@ void appendJsonEscaped(std::string& out, std::string_view text) {
             out.append(escape, sizeof escape);
         }
     }
-    out.append(text.data() + runStart, text.size() - runStart);
+    out.append(text.data() + runStart, n - runStart);
 }
 
 namespace json_internal {

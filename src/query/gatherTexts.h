@@ -11,10 +11,10 @@
 
 namespace kestrune {
 
-// Calls emit(i, text) for i = 0, 1, ... with the decoded text of list[i]. The list
-// is expected in document order below `top` (as findByTag gives it); elements
-// found elsewhere still get their text, by a walk of their own.
-void gatherTexts(const HtmlElement& top, const ElementList& list,
+// Calls emit(i, text) for i = 0, 1, ... with the decoded text of list[i]. Only the
+// subtrees of the listed elements are walked, each once when the list is in
+// document order (as findByTag gives it).
+void gatherTexts(const ElementList& list,
                  const std::function<void(std::size_t, std::string&)>& emit);
 
 }  // namespace kestrune

@@ -58,7 +58,7 @@ int HtmlElement::getAttribute(std::string_view name, std::string& value) const {
         [](std::string_view) {});
     if (!found) return 0;
     value.clear();
-    appendDecoded(value, bestValue);
+    appendDecoded(value, attributeValue(bestValue));
     return 1;
 }
 

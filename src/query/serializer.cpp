@@ -28,7 +28,7 @@ void appendAttributes(std::string& out, std::string_view attributeText) {
     bool anyWord = false;
     forEachAttribute(
         attributeText, scratch,
-        [&](std::string_view n, std::string_view v) { pairs.emplace_back(n, v); },
+        [&](std::string_view n, std::string_view v) { pairs.emplace_back(n, attributeValue(v)); },
         [&](std::string_view w) {
             if (anyWord) out.push_back(' ');
             out.append(w);

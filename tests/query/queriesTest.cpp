@@ -3,6 +3,7 @@
 #include <string>
 
 #include "html/HtmlDocument.h"
+#include "query/gatherTexts.h"
 
 namespace kestrune {
 namespace {
@@ -89,6 +90,28 @@ TEST_F(QueriesTest, GetTextOnDeepTrees) {
     ElementList divs;
     EXPECT_EQ(doc.root()->findByTag("div", divs, 1), 100000);
     EXPECT_EQ(textOf(*divs.back()), "deep");
+}
+
+// The batch gathering gives every element the text getText gives it, nested matches,
+// duplicates and out-of-order lists included.
+TEST_F(QueriesTest, GatherTextsAgreesWithGetText) {
+    parse(
+        "<html><div>a<div>b&am<p>c</p>p;<div>d<!--e--></div>f</div>g<b>h</b></div>"
+        "<div>i<script>j</script><p>k<div>l</div></p></div>m</html>");
+    for (std::string_view tag : {"div", "p", "b", "!--", "script", "html", "none"}) {
+        ElementList list;
+        doc.root()->findByTag(tag, list, 1);
+        if (list.size() > 1) {
+            list.push_back(list.front());  // a duplicate
+            list.push_back(list[1]);       // and an earlier element after later ones
+        }
+        std::size_t calls = 0;
+        gatherTexts(list, [&](std::size_t i, std::string& text) {
+            EXPECT_EQ(i, calls++);
+            EXPECT_EQ(text, textOf(*list[i])) << tag << " #" << i;
+        });
+        EXPECT_EQ(calls, list.size());
+    }
 }
 
 }  // namespace
