@@ -62,6 +62,12 @@ class OutputFile {
     int fd_ = -1;
 };
 
+// Large blocks of zeroed memory straight from the system, committed page by page
+// as they are first touched, in huge pages where the system offers them. Null
+// when the system refuses. Free with freeLarge and the same size.
+void* allocateLarge(std::size_t bytes);
+void freeLarge(void* block, std::size_t bytes);
+
 // Writes every byte to standard output (retrying short writes; errors are ignored).
 void writeStandardOutput(const char* bytes, std::size_t count);
 

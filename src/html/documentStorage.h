@@ -25,6 +25,7 @@ struct HtmlDocument::Storage {
     Storage() = default;
     void* block_ = nullptr;
     std::size_t blockBytes_ = 0;
+    bool large_ = false;  // from platform::allocateLarge
 };
 
 }  // namespace kestrune

@@ -23,6 +23,15 @@ std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * 
 
 }  // namespace
 
+// Blocks from this size on come straight from the system (in huge pages where it
+// offers them); smaller ones from the heap. Sanitizer builds always use the heap,
+// whose guard zones catch reads past the end.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kLargeBlock = ~std::size_t{0};
+#else
+constexpr std::size_t kLargeBlock = 4 << 20;
+#endif
+
 std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t textBytes) {
     std::unique_ptr<Storage> s(new Storage());
     std::size_t textRegion = roundUp(textBytes + 1 + kTextPadding, 64);
@@ -30,7 +39,11 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t
     // a child at least its three-byte start tag.
     s->elementCapacity = textBytes / 2 + 16;
     s->blockBytes_ = textRegion + s->elementCapacity * sizeof(HtmlElement);
-    s->block_ = std::malloc(s->blockBytes_);
+    if (s->blockBytes_ >= kLargeBlock) {
+        s->block_ = platform::allocateLarge(s->blockBytes_);
+        s->large_ = s->block_ != nullptr;
+    }
+    if (s->block_ == nullptr) s->block_ = std::malloc(s->blockBytes_);
     if (s->block_ == nullptr) throw std::bad_alloc();
     s->text = static_cast<char*>(s->block_);
     std::memset(s->text + textBytes, 0, textRegion - textBytes);
@@ -38,7 +51,13 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t
     return s;
 }
 
-HtmlDocument::Storage::~Storage() { std::free(block_); }
+HtmlDocument::Storage::~Storage() {
+    if (large_) {
+        platform::freeLarge(block_, blockBytes_);
+    } else {
+        std::free(block_);
+    }
+}
 
 int isUtf8(std::string_view text, int& allAscii) {
     allAscii = 1;

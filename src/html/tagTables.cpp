@@ -2,6 +2,8 @@
 // folding it to lower case once and comparing with the few names of its length.
 #include "html/tagTables.h"
 
+#include <cstring>
+
 #include "base/asciiTable.h"
 
 namespace kestrune {
@@ -68,6 +70,21 @@ std::uint16_t tagClassOf(std::string_view name) {
         key |= static_cast<std::uint64_t>(static_cast<unsigned char>(toLowerByte(name[i])))
                << (8 * i);
     }
+    for (std::size_t i = slotOf(key);; i = (i + 1) % kSlots) {
+        if (kClassSlots[i].key == key) return kClassSlots[i].classes;
+        if (kClassSlots[i].key == 0) return 0;
+    }
+}
+
+std::uint16_t tagClassOfValidName(std::string_view name) {
+    if (name.size() > 8)
+        return name.size() == 10 && equalsIgnoreCase(name, "blockquote") ? kTagBlock : 0;
+    // Valid names hold letters, digits, "!" and "-" only: setting bit 0x20 of every
+    // byte lower-cases them, eight at a time.
+    std::uint64_t word;
+    std::memcpy(&word, name.data(), 8);
+    std::uint64_t mask = name.size() == 8 ? ~0ull : (1ull << (8 * name.size())) - 1;
+    std::uint64_t key = (word | 0x2020202020202020ull) & mask;
     for (std::size_t i = slotOf(key);; i = (i + 1) % kSlots) {
         if (kClassSlots[i].key == key) return kClassSlots[i].classes;
         if (kClassSlots[i].key == 0) return 0;

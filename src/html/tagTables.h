@@ -53,6 +53,9 @@ enum TagClass : std::uint16_t {
     kTagDoctype = 256,   // "!doctype"
 };
 std::uint16_t tagClassOf(std::string_view name);
+// The same for a name that passed isValidTagName and is followed in memory by at
+// least eight readable bytes, as names inside a document's text are.
+std::uint16_t tagClassOfValidName(std::string_view name);
 
 // mayNest for names whose classes are known.
 inline int mayNestClasses(std::string_view newTag, std::uint16_t newClass, std::string_view openTag,

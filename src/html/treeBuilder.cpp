@@ -55,9 +55,8 @@ constexpr std::array<unsigned char, 256> kTagScan = makeTagScanTable();
 // The classes of the element being read are looked up only when needed.
 constexpr std::uint16_t kUnknownClass = 0xFFFF;
 
-}  // namespace
-
-std::size_t readTag(char* text, char* end, Token& token) {
+// One token; inlined into the builder's loop, which reads hundreds of thousands.
+__attribute__((always_inline)) inline std::size_t readToken(char* text, char* end, Token& token) {
     const std::size_t available = static_cast<std::size_t>(end - text);
     if (available == 0) return 0;
     char* lt = static_cast<char*>(std::memchr(text, '<', available));
@@ -114,6 +113,10 @@ std::size_t readTag(char* text, char* end, Token& token) {
     }
     return static_cast<std::size_t>(gt + 1 - text);
 }
+
+}  // namespace
+
+std::size_t readTag(char* text, char* end, Token& token) { return readToken(text, end, token); }
 
 // ----- OpenChildren -----
 
@@ -201,7 +204,7 @@ bool TreeBuilder::nextToken(Token& token) {
         return true;
     }
     if (cursor_ == end_) return false;
-    cursor_ += readTag(cursor_, end_, token);
+    cursor_ += readToken(cursor_, end_, token);
     return true;
 }
 
@@ -280,7 +283,7 @@ HtmlElement* TreeBuilder::newChild(HtmlElement* parent, HtmlElement* previous, c
 
 void TreeBuilder::buildSubtree(HtmlElement* top, bool selfClosing) {
     if (!isValidTagName(top->tagName())) return;
-    std::uint16_t eClass = tagClassOf(top->tagName());
+    std::uint16_t eClass = tagClassOfValidName(top->tagName());
     if (!enter(*top, eClass, selfClosing)) return;
     HtmlElement* e = top;         // the element whose content is being read
     HtmlElement* last = nullptr;  // e's last child so far
@@ -318,10 +321,10 @@ void TreeBuilder::buildSubtree(HtmlElement* top, bool selfClosing) {
             } else if (cursor_ == end_) {
                 ends = true;  // a start tag that ends the text creates no element
             } else {
-                std::uint16_t kClass = tagClassOf(name);
+                std::uint16_t kClass = tagClassOfValidName(name);
                 // The open element's classes only matter to a block tag.
                 if ((kClass & kTagBlock) && eClass == kUnknownClass)
-                    eClass = tagClassOf(e->tagName());
+                    eClass = tagClassOfValidName(e->tagName());
                 if (!mayNestClasses(name, kClass, e->tagName(), eClass)) {
                     handedBack_ = true;
                     handedBackToken_ = token;

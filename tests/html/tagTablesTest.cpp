@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "html/tagTables.h"
 
 namespace kestrune {
@@ -28,6 +31,32 @@ TEST(TagTablesTest, EveryTableEntryAnswers) {
     for (auto n : voidTags) EXPECT_EQ(isVoidTag(n), 1) << n;
     EXPECT_EQ(blockTags.size() + inlineTags.size() + noSelfNestTags.size() + voidTags.size(),
               17u + 20u + 6u + 16u);
+}
+
+// The builder's lookup for names inside a text agrees with the general one.
+TEST(TagTablesTest, ClassOfValidNameAgrees) {
+    std::vector<std::string> names{"!--", "!doctype", "!DocType",   "script",     "STYLE",
+                                   "p",   "P",        "blockquote", "BLOCKQUOTE", "blockquot",
+                                   "h7",  "x1",       "B"};
+    for (auto table : {std::vector<std::string_view>(blockTags.begin(), blockTags.end()),
+                       std::vector<std::string_view>(inlineTags.begin(), inlineTags.end()),
+                       std::vector<std::string_view>(voidTags.begin(), voidTags.end())}) {
+        for (std::string_view n : table) {
+            names.emplace_back(n);
+            std::string upper(n);
+            for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+            names.push_back(upper);
+        }
+    }
+    for (const std::string& n : names) {
+        std::string padded = n + std::string(16, '>');
+        EXPECT_EQ(tagClassOfValidName(std::string_view(padded.data(), n.size())), tagClassOf(n))
+            << n;
+    }
+    EXPECT_NE(tagClassOf("script") & kTagScript, 0);
+    EXPECT_NE(tagClassOf("!DOCTYPE") & kTagDoctype, 0);
+    EXPECT_NE(tagClassOf("!--") & kTagComment, 0);
+    EXPECT_EQ(tagClassOf("scripts"), 0);
 }
 
 TEST(TagTablesTest, ValidTagNames) {
