@@ -32,7 +32,8 @@ class HtmlDocument {
     // opened, holds 10 MiB or more, has an empty text, or yields no root; then an
     // earlier document stays as it was unless the new text was non-empty.
     int load(std::string_view fileName);
-    // Parses `text` (copied; it ends at its first NUL) as load does after reading.
+    // Parses `text` (copied; it ends at its first NUL) as load does after reading;
+    // a text of 10 MiB or more is refused like such a file.
     int parse(std::string_view text);
     // Picks the root when none was found (the first other top-level element) and
     // reads the charset declarations of the meta elements below it. 0 when there is

@@ -109,7 +109,8 @@ std::size_t countLeadingWhitespace(std::string_view text) {
 int HtmlDocument::parse(std::string_view text) {
     std::size_t length = 0;
     while (length < text.size() && text[length] != '\0') ++length;
-    if (length == 0) return 0;
+    // The same limit as for files: the arena's 32-bit links and views are sized for it.
+    if (length == 0 || length >= static_cast<std::size_t>(kMaxInputBytes)) return 0;
     std::unique_ptr<Storage> storage = Storage::create(length);
     std::memcpy(storage->text, text.data(), length);
     return parseStorage(std::move(storage), length);

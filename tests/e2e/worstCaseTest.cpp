@@ -16,10 +16,11 @@ using testing::runTool;
 using testing::TempDir;
 using testing::ToolRun;
 
-// One tag per report mode, plus the tags the inputs nest deepest. A tag whose elements
-// each hold the whole rest of such an input (every <b> of 1.5 million nested ones
-// holding the same 5 MB of text) has a report of quadratic size by definition.
-const char* const kModes[] = {"a", "div", "p", "script", "!--", "!doctype", "nosuchtag"};
+// Element mode (the marker tag, and the tag the inputs nest deepest), raw-block mode
+// and doctype mode. (A tag whose elements each hold the whole rest of such an input,
+// like every <b> of 1.5 million nested ones holding the same 5 MB of text, has a
+// report of quadratic size by definition.)
+const char* const kModes[] = {"a", "div", "script", "!doctype"};
 
 void runEveryMode(const std::string& name, const std::string& bytes, bool withAttributes) {
     TempDir dir;

@@ -132,6 +132,8 @@ TEST(DocumentTest, RootAndDoctypeChoice) {
     EXPECT_EQ(doc.parse(std::string("\0<html>", 7)), 0);
     ASSERT_EQ(doc.parse(std::string("<html>a\0b</html>", 16)), 1);
     EXPECT_EQ(doc.text(), "<html>a");
+    EXPECT_EQ(doc.parse(std::string(kMaxInputBytes, 'x')), 0);
+    EXPECT_EQ(doc.parse(std::string(kMaxInputBytes - 1, 'x')), 1);
 }
 
 TEST(DocumentTest, DeepNestingBuildsWithoutRecursion) {
