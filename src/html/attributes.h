@@ -8,6 +8,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,6 +22,16 @@
 namespace kestrune {
 
 namespace attributes_detail {
+
+// The bytes the scan of attribute text stops at.
+enum : unsigned char { kSeparator = 1, kQuote = 2 };
+constexpr std::array<unsigned char, 256> makeScanStops() {
+    std::array<unsigned char, 256> t{};
+    t[' '] = kSeparator;
+    t['"'] = kQuote;
+    return t;
+}
+inline constexpr std::array<unsigned char, 256> kScanStop = makeScanStops();
 
 inline bool hasControlChar(std::string_view text) {
     std::size_t i = 0;
@@ -83,23 +94,16 @@ void forEachAttribute(std::string_view text, std::string& scratch, OnPair&& onPa
     bool inQuotes = false;
     std::size_t i = 0;
     const std::size_t n = s.size();
-    while (i < n) {
-        // Only spaces and double quotes matter; skip other bytes eight at a time.
-        while (n - i >= 8) {
-            std::uint64_t w = swar::load(s.data() + i);
-            if ((swar::hasByte(w, ' ') | swar::hasByte(w, '"')) != 0) break;
-            i += 8;
-        }
-        if (i >= n) break;
-        char c = s[i];
-        if (c == ' ' && !inQuotes) {
+    for (; i < n; ++i) {
+        const unsigned char stop = attributes_detail::kScanStop[static_cast<unsigned char>(s[i])];
+        if (stop == 0) continue;
+        if (stop == attributes_detail::kQuote) {
+            inQuotes = !inQuotes;
+        } else if (!inQuotes) {
             attributes_detail::splitPiece(s.substr(start, i - start), onPair, onWord);
             start = i + 1;
-            i += 2;  // the byte after a separating space is not examined
-            continue;
+            ++i;  // the byte after a separating space is not examined
         }
-        if (c == '"') inQuotes = !inQuotes;
-        ++i;
     }
     attributes_detail::splitPiece(s.substr(start), onPair, onWord);
 }
