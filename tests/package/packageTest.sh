@@ -1,0 +1,139 @@
+#!/bin/sh
+# The Debian package as a user gets it: built by CPack from the build directory,
+# its control fields and file list checked, unpacked into a temporary root, and the
+# installed program run on the sample page, output compared byte for byte.
+#
+# Usage: packageTest.sh CPACK BUILD_DIR SOURCE_DIR VERSION STATIC_RUNTIME
+# STATIC_RUNTIME is ON when the program carries its own C++ runtime, so that the
+# package must depend on libc6 alone. Exits 77 (skipped) without dpkg-dev.
+set -eu
+
+cpack=$1
+build=$2
+source=$3
+version=$4
+static=$5
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+for tool in dpkg dpkg-deb dpkg-shlibdeps gzip; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is missing (apt-get install dpkg-dev)"
+        exit 77
+    fi
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The package goes to the temporary directory, not next to the one the README's
+# `cpack` makes in the build directory.
+if ! "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log" >&2
+    fail "cpack -G DEB failed"
+fi
+deb=$work/out/kestrune_${version}_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || fail "cpack did not write $(basename "$deb"): $(ls "$work/out")"
+
+# Control fields.
+field() { dpkg-deb --field "$deb" "$1"; }
+[ "$(field Package)" = kestrune ] || fail "Package is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', not $version"
+[ "$(field Section)" = utils ] || fail "Section is '$(field Section)'"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+depends=$(field Depends)
+case $depends in
+libc6\ \(\>=\ *\)*) ;;
+*) fail "Depends is '$depends': dependencies were not computed from the binary" ;;
+esac
+if [ "$static" = ON ]; then
+    case $depends in
+    *,*) fail "Depends is '$depends': the program should need libc6 alone" ;;
+    esac
+fi
+
+# Exactly these files, owned by root, with the usual modes.
+dpkg-deb --contents "$deb" | awk '{ print $1, $2, $6 }' >"$work/contents"
+cat >"$work/expected-contents" <<'EOF'
+drwxr-xr-x root/root ./usr/
+drwxr-xr-x root/root ./usr/bin/
+-rwxr-xr-x root/root ./usr/bin/kestrune
+drwxr-xr-x root/root ./usr/share/
+drwxr-xr-x root/root ./usr/share/man/
+drwxr-xr-x root/root ./usr/share/man/man1/
+-rw-r--r-- root/root ./usr/share/man/man1/kestrune.1.gz
+EOF
+if ! cmp -s "$work/contents" "$work/expected-contents"; then
+    diff "$work/expected-contents" "$work/contents" >&2 || true
+    fail "unexpected package contents"
+fi
+
+root=$work/root
+dpkg -x "$deb" "$root"
+bin=$root/usr/bin/kestrune
+page=$root/usr/share/man/man1/kestrune.1.gz
+
+# The manual page: our page, compressed without name or time stamp (gzip -n), and
+# carrying the package's version.
+gzip -dc "$page" | cmp -s - "$source/man/kestrune.1" || fail "installed manual page differs from man/kestrune.1"
+[ "$(od -An -tx1 -j3 -N5 "$page" | tr -d ' \n')" = 0000000000 ] ||
+    fail "manual page compressed with a file name or time stamp"
+gzip -dc "$page" | grep -q "^\.TH KESTRUNE 1 .*\"Kestrune $version\"" ||
+    fail "the .TH line of the manual page does not name version $version"
+
+# The installed program, run from a directory that is not its own.
+[ -x "$bin" ] || fail "usr/bin/kestrune is not executable"
+mkdir "$work/cwd"
+cd "$work/cwd"
+
+# run EXPECTED_STATUS EXPECTED_OUTPUT ARGS...: the output is compared byte for byte.
+run() {
+    want_status=$1
+    want_output=$2
+    shift 2
+    printf '%s' "$want_output" >"$work/want"
+    status=0
+    "$bin" "$@" >"$work/got" 2>"$work/errors" || status=$?
+    [ "$status" = "$want_status" ] || fail "kestrune $*: status $status, expected $want_status"
+    [ ! -s "$work/errors" ] || fail "kestrune $*: wrote to standard error: $(cat "$work/errors")"
+    if ! cmp -s "$work/got" "$work/want"; then
+        od -c "$work/got" >&2
+        fail "kestrune $*: unexpected output (above)"
+    fi
+}
+
+cr=$(printf '\r')
+sample=$source/examples/sample.html
+
+run 1 "text=Home$cr
+href=/$cr
+title=$cr
+text=News&events$cr
+href=/news.html$cr
+title=Latest$cr
+text=Contact$cr
+href=mailto:team@example.org$cr
+title=$cr
+" "$sample" -tag a -attr href,title
+
+run 1 "$cr
+Output File: ./links.json$cr
+" "$sample" -tag a -attr href -o ./links.json
+printf '%s' '{"a":[{"href":"/", "text":"Home"}, {"href":"/news.html", "text":"News&events"}, {"href":"mailto:team@example.org", "text":"Contact"}]}' >"$work/want"
+cmp -s links.json "$work/want" || fail "links.json: $(cat links.json)"
+
+# A bare name means the installed program's own directory, not the current one.
+cp "$sample" "$root/usr/bin/page.html"
+run 1 "doctype=html$cr
+" page.html -tag '!doctype'
+
+# UTF-8 is read in code page 936 by the table built into the program: 中文 is D6D0 CEC4.
+printf '<html><p>\344\270\255\346\226\207</p></html>' >utf8.html
+run 1 "text=$(printf '\326\320\316\304')$cr
+attr=$cr
+" ./utf8.html -tag p
+
+echo "package $(basename "$deb"): Depends: $depends; files and installed program as expected"
