@@ -1,0 +1,460 @@
+// Fuzz target for the parser, the queries and the serialiser. Any bytes parse into a
+// tree whose links and views are sound, and every query keeps its contract on every
+// element. The names the queries look for come from the input's first line
+// ("<html lang=en><body>" gives html, lang, en and body), so that they often match.
+//
+// Queries that walk a whole subtree cost time in proportion to it, and the serialiser's
+// indentation grows with depth, so running them on every element of a deep tree would
+// be quadratic. They draw on a work budget proportional to the input instead: the root
+// and the outer elements get them first, deeper elements while the budget lasts.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "base/asciiTable.h"
+#include "fuzzCheck.h"
+#include "html/HtmlDocument.h"
+#include "query/gatherTexts.h"
+
+namespace kestrune {
+namespace {
+
+constexpr std::size_t kMaxNames = 4;
+constexpr std::size_t kNameBytes = 48;
+
+// The pieces of the first line (at most kNameBytes bytes) between the bytes that
+// delimit names in HTML.
+std::vector<std::string> namesFrom(std::string_view input) {
+    std::string_view line = input.substr(0, std::min(input.size(), kNameBytes));
+    line = line.substr(0, line.find('\n'));
+    constexpr std::string_view kDelimiters = " <>/=\"'\t\r";
+    std::vector<std::string> names;
+    std::size_t pos = 0;
+    while (pos < line.size() && names.size() < kMaxNames) {
+        std::size_t end = line.find_first_of(kDelimiters, pos);
+        if (end == std::string_view::npos) end = line.size();
+        if (end > pos) names.emplace_back(line.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return names;
+}
+
+std::string upperAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+// True when `needle` occurs in `haystack` (Knuth-Morris-Pratt: linear even on the
+// long runs of indentation the serialiser writes).
+bool contains(std::string_view haystack, std::string_view needle) {
+    if (needle.empty()) return true;
+    std::vector<std::size_t> border(needle.size(), 0);
+    for (std::size_t i = 1, k = 0; i < needle.size(); ++i) {
+        while (k > 0 && needle[i] != needle[k]) k = border[k - 1];
+        if (needle[i] == needle[k]) ++k;
+        border[i] = k;
+    }
+    for (std::size_t i = 0, k = 0; i < haystack.size(); ++i) {
+        while (k > 0 && haystack[i] != needle[k]) k = border[k - 1];
+        if (haystack[i] == needle[k]) ++k;
+        if (k == needle.size()) return true;
+    }
+    return false;
+}
+
+// True when `shorter` is `longer` with some bytes left out.
+bool isSubsequence(std::string_view shorter, std::string_view longer) {
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < longer.size() && k < shorter.size(); ++i) {
+        if (longer[i] == shorter[k]) ++k;
+    }
+    return k == shorter.size();
+}
+
+// One element in document order, with the extent of its subtree in that order.
+struct Node {
+    const HtmlElement* element;
+    std::size_t end;          // one past its last descendant
+    std::size_t textBytes;    // its own text and tail: what getText may gather from it
+    std::size_t serialBytes;  // an estimate of what the serialiser writes for it
+};
+
+// Every element of the document in document order. The walk keeps its own stack
+// instead of trusting the parent links, and checks on the way that links agree, that
+// depths count levels, that the kind flags exclude one another and that every view
+// lies inside the document's text.
+std::vector<Node> listElements(const HtmlDocument& document) {
+    const std::string_view text = document.text();
+    auto inside = [&](std::string_view v) {
+        return v.empty() ||
+               (v.data() >= text.data() && v.data() + v.size() <= text.data() + text.size());
+    };
+    struct Frame {
+        const HtmlElement* element;
+        const HtmlElement* next;  // the next child to visit
+        std::size_t index;
+    };
+    std::vector<Node> nodes;
+    nodes.reserve(document.elementCount());
+    std::vector<Frame> open;
+    auto visit = [&](const HtmlElement& e) {
+        // A cycle or a stray link would reach more elements than were built.
+        FUZZ_CHECK(nodes.size() < document.elementCount());
+        for (std::string_view v :
+             {e.tagName(), e.attributeText(), e.ownText(), e.tail(), e.precedingText()}) {
+            FUZZ_CHECK(inside(v));
+        }
+        const int kinds = e.isComment() + e.isScript() + e.isStyle() + e.isDoctype();
+        FUZZ_CHECK(kinds <= 1);
+        if (kinds == 1) FUZZ_CHECK(e.firstChild() == nullptr);
+        if (e.isComment() || e.isScript() || e.isStyle()) FUZZ_CHECK(e.closed());
+        const std::size_t serial = 6 * static_cast<std::size_t>(e.depth()) +
+                                   2 * e.tagName().size() + 2 * e.attributeText().size() +
+                                   e.ownText().size() + e.tail().size() + e.precedingText().size() +
+                                   16;
+        nodes.push_back({&e, 0, e.ownText().size() + e.tail().size(), serial});
+        open.push_back({&e, e.firstChild(), nodes.size() - 1});
+    };
+    for (const HtmlElement& top : document.topLevel()) {
+        FUZZ_CHECK(top.parent() == nullptr);
+        FUZZ_CHECK(top.depth() == 0);
+        visit(top);
+        while (!open.empty()) {
+            Frame& frame = open.back();
+            if (frame.next == nullptr) {
+                nodes[frame.index].end = nodes.size();
+                open.pop_back();
+                continue;
+            }
+            const HtmlElement& child = *frame.next;
+            frame.next = child.nextSibling();
+            FUZZ_CHECK(child.parent() == frame.element);
+            FUZZ_CHECK(child.depth() == frame.element->depth() + 1);
+            visit(child);  // may move `open`: frame is not used after this
+        }
+    }
+    FUZZ_CHECK(nodes.size() == document.elementCount());
+    return nodes;
+}
+
+class Budget {
+  public:
+    explicit Budget(std::size_t units) : left_(units) {}
+    // True (and the units are spent) when they are still there.
+    bool take(std::size_t units) {
+        if (units > left_) return false;
+        left_ -= units;
+        return true;
+    }
+
+  private:
+    std::size_t left_;
+};
+
+class TreeChecker {
+  public:
+    TreeChecker(const HtmlDocument& document, std::vector<std::string> names)
+        : document_(document),
+          text_(document.text()),
+          names_(std::move(names)),
+          nodes_(listElements(document)),
+          budget_(16 * text_.size() + (1u << 18)) {
+        textSums_.assign(nodes_.size() + 1, 0);
+        serialSums_.assign(nodes_.size() + 1, 0);
+        for (std::size_t i = 0; i < nodes_.size(); ++i) {
+            indexOf_[nodes_[i].element] = i;
+            textSums_[i + 1] = textSums_[i] + nodes_[i].textBytes;
+            serialSums_[i + 1] = serialSums_[i] + nodes_[i].serialBytes;
+        }
+    }
+
+    void run() {
+        checkDocument();
+        for (const Node& node : nodes_) checkElement(*node.element);
+        // Subtree queries: the root first, then every element in document order.
+        const HtmlElement* root = document_.root();
+        if (root != nullptr) {
+            checkSubtree(indexOf_.at(root));
+            checkGatheredTexts(*root);
+        }
+        for (std::size_t i = 0; i < nodes_.size(); ++i) {
+            if (nodes_[i].element != root) checkSubtree(i);
+        }
+    }
+
+  private:
+    // What reading the subtree's texts costs (getText, findByTag).
+    std::size_t gatherCost(std::size_t i) const {
+        return 16 * (nodes_[i].end - i) + textSums_[nodes_[i].end] - textSums_[i];
+    }
+    // What serialising the subtree costs.
+    std::size_t serialCost(std::size_t i) const {
+        return serialSums_[nodes_[i].end] - serialSums_[i];
+    }
+
+    void checkDocument() {
+        FUZZ_CHECK(text_.find('\0') == std::string_view::npos);
+        if (const HtmlElement* root = document_.root()) {
+            FUZZ_CHECK(root->parent() == nullptr);
+            FUZZ_CHECK(!root->isDoctype());
+        }
+        if (const HtmlElement* doctype = document_.doctype()) {
+            FUZZ_CHECK(doctype->parent() == nullptr);
+            FUZZ_CHECK(doctype->isDoctype());
+        }
+        for (const HtmlElement& top : document_.topLevel()) {
+            for (std::string_view name : document_.strayEndTags(top)) {
+                FUZZ_CHECK(!name.empty() && name[0] == '/');
+            }
+        }
+    }
+
+    // Queries that only read the element and its children.
+    void checkElement(const HtmlElement& e) {
+        const AttributeMap map = e.attributes();
+        const std::vector<std::string> words = e.valuelessAttributes();
+        // The valueless words joined by spaces, then name="value" pieces (each followed
+        // by a space) in byte order of the names, values as stored.
+        std::string expected;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (i > 0) expected += ' ';
+            expected += words[i];
+        }
+        if (!words.empty() && !map.empty()) expected += ' ';
+        for (const auto& [name, value] : map) expected += name + "=\"" + value + "\" ";
+        FUZZ_CHECK_EQUAL(e.attributesString(), expected);
+        std::string written = "stale";
+        FUZZ_CHECK(e.writeAttributes(written) == 1);
+        FUZZ_CHECK_EQUAL(written, expected);
+
+        // Each look-up reads the whole attribute text: a few names per element.
+        std::size_t asked = 0;
+        for (const auto& entry : map) {
+            if (++asked > 2) break;
+            checkAttributeLookUp(e, map, entry.first);
+            checkAttributeLookUp(e, map, upperAscii(entry.first));
+        }
+        for (const std::string& name : names_) checkAttributeLookUp(e, map, name);
+
+        for (const std::string& name : names_) {
+            // The list is never cleared: what it held stays in front.
+            ElementList list{&e};
+            FUZZ_CHECK(e.findByTag(name, list, 0) == static_cast<int>(list.size()));
+            ElementList expectedList{&e};
+            for (const HtmlElement& c : e.children()) {
+                if (equalsIgnoreCase(c.tagName(), name)) expectedList.push_back(&c);
+            }
+            FUZZ_CHECK(list == expectedList);
+        }
+
+        for (int skipSpecial = 0; skipSpecial <= 1; ++skipSpecial) {
+            std::string text = "stale";
+            FUZZ_CHECK(e.getText(text, 0, skipSpecial) == 1);
+            FUZZ_CHECK(text.size() <= text_.size());
+        }
+    }
+
+    void checkAttributeLookUp(const HtmlElement& e, const AttributeMap& map,
+                              std::string_view name) {
+        static const std::string kUntouched = "\x01untouched";
+        std::string value = kUntouched;
+        const int found = e.getAttribute(name, value);
+        // Of the names equal without case, the first in byte order answers.
+        auto match = std::find_if(map.begin(), map.end(), [&](const auto& entry) {
+            return equalsIgnoreCase(entry.first, name);
+        });
+        if (match == map.end()) {
+            FUZZ_CHECK(found == 0);
+            FUZZ_CHECK_EQUAL(value, kUntouched);
+            return;
+        }
+        FUZZ_CHECK(found == 1);
+        // Decoding never lengthens a value; without "&" there is nothing to decode.
+        const std::string& stored = match->second;
+        if (stored.find('&') == std::string::npos) {
+            FUZZ_CHECK_EQUAL(value, stored);
+        } else {
+            FUZZ_CHECK(value.size() <= stored.size());
+        }
+    }
+
+    // Queries over the whole subtree of nodes_[i], when the budget allows.
+    void checkSubtree(std::size_t i) {
+        const Node& node = nodes_[i];
+        const HtmlElement& e = *node.element;
+        if (!budget_.take((names_.size() + 2) * gatherCost(i) + 4 * serialCost(i))) return;
+
+        for (const std::string& name : names_) {
+            ElementList list;
+            FUZZ_CHECK(e.findByTag(name, list, 1) == static_cast<int>(list.size()));
+            ElementList expected;
+            for (std::size_t k = i + 1; k < node.end; ++k) {
+                if (equalsIgnoreCase(nodes_[k].element->tagName(), name)) {
+                    expected.push_back(nodes_[k].element);
+                }
+            }
+            FUZZ_CHECK(list == expected);
+        }
+        if (!names_.empty() && &e == document_.root()) {
+            ElementList lower;
+            ElementList upper;
+            e.findByTag(names_[0], lower, 1);
+            e.findByTag(upperAscii(names_[0]), upper, 1);
+            FUZZ_CHECK(lower == upper);
+        }
+
+        for (int skipSpecial = 0; skipSpecial <= 1; ++skipSpecial) {
+            std::string text = "stale";
+            FUZZ_CHECK(e.getText(text, 1, skipSpecial) == 1);
+            // Its pieces are distinct parts of the document, and decoding never lengthens.
+            FUZZ_CHECK(text.size() <= text_.size());
+        }
+
+        std::string withBreaks = "stale";
+        std::string without = "stale";
+        const int written = e.outerHtml(withBreaks, 1);
+        FUZZ_CHECK(e.outerHtml(without, 0) == written);
+        if (e.tagName().empty()) {
+            FUZZ_CHECK(written == 0);
+            FUZZ_CHECK_EQUAL(withBreaks, e.precedingText());
+            FUZZ_CHECK_EQUAL(without, e.precedingText());
+            return;
+        }
+        FUZZ_CHECK(written == 1);
+        // Without line breaks some CR LF pairs are left out, nothing else changes.
+        FUZZ_CHECK(without.size() <= withBreaks.size());
+        FUZZ_CHECK((withBreaks.size() - without.size()) % 2 == 0);
+        FUZZ_CHECK(isSubsequence(without, withBreaks));
+        // A child is written the same inside its parent as on its own.
+        for (const HtmlElement* child : {e.firstChild(), e.lastChild()}) {
+            if (child == nullptr) continue;
+            std::string childHtml;
+            FUZZ_CHECK(child->outerHtml(childHtml, 1) == 1);
+            FUZZ_CHECK(contains(withBreaks, childHtml));
+        }
+    }
+
+    // The batch text query against one getText per element, on the lists the report
+    // hands it (document order), on reversed lists, and on every element below `top`.
+    void checkGatheredTexts(const HtmlElement& top) {
+        std::vector<ElementList> lists;
+        for (const std::string& name : names_) {
+            ElementList list;
+            top.findByTag(name, list, 1);
+            lists.push_back(list);
+            std::reverse(list.begin(), list.end());
+            lists.push_back(std::move(list));
+        }
+        ElementList all;
+        const Node& topNode = nodes_[indexOf_.at(&top)];
+        for (std::size_t k = indexOf_.at(&top) + 1; k < topNode.end; ++k) {
+            all.push_back(nodes_[k].element);
+        }
+        lists.push_back(std::move(all));
+
+        for (const ElementList& list : lists) {
+            std::size_t cost = 0;
+            for (const HtmlElement* e : list) cost += gatherCost(indexOf_.at(e));
+            // The gathered texts themselves, then one getText per element.
+            if (!budget_.take(2 * cost)) continue;
+            std::size_t next = 0;
+            gatherTexts(list, [&](std::size_t i, std::string& text) {
+                FUZZ_CHECK(i == next++);
+                std::string expected = "stale";
+                list[i]->getText(expected, 1, 0);
+                FUZZ_CHECK_EQUAL(text, expected);
+            });
+            FUZZ_CHECK(next == list.size());
+        }
+    }
+
+    const HtmlDocument& document_;
+    const std::string_view text_;
+    const std::vector<std::string> names_;
+    const std::vector<Node> nodes_;
+    std::unordered_map<const HtmlElement*, std::size_t> indexOf_;
+    std::vector<std::size_t> textSums_;    // prefix sums of Node::textBytes
+    std::vector<std::size_t> serialSums_;  // prefix sums of Node::serialBytes
+    Budget budget_;
+};
+
+// The tree as a string: parsing the same bytes again must give the same one.
+std::string fingerprint(const HtmlDocument& document) {
+    std::string out = document.charset + "\n" + document.contentType + "\n" +
+                      std::to_string(document.convertedFromUtf8) + "\n";
+    for (const Node& node : listElements(document)) {
+        const HtmlElement& e = *node.element;
+        out += std::to_string(e.depth()) + (e.closed() ? "c" : "o");
+        out +=
+            std::to_string(e.isComment() + 2 * e.isScript() + 4 * e.isStyle() + 8 * e.isDoctype());
+        for (std::string_view v :
+             {e.tagName(), e.attributeText(), e.ownText(), e.tail(), e.precedingText()}) {
+            out += std::to_string(v.size()) + ":";
+            out += v;
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+// `bytes` as UTF-8: ASCII stays, and a byte from 0x80 up together with the byte
+// after it becomes one character from U+0080 to U+807F (two or three bytes).
+std::string asUtf8(std::string_view bytes) {
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+            continue;
+        }
+        unsigned next = 0;
+        if (i + 1 < bytes.size()) next = static_cast<unsigned char>(bytes[++i]);
+        const unsigned c = (((b - 0x80u) << 8) | next) + 0x80u;
+        if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        }
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+    return out;
+}
+
+void checkParse(std::string_view input) {
+    HtmlDocument document;
+    const int parsed = document.parse(input);
+    FUZZ_CHECK(parsed == 0 || parsed == 1);
+    // A document has a root exactly when parsing succeeds.
+    FUZZ_CHECK((parsed == 1) == (document.root() != nullptr));
+    FUZZ_CHECK(document.text().size() <= input.size());
+
+    TreeChecker(document, namesFrom(input)).run();
+
+    // Parsing again into the same document starts afresh.
+    const std::string before = fingerprint(document);
+    FUZZ_CHECK(document.parse(input) == parsed);
+    FUZZ_CHECK_EQUAL(fingerprint(document), before);
+}
+
+}  // namespace
+}  // namespace kestrune
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace kestrune;
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    checkParse(input);
+    // Mutated bytes are almost never UTF-8, so the conversion to code page 936 would
+    // hardly be reached: the same page made into UTF-8 goes through it as well.
+    const std::string_view text = input.substr(0, input.find('\0'));
+    int allAscii = 1;
+    if (!isUtf8(text, allAscii)) checkParse(asUtf8(text));
+    return 0;
+}

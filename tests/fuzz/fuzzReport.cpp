@@ -1,0 +1,236 @@
+// Fuzz target for the whole report, as the program runs it after loading a page.
+//
+// Input: a first line that plays the command line, then the page. The first line's
+// first byte picks the output (bit 0: to a file, bit 1: the file cannot be created);
+// the rest of the line up to a space is the -tag value, and what follows the space is
+// the -attr value. "1a href,title\n<html>..." asks for the a elements with their href
+// and title, written to a file. Without a line break in the first kHeaderBytes bytes
+// the whole input is the page and the tag name is empty.
+//
+// Besides running without a fault, the report must equal what the queries give: the
+// console lines byte for byte, and the element file byte for byte the JSON library's
+// own writing of the same values (the report streams its JSON itself). Every JSON file
+// must read back with the library and write out unchanged.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/asciiTable.h"
+#include "base/byteString.h"
+#include "cli/Console.h"
+#include "cli/Options.h"
+#include "cli/driver.h"
+#include "cli/report.h"
+#include "fuzzCheck.h"
+#include "html/HtmlDocument.h"
+#include "json/JsonValue.h"
+
+namespace kestrune {
+namespace {
+
+constexpr std::size_t kHeaderBytes = 128;
+constexpr std::string_view kOutputPath = "fuzz/out.json";
+
+struct Request {
+    bool toFile = false;
+    bool refuse = false;
+    std::string tagName;
+    std::string attributeList;
+    std::string_view page;
+};
+
+Request readRequest(std::string_view input) {
+    Request r;
+    const std::size_t lineEnd = input.substr(0, kHeaderBytes).find('\n');
+    if (lineEnd == std::string_view::npos) {
+        r.page = input;
+        return r;
+    }
+    r.page = input.substr(lineEnd + 1);
+    std::string_view header = input.substr(0, lineEnd);
+    if (header.empty()) return r;
+    const auto mode = static_cast<unsigned char>(header[0]);
+    r.toFile = (mode & 1) != 0;
+    r.refuse = (mode & 2) != 0;
+    header.remove_prefix(1);
+    const std::size_t space = header.find(' ');
+    r.tagName = header.substr(0, space);
+    if (space != std::string_view::npos) r.attributeList = header.substr(space + 1);
+    return r;
+}
+
+// The oracle's getText per element walks each matched subtree again, so nested
+// matches cost it the square of their number where the report walks once. (The texts
+// themselves cost both the same: the report writes them all.) Past this budget of
+// elements visited (deep nests of matches in a large page) only the shape of the
+// output is checked.
+class WalkBudget {
+  public:
+    explicit WalkBudget(std::size_t elements) : left_(elements) {}
+    // Spends one unit per element of e's subtree; false once the budget is used up.
+    bool take(const HtmlElement& e) {
+        std::vector<const HtmlElement*> todo{&e};
+        while (!todo.empty()) {
+            const HtmlElement* x = todo.back();
+            todo.pop_back();
+            if (left_ == 0) return false;
+            --left_;
+            for (const HtmlElement& c : x->children()) todo.push_back(&c);
+        }
+        return true;
+    }
+
+  private:
+    std::size_t left_;
+};
+
+// A JSON file the report wrote reads back with the library and writes out unchanged.
+void checkJsonRoundTrip(const std::string& file) {
+    JsonObject read;
+    FUZZ_CHECK(read.parse(file));
+    FUZZ_CHECK(static_cast<std::size_t>(read.length()) == file.size());
+    FUZZ_CHECK_EQUAL(read.toString(), file);
+}
+
+std::string outputFileLine() { return "\r\nOutput File: " + std::string(kOutputPath) + "\r\n"; }
+
+void checkDoctypeReport(const HtmlElement& doctype, const Request& r, const std::string& console,
+                        const MemoryFileSink& files) {
+    std::string words = doctype.attributesString();
+    removeControlChars(words);
+    if (!r.toFile) {
+        FUZZ_CHECK_EQUAL(console, "doctype=" + words + "\r\n");
+        return;
+    }
+    FUZZ_CHECK_EQUAL(console, outputFileLine());
+    if (r.refuse) return;
+    JsonObject expected;
+    expected.addString("doctype", words);
+    const std::string& file = files.files.begin()->second;
+    FUZZ_CHECK_EQUAL(file, expected.toString());
+    checkJsonRoundTrip(file);
+}
+
+void checkRawBlockReport(const ElementList& blocks, const Request& r, const std::string& console,
+                         const MemoryFileSink& files) {
+    std::string onConsole;
+    std::string records;
+    std::string block;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        blocks[i]->outerHtml(block, 1);
+        const std::string number = std::to_string(i + 1);
+        onConsole += "===" + number + "===\r\n" + block + "\r\n";
+        records += "// No." + number + "\r\n" + block + "\r\n";
+    }
+    if (r.toFile && !r.refuse) {
+        FUZZ_CHECK_EQUAL(console, "");
+        FUZZ_CHECK_EQUAL(files.files.begin()->second, records);
+    } else {
+        // A record file that cannot be created sends the blocks to the console.
+        FUZZ_CHECK_EQUAL(console, onConsole);
+    }
+}
+
+void checkElementReport(const HtmlDocument& document, const ElementList& elements,
+                        const Options& options, const Request& r, const std::string& console,
+                        const MemoryFileSink& files) {
+    const bool written = r.toFile && !r.refuse;
+    if (r.toFile) FUZZ_CHECK_EQUAL(console, outputFileLine());
+    if (written) checkJsonRoundTrip(files.files.begin()->second);
+
+    // The oracle: one getText per element, where the report gathers all texts in one walk.
+    WalkBudget budget(4 * document.text().size() + (1u << 16));
+    for (const HtmlElement* e : elements) {
+        if (!budget.take(*e)) return;
+    }
+    const std::vector<std::string>& names = options.attributeNames;
+    std::string lines;
+    JsonObject top;
+    JsonArray* array = top.addValue(options.tagName, new JsonArray);
+    FUZZ_CHECK(array != nullptr);
+    for (const HtmlElement* e : elements) {
+        JsonObject* object = array->add(new JsonObject);
+        std::string text;
+        e->getText(text, 1, 0);
+        // Element text loses every space and line break.
+        removeControlCharsAndSpaces(text);
+        lines += "text=" + text + "\r\n";
+        object->addString("text", text);
+        if (names.empty()) {
+            std::string attributes = e->attributesString();
+            removeControlChars(attributes);
+            lines += "attr=" + attributes + "\r\n";
+            object->addString("attr", attributes);
+        }
+        for (const std::string& name : names) {
+            std::string value;
+            if (e->getAttribute(name, value)) removeControlChars(value);
+            lines += name + "=" + value + "\r\n";
+            // Of a name asked twice (or named "text") the first value stays.
+            object->addString(name, value);
+        }
+    }
+    if (!r.toFile) FUZZ_CHECK_EQUAL(console, lines);
+    if (written) FUZZ_CHECK_EQUAL(files.files.begin()->second, top.toString());
+}
+
+bool isDoctypeTag(std::string_view tag) {
+    return equalsIgnoreCase(tag, "!doctype") || equalsIgnoreCase(tag, "doctype");
+}
+
+bool isRawBlockTag(std::string_view tag) {
+    return equalsIgnoreCase(tag, "script") || equalsIgnoreCase(tag, "style") ||
+           equalsIgnoreCase(tag, "!--");
+}
+
+}  // namespace
+}  // namespace kestrune
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace kestrune;
+    const Request r = readRequest(std::string_view(reinterpret_cast<const char*>(data), size));
+    HtmlDocument document;
+    document.parse(r.page);
+
+    Options options;
+    options.tagName = r.tagName;
+    options.splitAttributeList(r.attributeList);
+    if (r.toFile) options.outputPath = kOutputPath;
+    MemoryFileSink files;
+    files.refuse = r.refuse;
+    std::string console;
+    {
+        Console out(&console);
+        FUZZ_CHECK(reportOnDocument(document, options, out, files) == 1);
+    }  // the console hands over its output when it goes
+
+    const HtmlElement* root = document.root();
+    if (root == nullptr) {
+        // Nothing to report on (the program stops at the failed load before this).
+        FUZZ_CHECK_EQUAL(console, "");
+        FUZZ_CHECK(files.files.empty());
+        return 0;
+    }
+    // Exactly the one output file, unless none was asked for or it could not be made.
+    if (r.toFile && !r.refuse) {
+        FUZZ_CHECK(files.files.size() == 1);
+        FUZZ_CHECK(files.files.begin()->first == kOutputPath);
+    } else {
+        FUZZ_CHECK(files.files.empty());
+    }
+
+    if (isDoctypeTag(r.tagName) && document.doctype() != nullptr) {
+        checkDoctypeReport(*document.doctype(), r, console, files);
+        return 0;
+    }
+    ElementList elements;
+    root->findByTag(r.tagName, elements, 1);
+    if (isRawBlockTag(r.tagName)) {
+        checkRawBlockReport(elements, r, console, files);
+    } else {
+        checkElementReport(document, elements, options, r, console, files);
+    }
+    return 0;
+}
