@@ -8,9 +8,9 @@ namespace kestrune {
 void Console::flush() {
     if (pending_.empty()) return;
     if (capture_ != nullptr) {
-        capture_->append(pending_);
+        capture_->append(pending_.view());
     } else {
-        platform::writeStandardOutput(pending_.data(), pending_.size());
+        platform::writeStandardOutput(pending_.view().data(), pending_.size());
     }
     pending_.clear();
 }

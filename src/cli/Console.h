@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/ByteBuffer.h"
+
 namespace kestrune {
 
 class Console {
@@ -21,6 +23,10 @@ class Console {
         pending_.append(bytes);
         if (pending_.size() >= kFlushBytes) flush();
     }
+    void write(char c) {
+        pending_.append(c);
+        if (pending_.size() >= kFlushBytes) flush();
+    }
     Console& operator<<(std::string_view bytes) {
         write(bytes);
         return *this;
@@ -34,7 +40,7 @@ class Console {
 
   private:
     static constexpr std::size_t kFlushBytes = 1 << 16;
-    std::string pending_;
+    ByteBuffer pending_;
     std::string* capture_;
 };
 

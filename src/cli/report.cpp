@@ -62,9 +62,9 @@ ElementFile::ElementFile(const std::string& path, std::string_view tagName,
         memberPrefixes_.push_back("\"" + escaped + "\":\"");
     }
     open_ = files_.create(path_);
-    pending_ = "{\"";
-    appendJsonEscaped(pending_, tagName);
-    pending_ += "\":[";
+    pending_.append("{\"");
+    pending_.grewTo(writeJsonEscaped(pending_.room(6 * tagName.size()), tagName));
+    pending_.append("\":[");
 }
 
 ElementFile::~ElementFile() {
@@ -72,30 +72,44 @@ ElementFile::~ElementFile() {
 }
 
 void ElementFile::add(const std::vector<std::string>& values) {
-    if (!first_) pending_ += ", ";
-    first_ = false;
-    pending_ += '{';
+    // Room for the worst case (every byte escaped as \u00XX), then one pass of writes.
+    std::size_t room = 4;
     for (std::size_t m = 0; m < order_.size(); ++m) {
-        if (m > 0) pending_ += ", ";
-        pending_ += memberPrefixes_[m];
-        appendJsonEscaped(pending_, values[order_[m]]);
-        pending_ += '"';
+        room += 3 + memberPrefixes_[m].size() + 6 * values[order_[m]].size();
     }
-    pending_ += '}';
+    char* out = pending_.room(room);
+    if (!first_) {
+        *out++ = ',';
+        *out++ = ' ';
+    }
+    first_ = false;
+    *out++ = '{';
+    for (std::size_t m = 0; m < order_.size(); ++m) {
+        if (m > 0) {
+            *out++ = ',';
+            *out++ = ' ';
+        }
+        const std::string& prefix = memberPrefixes_[m];
+        std::memcpy(out, prefix.data(), prefix.size());
+        out = writeJsonEscaped(out + prefix.size(), values[order_[m]]);
+        *out++ = '"';
+    }
+    *out++ = '}';
+    pending_.grewTo(out);
     flushIfLarge();
 }
 
 void ElementFile::flushIfLarge() {
     if (pending_.size() < kFileBlock) return;
-    if (open_) files_.write(pending_);
+    if (open_) files_.write(pending_.view());
     pending_.clear();
 }
 
 void ElementFile::finish(Console& console) {
     printOutputFileLine(path_, console);
-    pending_ += "]}";
+    pending_.append("]}");
     if (open_) {
-        files_.write(pending_);
+        files_.write(pending_.view());
         files_.close();
         open_ = false;
     }

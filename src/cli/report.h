@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ByteBuffer.h"
 #include "base/platform.h"
 
 namespace kestrune {
@@ -80,7 +81,7 @@ class ElementFile {
     bool first_ = true;
     std::vector<std::size_t> order_;           // value index per written member, in key order
     std::vector<std::string> memberPrefixes_;  // "\"key\":\"" per written member
-    std::string pending_;
+    ByteBuffer pending_;
 };
 
 // Raw-block records: "// No.<n>\r\n", the block, "\r\n", one write per record.

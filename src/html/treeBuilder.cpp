@@ -120,10 +120,16 @@ std::size_t readTag(char* text, char* end, Token& token) { return readToken(text
 
 // ----- OpenChildren -----
 
-std::string OpenChildren::lowerName(std::string_view name) {
-    std::string lower(name);
-    for (char& c : lower) c = toLowerByte(c);
-    return lower;
+OpenChildren::NameKey OpenChildren::lowerName(std::string_view name) {
+    // Children have valid names (at most 16 bytes); an end tag's name is one byte
+    // shorter than its own limit. Longer text cannot name a child.
+    char lower[16] = {};
+    std::size_t n = name.size() < 16 ? name.size() : 16;
+    for (std::size_t i = 0; i < n; ++i) lower[i] = toLowerByte(name[i]);
+    NameKey key;
+    std::memcpy(&key.low, lower, 8);
+    std::memcpy(&key.high, lower + 8, 8);
+    return key;
 }
 
 void OpenChildren::add(const HtmlElement* owner, const HtmlElement* child) {
@@ -195,7 +201,7 @@ void OpenChildren::dropOwner(const HtmlElement* owner) {
 TreeBuilder::TreeBuilder(HtmlDocument& document, char* text, std::size_t length)
     : document_(document), cursor_(text), end_(text + length), open_(document.elements_) {}
 
-bool TreeBuilder::nextToken(Token& token) {
+__attribute__((always_inline)) inline bool TreeBuilder::nextToken(Token& token) {
     if (handedBack_) {
         // The same tag again; its text already has its place.
         token = handedBackToken_;

@@ -53,15 +53,26 @@ class OpenChildren {
         std::vector<std::uint32_t> nodes;  // indices into nodes_
         std::size_t head = 0;
     };
+    // A lower-case name of at most 16 bytes, zero-padded (names hold no zero byte).
+    struct NameKey {
+        std::uint64_t low = 0, high = 0;
+        bool operator==(const NameKey& o) const { return low == o.low && high == o.high; }
+    };
+    struct NameKeyHash {
+        std::size_t operator()(const NameKey& k) const {
+            return static_cast<std::size_t>((k.low * 0x9E3779B97F4A7C15ull) ^
+                                            (k.high + (k.low >> 29)));
+        }
+    };
     struct Index {
         std::uint32_t owner;
-        std::unordered_map<std::string, Queue> byName;
+        std::unordered_map<NameKey, Queue, NameKeyHash> byName;
     };
     std::uint32_t indexOf(const HtmlElement* e) const {
         return static_cast<std::uint32_t>(e - arena_);
     }
     HtmlElement* element(std::uint32_t i) const { return const_cast<HtmlElement*>(arena_ + i); }
-    static std::string lowerName(std::string_view name);
+    static NameKey lowerName(std::string_view name);
     Index& buildIndex(std::uint32_t owner, std::size_t blockStart);
 
     const HtmlElement* arena_;

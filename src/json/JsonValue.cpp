@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -70,6 +71,35 @@ void appendJsonEscaped(std::string& out, std::string_view text) {
         }
     }
     out.append(text.data() + runStart, n - runStart);
+}
+
+char* writeJsonEscaped(char* out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const std::size_t n = text.size();
+    const char* in = text.data();
+    std::size_t i = 0;
+    while (i < n) {
+        while (n - i >= 8) {
+            std::uint64_t w = swar::load(in + i);
+            if (swar::hasLess(w, 0x20) | swar::hasByte(w, '"') | swar::hasByte(w, '\\')) break;
+            std::memcpy(out, in + i, 8);
+            out += 8;
+            i += 8;
+        }
+        if (i == n) break;
+        const auto byte = static_cast<unsigned char>(in[i++]);
+        if (!kNeedsEscape[byte]) {
+            *out++ = static_cast<char>(byte);
+        } else if (byte == '"' || byte == '\\') {
+            *out++ = '\\';
+            *out++ = static_cast<char>(byte);
+        } else {
+            const char escape[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
+            std::memcpy(out, escape, sizeof escape);
+            out += sizeof escape;
+        }
+    }
+    return out;
 }
 
 namespace json_internal {

@@ -36,6 +36,10 @@ enum class JsonType : std::int32_t {
 // NUL bytes inside `text` are ordinary bytes. Linear in the size of `text`.
 void appendJsonEscaped(std::string& out, std::string_view text);
 
+// The same bytes written at `out`, which must have room for 6 * text.size() bytes;
+// returns the end of what was written.
+char* writeJsonEscaped(char* out, std::string_view text);
+
 // The error log switch (process-wide, off at start). While it is on, the object reader
 // appends one line per key fault to "JsonErr.log" in the current directory.
 void setJsonLogEnabled(bool enabled);

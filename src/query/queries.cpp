@@ -1,6 +1,7 @@
 // Element queries: find by tag, attribute lookup, text gathering. All read-only and
 // iterative.
 #include <algorithm>
+#include <array>
 
 #include "base/asciiTable.h"
 #include "html/HtmlElement.h"
@@ -39,26 +40,87 @@ int HtmlElement::findByTag(std::string_view name, ElementList& list, int recursi
     return static_cast<int>(list.size());
 }
 
-int HtmlElement::getAttribute(std::string_view name, std::string& value) const {
+namespace {
+
+// Among names equal to the wanted one without case, the one first in byte order
+// wins; an identical later name keeps the first value.
+struct AttributeMatch {
+    std::string_view wanted;
     std::string_view best;
-    std::string_view bestValue;
+    std::string_view rawValue;
     bool found = false;
-    std::string scratch;
-    forEachAttribute(
-        attributeText(), scratch,
-        [&](std::string_view n, std::string_view v) {
-            // Among names equal without case the one first in byte order wins; an
-            // identical later name keeps the first value.
-            if (equalsIgnoreCase(n, name) && (!found || n < best)) {
-                best = n;
-                bestValue = v;
-                found = true;
+    void offer(std::string_view n, std::string_view v) {
+        if (n.size() == wanted.size() && equalsIgnoreCase(n, wanted) && (!found || n < best)) {
+            best = n;
+            rawValue = v;
+            found = true;
+        }
+    }
+};
+
+enum : unsigned char { kSpaceStop = 1, kQuoteStop = 2, kEqualsStop = 3 };
+constexpr std::array<unsigned char, 256> makeLookupStops() {
+    std::array<unsigned char, 256> t{};
+    t[' '] = kSpaceStop;
+    t['"'] = kQuoteStop;
+    t['='] = kEqualsStop;
+    return t;
+}
+constexpr std::array<unsigned char, 256> kLookupStops = makeLookupStops();
+
+// One piece [begin, end) of trimmed attribute text whose first "=" is at eq.
+void offerPiece(AttributeMatch& match, std::string_view s, std::size_t begin, std::size_t end,
+                std::size_t eq) {
+    if (eq >= end) return;  // a valueless word
+    while (begin < eq && s[begin] == ' ') ++begin;
+    std::string_view name = trimRightView(s.substr(begin, eq - begin), ' ');
+    if (name.empty()) return;
+    std::size_t valueEnd = end;
+    while (valueEnd > eq + 1 && s[valueEnd - 1] == ' ') --valueEnd;
+    match.offer(name, s.substr(eq + 1, valueEnd - eq - 1));
+}
+
+}  // namespace
+
+int HtmlElement::getAttribute(std::string_view name, std::string& value) const {
+    AttributeMatch match{name, {}, {}, false};
+    std::string_view text = attributeText();
+    std::string scratch;  // holds the text without CR, LF and TAB while the match is used
+    if (attributes_detail::hasControlChar(text)) {
+        forEachAttribute(
+            text, scratch, [&](std::string_view n, std::string_view v) { match.offer(n, v); },
+            [](std::string_view) {});
+    } else {
+        // The same pieces as forEachAttribute cuts, found in one pass that also notes
+        // each piece's first "=", so that only names are compared.
+        std::string_view s = trimRightView(trimLeftView(text, ' '), ' ');
+        const std::size_t n = s.size();
+        const std::size_t none = n;
+        std::size_t start = 0;
+        std::size_t eq = none;
+        bool inQuotes = false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const unsigned char stop = kLookupStops[static_cast<unsigned char>(s[i])];
+            if (stop == 0) continue;
+            if (stop == kEqualsStop) {
+                if (eq == none) eq = i;
+            } else if (stop == kQuoteStop) {
+                inQuotes = !inQuotes;
+            } else if (!inQuotes) {
+                offerPiece(match, s, start, i, eq);
+                start = i + 1;
+                eq = none;
+                // The byte after a separating space is neither a separator nor a
+                // quote, but it may be the piece's "=".
+                ++i;
+                if (i < n && s[i] == '=') eq = i;
             }
-        },
-        [](std::string_view) {});
-    if (!found) return 0;
+        }
+        offerPiece(match, s, start, n, eq);
+    }
+    if (!match.found) return 0;
     value.clear();
-    appendDecoded(value, attributeValue(bestValue));
+    appendDecoded(value, attributeValue(match.rawValue));
     return 1;
 }
 
