@@ -6,31 +6,23 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/byteScan.h"
 #include "base/utf8.h"
 #include "cp936Table.inc"
 
 namespace kestrune {
-
-namespace {
-
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-
-}  // namespace
 
 std::size_t convertUtf8ToCodePage936(char* text, std::size_t length) {
     auto* r = reinterpret_cast<unsigned char*>(text);
     auto* w = r;
     auto* const end = r + length;
     while (r < end) {
-        // ASCII stays as it is, eight bytes per step where possible.
-        while (end - r >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, r, 8);
-            if (word & kHighBits) break;
-            if (w != r) std::memcpy(w, r, 8);
-            r += 8;
-            w += 8;
-        }
+        // ASCII stays as it is, moved as a whole run.
+        std::size_t run =
+            asciiRunLength(reinterpret_cast<const char*>(r), static_cast<std::size_t>(end - r));
+        if (w != r) std::memmove(w, r, run);
+        r += run;
+        w += run;
         if (r == end) break;
         if (*r < 0x80) {
             *w++ = *r++;

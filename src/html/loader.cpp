@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "base/asciiTable.h"
+#include "base/byteScan.h"
 #include "base/byteString.h"
 #include "base/platform.h"
-#include "base/swar.h"
 #include "html/HtmlDocument.h"
 #include "html/codePage936.h"
 #include "html/documentStorage.h"
@@ -66,12 +66,9 @@ int isUtf8(std::string_view text, int& allAscii) {
     const auto* end = p + text.size();
     while (p < end) {
         if (pending == 0) {
-            // Runs of ASCII without NUL, eight bytes per step.
-            while (end - p >= 8) {
-                std::uint64_t w = swar::load(p);
-                if ((w & swar::kHighBits) != 0 || swar::hasZero(w) != 0) break;
-                p += 8;
-            }
+            // Runs of ASCII without NUL, many bytes per step.
+            p +=
+                asciiRunLength(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p));
             if (p == end) break;
         }
         unsigned char b = *p++;

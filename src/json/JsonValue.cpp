@@ -9,6 +9,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/byteScan.h"
 #include "base/swar.h"
 #include "json/jsonInternal.h"
 
@@ -75,22 +76,18 @@ void appendJsonEscaped(std::string& out, std::string_view text) {
 
 char* writeJsonEscaped(char* out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
-    const std::size_t n = text.size();
     const char* in = text.data();
-    std::size_t i = 0;
-    while (i < n) {
-        while (n - i >= 8) {
-            std::uint64_t w = swar::load(in + i);
-            if (swar::hasLess(w, 0x20) | swar::hasByte(w, '"') | swar::hasByte(w, '\\')) break;
-            std::memcpy(out, in + i, 8);
-            out += 8;
-            i += 8;
-        }
-        if (i == n) break;
-        const auto byte = static_cast<unsigned char>(in[i++]);
-        if (!kNeedsEscape[byte]) {
-            *out++ = static_cast<char>(byte);
-        } else if (byte == '"' || byte == '\\') {
+    std::size_t n = text.size();
+    while (n > 0) {
+        std::size_t run = findJsonEscape(in, n);
+        std::memcpy(out, in, run);
+        out += run;
+        in += run;
+        n -= run;
+        if (n == 0) break;
+        const auto byte = static_cast<unsigned char>(*in++);
+        --n;
+        if (byte == '"' || byte == '\\') {
             *out++ = '\\';
             *out++ = static_cast<char>(byte);
         } else {

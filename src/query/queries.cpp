@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/asciiTable.h"
+#include "base/byteScan.h"
 #include "html/HtmlElement.h"
 #include "html/attributes.h"
 #include "html/charRefs.h"
@@ -58,16 +59,6 @@ struct AttributeMatch {
     }
 };
 
-enum : unsigned char { kSpaceStop = 1, kQuoteStop = 2, kEqualsStop = 3 };
-constexpr std::array<unsigned char, 256> makeLookupStops() {
-    std::array<unsigned char, 256> t{};
-    t[' '] = kSpaceStop;
-    t['"'] = kQuoteStop;
-    t['='] = kEqualsStop;
-    return t;
-}
-constexpr std::array<unsigned char, 256> kLookupStops = makeLookupStops();
-
 // One piece [begin, end) of trimmed attribute text whose first "=" is at eq.
 void offerPiece(AttributeMatch& match, std::string_view s, std::size_t begin, std::size_t end,
                 std::size_t eq) {
@@ -99,12 +90,11 @@ int HtmlElement::getAttribute(std::string_view name, std::string& value) const {
         std::size_t start = 0;
         std::size_t eq = none;
         bool inQuotes = false;
-        for (std::size_t i = 0; i < n; ++i) {
-            const unsigned char stop = kLookupStops[static_cast<unsigned char>(s[i])];
-            if (stop == 0) continue;
-            if (stop == kEqualsStop) {
+        forEachByteOf(s.data(), n, ' ', '"', '=', [&](std::size_t i) -> std::size_t {
+            char c = s[i];
+            if (c == '=') {
                 if (eq == none) eq = i;
-            } else if (stop == kQuoteStop) {
+            } else if (c == '"') {
                 inQuotes = !inQuotes;
             } else if (!inQuotes) {
                 offerPiece(match, s, start, i, eq);
@@ -112,10 +102,11 @@ int HtmlElement::getAttribute(std::string_view name, std::string& value) const {
                 eq = none;
                 // The byte after a separating space is neither a separator nor a
                 // quote, but it may be the piece's "=".
-                ++i;
-                if (i < n && s[i] == '=') eq = i;
+                if (i + 1 < n && s[i + 1] == '=') eq = i + 1;
+                return i + 2;
             }
-        }
+            return i + 1;
+        });
         offerPiece(match, s, start, n, eq);
     }
     if (!match.found) return 0;

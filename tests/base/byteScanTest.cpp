@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/byteScan.h"
+
+namespace kestrune {
+namespace {
+
+// The visited positions must be those a plain loop finds, also when the visitor
+// skips ahead inside and across sixteen-byte blocks.
+TEST(ByteScanTest, AgreesWithPlainLoop) {
+    unsigned seed = 11;
+    for (int round = 0; round < 2000; ++round) {
+        std::string s(static_cast<std::size_t>(round % 70), 'x');
+        for (char& c : s) {
+            seed = seed * 1103515245u + 12345u;
+            unsigned r = (seed >> 16) % 8;
+            c = r == 0 ? ' ' : r == 1 ? '"' : r == 2 ? '=' : static_cast<char>('a' + r);
+        }
+        std::size_t skip = static_cast<std::size_t>(round % 5);  // 0: no skipping
+        std::vector<std::size_t> expected;
+        for (std::size_t i = 0; i < s.size();) {
+            if (s[i] == ' ' || s[i] == '"' || s[i] == '=') {
+                expected.push_back(i);
+                i += (s[i] == ' ' ? 1 + skip : 1);
+            } else {
+                ++i;
+            }
+        }
+        std::vector<std::size_t> seen;
+        forEachByteOf(s.data(), s.size(), ' ', '"', '=', [&](std::size_t i) {
+            seen.push_back(i);
+            return i + (s[i] == ' ' ? 1 + skip : 1);
+        });
+        ASSERT_EQ(seen, expected) << s;
+    }
+}
+
+// The sixteen-byte searches find the first byte a plain loop finds, wherever it is.
+TEST(ByteScanTest, SearchesAgreeWithPlainLoops) {
+    const std::string alphabet("ab\r\n\t \"\\\x01\x1f\x80\xff\0", 14);
+    unsigned seed = 5;
+    for (int round = 0; round < 3000; ++round) {
+        std::string s(static_cast<std::size_t>(round % 50), 'x');
+        for (char& c : s) {
+            seed = seed * 1103515245u + 12345u;
+            if ((seed >> 16) % 6 == 0) c = alphabet[(seed >> 8) % alphabet.size()];
+        }
+        auto first = [&](auto pred) {
+            std::size_t i = 0;
+            while (i < s.size() && !pred(static_cast<unsigned char>(s[i]))) ++i;
+            return i;
+        };
+        EXPECT_EQ(asciiRunLength(s.data(), s.size()),
+                  first([](unsigned char c) { return c >= 0x80 || c == 0; }));
+        EXPECT_EQ(findCleanupByte(s.data(), s.size(), false),
+                  first([](unsigned char c) { return c == '\r' || c == '\n' || c == '\t'; }));
+        EXPECT_EQ(findCleanupByte(s.data(), s.size(), true), first([](unsigned char c) {
+                      return c == '\r' || c == '\n' || c == '\t' || c == ' ';
+                  }));
+        EXPECT_EQ(findJsonEscape(s.data(), s.size()),
+                  first([](unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }));
+    }
+}
+
+}  // namespace
+}  // namespace kestrune
