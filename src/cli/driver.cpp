@@ -1,9 +1,13 @@
 // The extraction run: one pass from loading to the last report line.
 #include "cli/driver.h"
 
+#include <algorithm>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
+#include "base/ByteBuffer.h"
 #include "base/asciiTable.h"
 #include "base/byteString.h"
 #include "cli/Console.h"
@@ -55,9 +59,69 @@ void reportRawBlocks(const ElementList& elements, const Options& options, Consol
     records.close();
 }
 
+// The report lines (console) or JSON objects (file) of a run of found elements.
+class ElementRenderer {
+  public:
+    ElementRenderer(const Options& options, const ElementFile* file, const TextRuns& texts)
+        : names_(options.attributeNames), file_(file), texts_(texts) {}
+
+    // Renders list[begin, end) into `out`; `first` tells whether list[begin] is the
+    // first element of the whole report.
+    void render(const ElementList& list, std::size_t begin, std::size_t end, ByteBuffer& out,
+                bool first) const {
+        std::vector<std::string> values(1 + (names_.empty() ? 1 : names_.size()));
+        for (std::size_t i = begin; i < end; ++i) {
+            const HtmlElement& e = *list[i];
+            std::string& text = values[0];
+            text.clear();
+            texts_.appendText(i, text);
+            // Element text loses every space too, so that words run together.
+            if (!text.empty()) removeControlCharsAndSpaces(text);
+            if (names_.empty()) {
+                values[1] = e.attributesString();
+                removeControlChars(values[1]);
+            } else {
+                for (std::size_t k = 0; k < names_.size(); ++k) {
+                    std::string& value = values[k + 1];
+                    value.clear();
+                    if (e.getAttribute(names_[k], value)) removeControlChars(value);
+                }
+            }
+            if (file_ != nullptr) {
+                file_->render(out, values, first && i == begin);
+            } else {
+                line(out, "text", values[0]);
+                if (names_.empty()) {
+                    line(out, "attr", values[1]);
+                } else {
+                    for (std::size_t k = 0; k < names_.size(); ++k)
+                        line(out, names_[k], values[k + 1]);
+                }
+            }
+        }
+    }
+
+  private:
+    static void line(ByteBuffer& out, std::string_view name, std::string_view value) {
+        out.append(name);
+        out.append('=');
+        out.append(value);
+        out.append("\r\n");
+    }
+
+    const std::vector<std::string>& names_;
+    const ElementFile* file_;
+    const TextRuns& texts_;
+};
+
+// Found elements are reported in windows, so that memory stays bounded whatever the
+// size of the report. On a large report the second half of each window is made by
+// a second thread: the document is only read, and the halves are written in order.
+constexpr std::size_t kWindow = 1 << 16;
+constexpr std::size_t kParallelFrom = 1 << 12;
+
 void reportElements(const ElementList& elements, const Options& options, Console& console,
                     FileSink& files) {
-    const bool toFile = !options.outputPath.empty();
     const std::vector<std::string>& names = options.attributeNames;
     std::vector<std::string> keys{"text"};
     if (names.empty()) {
@@ -66,31 +130,40 @@ void reportElements(const ElementList& elements, const Options& options, Console
         keys.insert(keys.end(), names.begin(), names.end());
     }
     std::unique_ptr<ElementFile> file;
-    if (toFile)
+    if (!options.outputPath.empty()) {
         file = std::make_unique<ElementFile>(options.outputPath, options.tagName, keys, files);
-
-    std::vector<std::string> values(keys.size());
-    gatherTexts(elements, [&](std::size_t i, std::string& text) {
-        const HtmlElement& e = *elements[i];
-        // Element text loses every space too, so that words run together.
-        if (!text.empty()) removeControlCharsAndSpaces(text);
-        if (!toFile) console << "text=" << text << "\r\n";
-        values[0].swap(text);
-        if (names.empty()) {
-            std::string s = e.attributesString();
-            removeControlChars(s);
-            if (!toFile) console << "attr=" << s << "\r\n";
-            values[1].swap(s);
-        } else {
-            for (std::size_t k = 0; k < names.size(); ++k) {
-                std::string& value = values[k + 1];
-                value.clear();
-                if (e.getAttribute(names[k], value)) removeControlChars(value);
-                if (!toFile) console << names[k] << "=" << value << "\r\n";
+    }
+    TextRuns texts(elements);
+    ElementRenderer renderer(options, file.get(), texts);
+    const bool parallel =
+        elements.size() >= kParallelFrom && std::thread::hardware_concurrency() >= 2;
+    ByteBuffer first, second;
+    for (std::size_t begin = 0; begin < elements.size(); begin += kWindow) {
+        std::size_t end = std::min(elements.size(), begin + kWindow);
+        std::size_t middle = parallel ? begin + (end - begin) / 2 : end;
+        first.clear();
+        second.clear();
+        std::thread helper;
+        if (middle < end) {
+            auto renderSecond = [&] {
+                renderer.render(elements, middle, end, second, middle == 0);
+            };
+            try {
+                helper = std::thread(renderSecond);
+            } catch (const std::system_error&) {
+                renderSecond();  // no thread to be had: this one does both halves
             }
         }
-        if (file) file->add(values);
-    });
+        renderer.render(elements, begin, middle, first, begin == 0);
+        if (helper.joinable()) helper.join();
+        for (const ByteBuffer* part : {&first, &second}) {
+            if (file) {
+                file->addRendered(part->view(), part->size() > 0);
+            } else {
+                console.write(part->view());
+            }
+        }
+    }
     if (file) file->finish(console);
 }
 

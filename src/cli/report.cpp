@@ -71,31 +71,42 @@ ElementFile::~ElementFile() {
     if (open_) files_.close();
 }
 
-void ElementFile::add(const std::vector<std::string>& values) {
+void ElementFile::render(ByteBuffer& out, const std::vector<std::string>& values,
+                         bool first) const {
     // Room for the worst case (every byte escaped as \u00XX), then one pass of writes.
     std::size_t room = 4;
     for (std::size_t m = 0; m < order_.size(); ++m) {
         room += 3 + memberPrefixes_[m].size() + 6 * values[order_[m]].size();
     }
-    char* out = pending_.room(room);
-    if (!first_) {
-        *out++ = ',';
-        *out++ = ' ';
+    char* at = out.room(room);
+    if (!first) {
+        *at++ = ',';
+        *at++ = ' ';
     }
-    first_ = false;
-    *out++ = '{';
+    *at++ = '{';
     for (std::size_t m = 0; m < order_.size(); ++m) {
         if (m > 0) {
-            *out++ = ',';
-            *out++ = ' ';
+            *at++ = ',';
+            *at++ = ' ';
         }
         const std::string& prefix = memberPrefixes_[m];
-        std::memcpy(out, prefix.data(), prefix.size());
-        out = writeJsonEscaped(out + prefix.size(), values[order_[m]]);
-        *out++ = '"';
+        std::memcpy(at, prefix.data(), prefix.size());
+        at = writeJsonEscaped(at + prefix.size(), values[order_[m]]);
+        *at++ = '"';
     }
-    *out++ = '}';
-    pending_.grewTo(out);
+    *at++ = '}';
+    out.grewTo(at);
+}
+
+void ElementFile::add(const std::vector<std::string>& values) {
+    render(pending_, values, first_);
+    first_ = false;
+    flushIfLarge();
+}
+
+void ElementFile::addRendered(std::string_view objects, bool any) {
+    pending_.append(objects);
+    if (any) first_ = false;
     flushIfLarge();
 }
 

@@ -136,18 +136,20 @@ void OpenChildren::add(const HtmlElement* owner, const HtmlElement* child) {
     std::uint32_t o = indexOf(owner);
     nodes_.push_back(Node{o, indexOf(child)});
     if (!indexes_.empty() && indexes_.back().owner == o) {
-        indexes_.back().byName[lowerName(child->tagName())].nodes.push_back(
-            static_cast<std::uint32_t>(nodes_.size() - 1));
+        indexes_.back()
+            .queue(lowerName(child->tagName()))
+            .nodes.push_back(static_cast<std::uint32_t>(nodes_.size() - 1));
     }
 }
 
 OpenChildren::Index& OpenChildren::buildIndex(std::uint32_t owner, std::size_t blockStart) {
-    indexes_.push_back(Index{owner, {}});
+    indexes_.emplace_back();
+    indexes_.back().owner = owner;
     Index& index = indexes_.back();
     for (std::size_t i = blockStart; i < nodes_.size(); ++i) {
         if (nodes_[i].child == kTaken) continue;
-        index.byName[lowerName(element(nodes_[i].child)->tagName())].nodes.push_back(
-            static_cast<std::uint32_t>(i));
+        index.queue(lowerName(element(nodes_[i].child)->tagName()))
+            .nodes.push_back(static_cast<std::uint32_t>(i));
     }
     return index;
 }
@@ -178,9 +180,7 @@ HtmlElement* OpenChildren::takeFirst(const HtmlElement* owner, std::string_view 
             return nullptr;
         }
     }
-    auto found = index->byName.find(lowerName(name));
-    if (found == index->byName.end()) return nullptr;
-    Queue& queue = found->second;
+    Queue& queue = index->queue(lowerName(name));
     if (queue.head == queue.nodes.size()) return nullptr;
     Node& node = nodes_[queue.nodes[queue.head++]];
     HtmlElement* child = element(node.child);

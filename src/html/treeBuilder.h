@@ -67,6 +67,16 @@ class OpenChildren {
     struct Index {
         std::uint32_t owner;
         std::unordered_map<NameKey, Queue, NameKeyHash> byName;
+        // The queue used last: runs of one name (many <p>, many </p>) skip the hash.
+        NameKey lastKey;
+        Queue* last = nullptr;
+        Queue& queue(const NameKey& key) {
+            if (last == nullptr || !(lastKey == key)) {
+                last = &byName[key];
+                lastKey = key;
+            }
+            return *last;
+        }
     };
     std::uint32_t indexOf(const HtmlElement* e) const {
         return static_cast<std::uint32_t>(e - arena_);

@@ -4,38 +4,31 @@
 // gives every text; only pieces inside some listed element are kept.
 #include "query/gatherTexts.h"
 
-#include <cstdint>
-#include <string_view>
-#include <utility>
-#include <vector>
-
 #include "html/charRefs.h"
 #include "html/walk.h"
 
 namespace kestrune {
 
-void gatherTexts(const ElementList& list,
-                 const std::function<void(std::size_t, std::string&)>& emit) {
+TextRuns::TextRuns(const ElementList& list) : runs_(list.size(), {0, 0}) {
     const std::size_t n = list.size();
-    std::vector<std::string_view> pieces;
-    std::vector<std::pair<std::size_t, std::size_t>> runs(n, {0, 0});
     std::vector<std::size_t> open;  // indices of listed elements being walked, innermost last
     std::size_t next = 0;
+    auto count = [&] { return static_cast<std::uint32_t>(pieces_.size()); };
     auto enter = [&](const HtmlElement& e) {
         while (next < n && list[next] == &e) {
-            runs[next].first = pieces.size();
+            runs_[next].first = count();
             open.push_back(next++);
         }
-        if (!open.empty() && !e.ownText().empty()) pieces.push_back(e.ownText());
+        if (!open.empty() && !e.ownText().empty()) pieces_.push_back(e.ownText());
         return true;
     };
     auto leave = [&](const HtmlElement& e) {
         while (!open.empty() && list[open.back()] == &e) {
-            runs[open.back()].second = pieces.size();
+            runs_[open.back()].second = count();
             open.pop_back();
         }
         // A tail belongs to the parent's text, not to the element's own.
-        if (!open.empty() && !e.tail().empty()) pieces.push_back(e.tail());
+        if (!open.empty() && !e.tail().empty()) pieces_.push_back(e.tail());
     };
     // Only the subtrees of listed elements are walked: the first listed element not
     // met yet starts a walk, which meets the listed elements nested in it in order.
@@ -46,14 +39,27 @@ void gatherTexts(const ElementList& list,
         walkBelow(subtree, enter, leave);
         leave(subtree);
     }
+}
 
+void TextRuns::appendText(std::size_t i, std::string& out) const {
+    const auto [first, end] = runs_[i];
+    if (end - first == 1) {
+        appendDecoded(out, pieces_[first]);
+        return;
+    }
+    // References are decoded once over the joined pieces: one may span two of them.
     std::string raw;
+    for (std::uint32_t p = first; p < end; ++p) raw.append(pieces_[p]);
+    appendDecoded(out, raw);
+}
+
+void gatherTexts(const ElementList& list,
+                 const std::function<void(std::size_t, std::string&)>& emit) {
+    TextRuns runs(list);
     std::string text;
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < runs.size(); ++i) {
         text.clear();
-        raw.clear();
-        for (std::size_t p = runs[i].first; p < runs[i].second; ++p) raw.append(pieces[p]);
-        appendDecoded(text, raw);
+        runs.appendText(i, text);
         emit(i, text);
     }
 }
