@@ -31,21 +31,22 @@ void replaceAll(std::string& target, std::string_view pattern, std::string_view 
 
 namespace {
 
-// Removes every CR, LF and TAB, and every space when withSpace. Runs without them
-// are found sixteen bytes at a time and moved as a whole; nothing moves until the
-// first byte to remove.
+// Removes every CR, LF and TAB, and every space when withSpace. Nothing moves
+// until the first byte to remove, found sixteen bytes at a time; from there on
+// each byte is copied and the write position advances only past kept bytes, which
+// costs no branch per byte however dense the removed bytes are (prose has a space
+// every few bytes).
 void removeBytes(std::string& target, bool withSpace) {
     char* data = target.data();
     const std::size_t n = target.size();
-    std::size_t r = findCleanupByte(data, n, withSpace);
-    if (r == n) return;
-    std::size_t w = r;
-    while (r < n) {
-        ++r;  // drop the byte found
-        std::size_t next = r + findCleanupByte(data + r, n - r, withSpace);
-        std::memmove(data + w, data + r, next - r);
-        w += next - r;
-        r = next;
+    std::size_t w = findCleanupByte(data, n, withSpace);
+    if (w == n) return;
+    const unsigned char dropSpace = withSpace ? 1 : 0;
+    for (std::size_t r = w; r < n; ++r) {
+        const auto c = static_cast<unsigned char>(data[r]);
+        data[w] = static_cast<char>(c);
+        const unsigned char drop = isControlChar(static_cast<char>(c)) | ((c == ' ') & dropSpace);
+        w += 1u - drop;
     }
     target.resize(w);
 }

@@ -3,8 +3,6 @@
 
 #include <algorithm>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "base/ByteBuffer.h"
@@ -63,40 +61,38 @@ void reportRawBlocks(const ElementList& elements, const Options& options, Consol
 class ElementRenderer {
   public:
     ElementRenderer(const Options& options, const ElementFile* file, const TextRuns& texts)
-        : names_(options.attributeNames), file_(file), texts_(texts) {}
+        : names_(options.attributeNames),
+          file_(file),
+          texts_(texts),
+          values_(1 + (names_.empty() ? 1 : names_.size())) {}
 
-    // Renders list[begin, end) into `out`; `first` tells whether list[begin] is the
-    // first element of the whole report.
-    void render(const ElementList& list, std::size_t begin, std::size_t end, ByteBuffer& out,
-                bool first) const {
-        std::vector<std::string> values(1 + (names_.empty() ? 1 : names_.size()));
-        for (std::size_t i = begin; i < end; ++i) {
-            const HtmlElement& e = *list[i];
-            std::string& text = values[0];
-            text.clear();
-            texts_.appendText(i, text);
-            // Element text loses every space too, so that words run together.
-            if (!text.empty()) removeControlCharsAndSpaces(text);
-            if (names_.empty()) {
-                values[1] = e.attributesString();
-                removeControlChars(values[1]);
-            } else {
-                for (std::size_t k = 0; k < names_.size(); ++k) {
-                    std::string& value = values[k + 1];
-                    value.clear();
-                    if (e.getAttribute(names_[k], value)) removeControlChars(value);
-                }
+    // Renders list[i] into `out`.
+    void render(const ElementList& list, std::size_t i, ByteBuffer& out) {
+        std::vector<std::string>& values = values_;
+        const HtmlElement& e = *list[i];
+        std::string& text = values[0];
+        text.clear();
+        texts_.appendText(i, text);
+        // Element text loses every space too, so that words run together.
+        if (!text.empty()) removeControlCharsAndSpaces(text);
+        if (names_.empty()) {
+            values[1] = e.attributesString();
+            removeControlChars(values[1]);
+        } else {
+            for (std::size_t k = 0; k < names_.size(); ++k) {
+                std::string& value = values[k + 1];
+                value.clear();
+                if (e.getAttribute(names_[k], value)) removeControlChars(value);
             }
-            if (file_ != nullptr) {
-                file_->render(out, values, first && i == begin);
+        }
+        if (file_ != nullptr) {
+            file_->render(out, values, i == 0);
+        } else {
+            line(out, "text", values[0]);
+            if (names_.empty()) {
+                line(out, "attr", values[1]);
             } else {
-                line(out, "text", values[0]);
-                if (names_.empty()) {
-                    line(out, "attr", values[1]);
-                } else {
-                    for (std::size_t k = 0; k < names_.size(); ++k)
-                        line(out, names_[k], values[k + 1]);
-                }
+                for (std::size_t k = 0; k < names_.size(); ++k) line(out, names_[k], values[k + 1]);
             }
         }
     }
@@ -112,13 +108,12 @@ class ElementRenderer {
     const std::vector<std::string>& names_;
     const ElementFile* file_;
     const TextRuns& texts_;
+    std::vector<std::string> values_;  // text, then attribute values; reused
 };
 
-// Found elements are reported in windows, so that memory stays bounded whatever the
-// size of the report. On a large report the second half of each window is made by
-// a second thread: the document is only read, and the halves are written in order.
-constexpr std::size_t kWindow = 1 << 16;
-constexpr std::size_t kParallelFrom = 1 << 12;
+// The report is written in blocks of about this size, so that the buffered output
+// stays bounded however large the report (an element's text can be megabytes).
+constexpr std::size_t kBlock = 1 << 20;
 
 void reportElements(const ElementList& elements, const Options& options, Console& console,
                     FileSink& files) {
@@ -135,35 +130,20 @@ void reportElements(const ElementList& elements, const Options& options, Console
     }
     TextRuns texts(elements);
     ElementRenderer renderer(options, file.get(), texts);
-    const bool parallel =
-        elements.size() >= kParallelFrom && std::thread::hardware_concurrency() >= 2;
-    ByteBuffer first, second;
-    for (std::size_t begin = 0; begin < elements.size(); begin += kWindow) {
-        std::size_t end = std::min(elements.size(), begin + kWindow);
-        std::size_t middle = parallel ? begin + (end - begin) / 2 : end;
-        first.clear();
-        second.clear();
-        std::thread helper;
-        if (middle < end) {
-            auto renderSecond = [&] {
-                renderer.render(elements, middle, end, second, middle == 0);
-            };
-            try {
-                helper = std::thread(renderSecond);
-            } catch (const std::system_error&) {
-                renderSecond();  // no thread to be had: this one does both halves
-            }
+    ByteBuffer out;
+    auto flush = [&] {
+        if (file) {
+            file->addRendered(out.view(), out.size() > 0);
+        } else {
+            console.write(out.view());
         }
-        renderer.render(elements, begin, middle, first, begin == 0);
-        if (helper.joinable()) helper.join();
-        for (const ByteBuffer* part : {&first, &second}) {
-            if (file) {
-                file->addRendered(part->view(), part->size() > 0);
-            } else {
-                console.write(part->view());
-            }
-        }
+        out.clear();
+    };
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        renderer.render(elements, i, out);
+        if (out.size() >= kBlock) flush();
     }
+    flush();
     if (file) file->finish(console);
 }
 

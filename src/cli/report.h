@@ -71,7 +71,7 @@ class ElementFile {
     void add(const std::vector<std::string>& values);
     // The same, written to `out` instead (", " in front unless it is the first
     // element of the array), so that parts of the array can be made apart and
-    // handed over in order with addRendered. Safe to call from several threads.
+    // handed over in order with addRendered.
     void render(ByteBuffer& out, const std::vector<std::string>& values, bool first) const;
     void addRendered(std::string_view objects, bool any);
     // Prints the "Output File" line and completes the file.
