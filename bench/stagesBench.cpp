@@ -194,6 +194,12 @@ struct Case {
         for (const Input* in : inputs) n += in->bytes().size();
         return n;
     }
+    // Elements of the case's tag over all its inputs.
+    std::size_t foundElements() const {
+        std::size_t n = 0;
+        for (Input* in : inputs) n += in->elements(tag).size();
+        return n;
+    }
 };
 
 using Stage = void (*)(benchmark::State&, const Case&);
@@ -280,8 +286,7 @@ void benchParse(benchmark::State& state, const Case& c) {
 // root->findByTag(tag, list, 1).
 void benchFindByTag(benchmark::State& state, const Case& c) {
     if (!documentsReady(state, c)) return;
-    std::size_t found = 0;
-    for (Input* in : c.inputs) found += in->elements(c.tag).size();
+    const std::size_t found = c.foundElements();
     ElementList list;
     for (auto _ : state) {
         for (Input* in : c.inputs) {
@@ -309,8 +314,7 @@ void benchGetText(benchmark::State& state, const Case& c) {
 // gatherTexts over every element of the tag: the texts of an element report.
 void benchGatherTexts(benchmark::State& state, const Case& c) {
     if (!documentsReady(state, c)) return;
-    std::size_t found = 0;
-    for (Input* in : c.inputs) found += in->elements(c.tag).size();
+    const std::size_t found = c.foundElements();
     std::size_t textBytes = 0;
     for (auto _ : state) {
         for (Input* in : c.inputs) {
@@ -338,8 +342,7 @@ void benchOuterHtml(benchmark::State& state, const Case& c) {
 // getAttribute("href", value) on every element of the tag.
 void benchGetAttribute(benchmark::State& state, const Case& c) {
     if (!documentsReady(state, c)) return;
-    std::size_t found = 0;
-    for (Input* in : c.inputs) found += in->elements(c.tag).size();
+    const std::size_t found = c.foundElements();
     std::string value;
     for (auto _ : state) {
         for (Input* in : c.inputs) {
@@ -355,8 +358,7 @@ void benchGetAttribute(benchmark::State& state, const Case& c) {
 // without -attr.
 void benchAttributesString(benchmark::State& state, const Case& c) {
     if (!documentsReady(state, c)) return;
-    std::size_t found = 0;
-    for (Input* in : c.inputs) found += in->elements(c.tag).size();
+    const std::size_t found = c.foundElements();
     for (auto _ : state) {
         for (Input* in : c.inputs) {
             for (const HtmlElement* e : in->elements(c.tag)) {
@@ -386,11 +388,8 @@ void benchJsonStream(benchmark::State& state, const Case& c) {
     MemoryFileSink files;
     std::string console;
     std::size_t jsonBytes = 0;
-    std::size_t found = 0;
-    for (Input* in : c.inputs) {
-        jsonBytes += writeElementFile(*in, c.tag, files, console);
-        found += in->elements(c.tag).size();
-    }
+    const std::size_t found = c.foundElements();
+    for (Input* in : c.inputs) jsonBytes += writeElementFile(*in, c.tag, files, console);
     for (auto _ : state) {
         for (Input* in : c.inputs) writeElementFile(*in, c.tag, files, console);
     }
@@ -416,11 +415,8 @@ void benchJsonLibrary(benchmark::State& state, const Case& c) {
     if (!documentsReady(state, c)) return;
     const std::vector<std::string> keys = reportKeysFor(c.tag);
     std::size_t jsonBytes = 0;
-    std::size_t found = 0;
-    for (Input* in : c.inputs) {
-        jsonBytes += writeWithLibrary(*in, c.tag, keys);
-        found += in->elements(c.tag).size();
-    }
+    const std::size_t found = c.foundElements();
+    for (Input* in : c.inputs) jsonBytes += writeWithLibrary(*in, c.tag, keys);
     for (auto _ : state) {
         for (Input* in : c.inputs) writeWithLibrary(*in, c.tag, keys);
     }
@@ -435,8 +431,7 @@ void runReports(benchmark::State& state, const Case& c, bool toFile) {
     options.tagName = c.tag;
     options.attributeNames = attributeNamesFor(c.tag);
     if (toFile) options.outputPath = kOutputPath;
-    std::size_t found = 0;
-    for (Input* in : c.inputs) found += in->elements(c.tag).size();
+    const std::size_t found = c.foundElements();
     MemoryFileSink files;
     std::string captured;
     for (auto _ : state) {

@@ -57,62 +57,42 @@ void reportRawBlocks(const ElementList& elements, const Options& options, Consol
     records.close();
 }
 
-// The report lines (console) or JSON objects (file) of a run of found elements.
-class ElementRenderer {
+// The values reported for each found element: its text, then "attr" or the asked
+// attributes, cleaned of control characters.
+class ElementValues {
   public:
-    ElementRenderer(const Options& options, const ElementFile* file, const TextRuns& texts)
-        : names_(options.attributeNames),
-          file_(file),
-          texts_(texts),
-          values_(1 + (names_.empty() ? 1 : names_.size())) {}
+    ElementValues(const Options& options, std::size_t count, const TextRuns& texts)
+        : names_(options.attributeNames), texts_(texts), values_(count) {}
 
-    // Renders list[i] into `out`.
-    void render(const ElementList& list, std::size_t i, ByteBuffer& out) {
-        std::vector<std::string>& values = values_;
+    // The values of list[i]; valid until the next call.
+    const std::vector<std::string>& of(const ElementList& list, std::size_t i) {
         const HtmlElement& e = *list[i];
-        std::string& text = values[0];
+        std::string& text = values_[0];
         text.clear();
         texts_.appendText(i, text);
         // Element text loses every space too, so that words run together.
         if (!text.empty()) removeControlCharsAndSpaces(text);
         if (names_.empty()) {
-            values[1] = e.attributesString();
-            removeControlChars(values[1]);
+            values_[1] = e.attributesString();
+            removeControlChars(values_[1]);
         } else {
             for (std::size_t k = 0; k < names_.size(); ++k) {
-                std::string& value = values[k + 1];
+                std::string& value = values_[k + 1];
                 value.clear();
                 if (e.getAttribute(names_[k], value)) removeControlChars(value);
             }
         }
-        if (file_ != nullptr) {
-            file_->render(out, values, i == 0);
-        } else {
-            line(out, "text", values[0]);
-            if (names_.empty()) {
-                line(out, "attr", values[1]);
-            } else {
-                for (std::size_t k = 0; k < names_.size(); ++k) line(out, names_[k], values[k + 1]);
-            }
-        }
+        return values_;
     }
 
   private:
-    static void line(ByteBuffer& out, std::string_view name, std::string_view value) {
-        out.append(name);
-        out.append('=');
-        out.append(value);
-        out.append("\r\n");
-    }
-
     const std::vector<std::string>& names_;
-    const ElementFile* file_;
     const TextRuns& texts_;
-    std::vector<std::string> values_;  // text, then attribute values; reused
+    std::vector<std::string> values_;  // reused from element to element
 };
 
-// The report is written in blocks of about this size, so that the buffered output
-// stays bounded however large the report (an element's text can be megabytes).
+// The console report is written in blocks of about this size, so that the buffered
+// output stays bounded however large the report (an element's text can be megabytes).
 constexpr std::size_t kBlock = 1 << 20;
 
 void reportElements(const ElementList& elements, const Options& options, Console& console,
@@ -124,27 +104,29 @@ void reportElements(const ElementList& elements, const Options& options, Console
     } else {
         keys.insert(keys.end(), names.begin(), names.end());
     }
-    std::unique_ptr<ElementFile> file;
-    if (!options.outputPath.empty()) {
-        file = std::make_unique<ElementFile>(options.outputPath, options.tagName, keys, files);
-    }
     TextRuns texts(elements);
-    ElementRenderer renderer(options, file.get(), texts);
-    ByteBuffer out;
-    auto flush = [&] {
-        if (file) {
-            file->addRendered(out.view(), out.size() > 0);
-        } else {
-            console.write(out.view());
-        }
-        out.clear();
-    };
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-        renderer.render(elements, i, out);
-        if (out.size() >= kBlock) flush();
+    ElementValues values(options, keys.size(), texts);
+    if (!options.outputPath.empty()) {
+        ElementFile file(options.outputPath, options.tagName, keys, files);
+        for (std::size_t i = 0; i < elements.size(); ++i) file.add(values.of(elements, i));
+        file.finish(console);
+        return;
     }
-    flush();
-    if (file) file->finish(console);
+    ByteBuffer out;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        const std::vector<std::string>& v = values.of(elements, i);
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            out.append(keys[k]);
+            out.append('=');
+            out.append(v[k]);
+            out.append("\r\n");
+        }
+        if (out.size() >= kBlock) {
+            console.write(out.view());
+            out.clear();
+        }
+    }
+    console.write(out.view());
 }
 
 }  // namespace

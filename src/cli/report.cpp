@@ -101,16 +101,6 @@ void ElementFile::render(ByteBuffer& out, const std::vector<std::string>& values
 void ElementFile::add(const std::vector<std::string>& values) {
     render(pending_, values, first_);
     first_ = false;
-    flushIfLarge();
-}
-
-void ElementFile::addRendered(std::string_view objects, bool any) {
-    pending_.append(objects);
-    if (any) first_ = false;
-    flushIfLarge();
-}
-
-void ElementFile::flushIfLarge() {
     if (pending_.size() < kFileBlock) return;
     if (open_) files_.write(pending_.view());
     pending_.clear();

@@ -69,16 +69,12 @@ class ElementFile {
 
     // One element: `values[i]` belongs to keys[i].
     void add(const std::vector<std::string>& values);
-    // The same, written to `out` instead (", " in front unless it is the first
-    // element of the array), so that parts of the array can be made apart and
-    // handed over in order with addRendered.
-    void render(ByteBuffer& out, const std::vector<std::string>& values, bool first) const;
-    void addRendered(std::string_view objects, bool any);
     // Prints the "Output File" line and completes the file.
     void finish(Console& console);
 
   private:
-    void flushIfLarge();
+    // Writes one element object to `out`, with ", " in front unless it is the first.
+    void render(ByteBuffer& out, const std::vector<std::string>& values, bool first) const;
 
     std::string path_;
     FileSink& files_;

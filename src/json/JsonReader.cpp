@@ -250,20 +250,21 @@ bool JsonString::parse(std::string_view text) {
     return true;
 }
 
-bool JsonArray::parse(std::string_view text) {
+namespace {
+
+// Reads `text` into `container` when it starts with `opener`; refuses it otherwise.
+bool parseContainer(JsonValue& container, std::string_view text, char opener) {
     if (text.data() == nullptr) return false;
     text = cutAtNul(text);
-    if (text.empty() || text[0] != '[') return false;
-    ContainerReader(text).read(*this);
+    if (text.empty() || text[0] != opener) return false;
+    ContainerReader(text).read(container);
     return true;
 }
 
-bool JsonObject::parse(std::string_view text) {
-    if (text.data() == nullptr) return false;
-    text = cutAtNul(text);
-    if (text.empty() || text[0] != '{') return false;
-    ContainerReader(text).read(*this);
-    return true;
-}
+}  // namespace
+
+bool JsonArray::parse(std::string_view text) { return parseContainer(*this, text, '['); }
+
+bool JsonObject::parse(std::string_view text) { return parseContainer(*this, text, '{'); }
 
 }  // namespace kestrune
