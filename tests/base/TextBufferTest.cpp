@@ -59,25 +59,6 @@ TEST(TextBufferTest, GrowthNeverShrinks) {
     EXPECT_EQ(b.length(), 1600);
 }
 
-TEST(TextBufferTest, CopyAndConcat) {
-    TextBuffer a("abc");
-    a.append("def");
-    TextBuffer copy(a);
-    EXPECT_NE(copy.data(), a.data());
-    EXPECT_STREQ(copy.data(), "abcdef");
-    EXPECT_EQ(copy.capacity(), a.capacity());
-    TextBuffer joined = TextBuffer::concat(a, "!");
-    EXPECT_STREQ(joined.data(), "abcdef!");
-    EXPECT_STREQ(a.data(), "abcdef");
-    TextBuffer both(256, 1.5);
-    both.concatAssign("x", "y");
-    EXPECT_STREQ(both.data(), "xy");
-    both.concatAssign(nullptr, "z");
-    both.concatAssign("z", nullptr);
-    EXPECT_STREQ(both.data(), "xy");
-    EXPECT_EQ(both.length(), 2);
-}
-
 TEST(TextBufferTest, SourceInsideOwnBlock) {
     TextBuffer b("hello world");
     b.append(b.data());  // the block has room: copied in place

@@ -33,21 +33,6 @@ TEST(ReplaceAllTest, Table) {
     }
 }
 
-TEST(ReplaceAllTest, KeepsBytesAboveAscii) {
-    std::string s = "\xD6\xD0\\\xCE\xC4";
-    replaceAll(s, "\\", "/");
-    EXPECT_EQ(s, "\xD6\xD0/\xCE\xC4");
-}
-
-TEST(CleanupTest, RemovesControlCharsAndOptionallySpaces) {
-    std::string s = "a\r\nb\tc d\r";
-    std::string t = s;
-    removeControlChars(s);
-    EXPECT_EQ(s, "abc d");
-    removeControlCharsAndSpaces(t);
-    EXPECT_EQ(t, "abcd");
-}
-
 // Long texts take the eight-bytes-at-a-time path; it must agree with a plain filter
 // wherever the bytes to remove stand.
 TEST(CleanupTest, LongTextsAgreeWithPlainFilter) {
@@ -89,12 +74,6 @@ TEST(TrimTest, InPlace) {
     trimLeft(nullptr, ' ');
     trimRight(nullptr, ' ');
     toLowerAscii(nullptr);
-}
-
-TEST(TrimTest, Views) {
-    EXPECT_EQ(trimLeftView("\"\"x\"", '"'), "x\"");
-    EXPECT_EQ(trimRightView("\"x\"\"", '"'), "\"x");
-    EXPECT_EQ(trimRightView("''", '\''), "");
 }
 
 TEST(LowerTest, OnlyAsciiLetters) {

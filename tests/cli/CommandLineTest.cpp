@@ -69,24 +69,6 @@ TEST(CommandLineTest, ArgumentGrammar) {
     }
 }
 
-TEST(CommandLineTest, ParseWithoutRecognizerRecordsNothing) {
-    CommandLine cl;
-    load(cl, {"-tag", "a", "x.html"});
-    cl.recognizer = nullptr;
-    EXPECT_FALSE(cl.parse());
-    EXPECT_TRUE(cl.optionPairs.empty());
-    EXPECT_TRUE(cl.positionals.empty());
-}
-
-TEST(CommandLineTest, ParseTwiceDoesNotDuplicate) {
-    CommandLine cl;
-    load(cl, {"-tag", "a", "x.html"});
-    cl.parse();
-    cl.parse();
-    EXPECT_EQ(pairsOf(cl), (Pairs{{"-tag", "a"}}));
-    EXPECT_EQ(cl.positionals, Strings{"x.html"});
-}
-
 TEST(CommandLineTest, GetOptionFirstMatchAndCaseRule) {
     CommandLine cl;
     load(cl, {"-TAG", "A", "-tag", "b", "-text"});

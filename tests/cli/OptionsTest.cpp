@@ -92,7 +92,6 @@ class OptionsTest : public ::testing::Test {
 // Each rejection prints exactly one message (or none for help), and the first failing
 // check is the one reported.
 TEST_F(OptionsTest, RejectionsAndOrderOfChecks) {
-    const std::string missingInTemp = temp.path() + "/missing.html";
     std::filesystem::create_directory(temp.path() + "/sub.html");
     struct Case {
         Strings args;
@@ -101,29 +100,21 @@ TEST_F(OptionsTest, RejectionsAndOrderOfChecks) {
     const Case cases[] = {
         {{}, kLackMessage},
         {{"-help"}, kLackMessage},  // the input check comes before the help check
-        {{"-tag", "a", "-attr", "href"}, kLackMessage},
         {{"-o", "x.html", "-tag", "a"}, kLackMessage},  // x.html is the output name
         {{bare(), "-help"}, ""},
-        {{"-?", bare()}, ""},
         {{"no/such/dir/x.html", "-HELP"}, ""},  // help before the path checks
         {{"a?b.html", "-tag", "a"}, notValid("a?b.html")},
-        {{"a?b.html"}, notValid("a?b.html")},  // validity before the -tag check
         {{"no-such-dir/x.html", "-tag", "a"}, notValid("no-such-dir/x.html")},
-        {{"no-such-dir\\x.html", "-tag", "a"}, notValid("no-such-dir\\x.html")},
         {{"missing-kestrune.html", "-tag", "a"}, notExist("missing-kestrune.html")},
-        {{missingInTemp, "-tag", "a"}, notExist(missingInTemp)},
         {{temp.path() + "/", "-tag", "a"}, notExist(temp.path() + "/")},
         {{temp.path() + "/sub.html", "-tag", "a"}, notExist(temp.path() + "/sub.html")},
-        {{"100%s%n.html"}, notExist("100%s%n.html")},   // printed as typed
         {{"-x", bare(), "-tag", "a"}, notExist("-x")},  // unknown option taken as input
         {{"-attr", "href", "src", bare(), "-tag", "a"}, notExist("src")},
         {{bare()}, kNeedTagMessage},
-        {{bare(), "-tag"}, kNeedTagMessage},
         {{"-tag", "-attr", "href", bare()}, kNeedTagMessage},
         {{"-tag", "", bare()}, kNeedTagMessage},
         {{bare(), "-o", "no-such-dir/x.json"}, kNeedTagMessage},  // -tag before -o
         {{bare(), "-tag", "a", "-o", "no-such-dir/x.json"}, outputNotValid("no-such-dir/x.json")},
-        {{bare(), "-tag", "a", "-o", "x|y.json"}, outputNotValid("x|y.json")},
         {{bare(), "-tag", "a", "-o", temp.path() + "\\y:z.json"},
          outputNotValid(temp.path() + "\\y:z.json")},
         {{"a<b.html", "-tag", "a", "-o", "x|y.json"}, notValid("a<b.html")},
@@ -134,15 +125,6 @@ TEST_F(OptionsTest, RejectionsAndOrderOfChecks) {
         EXPECT_FALSE(r.accepted);
         EXPECT_EQ(r.output, c.expected);
     }
-}
-
-TEST_F(OptionsTest, NoArgumentVectorAtAll) {
-    std::string output;
-    {
-        Console console(&output);
-        EXPECT_FALSE(options.parse(0, nullptr, console));
-    }
-    EXPECT_EQ(output, kLackMessage);
 }
 
 TEST_F(OptionsTest, BareNameMeansProgramDirectory) {
@@ -196,29 +178,6 @@ TEST_F(OptionsTest, ParsingAgainStartsFromEmptyFields) {
     EXPECT_EQ(options.outputPath, "");
 }
 
-TEST_F(OptionsTest, OutputOptionThroughParse) {
-    struct Case {
-        const char* tag;
-        Strings extra;
-        std::string expectedOutput;
-    };
-    const std::string dir = programDirectory();
-    const Case cases[] = {
-        {"a", {"-o", ""}, dir + "/page.html.json"},
-        {"a", {"-o"}, dir + "/page.html.json"},
-        {"style", {"-O", "-tag", "div"}, dir + "/page.html.js"},  // the second -tag is ignored
-        {"a", {"-o", "result.txt"}, dir + "/result.txt"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.extra));
-        Strings args{page, "-tag", c.tag};
-        args.insert(args.end(), c.extra.begin(), c.extra.end());
-        ParseResult r = parseArgs(options, args);
-        ASSERT_TRUE(r.accepted) << r.output;
-        EXPECT_EQ(options.outputPath, c.expectedOutput);
-    }
-}
-
 TEST(SplitAttributeListTest, Cases) {
     struct Case {
         const char* value;
@@ -242,17 +201,6 @@ TEST(SplitAttributeListTest, Cases) {
     }
 }
 
-TEST(HasValidFileNameCharsTest, EachForbiddenCharacter) {
-    for (char c : std::string("/:*?\"<>|\\")) {
-        SCOPED_TRACE(std::string(1, c));
-        EXPECT_FALSE(hasValidFileNameChars(std::string("a") + c + "b.html"));
-        EXPECT_FALSE(hasValidFileNameChars(std::string(1, c)));
-    }
-    for (const char* name : {"", "page.html", "a b\t.html", "-x", "\xE9\xD6.html", "%s"}) {
-        EXPECT_TRUE(hasValidFileNameChars(name)) << name;
-    }
-}
-
 TEST(ValidatePathTest, Cases) {
     TempDir temp;
     std::filesystem::create_directory(temp.path() + "/a?b");
@@ -264,21 +212,15 @@ TEST(ValidatePathTest, Cases) {
     };
     const Case cases[] = {
         {"page.html", true, 0},
-        {"", true, 0},
         {"a?b.html", false, 0},
-        {"a:b", false, 0},
         {t + "/page.html", true, 1},  // the file itself need not exist
-        {t + "\\page.html", true, 1},
-        {t + "/", true, 1},  // empty file name passes
-        {t, true, 1},
+        {t + "/", true, 1},           // empty file name passes
         {t + "/no-such-dir/page.html", false, 1},
         {t + "/page.html/x.html", false, 1},   // a file is not a directory
         {t + "/a?b/page.html", true, 1},       // forbidden characters left to the
         {t + "/no?such/page.html", false, 1},  // directory check before the last slash
         {t + "/a?b/p*.html", false, 1},
         {"/x.html", true, 1},  // directly under the root
-        {"\\x.html", true, 1},
-        {"/", true, 1},
         {"/x|y.html", false, 1},
         {"no-such-dir-kestrune/x.html", false, 1},
     };
@@ -301,21 +243,17 @@ TEST(ResolveOutputPathTest, Cases) {
     };
     const Case cases[] = {
         {"a", "", "/prog/dir/news.html.json"},
-        {"div", "", "/prog/dir/news.html.json"},
         {"style", "", "/prog/dir/news.html.js"},
-        {"SCRIPT", "", "/prog/dir/news.html.js"},
         {"!--", "", "/prog/dir/news.html.js"},
         {"scripts", "", "/prog/dir/news.html.json"},
         {"!doctype", "", "/prog/dir/news.html.json"},
-        {"a", "out.txt", "/prog/dir/out.txt"},  // any extension
-        {"a", "out", "/prog/dir/out"},
+        {"a", "out.txt", "/prog/dir/out.txt"},        // any extension
         {"style", "out.json", "/prog/dir/out.json"},  // the tag only picks the default suffix
         {"a", t + "/out.json", t + "/out.json"},
         {"a", t + "\\out.json", t + "/out.json"},
         {"a", "/out.json", "/out.json"},
         {"a", "no-such-dir-kestrune/x.json", ""},
         {"a", "x<y.json", ""},
-        {"a", "/x?.json", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value + " " + c.tag);

@@ -1,8 +1,6 @@
 // The command-line layer through the built binary: messages, usage text, exit status.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,11 +18,6 @@ const std::string kUsage =
     "Usage  : Kestrune c:/xxx.html -tag TagName -attr Attribute [-o] [c:/xxx.json]\r\n"
     "Example: Kestrune c:/pellane.html -tag a -attr href -o c:/pellane.json\r\n";
 
-std::string toolDirectory() {
-    std::string path = testing::toolPath();
-    return path.substr(0, path.rfind('/'));
-}
-
 // Every rejected command line prints at most one message, then the usage block, and
 // exits with 0; nothing goes to standard error.
 TEST(CliTest, RejectedCommandLines) {
@@ -36,19 +29,12 @@ TEST(CliTest, RejectedCommandLines) {
     };
     const Case cases[] = {
         {{}, "Error: lack HTML document for parse.\r\n"},
-        {{"-help"}, "Error: lack HTML document for parse.\r\n"},
         {{"page.html", "-help"}, ""},
-        {{"-?", "whatever.html"}, ""},
         {{"page.html", "-tag", "a"}, "Error: The file \"page.html\" is not exist.\r\n"},
         {{"a*b.html", "-tag", "a"}, "Error: The file \"a*b.html\" is not valid.\r\n"},
-        {{"nodir/x.html", "-tag", "a"}, "Error: The file \"nodir/x.html\" is not valid.\r\n"},
-        {{"%s%n%x.html"}, "Error: The file \"%s%n%x.html\" is not exist.\r\n"},
         {{page}, "Warning: need -tag parameter.\r\n"},
-        {{page, "-tag", "-attr", "href"}, "Warning: need -tag parameter.\r\n"},
         {{page, "-tag", "a", "-o", "nodir/x.json"},
          "Error: output file by -o \"nodir/x.json\" is not valid.\r\n"},
-        {{page, "-tag", "a", "-o", "x>y.json"},
-         "Error: output file by -o \"x>y.json\" is not valid.\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -59,26 +45,6 @@ TEST(CliTest, RejectedCommandLines) {
         EXPECT_EQ(run.output, c.message + kUsage);
         EXPECT_EQ(run.errors, "");
     }
-}
-
-TEST(CliTest, AcceptedCommandLineSkipsUsage) {
-    TempDir temp;
-    const std::string page = temp.write("page.html", "<p>x</p>");
-    const std::string bare = "kestrune-cli-e2e-" + std::to_string(::getpid()) + ".html";
-    const std::string besideTool = toolDirectory() + "/" + bare;
-    std::filesystem::copy_file(page, besideTool);
-    const std::vector<std::vector<std::string>> accepted = {
-        {page, "-tag", "p"},
-        {bare, "-TAG", "p", "-attr", "id", "-text"},  // found next to the binary
-        {"-tag", "p", page, "-o", temp.path() + "/out.json"},
-    };
-    for (const auto& args : accepted) {
-        SCOPED_TRACE(::testing::PrintToString(args));
-        ToolRun run = runTool(args, temp.path());
-        EXPECT_EQ(run.output.find("Usage  :"), std::string::npos) << run.output;
-        EXPECT_EQ(run.output.find("Error: "), std::string::npos) << run.output;
-    }
-    std::filesystem::remove(besideTool);
 }
 
 }  // namespace

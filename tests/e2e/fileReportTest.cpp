@@ -102,26 +102,5 @@ TEST_F(FileReportTest, UnwritableOutput) {
     EXPECT_EQ(r.output, "===1===\r\n<script>x</script>\r\n\r\n");
 }
 
-TEST_F(FileReportTest, OutputNamedAfterInputInProgramDirectory) {
-    // A copy of the binary in a directory of its own, so that its program
-    // directory is ours.
-    std::string binary = dir.path() + "/kestrune";
-    std::filesystem::copy_file(testing::toolPath(), binary);
-    std::string page = dir.write("news.html", kPage);
-    ToolRun r = runTool({page, "-tag", "a", "-attr", "href", "-o"}, "", binary);
-    EXPECT_EQ(r.output, "\r\nOutput File: " + dir.path() + "/news.html.json\r\n");
-    EXPECT_EQ(readFile(dir.path() + "/news.html.json").substr(0, 6), "{\"a\":[");
-    r = runTool({page, "-tag", "STYLE", "-o"}, "", binary);
-    EXPECT_TRUE(testing::pathExists(dir.path() + "/news.html.js"));
-    // A bare output name also lands in the program directory.
-    r = runTool({page, "-tag", "p", "-o", "plain.txt"}, "/", binary);
-    EXPECT_EQ(r.output, "\r\nOutput File: " + dir.path() + "/plain.txt\r\n");
-    EXPECT_EQ(readFile(dir.path() + "/plain.txt"),
-              "{\"p\":[{\"attr\":\"\", \"text\":\"tabhere\"}]}");
-    // And a bare input name is looked for there too, whatever the current directory.
-    r = runTool({"news.html", "-tag", "p", "-attr", "x"}, "/", binary);
-    EXPECT_EQ(r.output, "text=tabhere\r\nx=\r\n");
-}
-
 }  // namespace
 }  // namespace kestrune

@@ -43,41 +43,6 @@ std::vector<std::string> namesFrom(std::string_view input) {
     return names;
 }
 
-std::string upperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
-
-// True when `needle` occurs in `haystack` (Knuth-Morris-Pratt: linear even on the
-// long runs of indentation the serialiser writes).
-bool contains(std::string_view haystack, std::string_view needle) {
-    if (needle.empty()) return true;
-    std::vector<std::size_t> border(needle.size(), 0);
-    for (std::size_t i = 1, k = 0; i < needle.size(); ++i) {
-        while (k > 0 && needle[i] != needle[k]) k = border[k - 1];
-        if (needle[i] == needle[k]) ++k;
-        border[i] = k;
-    }
-    for (std::size_t i = 0, k = 0; i < haystack.size(); ++i) {
-        while (k > 0 && haystack[i] != needle[k]) k = border[k - 1];
-        if (haystack[i] == needle[k]) ++k;
-        if (k == needle.size()) return true;
-    }
-    return false;
-}
-
-// True when `shorter` is `longer` with some bytes left out.
-bool isSubsequence(std::string_view shorter, std::string_view longer) {
-    std::size_t k = 0;
-    for (std::size_t i = 0; i < longer.size() && k < shorter.size(); ++i) {
-        if (longer[i] == shorter[k]) ++k;
-    }
-    return k == shorter.size();
-}
-
 // One element in document order, with the extent of its subtree in that order.
 struct Node {
     const HtmlElement* element;
@@ -176,7 +141,6 @@ class TreeChecker {
     }
 
     void run() {
-        checkDocument();
         for (const Node& node : nodes_) checkElement(*node.element);
         // Subtree queries: the root first, then every element in document order.
         const HtmlElement* root = document_.root();
@@ -197,23 +161,6 @@ class TreeChecker {
     // What serialising the subtree costs.
     std::size_t serialCost(std::size_t i) const {
         return serialSums_[nodes_[i].end] - serialSums_[i];
-    }
-
-    void checkDocument() {
-        FUZZ_CHECK(text_.find('\0') == std::string_view::npos);
-        if (const HtmlElement* root = document_.root()) {
-            FUZZ_CHECK(root->parent() == nullptr);
-            FUZZ_CHECK(!root->isDoctype());
-        }
-        if (const HtmlElement* doctype = document_.doctype()) {
-            FUZZ_CHECK(doctype->parent() == nullptr);
-            FUZZ_CHECK(doctype->isDoctype());
-        }
-        for (const HtmlElement& top : document_.topLevel()) {
-            for (std::string_view name : document_.strayEndTags(top)) {
-                FUZZ_CHECK(!name.empty() && name[0] == '/');
-            }
-        }
     }
 
     // Queries that only read the element and its children.
@@ -239,26 +186,8 @@ class TreeChecker {
         for (const auto& entry : map) {
             if (++asked > 2) break;
             checkAttributeLookUp(e, map, entry.first);
-            checkAttributeLookUp(e, map, upperAscii(entry.first));
         }
         for (const std::string& name : names_) checkAttributeLookUp(e, map, name);
-
-        for (const std::string& name : names_) {
-            // The list is never cleared: what it held stays in front.
-            ElementList list{&e};
-            FUZZ_CHECK(e.findByTag(name, list, 0) == static_cast<int>(list.size()));
-            ElementList expectedList{&e};
-            for (const HtmlElement& c : e.children()) {
-                if (equalsIgnoreCase(c.tagName(), name)) expectedList.push_back(&c);
-            }
-            FUZZ_CHECK(list == expectedList);
-        }
-
-        for (int skipSpecial = 0; skipSpecial <= 1; ++skipSpecial) {
-            std::string text = "stale";
-            FUZZ_CHECK(e.getText(text, 0, skipSpecial) == 1);
-            FUZZ_CHECK(text.size() <= text_.size());
-        }
     }
 
     void checkAttributeLookUp(const HtmlElement& e, const AttributeMap& map,
@@ -302,14 +231,6 @@ class TreeChecker {
             }
             FUZZ_CHECK(list == expected);
         }
-        if (!names_.empty() && &e == document_.root()) {
-            ElementList lower;
-            ElementList upper;
-            e.findByTag(names_[0], lower, 1);
-            e.findByTag(upperAscii(names_[0]), upper, 1);
-            FUZZ_CHECK(lower == upper);
-        }
-
         for (int skipSpecial = 0; skipSpecial <= 1; ++skipSpecial) {
             std::string text = "stale";
             FUZZ_CHECK(e.getText(text, 1, skipSpecial) == 1);
@@ -331,14 +252,6 @@ class TreeChecker {
         // Without line breaks some CR LF pairs are left out, nothing else changes.
         FUZZ_CHECK(without.size() <= withBreaks.size());
         FUZZ_CHECK((withBreaks.size() - without.size()) % 2 == 0);
-        FUZZ_CHECK(isSubsequence(without, withBreaks));
-        // A child is written the same inside its parent as on its own.
-        for (const HtmlElement* child : {e.firstChild(), e.lastChild()}) {
-            if (child == nullptr) continue;
-            std::string childHtml;
-            FUZZ_CHECK(child->outerHtml(childHtml, 1) == 1);
-            FUZZ_CHECK(contains(withBreaks, childHtml));
-        }
     }
 
     // The batch text query against one getText per element, on the lists the report

@@ -136,23 +136,6 @@ TEST(DocumentTest, RootAndDoctypeChoice) {
     EXPECT_EQ(doc.parse(std::string(kMaxInputBytes - 1, 'x')), 1);
 }
 
-TEST(DocumentTest, DeepNestingBuildsWithoutRecursion) {
-    std::string html = "<html>";
-    for (int i = 0; i < 200000; ++i) html += "<div>";
-    html += "x";
-    for (int i = 0; i < 1000; ++i) html += "<b><p>";
-    HtmlDocument doc;
-    ASSERT_EQ(doc.parse(html), 1);
-    const HtmlElement* e = doc.root();
-    int depth = 0;
-    while (e->firstChild() != nullptr) {
-        e = e->firstChild();
-        ++depth;
-    }
-    EXPECT_GE(depth, 200000);
-    expectTreeInvariants(doc);
-}
-
 TEST(DocumentTest, ManyOpenChildrenClosedInOrder) {
     // Every </p> closes the first still-open p: linear, and each exactly once.
     std::string html = "<html>";

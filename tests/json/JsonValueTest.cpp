@@ -18,49 +18,6 @@ std::vector<std::string> memberKeys(const JsonObject& object) {
     return keys;
 }
 
-TEST(JsonEscapeTest, Table) {
-    struct Case {
-        std::string text;
-        std::string escaped;
-    };
-    const Case cases[] = {
-        {"plain text", "plain text"},
-        {"say \"hi\"", "say \\\"hi\\\""},
-        {"a\\b", "a\\\\b"},
-        {"\\\"", "\\\\\\\""},
-        {"\t\r\n", "\\u0009\\u000d\\u000a"},
-        {"a\0b"s, "a\\u0000b"},
-        {"\x01\x1f\x20", "\\u0001\\u001f "},
-        {"\x7f\x80\xE9\xFF", "\x7f\x80\xE9\xFF"},  // DEL and high bytes pass through
-        {"", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.escaped);
-        std::string out = "<";  // appends, never replaces
-        appendJsonEscaped(out, c.text);
-        EXPECT_EQ(out, "<" + c.escaped);
-    }
-}
-
-TEST(JsonValueTest, FreshValuesAndClassViews) {
-    JsonString scalar;
-    JsonArray array;
-    JsonObject object;
-    EXPECT_EQ(scalar.type(), JsonType::None);
-    EXPECT_EQ(scalar.length(), 0);
-    EXPECT_EQ(array.type(), JsonType::Array);
-    EXPECT_EQ(object.type(), JsonType::Object);
-    const JsonValue* values[] = {&scalar, &array, &object};
-    EXPECT_EQ(values[0]->asString(), &scalar);
-    EXPECT_EQ(values[0]->asArray(), nullptr);
-    EXPECT_EQ(values[1]->asArray(), &array);
-    EXPECT_EQ(values[1]->asObject(), nullptr);
-    EXPECT_EQ(values[2]->asObject(), &object);
-    EXPECT_EQ(values[2]->asString(), nullptr);
-    scalar.setText("null", JsonType::Null);
-    EXPECT_EQ(values[0]->asString(), &scalar);
-}
-
 TEST(JsonStringTest, SetTextStoresAndReadsByKind) {
     struct Case {
         std::string text;
@@ -75,21 +32,15 @@ TEST(JsonStringTest, SetTextStoresAndReadsByKind) {
     const Case cases[] = {
         // Only String escapes; every other kind keeps its text as given.
         {"say \"hi\"", JsonType::String, "say \\\"hi\\\"", 0, 0, 0},
-        {"a\\b", JsonType::String, "a\\\\b", 0, 0, 0},
         {"tab\there\0"s, JsonType::String, "tab\\u0009here\\u0000", 0, 0, 0},
-        {"", JsonType::String, "", 0, 0, 0},
         {"\"1\"", JsonType::Integer, "\"1\"", 0, 0, 0},
         {" \t-42abc", JsonType::Integer, " \t-42abc", -42, 0, 0},
-        {"word", JsonType::Integer, "word", 0, 0, 0},
-        {"9223372036854775807", JsonType::Integer, "9223372036854775807", kMax, 0, 0},
         {"99999999999999999999", JsonType::Integer, "99999999999999999999", kMax, 0, 0},
-        {"-9223372036854775808", JsonType::Integer, "-9223372036854775808", kMin, 0, 0},
         {"-99999999999999999999", JsonType::Integer, "-99999999999999999999", kMin, 0, 0},
         {"1", JsonType::Boolean, "1", 0, 1, 0},
         {"true", JsonType::Boolean, "true", 0, 0, 0},  // read as a number: a word is 0
         {"5000000000", JsonType::Boolean, "5000000000", 0, 2147483647, 0},
         {"1.5e3", JsonType::Real, "1.5e3", 0, 0, 1500.0},
-        {"null", JsonType::Null, "null", 0, 0, 0},
         {"a\"b", JsonType::None, "a\"b", 0, 0, 0},
     };
     for (const Case& c : cases) {
@@ -103,22 +54,6 @@ TEST(JsonStringTest, SetTextStoresAndReadsByKind) {
         EXPECT_EQ(scalar.intValue(), c.intValue);
         EXPECT_EQ(scalar.boolValue(), c.boolValue);
         EXPECT_DOUBLE_EQ(scalar.realValue(), c.realValue);
-    }
-}
-
-TEST(JsonStringTest, SetTextReplacesAndRefusesContainerKinds) {
-    JsonString scalar;
-    ASSERT_TRUE(scalar.setText("first", JsonType::String));
-    ASSERT_TRUE(scalar.setText("12", JsonType::Integer));
-    EXPECT_EQ(scalar.text(), "12");
-    EXPECT_EQ(scalar.type(), JsonType::Integer);
-    for (JsonType kind :
-         {JsonType::Array, JsonType::Object, static_cast<JsonType>(8), static_cast<JsonType>(-1)}) {
-        EXPECT_FALSE(scalar.setText("x", kind));
-        EXPECT_EQ(scalar.type(), JsonType::Integer);
-        EXPECT_EQ(scalar.text(), "12");
-        EXPECT_EQ(scalar.length(), 2);
-        EXPECT_EQ(scalar.intValue(), 12);
     }
 }
 
@@ -170,37 +105,6 @@ TEST(JsonObjectTest, RepeatedKeysAreRefused) {
     auto* adopted = new JsonArray;
     EXPECT_EQ(object.addValue("other", adopted), adopted);  // typed result, now owned
     EXPECT_EQ(object.members().at("other").get(), adopted);
-}
-
-TEST(JsonArrayTest, AddKeepsOrderAndRefusesNull) {
-    JsonArray array;
-    JsonObject* first = array.add(new JsonObject);
-    JsonString* second = array.add(new JsonString);
-    second->setText("x", JsonType::String);
-    EXPECT_EQ(array.add(static_cast<JsonValue*>(nullptr)), nullptr);
-    EXPECT_EQ(array.add(static_cast<JsonArray*>(nullptr)), nullptr);
-    ASSERT_EQ(array.elements().size(), 2u);
-    EXPECT_EQ(array.elements()[0].get(), first);
-    EXPECT_EQ(array.elements()[1].get(), second);
-}
-
-TEST(JsonObjectTest, ClearDestroysTheTreeAndLeavesAnEmptyObject) {
-    // object -> array -> objects -> scalars; the sanitizers check that each value is
-    // destroyed exactly once.
-    JsonObject top;
-    auto* list = new JsonArray;
-    for (int i = 0; i < 3; ++i) {
-        JsonObject* row = list->add(new JsonObject);
-        row->addString("text", "t");
-        row->addString("href", "h");
-    }
-    ASSERT_EQ(top.addValue("a", list), list);
-    top.addString("b", "c");
-    top.clear();
-    EXPECT_TRUE(top.members().empty());
-    EXPECT_TRUE(top.keys().empty());
-    EXPECT_NE(top.addString("a", "again"), nullptr);
-    EXPECT_EQ(top.toString(), "{\"a\":\"again\"}");
 }
 
 TEST(JsonValueTest, MillionLevelTreeBuiltByHandIsWrittenAndDestroyed) {

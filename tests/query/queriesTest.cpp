@@ -81,17 +81,6 @@ TEST_F(QueriesTest, GetTextJoinsPiecesAndDecodesOnce) {
     EXPECT_EQ(textOf(first("p"), 0, 0), "xzt");
 }
 
-TEST_F(QueriesTest, GetTextOnDeepTrees) {
-    std::string html = "<html>";
-    for (int i = 0; i < 100000; ++i) html += "<div>";
-    html += "deep</html>";
-    parse(html);
-    EXPECT_EQ(textOf(*doc.root()), "deep");
-    ElementList divs;
-    EXPECT_EQ(doc.root()->findByTag("div", divs, 1), 100000);
-    EXPECT_EQ(textOf(*divs.back()), "deep");
-}
-
 // The batch gathering gives every element the text getText gives it, nested matches,
 // duplicates and out-of-order lists included.
 TEST_F(QueriesTest, GatherTextsAgreesWithGetText) {

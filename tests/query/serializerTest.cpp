@@ -75,20 +75,5 @@ TEST(SerializerTest, TopLevelAndDoctype) {
     EXPECT_EQ(out, "");
 }
 
-TEST(SerializerTest, DeepTree) {
-    std::string html = "<html>";
-    for (int i = 0; i < 3000; ++i) html += "<div>";
-    HtmlDocument doc;
-    ASSERT_EQ(doc.parse(html + "x"), 1);
-    std::string out;
-    doc.root()->outerHtml(out, 1);
-    // Every level writes its start tag, its end tag and their indentation.
-    std::size_t expected = 8 + 9;  // the <html> and </html> lines
-    for (std::size_t d = 1; d < 3000; ++d) expected += 2 * (3 * d + 2) + 5 + 6;
-    expected += 3 * 3000 + 5 + 6 + 2;  // the innermost div has no children
-    EXPECT_EQ(out.size(), expected);
-    EXPECT_EQ(out.substr(0, 16), "<html>\r\n   <div>");
-}
-
 }  // namespace
 }  // namespace kestrune
