@@ -21,6 +21,7 @@ void HtmlDocument::reset() {
     elementCount_ = 0;
     strayEndTags_.clear();
     strayEndTags_.shrink_to_fit();
+    metas_.clear();
 }
 
 void HtmlDocument::arenaExhausted() {

@@ -91,6 +91,7 @@ class HtmlDocument {
     const HtmlElement* doctype_ = nullptr;
     const HtmlElement* firstTopLevel_ = nullptr;
     std::vector<StrayEndTag> strayEndTags_;
+    std::vector<const HtmlElement*> metas_;  // meta elements below the top level, in order
 };
 
 // 1 when the bytes of [text, text + length) are UTF-8 by a lax rule (lead bytes

@@ -164,9 +164,14 @@ int HtmlDocument::detectCharset() {
         }
         if (root_ == nullptr) return 0;
     }
-    ElementList metas;
-    root_->findByTag("meta", metas, 1);
-    for (const HtmlElement* meta : metas) examineMeta(*meta);
+    // The builder listed the meta elements in document order; those below the root
+    // count. Elements are made in document order, so the root's subtree is the run of
+    // elements from the root up to the next top-level element.
+    const HtmlElement* end = root_->nextSibling();
+    if (end == nullptr) end = elements_ + elementCount_;
+    for (const HtmlElement* meta : metas_) {
+        if (meta > root_ && meta < end) examineMeta(*meta);
+    }
     return 1;
 }
 

@@ -52,6 +52,7 @@ enum TagClass : std::uint16_t {
     kTagStyle = 64,      // "style": raw content up to </style>
     kTagComment = 128,   // "!--"
     kTagDoctype = 256,   // "!doctype"
+    kTagMeta = 512,      // "meta": may declare the charset
 };
 std::uint16_t tagClassOf(std::string_view name);
 // The same for a name that passed isValidTagName and is followed in memory by at
@@ -115,6 +116,7 @@ constexpr std::array<ClassSlot, kSlots> makeClassSlots() {
     addNames(slots, std::array<std::string_view, 1>{"style"}, kTagStyle);
     addNames(slots, std::array<std::string_view, 1>{"!--"}, kTagComment);
     addNames(slots, std::array<std::string_view, 1>{"!doctype"}, kTagDoctype);
+    addNames(slots, std::array<std::string_view, 1>{"meta"}, kTagMeta);
     return slots;
 }
 

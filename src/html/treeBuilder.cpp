@@ -337,6 +337,7 @@ void TreeBuilder::buildSubtree(HtmlElement* top, bool selfClosing) {
                     ends = true;
                 } else {
                     HtmlElement* k = newChild(e, last, token);
+                    if (kClass & kTagMeta) document_.metas_.push_back(k);
                     if (enter(*k, kClass, token.selfClosing)) {
                         e = k;
                         eClass = kClass;

@@ -96,6 +96,9 @@ TEST(LoaderTest, CharsetDeclarations) {
         {"<html><meta charset=\"\"><meta charset=b></html>", "b", ""},
         {"<html><meta CHARSET=&lt;a></html>", "<a", ""},
         {"<html><meta http-equiv=content-type content=\"a;b;charset=c\"></html>", "", "a"},
+        // Only declarations below the root count, however deep.
+        {"<meta charset=a><html><div><p><meta charset=b></p></div></html>", "b", ""},
+        {"<html><p>x</p></html><div><meta charset=c></div>", "", ""},
     };
     // Each case ends in </html>: a start tag that ends the text makes no element.
     for (const Case& c : cases) {
