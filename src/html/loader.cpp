@@ -1,5 +1,6 @@
 // Loading a document: read the file whole, convert UTF-8 to code page 936, build
 // the tree, find the root and read the charset declarations.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -104,8 +105,8 @@ std::size_t countLeadingWhitespace(std::string_view text) {
 }
 
 int HtmlDocument::parse(std::string_view text) {
-    std::size_t length = 0;
-    while (length < text.size() && text[length] != '\0') ++length;
+    // The text ends at its first NUL.
+    const std::size_t length = std::min(text.find('\0'), text.size());
     // The same limit as for files: the arena's 32-bit links and views are sized for it.
     if (length == 0 || length >= static_cast<std::size_t>(kMaxInputBytes)) return 0;
     std::unique_ptr<Storage> storage = Storage::create(length);
