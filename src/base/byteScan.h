@@ -2,9 +2,12 @@
 // processor has SSE2 (every x86-64 does), one byte per step elsewhere.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 
-#if defined(__SSE2__)
+#include "base/compiler.h"
+
+#if KESTRUNE_HAS_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -16,7 +19,7 @@ namespace kestrune {
 template <typename Visit>
 void forEachByteOf(const char* s, std::size_t n, char a, char b, char c, Visit&& visit) {
     std::size_t i = 0;
-#if defined(__SSE2__)
+#if KESTRUNE_HAS_SSE2
     const __m128i va = _mm_set1_epi8(a);
     const __m128i vb = _mm_set1_epi8(b);
     const __m128i vc = _mm_set1_epi8(c);
@@ -28,7 +31,7 @@ void forEachByteOf(const char* s, std::size_t n, char a, char b, char c, Visit&&
         const std::size_t base = i;
         std::size_t next = i + 16;
         while (mask != 0) {
-            std::size_t at = base + static_cast<std::size_t>(__builtin_ctz(mask));
+            std::size_t at = base + static_cast<std::size_t>(std::countr_zero(mask));
             std::size_t resume = visit(at);
             if (resume >= base + 16) {
                 next = resume;
@@ -48,13 +51,13 @@ void forEachByteOf(const char* s, std::size_t n, char a, char b, char c, Visit&&
 // The length of the run of bytes below 0x80, NUL excluded, at the start of [s, s + n).
 inline std::size_t asciiRunLength(const char* s, std::size_t n) {
     std::size_t i = 0;
-#if defined(__SSE2__)
+#if KESTRUNE_HAS_SSE2
     const __m128i zero = _mm_setzero_si128();
     while (i + 16 <= n) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(v)) |
                         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+        if (mask != 0) return i + static_cast<std::size_t>(std::countr_zero(mask));
         i += 16;
     }
 #endif
@@ -65,7 +68,7 @@ inline std::size_t asciiRunLength(const char* s, std::size_t n) {
 // The index of the first CR, LF or TAB (or space, when withSpace) in [s, s + n), or n.
 inline std::size_t findCleanupByte(const char* s, std::size_t n, bool withSpace) {
     std::size_t i = 0;
-#if defined(__SSE2__)
+#if KESTRUNE_HAS_SSE2
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i tab = _mm_set1_epi8('\t');
@@ -76,7 +79,7 @@ inline std::size_t findCleanupByte(const char* s, std::size_t n, bool withSpace)
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
                          _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, space)));
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+        if (mask != 0) return i + static_cast<std::size_t>(std::countr_zero(mask));
         i += 16;
     }
 #endif
@@ -91,7 +94,7 @@ inline std::size_t findCleanupByte(const char* s, std::size_t n, bool withSpace)
 // quote or a backslash) in [s, s + n), or n.
 inline std::size_t findJsonEscape(const char* s, std::size_t n) {
     std::size_t i = 0;
-#if defined(__SSE2__)
+#if KESTRUNE_HAS_SSE2
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i backslash = _mm_set1_epi8('\\');
     const __m128i high3 = _mm_set1_epi8(static_cast<char>(0xE0));
@@ -102,7 +105,7 @@ inline std::size_t findJsonEscape(const char* s, std::size_t n) {
         const __m128i hits = _mm_or_si128(
             control, _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+        if (mask != 0) return i + static_cast<std::size_t>(std::countr_zero(mask));
         i += 16;
     }
 #endif

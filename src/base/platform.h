@@ -21,9 +21,30 @@ bool directoryExists(std::string_view path);
 
 // UTF-8 to UTF-16. Ill-formed sequences become U+FFFD (see base/utf8.h).
 std::u16string utf8ToWide(std::string_view utf8);
-// UTF-8 to code page 936 (GBK) through the system converter: every character the
-// code page cannot represent becomes "?". Empty input, or a converter that is not
-// available, gives the empty text.
+
+// The local ("ANSI") code page, by its Windows number: the system's own on Windows,
+// 936 (GBK) elsewhere, unless the environment variable KESTRUNE_CODEPAGE names
+// another (437, 850, 932, 1252, ...; 65001 is UTF-8). `usable` is false when the
+// variable names no code page the system converter has, or one whose bytes for
+// ASCII are not ASCII; `setting` is then the variable's text.
+struct CodePageChoice {
+    unsigned number = 0;
+    bool usable = false;
+    std::string setting;
+};
+CodePageChoice localCodePage();
+// The system's own ANSI code page: GetACP() on Windows, 936 elsewhere.
+unsigned systemCodePage();
+inline constexpr unsigned kUtf8CodePage = 65001;
+inline constexpr const char* kCodePageVariable = "KESTRUNE_CODEPAGE";
+
+// UTF-8 to the code page `number` through the system converter, in linear time:
+// every character the code page cannot represent becomes its default character
+// ("?"); ill-formed sequences become U+FFFD first, so that with 65001 the result is
+// well-formed UTF-8 (and may be longer than the input). Empty input, or a code
+// page the converter does not have, gives the empty text.
+std::string utf8ToCodePage(std::string_view utf8, unsigned number);
+// The same to the local code page.
 std::string utf8ToAnsi(std::string_view utf8);
 
 // A file opened read-only.
@@ -61,6 +82,10 @@ class OutputFile {
   private:
     int fd_ = -1;
 };
+
+// Appends the bytes to the file, creating it when it is missing, as fopen mode "a"
+// does; false when the file cannot be opened or written.
+bool appendToFile(std::string_view path, const char* bytes, std::size_t count);
 
 // Large blocks of zeroed memory straight from the system, committed page by page
 // as they are first touched, in huge pages where the system offers them. Null

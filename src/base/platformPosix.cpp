@@ -1,6 +1,6 @@
 // Linux implementation of the platform layer: /proc/self for the program's own
 // path and command line, stat() for existence checks, POSIX I/O, glibc iconv for
-// code page 936.
+// the local code page.
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
@@ -26,6 +26,24 @@ std::string systemPath(std::string_view path) {
         if (c == '\\') c = '/';
     }
     return p;
+}
+
+// UTF-8 with every ill-formed sequence replaced by U+FFFD, as the decoder finds them.
+std::string wellFormedUtf8(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    auto* end = p + utf8.size();
+    while (p < end) {
+        const unsigned char* from = p;
+        char32_t cp = decodeUtf8(p, end);
+        if (cp != kReplacementChar || (p - from == 3 && from[0] == 0xEF)) {
+            out.append(reinterpret_cast<const char*>(from), static_cast<std::size_t>(p - from));
+        } else {
+            out.append("\xEF\xBF\xBD");
+        }
+    }
+    return out;
 }
 
 bool statPath(std::string_view path, struct stat& info) {
@@ -87,18 +105,23 @@ std::u16string utf8ToWide(std::string_view utf8) {
     return wide;
 }
 
-std::string utf8ToAnsi(std::string_view utf8) {
+unsigned systemCodePage() { return 936; }
+
+std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
+    if (utf8.empty()) return std::string();
+    if (number == kUtf8CodePage) return wellFormedUtf8(utf8);
     std::u16string wide = utf8ToWide(utf8);
-    if (wide.empty()) return std::string();
-    iconv_t cd = ::iconv_open("CP936", "UTF-16LE");
+    const std::string name = "CP" + std::to_string(number);
+    iconv_t cd = ::iconv_open(name.c_str(), "UTF-16LE");
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string();
+    // Enough for every single- and double-byte code page; grown when a code page
+    // needs more.
     std::string out(2 * utf8.size() + 10, '\0');
+    std::size_t used = 0;
     // The converter is fed short chunks: after a character it cannot convert it
     // starts over from the beginning of its input, which must stay short for the
     // whole conversion to stay linear.
     constexpr std::size_t kChunkUnits = 64;
-    char* dst = out.data();
-    std::size_t outLeft = out.size();
     bool failed = false;
     std::size_t pos = 0;
     while (pos < wide.size() && !failed) {
@@ -111,8 +134,14 @@ std::string utf8ToAnsi(std::string_view utf8) {
         char* in = reinterpret_cast<char*>(wide.data() + pos);
         std::size_t inLeft = units * sizeof(char16_t);
         while (inLeft > 0) {
-            if (::iconv(cd, &in, &inLeft, &dst, &outLeft) != static_cast<std::size_t>(-1)) break;
-            if (errno != EILSEQ || outLeft == 0) {
+            if (out.size() - used < 16 * kChunkUnits) out.resize(2 * out.size());
+            char* dst = out.data() + used;
+            std::size_t outLeft = out.size() - used;
+            std::size_t rc = ::iconv(cd, &in, &inLeft, &dst, &outLeft);
+            used = out.size() - outLeft;
+            if (rc != static_cast<std::size_t>(-1)) break;
+            if (errno == E2BIG) continue;
+            if (errno != EILSEQ) {
                 failed = true;
                 break;
             }
@@ -123,14 +152,13 @@ std::string utf8ToAnsi(std::string_view utf8) {
             std::size_t skip = (unit >= 0xD800 && unit <= 0xDBFF && inLeft >= 4) ? 4 : 2;
             in += skip;
             inLeft -= skip;
-            *dst++ = '?';
-            --outLeft;
+            out[used++] = '?';
         }
         pos += units;
     }
     ::iconv_close(cd);
     if (failed) return std::string();
-    out.resize(out.size() - outLeft);
+    out.resize(used);
     return out;
 }
 
@@ -188,6 +216,23 @@ bool OutputFile::write(const char* bytes, std::size_t count) {
 void OutputFile::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+}
+
+bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {
+    if (path.empty() || path.find('\0') != std::string_view::npos) return false;
+    int fd = ::open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool written = true;
+    while (count > 0 && written) {
+        ssize_t n = ::write(fd, bytes, count);
+        if (n < 0 && errno == EINTR) continue;
+        written = n > 0;
+        if (written) {
+            bytes += n;
+            count -= static_cast<std::size_t>(n);
+        }
+    }
+    return ::close(fd) == 0 && written;
 }
 
 void* allocateLarge(std::size_t bytes) {

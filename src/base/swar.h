@@ -1,6 +1,7 @@
 // Eight bytes at a time: tests on a 64-bit word of text ("SIMD within a register").
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -12,6 +13,18 @@ inline constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 inline std::uint64_t load(const void* p) {
     std::uint64_t w;
     std::memcpy(&w, p, 8);
+    return w;
+}
+
+// Eight bytes as a number whose lowest byte is the first one, on processors of
+// either byte order; for keys compared with numbers built the same way by shifts.
+inline std::uint64_t loadLittle(const void* p) {
+    std::uint64_t w = load(p);
+    if constexpr (std::endian::native == std::endian::big) {
+        std::uint64_t swapped = 0;
+        for (int i = 0; i < 8; ++i) swapped |= ((w >> (8 * i)) & 0xFF) << (8 * (7 - i));
+        w = swapped;
+    }
     return w;
 }
 

@@ -8,6 +8,7 @@
 #include "base/ByteBuffer.h"
 #include "base/asciiTable.h"
 #include "base/byteString.h"
+#include "base/platform.h"
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "cli/report.h"
@@ -150,7 +151,16 @@ int reportOnDocument(const HtmlDocument& document, const Options& options, Conso
 }
 
 int runExtraction(const Options& options, Console& console) {
+    // A code page named in the environment that cannot be used ends the run before
+    // the input is read, rather than converting to some other one.
+    const platform::CodePageChoice codePage = platform::localCodePage();
+    if (!codePage.usable) {
+        console << "Error: The code page \"" << codePage.setting << "\" set in "
+                << platform::kCodePageVariable << " is not available.\r\n";
+        return -1;
+    }
     HtmlDocument document;
+    document.codePage = codePage.number;
     if (!document.load(options.inputPath)) {
         console << "Error: The file \"" << options.inputPath << "\" open failed.\r\n";
         return -1;

@@ -1,5 +1,5 @@
 // HtmlDocument: one parsed HTML document. It owns the document's text (as read,
-// converted to code page 936 when it was UTF-8, cut at its first NUL) and every
+// converted to the local code page when it was UTF-8, cut at its first NUL) and every
 // element, which are views into that text.
 #pragma once
 
@@ -60,8 +60,11 @@ class HtmlDocument {
     std::size_t elementCount() const { return elementCount_; }
 
     int convertedFromUtf8 = 0;  // the input was UTF-8 with non-ASCII bytes and was converted
-    std::string contentType;    // from a meta http-equiv="content-type", before its ";"
-    std::string charset;        // from the first meta element that declares one
+    // The code page UTF-8 input is converted to, by its Windows number; 0: the local
+    // one (platform::localCodePage), looked up when a text needs converting.
+    unsigned codePage = 0;
+    std::string contentType;  // from a meta http-equiv="content-type", before its ";"
+    std::string charset;      // from the first meta element that declares one
 
   private:
     friend class TreeBuilder;

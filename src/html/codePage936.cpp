@@ -1,6 +1,6 @@
 // UTF-8 to code page 936. ASCII runs are moved eight bytes at a time; every other
-// character is decoded and looked up in a table generated from the system
-// converter at build time.
+// character is decoded and looked up in a table generated from glibc iconv
+// (html/tablegen/makeCp936Table.cpp).
 #include "html/codePage936.h"
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 #include "base/byteScan.h"
 #include "base/utf8.h"
-#include "cp936Table.inc"
+#include "html/cp936Table.inc"
 
 namespace kestrune {
 

@@ -11,4 +11,12 @@ namespace kestrune {
 // converter gives (the table is generated from it).
 std::size_t convertUtf8ToCodePage936(char* text, std::size_t length);
 
+// The table is that of the converter of the system it was generated on (glibc
+// iconv). Windows converts with its own tables, which the defined behaviour follows.
+#if defined(_WIN32)
+inline constexpr bool kCodePage936TableIsSystemConverter = false;
+#else
+inline constexpr bool kCodePage936TableIsSystemConverter = true;
+#endif
+
 }  // namespace kestrune

@@ -1,4 +1,4 @@
-// Loading a document: read the file whole, convert UTF-8 to code page 936, build
+// Loading a document: read the file whole, convert UTF-8 to the local code page, build
 // the tree, find the root and read the charset declarations.
 #include <algorithm>
 #include <cstdlib>
@@ -144,10 +144,30 @@ int HtmlDocument::parseStorage(std::unique_ptr<Storage> storage, std::size_t len
     int allAscii = 1;
     if (isUtf8(std::string_view(text_, length), allAscii) && !allAscii) {
         convertedFromUtf8 = 1;
-        // Code page 936 never needs more bytes than UTF-8 for the same text, so the
-        // conversion happens in place.
-        textLength_ = convertUtf8ToCodePage936(text_, length);
-        std::memset(text_ + textLength_, 0, length - textLength_);
+        const unsigned target = codePage != 0 ? codePage : platform::localCodePage().number;
+        if (target == 936 && kCodePage936TableIsSystemConverter) {
+            // Code page 936 never needs more bytes than UTF-8 for the same text, so
+            // the table conversion happens in place.
+            textLength_ = convertUtf8ToCodePage936(text_, length);
+            std::memset(text_ + textLength_, 0, length - textLength_);
+        } else {
+            std::string converted =
+                platform::utf8ToCodePage(std::string_view(text_, length), target);
+            // A converter that failed leaves no text to parse.
+            if (converted.empty()) return 0;
+            if (converted.size() > length) {
+                // UTF-8 with ill-formed parts replaced (or a code page of longer
+                // sequences) may outgrow the block.
+                storage_ = Storage::create(converted.size());
+                text_ = storage_->text;
+                elements_ = storage_->elements;
+                elementCapacity_ = storage_->elementCapacity;
+            } else {
+                std::memset(text_ + converted.size(), 0, length - converted.size());
+            }
+            std::memcpy(text_, converted.data(), converted.size());
+            textLength_ = converted.size();
+        }
     }
 
     TreeBuilder builder(*this, text_, textLength_);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/asciiTable.h"
+#include "base/swar.h"
 
 namespace kestrune {
 
@@ -130,8 +131,7 @@ inline std::uint16_t tagClassOfValidName(std::string_view name) {
     }
     // Valid names hold letters, digits, "!" and "-" only: setting bit 0x20 of every
     // byte lower-cases them, eight at a time.
-    std::uint64_t word;
-    std::memcpy(&word, name.data(), 8);
+    std::uint64_t word = swar::loadLittle(name.data());
     std::uint64_t mask = name.size() == 8 ? ~0ull : (1ull << (8 * name.size())) - 1;
     std::uint64_t key = (word | 0x2020202020202020ull) & mask;
     for (std::size_t i = tag_detail::slotOf(key);; i = (i + 1) % tag_detail::kSlots) {

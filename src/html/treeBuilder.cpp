@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/asciiTable.h"
+#include "base/compiler.h"
 #include "html/tagTables.h"
 
 namespace kestrune {
@@ -29,6 +30,19 @@ const char* findRawCloser(const char* from, const char* end, std::string_view cl
         if (i == closer.size()) return p;
         ++p;
     }
+}
+
+// The first "-->" in [from, end), or null.
+const char* findCommentEnd(const char* from, const char* end) {
+    const char* p = from;
+    while (end - p >= 3) {
+        const void* dash = std::memchr(p, '-', static_cast<std::size_t>(end - p) - 2);
+        if (dash == nullptr) return nullptr;
+        p = static_cast<const char*>(dash);
+        if (p[1] == '-' && p[2] == '>') return p;
+        ++p;
+    }
+    return nullptr;
 }
 
 // Drops CR, LF and TAB from a tag name, moving the rest down inside the name.
@@ -56,7 +70,7 @@ constexpr std::array<unsigned char, 256> kTagScan = makeTagScanTable();
 constexpr std::uint16_t kUnknownClass = 0xFFFF;
 
 // One token; inlined into the builder's loop, which reads hundreds of thousands.
-__attribute__((always_inline)) inline std::size_t readToken(char* text, char* end, Token& token) {
+KESTRUNE_ALWAYS_INLINE std::size_t readToken(char* text, char* end, Token& token) {
     const std::size_t available = static_cast<std::size_t>(end - text);
     if (available == 0) return 0;
     char* lt = static_cast<char*>(std::memchr(text, '<', available));
@@ -201,7 +215,7 @@ void OpenChildren::dropOwner(const HtmlElement* owner) {
 TreeBuilder::TreeBuilder(HtmlDocument& document, char* text, std::size_t length)
     : document_(document), cursor_(text), end_(text + length), open_(document.elements_) {}
 
-__attribute__((always_inline)) inline bool TreeBuilder::nextToken(Token& token) {
+KESTRUNE_ALWAYS_INLINE bool TreeBuilder::nextToken(Token& token) {
     if (handedBack_) {
         // The same tag again; its text already has its place.
         token = handedBackToken_;
@@ -249,7 +263,7 @@ bool TreeBuilder::enter(HtmlElement& e, std::uint16_t classes, bool selfClosing)
     if (cursor_ == end_) return false;
     std::size_t left = static_cast<std::size_t>(end_ - cursor_);
     if (classes & kTagComment) {
-        const char* close = static_cast<const char*>(memmem(cursor_, left, "-->", 3));
+        const char* close = findCommentEnd(cursor_, end_);
         std::size_t length = close == nullptr ? left : static_cast<std::size_t>(close - cursor_);
         e.ownText_ = e.spanOf(cursor_, length);
         cursor_ += close == nullptr ? left : length + 3;

@@ -201,10 +201,7 @@ void logMessage(const char* path, const char* format, ...) {
         platform::writeStandardOutput(message, size);
         return;
     }
-    std::FILE* file = std::fopen(path, "a");
-    if (file == nullptr) return;
-    std::fwrite(message, 1, size, file);
-    std::fclose(file);
+    platform::appendToFile(path, message, size);
 }
 
 std::int32_t JsonValue::skipWhitespace(std::string_view text, std::int32_t start) {

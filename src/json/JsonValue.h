@@ -16,6 +16,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "base/compiler.h"
+
 namespace kestrune {
 
 // The kind of a value; the numbers are fixed.
@@ -49,9 +51,7 @@ bool jsonLogEnabled();
 // 4095 bytes). Does nothing while the log switch is off. With a null `path` the
 // message goes to standard output; otherwise it is appended to the file (opened and
 // closed for this one message; an entry that cannot be written is dropped silently).
-#if defined(__GNUC__) || defined(__clang__)
-__attribute__((format(printf, 2, 3)))
-#endif
+KESTRUNE_PRINTF_FORMAT(2, 3)
 void logMessage(const char* path, const char* format, ...);
 
 // The reader's white space: space, TAB, LF and CR; nothing else.

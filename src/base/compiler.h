@@ -1,0 +1,27 @@
+// Compiler and processor features the fast paths rely on, named once for every
+// compiler the program is built with (GCC and clang, MinGW included, and MSVC).
+#pragma once
+
+#if defined(__GNUC__) || defined(__clang__)
+// A function the optimiser must inline, whatever its size heuristics say.
+#define KESTRUNE_ALWAYS_INLINE __attribute__((always_inline)) inline
+// A function whose arguments from `firstArgument` on are checked against the printf format at
+// `formatIndex`.
+#define KESTRUNE_PRINTF_FORMAT(formatIndex, firstArgument) \
+    __attribute__((format(printf, formatIndex, firstArgument)))
+#elif defined(_MSC_VER)
+#define KESTRUNE_ALWAYS_INLINE __forceinline
+#define KESTRUNE_PRINTF_FORMAT(formatIndex, firstArgument)
+#else
+#define KESTRUNE_ALWAYS_INLINE inline
+#define KESTRUNE_PRINTF_FORMAT(formatIndex, firstArgument)
+#endif
+
+// Sixteen-byte SSE2 instructions: every x86-64 processor has them, a 32-bit x86
+// build only when the compiler was asked for them. GCC and clang announce them as
+// __SSE2__, MSVC as _M_X64 or _M_IX86_FP >= 2.
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define KESTRUNE_HAS_SSE2 1
+#else
+#define KESTRUNE_HAS_SSE2 0
+#endif
