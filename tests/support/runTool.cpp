@@ -1,26 +1,149 @@
 #include "support/runTool.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
+#include <random>
+#include <string_view>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <thread>
+#else
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
+#endif
 
 namespace kestrune::testing {
 
+namespace {
+
+// The environment entries of `current` with those of `changes` added, an entry of
+// the same name replaced.
+std::vector<std::string> mergedEnvironment(std::vector<std::string> current,
+                                           const std::vector<std::string>& changes) {
+    for (const std::string& change : changes) {
+        std::string_view name = std::string_view(change).substr(0, change.find('=') + 1);
+        std::erase_if(current, [&](const std::string& e) { return e.starts_with(name); });
+        current.push_back(change);
+    }
+    return current;
+}
+
+#if defined(_WIN32)
+
+// One argument as the C runtime's command line parser reads it back.
+void appendQuoted(std::string& line, const std::string& argument) {
+    if (!line.empty()) line += ' ';
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
+        line += argument;
+        return;
+    }
+    line += '"';
+    std::size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        line.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(2 * backslashes, '\\');
+    line += '"';
+}
+
+std::vector<std::string> currentEnvironment() {
+    std::vector<std::string> entries;
+    char* block = GetEnvironmentStringsA();
+    for (const char* p = block; p != nullptr && *p != '\0'; p += std::strlen(p) + 1) {
+        entries.emplace_back(p);
+    }
+    if (block != nullptr) FreeEnvironmentStringsA(block);
+    return entries;
+}
+
+std::string readAll(HANDLE pipe) {
+    std::string bytes;
+    char chunk[65536];
+    DWORD n = 0;
+    while (ReadFile(pipe, chunk, sizeof chunk, &n, nullptr) && n > 0) bytes.append(chunk, n);
+    return bytes;
+}
+
+#endif
+
+}  // namespace
+
 std::string toolPath() { return KESTRUNE_BINARY; }
 
+#if defined(_WIN32)
+
 ToolRun runTool(const std::vector<std::string>& args, const std::string& cwd,
-                const std::string& binary) {
+                const std::string& binary, const std::vector<std::string>& environment) {
+    ToolRun run;
+    std::string program = binary.empty() ? toolPath() : binary;
+    std::string line;
+    appendQuoted(line, program);
+    for (const std::string& a : args) appendQuoted(line, a);
+    std::string block;
+    for (const std::string& e : mergedEnvironment(currentEnvironment(), environment)) {
+        block += e;
+        block += '\0';
+    }
+    block += '\0';
+
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) return run;
+    if (!CreatePipe(&errRead, &errWrite, &inherit, 0)) {
+        CloseHandle(outRead);
+        CloseHandle(outWrite);
+        return run;
+    }
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    PROCESS_INFORMATION process{};
+    BOOL started =
+        CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, block.data(),
+                       cwd.empty() ? nullptr : cwd.c_str(), &startup, &process);
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    if (started) {
+        // Both pipes are drained at once, so that a child filling one never blocks.
+        std::thread errors([&] { run.errors = readAll(errRead); });
+        run.output = readAll(outRead);
+        errors.join();
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        if (GetExitCodeProcess(process.hProcess, &code)) run.status = static_cast<int>(code & 0xFF);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(outRead);
+    CloseHandle(errRead);
+    return run;
+}
+
+#else
+
+ToolRun runTool(const std::vector<std::string>& args, const std::string& cwd,
+                const std::string& binary, const std::vector<std::string>& environment) {
     ToolRun run;
     std::string program = binary.empty() ? toolPath() : binary;
     int out[2], err[2];
@@ -37,8 +160,14 @@ ToolRun runTool(const std::vector<std::string>& args, const std::string& cwd,
     std::vector<std::string> copies = args;
     for (std::string& a : copies) argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<std::string> entries;
+    for (char** e = environ; *e != nullptr; ++e) entries.emplace_back(*e);
+    entries = mergedEnvironment(std::move(entries), environment);
+    std::vector<char*> envp;
+    for (std::string& e : entries) envp.push_back(e.data());
+    envp.push_back(nullptr);
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     close(err[1]);
@@ -72,11 +201,24 @@ ToolRun runTool(const std::vector<std::string>& args, const std::string& cwd,
     return run;
 }
 
+#endif
+
 TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/kestrune-test-XXXXXX";
-    char* made = mkdtemp(pattern.data());
-    if (made != nullptr) path_ = made;
+    // The system's temporary directory (TMPDIR, or TEMP on Windows), with forward
+    // slashes, as the tool stores paths.
+    std::error_code ec;
+    std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    if (ec) return;
+    std::random_device seed;
+    std::mt19937_64 rng(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path candidate =
+            base / ("kestrune-test-" + std::to_string(rng() % 1000000000));
+        if (std::filesystem::create_directory(candidate, ec)) {
+            path_ = candidate.generic_string();
+            return;
+        }
+    }
 }
 
 TempDir::~TempDir() {
@@ -104,8 +246,8 @@ std::string readFile(const std::string& path) {
 }
 
 bool pathExists(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0;
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
 }
 
 }  // namespace kestrune::testing

@@ -14,9 +14,10 @@ struct ToolRun {
 };
 
 // Runs KESTRUNE_BINARY (or `binary` when given) with `args` in the working
-// directory `cwd` (the current one when empty).
+// directory `cwd` (the current one when empty), in this process's environment with
+// the "NAME=value" entries of `environment` added or replaced.
 ToolRun runTool(const std::vector<std::string>& args, const std::string& cwd = "",
-                const std::string& binary = "");
+                const std::string& binary = "", const std::vector<std::string>& environment = {});
 
 // Path of the built binary under test.
 std::string toolPath();

@@ -1,0 +1,215 @@
+// Windows implementation of the platform layer: the program's path and command line
+// from the system, GetFileAttributesA for existence checks, files through handles,
+// and the system's own converters (MultiByteToWideChar / WideCharToMultiByte) for
+// the local code page. Files are opened as handles and kept as C runtime
+// descriptors, which is what the classes of platform.h hold.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "base/platform.h"
+
+namespace kestrune::platform {
+
+namespace {
+
+bool usablePath(std::string_view path) {
+    return !path.empty() && path.find('\0') == std::string_view::npos;
+}
+
+DWORD attributesOf(std::string_view path) {
+    if (!usablePath(path)) return INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesA(std::string(path).c_str());
+}
+
+// A handle kept as a C runtime descriptor; -1 when the handle is invalid.
+int descriptorOf(HANDLE handle, int flags) {
+    if (handle == INVALID_HANDLE_VALUE) return -1;
+    int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+    if (fd < 0) ::CloseHandle(handle);
+    return fd;
+}
+
+HANDLE handleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
+
+// Writes every byte to the handle; false on an error.
+bool writeAll(HANDLE handle, const char* bytes, std::size_t count) {
+    while (count > 0) {
+        DWORD chunk = count > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count);
+        DWORD written = 0;
+        if (!::WriteFile(handle, bytes, chunk, &written, nullptr) || written == 0) return false;
+        bytes += written;
+        count -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string programFilePath() {
+    std::string buffer(MAX_PATH, '\0');
+    while (true) {
+        DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return std::string();
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            return buffer;
+        }
+        // Cut short: try again with more room.
+        if (buffer.size() >= 32768) return std::string();
+        buffer.resize(2 * buffer.size());
+    }
+}
+
+std::string rawCommandLine() {
+    const char* line = ::GetCommandLineA();
+    return line != nullptr ? std::string(line) : std::string();
+}
+
+bool fileExists(std::string_view path) {
+    DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool directoryExists(std::string_view path) {
+    DWORD attributes = attributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::u16string utf8ToWide(std::string_view utf8) {
+    if (utf8.empty() || utf8.size() > INT_MAX / 2) return std::u16string();
+    const int n = static_cast<int>(utf8.size());
+    // Never more UTF-16 units than UTF-8 bytes.
+    std::u16string wide(utf8.size() + 10, u'\0');
+    int units = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), n,
+                                      reinterpret_cast<wchar_t*>(wide.data()), n + 10);
+    wide.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
+    return wide;
+}
+
+unsigned systemCodePage() { return ::GetACP(); }
+
+std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
+    std::u16string wide = utf8ToWide(utf8);
+    if (wide.empty()) return std::string();
+    // The system's own code page is asked for as CP_ACP, as the tool is defined; a
+    // code page lacking a character writes its default character instead.
+    const UINT codePage = number == ::GetACP() ? CP_ACP : number;
+    if (codePage != CP_ACP && !::IsValidCodePage(codePage)) return std::string();
+    const auto* units = reinterpret_cast<const wchar_t*>(wide.data());
+    const int count = static_cast<int>(wide.size());
+    // Two bytes per unit for single- and double-byte code pages, three for UTF-8.
+    const int room = (codePage == CP_UTF8 ? 3 : 2) * count + 10;
+    std::string out(static_cast<std::size_t>(room), '\0');
+    int n = ::WideCharToMultiByte(codePage, 0, units, count, out.data(), room, nullptr, nullptr);
+    if (n <= 0) {
+        // A code page of longer sequences: ask for the size it needs.
+        n = ::WideCharToMultiByte(codePage, 0, units, count, nullptr, 0, nullptr, nullptr);
+        if (n <= 0) return std::string();
+        out.assign(static_cast<std::size_t>(n), '\0');
+        n = ::WideCharToMultiByte(codePage, 0, units, count, out.data(), n, nullptr, nullptr);
+        if (n <= 0) return std::string();
+    }
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+InputFile::~InputFile() {
+    if (fd_ >= 0) ::_close(fd_);
+}
+
+bool InputFile::open(std::string_view path) {
+    if (fd_ >= 0) ::_close(fd_);
+    fd_ = -1;
+    if (!usablePath(path)) return false;
+    // Read-only, and others may go on reading, writing or deleting meanwhile.
+    HANDLE handle = ::CreateFileA(std::string(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    fd_ = descriptorOf(handle, _O_RDONLY | _O_BINARY);
+    return fd_ >= 0;
+}
+
+long long InputFile::size() {
+    if (fd_ < 0) return -1;
+    LARGE_INTEGER size;
+    if (::GetFileType(handleOf(fd_)) != FILE_TYPE_DISK || !::GetFileSizeEx(handleOf(fd_), &size)) {
+        return -1;
+    }
+    return size.QuadPart;
+}
+
+std::size_t InputFile::readFromStart(char* dst, std::size_t count) {
+    if (fd_ < 0) return 0;
+    HANDLE handle = handleOf(fd_);
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(handle, start, nullptr, FILE_BEGIN)) return 0;
+    std::size_t done = 0;
+    while (done < count) {
+        DWORD chunk = count - done > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count - done);
+        DWORD got = 0;
+        if (!::ReadFile(handle, dst + done, chunk, &got, nullptr) || got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+OutputFile::~OutputFile() { close(); }
+
+bool OutputFile::create(std::string_view path) {
+    close();
+    if (!usablePath(path)) return false;
+    HANDLE handle = ::CreateFileA(std::string(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    fd_ = descriptorOf(handle, _O_WRONLY | _O_BINARY);
+    return fd_ >= 0;
+}
+
+bool OutputFile::write(const char* bytes, std::size_t count) {
+    return fd_ >= 0 && writeAll(handleOf(fd_), bytes, count);
+}
+
+void OutputFile::close() {
+    if (fd_ >= 0) ::_close(fd_);
+    fd_ = -1;
+}
+
+bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {
+    if (!usablePath(path)) return false;
+    HANDLE handle = ::CreateFileA(std::string(path).c_str(), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    bool written = writeAll(handle, bytes, count);
+    return ::CloseHandle(handle) != 0 && written;
+}
+
+void* allocateLarge(std::size_t bytes) {
+    // Reserved and committed at once; pages are backed only when first touched.
+    return ::VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void freeLarge(void* block, std::size_t) {
+    if (block != nullptr) ::VirtualFree(block, 0, MEM_RELEASE);
+}
+
+void writeStandardOutput(const char* bytes, std::size_t count) {
+    // The C runtime's standard output in binary mode too, so that nothing written
+    // through it ever turns "\n" into "\r\n"; the bytes here go to the handle as
+    // they are.
+    static const bool binary = ::_setmode(::_fileno(stdout), _O_BINARY) != -1;
+    (void)binary;
+    writeAll(::GetStdHandle(STD_OUTPUT_HANDLE), bytes, count);
+}
+
+}  // namespace kestrune::platform
