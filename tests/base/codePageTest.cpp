@@ -73,6 +73,17 @@ TEST(CodePageTest, ChoiceFromTheEnvironment) {
     }
 }
 
+// Where a code page lacks a letter, Windows' converter writes a similar one ("best
+// fit": e for e-acute) and gives each half of a surrogate pair its own "?"; iconv
+// writes one "?" for the character.
+#if defined(_WIN32)
+const std::string kBestFitE = "e";
+const std::string kBeyondBmp = "??";
+#else
+const std::string kBestFitE = "?";
+const std::string kBeyondBmp = "?";
+#endif
+
 TEST(CodePageTest, ConversionsThroughTheSystemConverter) {
     struct Case {
         unsigned codePage;
@@ -83,8 +94,8 @@ TEST(CodePageTest, ConversionsThroughTheSystemConverter) {
         {936, "a\xC3\xA9\xE4\xB8\xAD", "a\xA8\xA6\xD6\xD0"},
         {1252, "a\xC3\xA9\xE2\x82\xAC", "a\xE9\x80"},
         {1252, "\xE4\xB8\xAD<b>", "?<b>"},  // what the code page lacks becomes "?"
-        {1252, "\xF0\x9F\x98\x80", "?"},    // a surrogate pair is one character
-        {1251, "\xD0\x96\xC3\xA9", "\xC6?"},
+        {1252, "\xF0\x9F\x98\x80", kBeyondBmp},
+        {1251, "\xD0\x96\xC3\xA9", "\xC6" + kBestFitE},
         {932, "\xE6\x97\xA5\xE6\x9C\xAC", "\x93\xFA\x96\x7B"},
         {437, "\xC3\xA9", "\x82"},
         {65001, "a\xC3\xA9\xE4\xB8\xAD", "a\xC3\xA9\xE4\xB8\xAD"},

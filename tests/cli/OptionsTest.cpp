@@ -33,7 +33,9 @@ std::string outputNotValid(const std::string& typed) {
 
 std::string programDirectory() {
     std::string path = platform::programFilePath();
-    return path.substr(0, path.find_last_of("/\\"));
+    // The options store paths with forward slashes only.
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path.substr(0, path.rfind('/'));
 }
 
 struct ParseResult {

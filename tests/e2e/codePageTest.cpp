@@ -18,13 +18,21 @@ using testing::ToolRun;
 // "é" (U+00E9) and "中" (U+4E2D): each code page lacks one or the other or neither.
 const std::string kPage = "<html><body><p>\xC3\xA9\xE4\xB8\xAD</p></body></html>";
 
+// Where a code page lacks a letter, Windows' converter writes a similar one ("best
+// fit"); iconv writes "?".
+#if defined(_WIN32)
+const std::string kEAcuteMissing = "e";
+#else
+const std::string kEAcuteMissing = "?";
+#endif
+
 struct Expected {
     unsigned codePage;
     std::string text;
 };
 const Expected kTexts[] = {
-    {936, "\xA8\xA6\xD6\xD0"},       {932, "?\x92\x86"}, {1252, "\xE9?"}, {1251, "??"},
-    {65001, "\xC3\xA9\xE4\xB8\xAD"},
+    {936, "\xA8\xA6\xD6\xD0"},    {932, kEAcuteMissing + "\x92\x86"}, {1252, "\xE9?"},
+    {1251, kEAcuteMissing + "?"}, {65001, "\xC3\xA9\xE4\xB8\xAD"},
 };
 
 std::string reportOf(unsigned codePage) {
