@@ -40,6 +40,9 @@ class Console {
     // output has failed.
     bool flush();
     bool failed() const { return failed_; }
+    // Takes the buffer's memory now, so that later lines shorter than 64 KiB need
+    // none: the line that says a file is in place cannot then fail for memory.
+    void reserve() { pending_.room(2 * kFlushBytes); }
     // Flushes, then writes `bytes` at once without buffering them: needs no memory,
     // for the message that memory ran out.
     void writeNow(std::string_view bytes);

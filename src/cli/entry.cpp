@@ -33,6 +33,7 @@ int runCommandLine(int argc, const char* const* argv, Console& console) {
 int runProgram(int argc, const char* const* argv, Console& console) {
     int status = 0;
     try {
+        console.reserve();
         status = runCommandLine(argc, argv, console);
     } catch (const std::bad_alloc&) {
         // Everything the run made is released on the way here; an output file not
