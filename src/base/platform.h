@@ -119,8 +119,15 @@ std::string errorText();
 namespace faults {
 // Output files created from now on fail to write once `bytes` bytes were written.
 void failOutputAfter(long long bytes);
-// allocate() and reallocate() refuse every call after the next `calls` calls.
+// allocate(), reallocate() and allocateLarge() refuse every call after the next
+// `calls` calls.
 void failAllocationAfter(long long calls);
+
+// For the implementations of this layer: the byte count after which OutputFile
+// writes fail (negative: never), and whether this allocation is to be refused
+// (counts the call).
+long long outputLimit();
+bool allocationRefused();
 }  // namespace faults
 
 }  // namespace kestrune::platform

@@ -85,23 +85,7 @@ bool followLinks(std::string& path) {
     }
 }
 
-// Test seams (see faults:: in the header).
-long long outputFailsAfter = -1;
-long long allocationsLeft = -1;
-
-bool allocationRefused() {
-    if (allocationsLeft < 0) return false;
-    if (allocationsLeft == 0) return true;
-    --allocationsLeft;
-    return false;
-}
-
 }  // namespace
-
-namespace faults {
-void failOutputAfter(long long bytes) { outputFailsAfter = bytes; }
-void failAllocationAfter(long long calls) { allocationsLeft = calls; }
-}  // namespace faults
 
 std::string programFilePath() {
     std::string buffer(4096, '\0');
@@ -316,9 +300,10 @@ bool OutputFile::create(std::string_view path) {
 
 bool OutputFile::write(const char* bytes, std::size_t count) {
     if (fd_ < 0) return false;
-    if (outputFailsAfter >= 0 && written_ + static_cast<long long>(count) > outputFailsAfter) {
+    const long long limit = faults::outputLimit();
+    if (limit >= 0 && written_ + static_cast<long long>(count) > limit) {
         // The seam: the bytes up to the limit go out, then the disk is "full".
-        auto room = static_cast<std::size_t>(std::max(0LL, outputFailsAfter - written_));
+        auto room = static_cast<std::size_t>(std::max(0LL, limit - written_));
         if (!writeAll(fd_, bytes, room)) return fail();
         written_ += static_cast<long long>(room);
         errno = ENOSPC;
@@ -360,7 +345,7 @@ bool isStandardOutput(std::string_view path) {
 }
 
 void* allocateLarge(std::size_t bytes) {
-    if (allocationRefused()) return nullptr;
+    if (faults::allocationRefused()) return nullptr;
     void* block =
         ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED) return nullptr;
@@ -374,14 +359,6 @@ void* allocateLarge(std::size_t bytes) {
 void freeLarge(void* block, std::size_t bytes) {
     if (block != nullptr) ::munmap(block, bytes);
 }
-
-void* allocate(std::size_t bytes) { return allocationRefused() ? nullptr : std::malloc(bytes); }
-
-void* reallocate(void* block, std::size_t bytes) {
-    return allocationRefused() ? nullptr : std::realloc(block, bytes);
-}
-
-void release(void* block) { std::free(block); }
 
 bool writeStandardOutput(const char* bytes, std::size_t count) {
     return writeAll(STDOUT_FILENO, bytes, count);
