@@ -148,10 +148,10 @@ bool ElementFile::add(const std::vector<std::string>& values) {
 }
 
 bool ElementFile::finish(Console& console) {
-    finished_ = true;
     pending_.append("]}");
     bool written = ok_ && files_.write(pending_.view());
     pending_.clear();
+    finished_ = true;
     if (!completeFile(path_, written, files_, console)) return false;
     printOutputFileLine(path_, console);
     return true;
