@@ -16,17 +16,8 @@ source=$3
 version=$4
 static=$5
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-for tool in dpkg dpkg-deb dpkg-shlibdeps gzip; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: $tool is missing (apt-get install dpkg-dev)"
-        exit 77
-    fi
-done
+. "$(dirname "$0")/common.sh"
+need_tools dpkg dpkg-deb dpkg-shlibdeps gzip
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
