@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # kestrune_install_compressed(FILE NAME DESTINATION): installs FILE as NAME.gz in
 # DESTINATION, compressed the way Debian ships documentation: gzip -9n (no name and
 # no time stamp, so the package is reproducible). Without gzip it goes in plain as NAME.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the package tests: fail MESSAGE, and need_tools TOOL... which exits 77
 # (skipped) when one is missing; the tools asked for come with dpkg-dev.
 fail() {

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The Debian package as a user gets it: built by CPack from the build directory,
 # its control fields and file list checked, lintian run on it when installed,
 # unpacked into a temporary root, its documentation compared with the sources,

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Two release builds of the same sources in different directories give the same
 # program and the same Debian package, byte for byte, and neither holds a path of
 # the machine that built it. The second build reaches the sources through a

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The project's version (CMakeLists.txt) is the one the manual page, the README's
 # install commands and the changelog name.
 # Usage: versionTest.sh VERSION SOURCE_DIR
