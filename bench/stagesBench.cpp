@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stage micro-benchmarks: each stage of a run measured on its own, over the real
 // corpus and the generated worst cases.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ByteBuffer: an append-only byte buffer whose appends are a bounds check and a
 // copy, for output assembled from many short pieces.
 #pragma once

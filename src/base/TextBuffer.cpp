@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TextBuffer: growth by a constant factor so that many small appends cost
 // amortised linear time; only the new bytes are copied while the block has room.
 #include "base/TextBuffer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thin platform layer: the only place that talks to the operating system.
 // Paths may use "\\" or "/" as separators; both are accepted everywhere.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linux implementation of the platform layer: /proc/self for the program's own
 // path and command line, stat() for existence checks, POSIX I/O, glibc iconv for
 // code page 936.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CommandLine: splits raw arguments into option pairs and positional arguments.
 #include "cli/CommandLine.h"
 

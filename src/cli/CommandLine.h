@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CommandLine: a small general-purpose argument parser. It knows the tool's
 // options only through the OptionRecognizer handed to it.
 #pragma once

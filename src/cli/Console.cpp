@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Console: one write call per 64 KiB block of output.
 #include "cli/Console.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Console: the tool's standard output, gathered in a large buffer and written in
 // big blocks. Every report line and message goes through it. Bytes pass unchanged,
 // NUL bytes included. When standard output fails, the one message about it goes to

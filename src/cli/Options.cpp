@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Options: turns the arguments into the accepted command line of one run, checking
 // them in a fixed order and printing the first failure.
 #include "cli/Options.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The extraction run: one pass from loading to the last report line.
 #include "cli/driver.h"
 

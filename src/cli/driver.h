@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The extraction run: load the document, choose the report mode, report.
 #pragma once
 

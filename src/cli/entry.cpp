@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program entry: parses the command line and either shows the usage text or
 // hands the accepted options to the extraction run.
 #include "cli/entry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program entry: command line in, exit status out.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file report.
 #include "cli/report.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file report: where the findings go when the command line named an output
 // file. Doctype and element reports become one line of JSON; raw blocks become
 // numbered plain-text records.

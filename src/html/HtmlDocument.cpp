@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // HtmlDocument: storage of the text and the element arena, and the document-level
 // views of the tree.
 #include "html/HtmlDocument.h"

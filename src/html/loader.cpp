@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading a document: read the file whole, convert UTF-8 to code page 936, build
 // the tree, find the root and read the charset declarations.
 #include <algorithm>

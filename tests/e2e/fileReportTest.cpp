@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file report through the built binary: exact bytes of the JSON and record
 // files, the "Output File" line, output names.
 #include <gtest/gtest.h>

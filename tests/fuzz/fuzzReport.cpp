@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the whole report, as the program runs it after loading a page.
 //
 // Input: a first line that plays the command line, then the page. The first line's

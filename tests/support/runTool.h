@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built kestrune binary as a child process and captures what it prints.
 #pragma once
 
