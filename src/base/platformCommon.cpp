@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parts of the platform layer that every system shares: heap blocks and the
 // fault seams of the tests.
 #include <cstdlib>

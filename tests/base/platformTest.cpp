@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform layer's answers that the rest relies on.
 #include <gtest/gtest.h>
 

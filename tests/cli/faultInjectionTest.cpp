@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole run with faults injected through the platform layer's seams: the output
 // file failing after every possible number of bytes, and memory refused at every
 // allocation in turn. Whatever fails, the run ends with -1 and one message, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool at its edges, through the built binary: full disks, outputs that cannot
 // be made, standard output that fails, killed and concurrent runs, memory that runs
 // out, inputs that cannot seek, a program directory that cannot be found. Each case
