@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,6 +44,38 @@ std::string realPath(const std::string& path) {
     std::free(resolved);
     return result;
 }
+
+// The temporary file of the output being written, removed when a signal ends the
+// run before it is in place (as a killed run is no failure of ours to leave debris
+// behind). One at a time: the tool writes one output file per run.
+char pendingTemporary[4096];
+volatile sig_atomic_t havePendingTemporary = 0;
+
+extern "C" void removePendingTemporary(int signalNumber) {
+    if (havePendingTemporary) ::unlink(pendingTemporary);
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
+void rememberTemporary(const std::string& path) {
+    static bool handlersInstalled = false;
+    if (!handlersInstalled) {
+        handlersInstalled = true;
+        for (int signalNumber : {SIGHUP, SIGINT, SIGTERM}) {
+            struct sigaction old {};
+            // A signal the caller chose to ignore (nohup) stays ignored.
+            if (::sigaction(signalNumber, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
+                ::signal(signalNumber, removePendingTemporary);
+            }
+        }
+    }
+    havePendingTemporary = 0;
+    if (path.size() >= sizeof pendingTemporary) return;
+    std::memcpy(pendingTemporary, path.c_str(), path.size() + 1);
+    havePendingTemporary = 1;
+}
+
+void forgetTemporary() { havePendingTemporary = 0; }
 
 // Writes every byte to `fd`, retrying short writes; false on an error (errno set).
 bool writeAll(int fd, const char* bytes, std::size_t count) {
@@ -295,6 +328,7 @@ bool OutputFile::create(std::string_view path) {
             return fail();
         }
     }
+    rememberTemporary(temporary_);
     if (exists && ::fchmod(fd_, mode) != 0) return fail();
     return true;
 }
@@ -321,6 +355,7 @@ bool OutputFile::commit() {
     fd_ = -1;
     if (::close(fd) != 0) return fail();
     if (!temporary_.empty() && ::rename(temporary_.c_str(), target_.c_str()) != 0) return fail();
+    forgetTemporary();
     temporary_.clear();
     return true;
 }
@@ -328,7 +363,10 @@ bool OutputFile::commit() {
 void OutputFile::discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        forgetTemporary();
+    }
     temporary_.clear();
 }
 

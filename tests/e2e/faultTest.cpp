@@ -187,6 +187,18 @@ TEST_F(FaultTest, KilledRunKeepsOldReport) {
     EXPECT_TRUE(r.output == "old" || r.output == "whole\n") << r.output;
 }
 
+// A run ended by a signal while it writes its report removes its temporary file.
+TEST_F(FaultTest, TerminatedRunLeavesNoTemporaryFile) {
+    ToolRun r = shell(
+        "echo old > out.json; \"$K\" \"$B\" -tag div -o ./out.json > /dev/null & pid=$!\n"
+        "i=0; while [ -z \"$(ls -a | grep '^\\.kestrune-')\" ] && [ $i -lt 100000 ]; do "
+        "i=$((i+1)); done\n"
+        "kill -TERM $pid; wait $pid; ls -a | grep -c '^\\.kestrune-'; head -c 3 out.json",
+        true);
+    // Ended before the new report was in place (or, rarely, just after).
+    EXPECT_TRUE(r.output == "0\nold" || r.output == "0\n{\"d") << r.output;
+}
+
 // Twenty runs writing different reports to one path at once: the file is always one
 // whole report, and every run succeeded.
 TEST_F(FaultTest, ConcurrentWriters) {
