@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows implementation of the platform layer: the program's path and command line
 // from the system, GetFileAttributesA for existence checks, files through handles,
 // and the system's own converters (MultiByteToWideChar / WideCharToMultiByte) for
@@ -42,12 +43,16 @@ int descriptorOf(HANDLE handle, int flags) {
 
 HANDLE handleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
 
-// Writes every byte to the handle; false on an error.
+// Writes every byte to the handle; false on an error (GetLastError() set).
 bool writeAll(HANDLE handle, const char* bytes, std::size_t count) {
     while (count > 0) {
         DWORD chunk = count > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count);
         DWORD written = 0;
-        if (!::WriteFile(handle, bytes, chunk, &written, nullptr) || written == 0) return false;
+        if (!::WriteFile(handle, bytes, chunk, &written, nullptr)) return false;
+        if (written == 0) {
+            ::SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
         bytes += written;
         count -= written;
     }
@@ -69,6 +74,20 @@ std::string programFilePath() {
         if (buffer.size() >= 32768) return std::string();
         buffer.resize(2 * buffer.size());
     }
+}
+
+std::string programFilePathFromName(std::string_view argv0) {
+    // A name with a separator is a path; a bare one is searched as the system does
+    // for programs (the program's directory, the current one, PATH), ".exe" added.
+    std::string name(argv0);
+    if (name.empty() || name.find('\0') != std::string::npos) return std::string();
+    std::string found(MAX_PATH, '\0');
+    char* filePart = nullptr;
+    DWORD n = ::SearchPathA(nullptr, name.c_str(), ".exe", static_cast<DWORD>(found.size()),
+                            found.data(), &filePart);
+    if (n == 0 || n >= found.size()) return std::string();
+    found.resize(n);
+    return found;
 }
 
 std::string rawCommandLine() {
@@ -164,24 +183,122 @@ std::size_t InputFile::readFromStart(char* dst, std::size_t count) {
     return done;
 }
 
-OutputFile::~OutputFile() { close(); }
+bool InputFile::readStream(std::string& out, std::size_t limit) {
+    if (fd_ < 0) return false;
+    HANDLE handle = handleOf(fd_);
+    constexpr std::size_t kChunk = 1 << 16;
+    while (out.size() < limit) {
+        std::size_t at = out.size();
+        out.resize(at + kChunk);
+        DWORD got = 0;
+        BOOL ok = ::ReadFile(handle, out.data() + at, static_cast<DWORD>(kChunk), &got, nullptr);
+        out.resize(at + got);
+        // A pipe whose writer has gone reports its end as a broken pipe.
+        if (!ok) return ::GetLastError() == ERROR_BROKEN_PIPE;
+        if (got == 0) break;
+    }
+    return true;
+}
+
+OutputFile::~OutputFile() { discard(); }
 
 bool OutputFile::create(std::string_view path) {
-    close();
-    if (!usablePath(path)) return false;
-    HANDLE handle = ::CreateFileA(std::string(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    fd_ = descriptorOf(handle, _O_WRONLY | _O_BINARY);
-    return fd_ >= 0;
+    discard();
+    failure_.clear();
+    written_ = 0;
+    if (!usablePath(path)) {
+        ::SetLastError(ERROR_INVALID_NAME);
+        return fail();
+    }
+    target_ = std::string(path);
+    DWORD attributes = ::GetFileAttributesA(target_.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        ::SetLastError(ERROR_DIRECTORY);
+        return fail();
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return fail();
+    }
+    // A new file beside the target, moved over it by commit().
+    const std::size_t cut = target_.find_last_of("/\\");
+    const std::string directory = cut == std::string::npos ? "." : target_.substr(0, cut + 1);
+    const std::string prefix = directory + (cut == std::string::npos ? "/" : "") + ".kestrune-" +
+                               std::to_string(::GetCurrentProcessId());
+    for (int attempt = 0; fd_ < 0; ++attempt) {
+        temporary_ = prefix + "-" + std::to_string(attempt) + ".tmp";
+        HANDLE handle = ::CreateFileA(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            if (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100) {
+                temporary_.clear();
+                return fail();
+            }
+            continue;
+        }
+        fd_ = descriptorOf(handle, _O_WRONLY | _O_BINARY);
+        if (fd_ < 0) return fail();
+    }
+    return true;
 }
 
 bool OutputFile::write(const char* bytes, std::size_t count) {
-    return fd_ >= 0 && writeAll(handleOf(fd_), bytes, count);
+    if (fd_ < 0) return false;
+    const long long limit = faults::outputLimit();
+    if (limit >= 0 && written_ + static_cast<long long>(count) > limit) {
+        auto room = static_cast<std::size_t>(limit > written_ ? limit - written_ : 0);
+        if (!writeAll(handleOf(fd_), bytes, room)) return fail();
+        written_ += static_cast<long long>(room);
+        ::SetLastError(ERROR_DISK_FULL);
+        return fail();
+    }
+    if (!writeAll(handleOf(fd_), bytes, count)) return fail();
+    written_ += static_cast<long long>(count);
+    return true;
 }
 
-void OutputFile::close() {
+bool OutputFile::commit() {
+    if (fd_ < 0) return false;
+    int fd = fd_;
+    fd_ = -1;
+    if (::_close(fd) != 0) return fail();
+    if (!::MoveFileExA(temporary_.c_str(), target_.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return fail();
+    }
+    temporary_.clear();
+    return true;
+}
+
+void OutputFile::discard() {
     if (fd_ >= 0) ::_close(fd_);
     fd_ = -1;
+    if (!temporary_.empty()) ::DeleteFileA(temporary_.c_str());
+    temporary_.clear();
+}
+
+bool OutputFile::fail() {
+    if (failure_.empty()) failure_ = errorText();
+    discard();
+    return false;
+}
+
+bool isStandardOutput(std::string_view path) {
+    if (!usablePath(path)) return false;
+    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    BY_HANDLE_FILE_INFORMATION outInfo;
+    if (out == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(out, &outInfo)) return false;
+    HANDLE file = ::CreateFileA(std::string(path).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION fileInfo;
+    bool same = ::GetFileInformationByHandle(file, &fileInfo) &&
+                fileInfo.dwVolumeSerialNumber == outInfo.dwVolumeSerialNumber &&
+                fileInfo.nFileIndexHigh == outInfo.nFileIndexHigh &&
+                fileInfo.nFileIndexLow == outInfo.nFileIndexLow;
+    ::CloseHandle(file);
+    return same;
 }
 
 bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {
@@ -195,6 +312,7 @@ bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {
 }
 
 void* allocateLarge(std::size_t bytes) {
+    if (faults::allocationRefused()) return nullptr;
     // Reserved and committed at once; pages are backed only when first touched.
     return ::VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
@@ -203,13 +321,27 @@ void freeLarge(void* block, std::size_t) {
     if (block != nullptr) ::VirtualFree(block, 0, MEM_RELEASE);
 }
 
-void writeStandardOutput(const char* bytes, std::size_t count) {
+bool writeStandardOutput(const char* bytes, std::size_t count) {
     // The C runtime's standard output in binary mode too, so that nothing written
     // through it ever turns "\n" into "\r\n"; the bytes here go to the handle as
     // they are.
     static const bool binary = ::_setmode(::_fileno(stdout), _O_BINARY) != -1;
     (void)binary;
-    writeAll(::GetStdHandle(STD_OUTPUT_HANDLE), bytes, count);
+    return writeAll(::GetStdHandle(STD_OUTPUT_HANDLE), bytes, count);
+}
+
+bool writeStandardError(const char* bytes, std::size_t count) {
+    return writeAll(::GetStdHandle(STD_ERROR_HANDLE), bytes, count);
+}
+
+std::string errorText() {
+    const DWORD code = ::GetLastError();
+    char text[512] = {};
+    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                               code, 0, text, sizeof text, nullptr);
+    // Without its line break.
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) --n;
+    return n > 0 ? std::string(text, n) : "error " + std::to_string(code);
 }
 
 }  // namespace kestrune::platform

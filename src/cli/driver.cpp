@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The extraction run: one pass from loading to the last report line.
 #include "cli/driver.h"
 
@@ -28,34 +29,36 @@ bool isRawBlockTag(std::string_view tag) {
            equalsIgnoreCase(tag, "!--");
 }
 
-void reportDoctype(const HtmlElement& doctype, const Options& options, Console& console,
-                   FileSink& files) {
+int reportDoctype(const HtmlElement& doctype, const Options& options, Console& console,
+                  FileSink& files) {
     std::string s = doctype.attributesString();
     removeControlChars(s);
     if (!options.outputPath.empty()) {
-        writeDoctypeFile(options.outputPath, s, console, files);
-        return;
+        return writeDoctypeFile(options.outputPath, s, console, files) ? 1 : -1;
     }
     console << "doctype=" << s << "\r\n";
+    return 1;
 }
 
-void reportRawBlocks(const ElementList& elements, const Options& options, Console& console,
-                     FileSink& files) {
+int reportRawBlocks(const ElementList& elements, const Options& options, Console& console,
+                    FileSink& files) {
+    const bool toFile = !options.outputPath.empty();
     RecordFile records(files);
-    if (!options.outputPath.empty()) records.open(options.outputPath);
+    if (toFile) records.open(options.outputPath);
     long long number = 1;
     std::string block;
     for (const HtmlElement* e : elements) {
         e->outerHtml(block, 1);
-        if (records.isOpen()) {
-            records.write(number, block);
+        if (toFile) {
+            if (!records.write(number, block)) break;
         } else {
-            // Console output, or the output file could not be created.
             console << "===" << number << "===\r\n" << block << "\r\n";
+            if (console.failed()) break;
         }
         ++number;
     }
-    records.close();
+    if (!toFile) return 1;
+    return records.close(console) ? 1 : -1;
 }
 
 // The values reported for each found element: its text, then "attr" or the asked
@@ -96,8 +99,8 @@ class ElementValues {
 // output stays bounded however large the report (an element's text can be megabytes).
 constexpr std::size_t kBlock = 1 << 20;
 
-void reportElements(const ElementList& elements, const Options& options, Console& console,
-                    FileSink& files) {
+int reportElements(const ElementList& elements, const Options& options, Console& console,
+                   FileSink& files) {
     const std::vector<std::string>& names = options.attributeNames;
     std::vector<std::string> keys{"text"};
     if (names.empty()) {
@@ -109,9 +112,10 @@ void reportElements(const ElementList& elements, const Options& options, Console
     ElementValues values(options, keys.size(), texts);
     if (!options.outputPath.empty()) {
         ElementFile file(options.outputPath, options.tagName, keys, files);
-        for (std::size_t i = 0; i < elements.size(); ++i) file.add(values.of(elements, i));
-        file.finish(console);
-        return;
+        for (std::size_t i = 0; i < elements.size(); ++i) {
+            if (!file.add(values.of(elements, i))) break;  // the first failure ends it
+        }
+        return file.finish(console) ? 1 : -1;
     }
     ByteBuffer out;
     for (std::size_t i = 0; i < elements.size(); ++i) {
@@ -125,9 +129,11 @@ void reportElements(const ElementList& elements, const Options& options, Console
         if (out.size() >= kBlock) {
             console.write(out.view());
             out.clear();
+            if (console.failed()) return 1;  // the entry reports it
         }
     }
     console.write(out.view());
+    return 1;
 }
 
 }  // namespace
@@ -137,17 +143,14 @@ int reportOnDocument(const HtmlDocument& document, const Options& options, Conso
     const HtmlElement* root = document.root();
     if (root == nullptr) return 1;
     if (isDoctypeTag(options.tagName) && document.doctype() != nullptr) {
-        reportDoctype(*document.doctype(), options, console, files);
-        return 1;
+        return reportDoctype(*document.doctype(), options, console, files);
     }
     ElementList elements;
     root->findByTag(options.tagName, elements, 1);
     if (isRawBlockTag(options.tagName)) {
-        reportRawBlocks(elements, options, console, files);
-    } else {
-        reportElements(elements, options, console, files);
+        return reportRawBlocks(elements, options, console, files);
     }
-    return 1;
+    return reportElements(elements, options, console, files);
 }
 
 int runExtraction(const Options& options, Console& console) {
@@ -165,7 +168,7 @@ int runExtraction(const Options& options, Console& console) {
         console << "Error: The file \"" << options.inputPath << "\" open failed.\r\n";
         return -1;
     }
-    DiskFileSink files;
+    DiskFileSink files(console);
     return reportOnDocument(document, options, console, files);
 }
 

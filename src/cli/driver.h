@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The extraction run: load the document, choose the report mode, report.
 #pragma once
 
@@ -9,13 +10,14 @@ class HtmlDocument;
 class Options;
 
 // Loads options.inputPath and reports on it, on the console or through the file
-// report. Returns -1 when the load failed (after printing the message), else 1
-// (also when nothing matched or the output file could not be created).
+// report. Returns -1 when the load failed or the output file could not be written
+// (after printing the message), else 1 (also when nothing matched).
 int runExtraction(const Options& options, Console& console);
 
 // The report on a loaded document: the doctype, raw-block or element mode chosen
 // from options.tagName, written to `console` or, when options.outputPath is set,
-// to a file created through `files`. Returns 1.
+// to a file created through `files`. Returns 1, or -1 when the file could not be
+// written (the message printed, the target left as it was).
 int reportOnDocument(const HtmlDocument& document, const Options& options, Console& console,
                      FileSink& files);
 

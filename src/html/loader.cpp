@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading a document: read the file whole, convert UTF-8 to the local code page, build
 // the tree, find the root and read the charset declarations.
 #include <algorithm>
@@ -44,7 +45,7 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t
         s->block_ = platform::allocateLarge(s->blockBytes_);
         s->large_ = s->block_ != nullptr;
     }
-    if (s->block_ == nullptr) s->block_ = std::malloc(s->blockBytes_);
+    if (s->block_ == nullptr) s->block_ = platform::allocate(s->blockBytes_);
     if (s->block_ == nullptr) throw std::bad_alloc();
     s->text = static_cast<char*>(s->block_);
     std::memset(s->text + textBytes, 0, textRegion - textBytes);
@@ -56,7 +57,7 @@ HtmlDocument::Storage::~Storage() {
     if (large_) {
         platform::freeLarge(block_, blockBytes_);
     } else {
-        std::free(block_);
+        platform::release(block_);
     }
 }
 
@@ -118,8 +119,15 @@ int HtmlDocument::load(std::string_view fileName) {
     platform::InputFile file;
     if (!file.open(fileName)) return 0;
     long long size = file.size();
-    // A size that cannot be taken counts as too large, as an unsigned reading of -1.
-    if (size < 0 || size >= kMaxInputBytes) return 0;
+    if (size < 0) {
+        // A pipe, FIFO or terminal: read to its end, but no further than the limit,
+        // so that an endless stream is refused like a file that is too large.
+        std::string stream;
+        const auto limit = static_cast<std::size_t>(kMaxInputBytes);
+        if (!file.readStream(stream, limit) || stream.size() >= limit) return 0;
+        return parse(stream);
+    }
+    if (size >= kMaxInputBytes) return 0;
     std::size_t bytes = static_cast<std::size_t>(size);
     std::unique_ptr<Storage> storage = Storage::create(bytes);
     std::size_t read = file.readFromStart(storage->text, bytes);

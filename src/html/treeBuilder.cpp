@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tree builder. Tokens are cut by "<" and ">" alone; an element's content ends
 // at its own end tag, at a start tag that may not nest inside it (handed back to
 // the enclosing element), or at the end of the text. The build is one loop over

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to src/html: the tree builder, a single forward pass over the document's
 // text that turns it into top-level elements and their subtrees.
 #pragma once
