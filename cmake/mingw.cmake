@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared part of the MinGW-w64 cross toolchains (Debian's g++-mingw-w64-*-posix):
 # the including file sets KESTRUNE_MINGW_TRIPLE and KESTRUNE_WINE_LOADER first.
 # Programs are linked statically, so no DLL of the toolchain has to sit beside them,

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # wineRun.sh PREFIX LOADER PROGRAM [ARGUMENTS...]: runs a Windows program under Wine
 # in the prefix PREFIX, the emulator of the cross builds.
 # The first run of a session starts one persistent wineserver and the Wine services

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The choice of the local code page, the same on every system; the conversion
 // itself is the system converter's (platformPosix.cpp, platformWindows.cpp).
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compiler and processor features the fast paths rely on, named once for every
 // compiler the program is built with (GCC and clang, MinGW included, and MSVC).
 #pragma once

@@ -337,10 +337,16 @@ bool writeStandardError(const char* bytes, std::size_t count) {
 std::string errorText() {
     const DWORD code = ::GetLastError();
     char text[512] = {};
-    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                               code, 0, text, sizeof text, nullptr);
-    // Without its line break.
-    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) --n;
+    // In English, as the tool's other messages are; the user's language otherwise.
+    const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    DWORD n = ::FormatMessageA(flags, nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                               text, sizeof text, nullptr);
+    if (n == 0) n = ::FormatMessageA(flags, nullptr, code, 0, text, sizeof text, nullptr);
+    // Without its line break and full stop: the messages that quote it add their own.
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ' ||
+                     text[n - 1] == '.')) {
+        --n;
+    }
     return n > 0 ? std::string(text, n) : "error " + std::to_string(code);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The local code page: its choice by KESTRUNE_CODEPAGE and the system converter's
 // results for several code pages, the same on Linux (iconv) and Windows.
 #include <gtest/gtest.h>

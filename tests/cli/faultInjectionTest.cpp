@@ -4,6 +4,9 @@
 // allocation in turn. Whatever fails, the run ends with -1 and one message, and the
 // previous report stays exactly as it was; otherwise the report is whole.
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include <filesystem>
 #include <string>
@@ -24,6 +27,16 @@ struct Outcome {
     int status = 0;
     std::string console;
 };
+
+// The system's words for a full disk.
+std::string diskFull() {
+#if defined(_WIN32)
+    ::SetLastError(ERROR_DISK_FULL);
+    return platform::errorText();
+#else
+    return "No space left on device";
+#endif
+}
 
 class FaultInjectionTest : public ::testing::Test {
   protected:
@@ -83,7 +96,7 @@ TEST_F(FaultInjectionTest, OutputFailsAfterEveryByteCount) {
             Outcome failed = run(mode);
             EXPECT_EQ(failed.status, -1);
             EXPECT_EQ(failed.console, "Error: output file \"" + out +
-                                          "\" could not be written: No space left on device.\r\n");
+                                          "\" could not be written: " + diskFull() + ".\r\n");
             expectOldReportKept();
         }
         platform::faults::failOutputAfter(static_cast<long long>(report.size()));

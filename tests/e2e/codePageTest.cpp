@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The code page UTF-8 pages are converted to: the system's (936 on Linux; under Wine
 // the one of the locale, LC_ALL), or the one KESTRUNE_CODEPAGE names.
 #include <gtest/gtest.h>
