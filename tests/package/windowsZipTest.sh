@@ -20,7 +20,7 @@ trap 'rm -rf "$work"' EXIT
 [ -f "$work/out/$name.zip" ] || fail "no $name.zip"
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$work/out/$name.zip") || fail "unpacking"
-listing=$(cd "$work/unpacked" && find . -type f | sort | tr '\n' ' ')
+listing=$(cd "$work/unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
 [ "$listing" = "./README.md ./kestrune.exe ./kestrune.html " ] || fail "archive holds: $listing"
 grep -q '<html' "$work/unpacked/kestrune.html" || fail "kestrune.html is no HTML"
 printf '<html><head><title>Sample page</title></head></html>' >"$work/page.html"
