@@ -17,8 +17,11 @@
 #include <vector>
 
 #include "base/asciiTable.h"
+#include "base/platform.h"
+#include "base/utf8.h"
 #include "fuzzCheck.h"
 #include "html/HtmlDocument.h"
+#include "html/codePage936.h"
 #include "query/gatherTexts.h"
 
 namespace kestrune {
@@ -361,6 +364,35 @@ void checkParse(std::string_view input) {
 }  // namespace
 }  // namespace kestrune
 
+// Whether every sequence of the text is well-formed UTF-8 (U+FFFD itself included).
+bool isWellFormedUtf8(std::string_view text) {
+    auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    auto* end = p + text.size();
+    while (p < end) {
+        const unsigned char* from = p;
+        if (kestrune::decodeUtf8(p, end) == kestrune::kReplacementChar &&
+            !(p - from == 3 && from[0] == 0xEF)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The code page 936 table against the system converter it was made from; UTF-8 out
+// (65001) well-formed whatever came in, and unchanged when the text already was.
+void checkConversions(std::string_view text) {
+    using namespace kestrune;
+    if (text.empty()) return;
+    if (kCodePage936TableIsSystemConverter) {
+        std::string table(text);
+        table.resize(convertUtf8ToCodePage936(table.data(), table.size()));
+        FUZZ_CHECK_EQUAL(table, platform::utf8ToCodePage(text, 936));
+    }
+    const std::string utf8 = platform::utf8ToCodePage(text, platform::kUtf8CodePage);
+    FUZZ_CHECK(isWellFormedUtf8(utf8));
+    if (isWellFormedUtf8(text)) FUZZ_CHECK(utf8 == text);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kestrune;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -370,5 +402,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text = input.substr(0, input.find('\0'));
     int allAscii = 1;
     if (!isUtf8(text, allAscii)) checkParse(asUtf8(text));
+    checkConversions(text);
     return 0;
 }
