@@ -120,9 +120,16 @@ ToolRun runTool(const std::vector<std::string>& args, const std::string& cwd,
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
-    BOOL started =
-        CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, block.data(),
-                       cwd.empty() ? nullptr : cwd.c_str(), &startup, &process);
+    // Under heavy load Wine has been seen to refuse a start once: one more try, and
+    // the refusal is reported in `errors` when it stays.
+    BOOL started = FALSE;
+    for (int attempt = 0; attempt < 2 && !started; ++attempt) {
+        if (attempt > 0) Sleep(200);
+        started =
+            CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, block.data(),
+                           cwd.empty() ? nullptr : cwd.c_str(), &startup, &process);
+    }
+    if (!started) run.errors = "CreateProcess failed: error " + std::to_string(GetLastError());
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     if (started) {
