@@ -61,7 +61,6 @@ ElementFile::ElementFile(const std::string& path, std::string_view tagName,
         order_.push_back(index);
         memberPrefixes_.push_back("\"" + escaped + "\":\"");
     }
-    open_ = files_.create(path_);
     pending_.append("{\"");
     pending_.grewTo(writeJsonEscaped(pending_.room(6 * tagName.size()), tagName));
     pending_.append("\":[");
@@ -70,6 +69,8 @@ ElementFile::ElementFile(const std::string& path, std::string_view tagName,
 ElementFile::~ElementFile() {
     if (open_) files_.close();
 }
+
+void ElementFile::create() { open_ = files_.create(path_); }
 
 void ElementFile::render(ByteBuffer& out, const std::vector<std::string>& values,
                          bool first) const {
@@ -103,6 +104,16 @@ void ElementFile::add(const std::vector<std::string>& values) {
     first_ = false;
     if (pending_.size() < kFileBlock) return;
     if (open_) files_.write(pending_.view());
+    pending_.clear();
+}
+
+void ElementFile::addRendered(std::string_view elements) {
+    if (elements.empty()) return;
+    first_ = false;
+    if (open_) {
+        files_.write(pending_.view());
+        files_.write(elements);
+    }
     pending_.clear();
 }
 

@@ -60,22 +60,27 @@ void writeDoctypeFile(const std::string& path, std::string_view text, Console& c
 // JSON. The file is streamed in large blocks as elements are added.
 class ElementFile {
   public:
-    // `keys` are the member names in the order the values will be handed over.
+    // `keys` are the member names in the order the values will be handed over. The
+    // file is made by create().
     ElementFile(const std::string& path, std::string_view tagName, std::vector<std::string> keys,
                 FileSink& files);
     ~ElementFile();
     ElementFile(const ElementFile&) = delete;
     ElementFile& operator=(const ElementFile&) = delete;
 
+    // Creates the file; without it the elements are rendered but not written.
+    void create();
     // One element: `values[i]` belongs to keys[i].
     void add(const std::vector<std::string>& values);
+    // Elements rendered elsewhere by render(), the first one without ", ".
+    void addRendered(std::string_view elements);
     // Prints the "Output File" line and completes the file.
     void finish(Console& console);
 
-  private:
     // Writes one element object to `out`, with ", " in front unless it is the first.
     void render(ByteBuffer& out, const std::vector<std::string>& values, bool first) const;
 
+  private:
     std::string path_;
     FileSink& files_;
     bool open_ = false;

@@ -65,6 +65,7 @@ class HtmlDocument {
 
   private:
     friend class TreeBuilder;
+    friend class DocumentText;
 
     struct Storage;
     struct StrayEndTag {
@@ -75,6 +76,9 @@ class HtmlDocument {
     // Takes over a block holding `length` bytes of text; parses it in place.
     int parseStorage(std::unique_ptr<Storage> storage, std::size_t length);
     void reset();
+    // Converts a text that is valid UTF-8 with a non-ASCII byte to code page 936 in
+    // place; returns its new length and sets `converted`.
+    static std::size_t prepareText(char* text, std::size_t length, int& converted);
     HtmlElement* newElement() {
         if (elementCount_ == elementCapacity_) arenaExhausted();
         return new (elements_ + elementCount_++) HtmlElement();

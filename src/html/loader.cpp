@@ -33,12 +33,13 @@ constexpr std::size_t kLargeBlock = ~std::size_t{0};
 constexpr std::size_t kLargeBlock = 2 << 20;
 #endif
 
-std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t textBytes) {
+std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t textBytes,
+                                                                     bool arena) {
     std::unique_ptr<Storage> s(new Storage());
     std::size_t textRegion = roundUp(textBytes + 1 + kTextPadding, 64);
     // A top-level element consumes at least two bytes of text (or the last byte) and
     // a child at least its three-byte start tag.
-    s->elementCapacity = textBytes / 2 + 16;
+    s->elementCapacity = arena ? textBytes / 2 + 16 : 0;
     s->blockBytes_ = textRegion + s->elementCapacity * sizeof(HtmlElement);
     if (textBytes >= kLargeBlock) {
         s->block_ = platform::allocateLarge(s->blockBytes_);
@@ -104,33 +105,80 @@ std::size_t countLeadingWhitespace(std::string_view text) {
     return n;
 }
 
-int HtmlDocument::parse(std::string_view text) {
+std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::copyText(std::string_view text,
+                                                                       std::size_t& length,
+                                                                       bool arena) {
     // The text ends at its first NUL.
-    const std::size_t length = std::min(text.find('\0'), text.size());
+    length = std::min(text.find('\0'), text.size());
     // The same limit as for files: the arena's 32-bit links and views are sized for it.
-    if (length == 0 || length >= static_cast<std::size_t>(kMaxInputBytes)) return 0;
-    std::unique_ptr<Storage> storage = Storage::create(length);
+    if (length == 0 || length >= static_cast<std::size_t>(kMaxInputBytes)) return nullptr;
+    std::unique_ptr<Storage> storage = create(length, arena);
     std::memcpy(storage->text, text.data(), length);
+    return storage;
+}
+
+int HtmlDocument::parse(std::string_view text) {
+    std::size_t length = 0;
+    std::unique_ptr<Storage> storage = Storage::copyText(text, length, true);
+    if (!storage) return 0;
     return parseStorage(std::move(storage), length);
 }
 
-int HtmlDocument::load(std::string_view fileName) {
+std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::readFile(std::string_view fileName,
+                                                                       std::size_t& length,
+                                                                       bool arena) {
     platform::InputFile file;
-    if (!file.open(fileName)) return 0;
+    if (!file.open(fileName)) return nullptr;
     long long size = file.size();
     // A size that cannot be taken counts as too large, as an unsigned reading of -1.
-    if (size < 0 || size >= kMaxInputBytes) return 0;
+    if (size < 0 || size >= kMaxInputBytes) return nullptr;
     std::size_t bytes = static_cast<std::size_t>(size);
-    std::unique_ptr<Storage> storage = Storage::create(bytes);
+    std::unique_ptr<Storage> storage = create(bytes, arena);
     std::size_t read = file.readFromStart(storage->text, bytes);
     storage->text[read] = '\0';
     // The text ends at its first NUL.
     const void* nul = std::memchr(storage->text, '\0', read);
-    std::size_t length =
-        nul == nullptr ? read
-                       : static_cast<std::size_t>(static_cast<const char*>(nul) - storage->text);
-    if (length == 0) return 0;
+    length = nul == nullptr
+                 ? read
+                 : static_cast<std::size_t>(static_cast<const char*>(nul) - storage->text);
+    if (length == 0) return nullptr;
+    return storage;
+}
+
+int HtmlDocument::load(std::string_view fileName) {
+    std::size_t length = 0;
+    std::unique_ptr<Storage> storage = Storage::readFile(fileName, length, true);
+    if (!storage) return 0;
     return parseStorage(std::move(storage), length);
+}
+
+int DocumentText::load(std::string_view fileName) {
+    storage_ = HtmlDocument::Storage::readFile(fileName, length_, false);
+    return prepare();
+}
+
+int DocumentText::assign(std::string_view text) {
+    storage_ = HtmlDocument::Storage::copyText(text, length_, false);
+    return prepare();
+}
+
+int DocumentText::prepare() {
+    if (!storage_) return 0;
+    int converted = 0;
+    length_ = HtmlDocument::prepareText(storage_->text, length_, converted);
+    return 1;
+}
+
+std::size_t HtmlDocument::prepareText(char* text, std::size_t length, int& converted) {
+    int allAscii = 1;
+    converted = 0;
+    if (!isUtf8(std::string_view(text, length), allAscii) || allAscii) return length;
+    converted = 1;
+    // Code page 936 never needs more bytes than UTF-8 for the same text, so the
+    // conversion happens in place.
+    std::size_t converted936 = convertUtf8ToCodePage936(text, length);
+    std::memset(text + converted936, 0, length - converted936);
+    return converted936;
 }
 
 int HtmlDocument::parseStorage(std::unique_ptr<Storage> storage, std::size_t length) {
@@ -139,16 +187,7 @@ int HtmlDocument::parseStorage(std::unique_ptr<Storage> storage, std::size_t len
     text_ = storage_->text;
     elements_ = storage_->elements;
     elementCapacity_ = storage_->elementCapacity;
-    textLength_ = length;
-
-    int allAscii = 1;
-    if (isUtf8(std::string_view(text_, length), allAscii) && !allAscii) {
-        convertedFromUtf8 = 1;
-        // Code page 936 never needs more bytes than UTF-8 for the same text, so the
-        // conversion happens in place.
-        textLength_ = convertUtf8ToCodePage936(text_, length);
-        std::memset(text_ + textLength_, 0, length - textLength_);
-    }
+    textLength_ = prepareText(text_, length, convertedFromUtf8);
 
     TreeBuilder builder(*this, text_, textLength_);
     builder.build();
