@@ -109,9 +109,10 @@ constexpr std::size_t kBlock = 1 << 20;
 // or one JSON object for the element file.
 class ElementRenderer final : public ElementSink {
   public:
-    ElementRenderer(const Options& options, const ElementFile* file)
-        : values_(options), file_(file) {}
-    const std::vector<std::string>& keys() const { return values_.keys(); }
+    // To the element file when there is one, else to the console. The file is
+    // created by the first output.
+    ElementRenderer(const Options& options, ElementFile* file, Console& console)
+        : values_(options), file_(file), console_(console) {}
 
     void element(ByteBuffer& out, std::string_view attributeText, std::string& text,
                  bool first) override {
@@ -129,49 +130,45 @@ class ElementRenderer final : public ElementSink {
         }
     }
 
+    void output(std::string_view bytes) override {
+        if (file_ == nullptr) {
+            console_.write(bytes);
+            return;
+        }
+        if (!created_) file_->create();
+        created_ = true;
+        file_->addRendered(bytes);
+    }
+
   private:
     ElementValues values_;
-    const ElementFile* file_;
+    ElementFile* file_;
+    Console& console_;
+    bool created_ = false;
 };
-
-// Hands the report to the console in blocks.
-void writeToConsole(std::string_view report, Console& console) {
-    for (std::size_t at = 0; at < report.size(); at += kBlock) {
-        console.write(report.substr(at, kBlock));
-    }
-}
 
 void reportElements(const ElementList& elements, const Options& options, Console& console,
                     FileSink& files) {
+    ElementFile file(options.outputPath, options.tagName, ElementValues(options).keys(), files);
+    ElementRenderer renderer(options, options.outputPath.empty() ? nullptr : &file, console);
     TextRuns texts(elements);
     std::string text;
-    auto renderAll = [&](ElementRenderer& renderer, ByteBuffer& out, ElementFile* file) {
-        for (std::size_t i = 0; i < elements.size(); ++i) {
-            text.clear();
-            texts.appendText(i, text);
-            renderer.element(out, elements[i]->attributeText(), text, i == 0);
-            if (out.size() < kBlock) continue;
-            if (file != nullptr) {
-                file->addRendered(out.view());
-            } else {
-                console.write(out.view());
-            }
-            out.clear();
-        }
-    };
     ByteBuffer out;
-    if (!options.outputPath.empty()) {
-        ElementFile file(options.outputPath, options.tagName, ElementValues(options).keys(), files);
-        file.create();
-        ElementRenderer renderer(options, &file);
-        renderAll(renderer, out, &file);
-        file.addRendered(out.view());
-        file.finish(console);
-        return;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        text.clear();
+        texts.appendText(i, text);
+        renderer.element(out, elements[i]->attributeText(), text, i == 0);
+        if (out.size() < kBlock) continue;
+        renderer.output(out.view());
+        out.clear();
     }
-    ElementRenderer renderer(options, nullptr);
-    renderAll(renderer, out, nullptr);
-    console.write(out.view());
+    renderer.output(out.view());
+    if (!options.outputPath.empty()) file.finish(console);
+}
+
+int reportLoadFailure(const Options& options, Console& console) {
+    console << "Error: The file \"" << options.inputPath << "\" open failed.\r\n";
+    return -1;
 }
 
 }  // namespace
@@ -200,19 +197,10 @@ bool isElementReport(std::string_view tagName) {
 
 int reportElementsFromText(char* text, std::size_t length, const Options& options, Console& console,
                            FileSink& files) {
-    ByteBuffer report;
-    if (!options.outputPath.empty()) {
-        ElementFile file(options.outputPath, options.tagName, ElementValues(options).keys(), files);
-        ElementRenderer renderer(options, &file);
-        if (!extractElements(text, length, options.tagName, renderer, report)) return 0;
-        file.create();
-        file.addRendered(report.view());
-        file.finish(console);
-        return 1;
-    }
-    ElementRenderer renderer(options, nullptr);
-    if (!extractElements(text, length, options.tagName, renderer, report)) return 0;
-    writeToConsole(report.view(), console);
+    ElementFile file(options.outputPath, options.tagName, ElementValues(options).keys(), files);
+    ElementRenderer renderer(options, options.outputPath.empty() ? nullptr : &file, console);
+    if (!extractElements(text, length, options.tagName, renderer)) return 0;
+    if (!options.outputPath.empty()) file.finish(console);
     return 1;
 }
 
@@ -225,14 +213,10 @@ int runExtraction(const Options& options, Console& console) {
             reportElementsFromText(text.data(), text.size(), options, console, files)) {
             return 1;
         }
-        console << "Error: The file \"" << options.inputPath << "\" open failed.\r\n";
-        return -1;
+        return reportLoadFailure(options, console);
     }
     HtmlDocument document;
-    if (!document.load(options.inputPath)) {
-        console << "Error: The file \"" << options.inputPath << "\" open failed.\r\n";
-        return -1;
-    }
+    if (!document.load(options.inputPath)) return reportLoadFailure(options, console);
     DiskFileSink files;
     return reportOnDocument(document, options, console, files);
 }

@@ -126,12 +126,14 @@ inline const char* findCommentEnd(const char* from, const char* end) {
 // The classes of the element being read are looked up only when needed.
 inline constexpr std::uint16_t kUnknownClass = 0xFFFF;
 
-// Drops CR, LF and TAB from a tag name, moving the rest down inside the name.
+// Drops CR, LF and TAB from a tag name: the rest moves down inside the name and the
+// freed bytes become LF, so that reading the tag again gives the same name.
 inline std::size_t compactName(char* name, std::size_t length) {
     std::size_t out = 0;
     for (std::size_t i = 0; i < length; ++i) {
         if (!isControlChar(name[i])) name[out++] = name[i];
     }
+    for (std::size_t i = out; i < length; ++i) name[i] = '\n';
     return out;
 }
 

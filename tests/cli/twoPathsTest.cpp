@@ -128,6 +128,18 @@ TEST(TwoPathsTest, OpenChildrenAcrossOwners) {
     expectSameReports("open children", html);
 }
 
+TEST(TwoPathsTest, ReportsTooLargeToHold) {
+    // Reports of many megabytes in root candidates that lose, and in the root.
+    std::string many;
+    for (int i = 0; i < 200000; ++i) many += "<a href=x>abcdefghijklmnopqrstuvwx</a>";
+    expectSameReports("first html loses", "<html>" + many + "</html><html><a>1</a></html>",
+                      kWorstCaseModes);
+    expectSameReports("other loses", "<div>" + many + "</div><html><a>1</a></html>",
+                      kWorstCaseModes);
+    expectSameReports("later others", "<body>" + many + "</body><div><a>1</a></div>",
+                      kWorstCaseModes);
+}
+
 TEST(TwoPathsTest, WorstCases) {
     for (const std::string& name : testing::worstCaseNames()) {
         testing::WorstCase c = testing::makeWorstCase(name);
