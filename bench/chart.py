@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws the results of the peer comparison (shared/bench/compare.py --out DIR)
 as SVG bar charts. Standard library only.
 

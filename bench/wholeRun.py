@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Whole-run benchmark: the kestrune program on each input, as a user runs it.
 
 For every input and task it runs one warm-up and then N timed runs of the program

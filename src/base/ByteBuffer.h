@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ByteBuffer: an append-only byte buffer whose appends are a bounds check and a
 // copy, for output assembled from many short pieces.
 #pragma once
@@ -9,6 +10,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/platform.h"
+
 namespace kestrune {
 
 class ByteBuffer {
@@ -16,7 +19,7 @@ class ByteBuffer {
     ByteBuffer() = default;
     ByteBuffer(const ByteBuffer&) = delete;
     ByteBuffer& operator=(const ByteBuffer&) = delete;
-    ~ByteBuffer() { std::free(data_); }
+    ~ByteBuffer() { platform::release(data_); }
 
     void append(std::string_view bytes) {
         char* at = room(bytes.size());
@@ -48,7 +51,7 @@ class ByteBuffer {
     void grow(std::size_t n) {
         std::size_t capacity = capacity_ < 4096 ? 4096 : capacity_;
         while (capacity - size_ < n) capacity *= 2;
-        void* block = std::realloc(data_, capacity);
+        void* block = platform::reallocate(data_, capacity);
         if (block == nullptr) throw std::bad_alloc();
         data_ = static_cast<char*>(block);
         capacity_ = capacity;

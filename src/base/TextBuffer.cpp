@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TextBuffer: growth by a constant factor so that many small appends cost
 // amortised linear time; only the new bytes are copied while the block has room.
 #include "base/TextBuffer.h"
@@ -9,14 +10,16 @@
 #include <functional>
 #include <new>
 
+#include "base/platform.h"
+
 namespace kestrune {
 
 namespace {
 
 char* allocateBlock(int size, bool zeroed) {
-    void* block = zeroed ? std::calloc(static_cast<std::size_t>(size), 1)
-                         : std::malloc(static_cast<std::size_t>(size));
-    if (block == nullptr) throw std::bad_alloc();  // ends the program: nothing catches it
+    void* block = platform::allocate(static_cast<std::size_t>(size));
+    if (block == nullptr) throw std::bad_alloc();  // the program entry reports it
+    if (zeroed) std::memset(block, 0, static_cast<std::size_t>(size));
     return static_cast<char*>(block);
 }
 
@@ -55,7 +58,7 @@ TextBuffer::TextBuffer(const TextBuffer& other)
 }
 
 TextBuffer::~TextBuffer() {
-    std::free(data_);
+    platform::release(data_);
     data_ = nullptr;
     length_ = 0;
     capacity_ = 0;
@@ -83,7 +86,7 @@ void TextBuffer::replaceWith(const char* a, int la, const char* b, int lb) {
         char* block = capacity_ < need ? reserveFor(need) : allocateBlock(capacity_, false);
         std::memcpy(block, a, static_cast<std::size_t>(la));
         std::memcpy(block + la, b, static_cast<std::size_t>(lb));
-        std::free(data_);
+        platform::release(data_);
         data_ = block;
     } else {
         std::memcpy(data_, a, static_cast<std::size_t>(la));
@@ -111,7 +114,7 @@ TextBuffer& TextBuffer::append(const char* bytes, int count) {
         char* block = reserveFor(need);
         std::memcpy(block, data_, static_cast<std::size_t>(length_));
         std::memcpy(block + length_, bytes, static_cast<std::size_t>(count));  // old block alive
-        std::free(data_);
+        platform::release(data_);
         data_ = block;
     } else {
         // The source may be this very block (appending the buffer to itself).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TextBuffer: a growable, always NUL-terminated byte buffer with a fixed growth rule
 // (a block that must hold n bytes gets max(capacity, floor(growthFactor * n)) bytes).
 #pragma once

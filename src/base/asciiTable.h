@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte classes and ASCII case folding from one 256-entry table.
 // Nothing here depends on the locale, and bytes from 0x80 up are never letters.
 #pragma once

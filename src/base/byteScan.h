@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scanning text for a few byte values at once, sixteen bytes per step where the
 // processor has SSE2 (every x86-64 does), one byte per step elsewhere.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte-string routines: replace-all, trims, ASCII lower-casing and the cleanups.
 #include "base/byteString.h"
 

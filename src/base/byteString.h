@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte-string routines shared by every component. They work on bytes: no code
 // page, no multi-byte awareness, ASCII rules only where stated.
 #pragma once

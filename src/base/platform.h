@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thin platform layer: the only place that talks to the operating system.
 // Paths may use "\\" or "/" as separators; both are accepted everywhere.
 #pragma once
@@ -10,6 +11,11 @@ namespace kestrune::platform {
 
 // Full path of the running program ("/usr/bin/kestrune"); empty when unknown.
 std::string programFilePath();
+
+// Full path of a program started under the name `argv0`: the real path of argv0 when
+// it holds a separator, else the first match of the search for commands a shell
+// does (PATH). Empty when it cannot be found. The fallback for programFilePath.
+std::string programFilePathFromName(std::string_view argv0);
 
 // The process's command line as one text, arguments separated by single spaces.
 std::string rawCommandLine();
@@ -39,28 +45,56 @@ class InputFile {
     long long size();
     // Reads up to `count` bytes from the start into `dst`; returns the bytes read.
     std::size_t readFromStart(char* dst, std::size_t count);
+    // For a file that cannot seek (pipe, FIFO, terminal): appends what it delivers to
+    // `out` until its end, or until `out` holds `limit` bytes or more, and stops
+    // there. False on a read error.
+    bool readStream(std::string& out, std::size_t limit);
 
   private:
     int fd_ = -1;
 };
 
-// A file created (or truncated) for writing, as fopen mode "wb" does.
+// An output file that replaces its target as a whole. A regular target (or a
+// missing one) is written to a new temporary file in the target's directory, with
+// the target's permission bits (else 0666 less the umask), and commit() renames it
+// over the target: the target holds either the old or the whole new content, never
+// a mix. A symbolic link is followed, so the link stays and its target is replaced.
+// Any other existing target (a device, a FIFO) is written directly. A directory,
+// a link loop or a target that may not be written is refused.
+// Every failure is kept: failure() describes the first one.
 class OutputFile {
   public:
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile();
+    ~OutputFile();  // discards what was not committed
 
     bool create(std::string_view path);
     bool isOpen() const { return fd_ >= 0; }
     // Writes every byte (retrying short writes); false on an error.
     bool write(const char* bytes, std::size_t count);
-    void close();
+    // Closes the file and puts it in place; false when either fails (the temporary
+    // file is then removed and the target left as it was).
+    bool commit();
+    // Closes the file; a temporary file is removed, the target left as it was.
+    void discard();
+    // The first failure in the system's words ("No space left on device"); empty
+    // while nothing failed.
+    const std::string& failure() const { return failure_; }
 
   private:
+    bool fail();  // records the system's error, discards, returns false
+
     int fd_ = -1;
+    long long written_ = 0;  // bytes written so far
+    std::string target_;     // the file to replace (symbolic links resolved)
+    std::string temporary_;  // empty when the target is written directly
+    std::string failure_;
 };
+
+// The path names the same file as the one open as standard output (so that what is
+// written to both would overwrite each other: "-o /dev/stdout > page.json").
+bool isStandardOutput(std::string_view path);
 
 // Large blocks of zeroed memory straight from the system, committed page by page
 // as they are first touched, in huge pages where the system offers them. Null
@@ -68,7 +102,33 @@ class OutputFile {
 void* allocateLarge(std::size_t bytes);
 void freeLarge(void* block, std::size_t bytes);
 
-// Writes every byte to standard output (retrying short writes; errors are ignored).
-void writeStandardOutput(const char* bytes, std::size_t count);
+// Blocks of memory from the heap, as malloc, realloc and free (null when refused).
+// The buffers of the tool take their memory here, so that tests can refuse it.
+void* allocate(std::size_t bytes);
+void* reallocate(void* block, std::size_t bytes);
+void release(void* block);
+
+// Writes every byte to standard output or standard error (retrying short writes);
+// false on an error, whose description errorText() then gives.
+bool writeStandardOutput(const char* bytes, std::size_t count);
+bool writeStandardError(const char* bytes, std::size_t count);
+// The system's words for the last failure of a call ("No space left on device").
+std::string errorText();
+
+// Faults on demand, for tests of the failure paths. Both apply to the whole process
+// until changed; a negative value turns them off (the default).
+namespace faults {
+// Output files created from now on fail to write once `bytes` bytes were written.
+void failOutputAfter(long long bytes);
+// allocate(), reallocate() and allocateLarge() refuse every call after the next
+// `calls` calls.
+void failAllocationAfter(long long calls);
+
+// For the implementations of this layer: the byte count after which OutputFile
+// writes fail (negative: never), and whether this allocation is to be refused
+// (counts the call).
+long long outputLimit();
+bool allocationRefused();
+}  // namespace faults
 
 }  // namespace kestrune::platform

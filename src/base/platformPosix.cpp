@@ -1,14 +1,17 @@
+// SPDX-License-Identifier: MIT
 // Linux implementation of the platform layer: /proc/self for the program's own
 // path and command line, stat() for existence checks, POSIX I/O, glibc iconv for
 // code page 936.
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -33,6 +36,89 @@ bool statPath(std::string_view path, struct stat& info) {
     return ::stat(systemPath(path).c_str(), &info) == 0;
 }
 
+// The real path of a file, empty when it cannot be found.
+std::string realPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return std::string();
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+// The temporary file of the output being written, removed when a signal ends the
+// run before it is in place (as a killed run is no failure of ours to leave debris
+// behind). One at a time: the tool writes one output file per run.
+char pendingTemporary[4096];
+volatile sig_atomic_t havePendingTemporary = 0;
+
+extern "C" void removePendingTemporary(int signalNumber) {
+    if (havePendingTemporary) ::unlink(pendingTemporary);
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
+void rememberTemporary(const std::string& path) {
+    static bool handlersInstalled = false;
+    if (!handlersInstalled) {
+        handlersInstalled = true;
+        for (int signalNumber : {SIGHUP, SIGINT, SIGTERM}) {
+            struct sigaction old {};
+            // A signal the caller chose to ignore (nohup) stays ignored.
+            if (::sigaction(signalNumber, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
+                ::signal(signalNumber, removePendingTemporary);
+            }
+        }
+    }
+    havePendingTemporary = 0;
+    if (path.size() >= sizeof pendingTemporary) return;
+    std::memcpy(pendingTemporary, path.c_str(), path.size() + 1);
+    havePendingTemporary = 1;
+}
+
+void forgetTemporary() { havePendingTemporary = 0; }
+
+// Writes every byte to `fd`, retrying short writes; false on an error (errno set).
+bool writeAll(int fd, const char* bytes, std::size_t count) {
+    while (count > 0) {
+        ssize_t n = ::write(fd, bytes, count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The directory part of a path ("." for a bare name, "/" for a name in the root).
+std::string directoryOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Follows symbolic links from `path` to the file they end at, which need not exist;
+// false (errno ELOOP) for a chain that does not end.
+bool followLinks(std::string& path) {
+    constexpr int kMaxLinks = 40;  // as the kernel's own limit
+    for (int hops = 0;; ++hops) {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+        if (hops == kMaxLinks) {
+            errno = ELOOP;
+            return false;
+        }
+        std::string target(static_cast<std::size_t>(info.st_size) + 256, '\0');
+        ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0) return false;
+        target.resize(static_cast<std::size_t>(n));
+        path = target.front() == '/' ? target : directoryOf(path) + "/" + target;
+    }
+}
+
 }  // namespace
 
 std::string programFilePath() {
@@ -41,6 +127,29 @@ std::string programFilePath() {
     if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size()) return std::string();
     buffer.resize(static_cast<std::size_t>(n));
     return buffer;
+}
+
+std::string programFilePathFromName(std::string_view argv0) {
+    if (argv0.empty() || argv0.find('\0') != std::string_view::npos) return std::string();
+    std::string name = systemPath(argv0);
+    if (name.find('/') != std::string::npos) return realPath(name);
+    // The shell's search: each PATH entry in order, an empty entry meaning the
+    // current directory; the first executable regular file wins.
+    const char* pathVariable = std::getenv("PATH");
+    std::string_view entries = pathVariable != nullptr ? pathVariable : "/usr/bin:/bin";
+    while (true) {
+        std::size_t colon = entries.find(':');
+        std::string_view entry = entries.substr(0, colon);
+        std::string candidate =
+            (entry.empty() ? std::string(".") : std::string(entry)) + "/" + name;
+        struct stat info;
+        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0) {
+            return realPath(candidate);
+        }
+        if (colon == std::string_view::npos) return std::string();
+        entries.remove_prefix(colon + 1);
+    }
 }
 
 std::string rawCommandLine() {
@@ -164,33 +273,118 @@ std::size_t InputFile::readFromStart(char* dst, std::size_t count) {
     return done;
 }
 
-OutputFile::~OutputFile() { close(); }
-
-bool OutputFile::create(std::string_view path) {
-    close();
-    if (path.empty() || path.find('\0') != std::string_view::npos) return false;
-    fd_ = ::open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    return fd_ >= 0;
-}
-
-bool OutputFile::write(const char* bytes, std::size_t count) {
+bool InputFile::readStream(std::string& out, std::size_t limit) {
     if (fd_ < 0) return false;
-    while (count > 0) {
-        ssize_t n = ::write(fd_, bytes, count);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        count -= static_cast<std::size_t>(n);
+    constexpr std::size_t kChunk = 1 << 16;
+    while (out.size() < limit) {
+        std::size_t at = out.size();
+        out.resize(at + kChunk);
+        ssize_t n = ::read(fd_, out.data() + at, kChunk);
+        out.resize(at + static_cast<std::size_t>(n > 0 ? n : 0));
+        if (n == 0) break;
+        if (n < 0 && errno != EINTR) return false;
     }
     return true;
 }
 
-void OutputFile::close() {
+OutputFile::~OutputFile() { discard(); }
+
+bool OutputFile::create(std::string_view path) {
+    discard();
+    failure_.clear();
+    written_ = 0;
+    if (path.empty() || path.find('\0') != std::string_view::npos) {
+        errno = ENOENT;
+        return fail();
+    }
+    target_ = systemPath(path);
+    if (!followLinks(target_)) return fail();
+    struct stat info;
+    bool exists = ::stat(target_.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+        return fail();
+    }
+    if (exists && !S_ISREG(info.st_mode)) {
+        // A device or FIFO cannot be replaced; it takes the bytes as they come.
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+        return fd_ >= 0 || fail();
+    }
+    // A target that could not be opened for writing is not replaced either: a
+    // read-only or immutable file, a program being run. (Opening it changes nothing.)
+    if (exists) {
+        int probe = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (probe < 0) return fail();
+        ::close(probe);
+    }
+    // Not given to open(): the umask must not narrow an existing file's bits.
+    const mode_t mode = exists ? (info.st_mode & 07777) : 0666;
+    const std::string prefix = directoryOf(target_) + "/.kestrune-" + std::to_string(::getpid());
+    for (int attempt = 0; fd_ < 0; ++attempt) {
+        temporary_ = prefix + "-" + std::to_string(attempt) + ".tmp";
+        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && (errno != EEXIST || attempt == 100)) {
+            temporary_.clear();
+            return fail();
+        }
+    }
+    rememberTemporary(temporary_);
+    if (exists && ::fchmod(fd_, mode) != 0) return fail();
+    return true;
+}
+
+bool OutputFile::write(const char* bytes, std::size_t count) {
+    if (fd_ < 0) return false;
+    const long long limit = faults::outputLimit();
+    if (limit >= 0 && written_ + static_cast<long long>(count) > limit) {
+        // The seam: the bytes up to the limit go out, then the disk is "full".
+        auto room = static_cast<std::size_t>(std::max(0LL, limit - written_));
+        if (!writeAll(fd_, bytes, room)) return fail();
+        written_ += static_cast<long long>(room);
+        errno = ENOSPC;
+        return fail();
+    }
+    if (!writeAll(fd_, bytes, count)) return fail();
+    written_ += static_cast<long long>(count);
+    return true;
+}
+
+bool OutputFile::commit() {
+    if (fd_ < 0) return false;
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) return fail();
+    if (!temporary_.empty() && ::rename(temporary_.c_str(), target_.c_str()) != 0) return fail();
+    forgetTemporary();
+    temporary_.clear();
+    return true;
+}
+
+void OutputFile::discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        forgetTemporary();
+    }
+    temporary_.clear();
+}
+
+bool OutputFile::fail() {
+    if (failure_.empty()) failure_ = errorText();
+    discard();
+    return false;
+}
+
+bool isStandardOutput(std::string_view path) {
+    struct stat file;
+    struct stat out;
+    return statPath(path, file) && ::fstat(STDOUT_FILENO, &out) == 0 && file.st_dev == out.st_dev &&
+           file.st_ino == out.st_ino;
 }
 
 void* allocateLarge(std::size_t bytes) {
+    if (faults::allocationRefused()) return nullptr;
     void* block =
         ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED) return nullptr;
@@ -205,14 +399,14 @@ void freeLarge(void* block, std::size_t bytes) {
     if (block != nullptr) ::munmap(block, bytes);
 }
 
-void writeStandardOutput(const char* bytes, std::size_t count) {
-    while (count > 0) {
-        ssize_t n = ::write(STDOUT_FILENO, bytes, count);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        bytes += n;
-        count -= static_cast<std::size_t>(n);
-    }
+bool writeStandardOutput(const char* bytes, std::size_t count) {
+    return writeAll(STDOUT_FILENO, bytes, count);
 }
+
+bool writeStandardError(const char* bytes, std::size_t count) {
+    return writeAll(STDERR_FILENO, bytes, count);
+}
+
+std::string errorText() { return std::strerror(errno); }
 
 }  // namespace kestrune::platform

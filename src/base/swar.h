@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Eight bytes at a time: tests on a 64-bit word of text ("SIMD within a register").
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Strict UTF-8 decoding: every ill-formed sequence becomes U+FFFD, one per maximal
 // ill-formed subpart (the longest prefix of a well-formed sequence that is cut short),
 // as common decoders do. Overlong forms, surrogates and 5- or 6-byte forms are ill-formed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CommandLine: splits raw arguments into option pairs and positional arguments.
 #include "cli/CommandLine.h"
 
@@ -14,15 +15,17 @@ void CommandLine::clear() {
 
 void CommandLine::addArgument(std::string_view text) { arguments.emplace_back(text); }
 
-void CommandLine::captureProgramPath() {
+void CommandLine::captureProgramPath(std::string_view programName) {
     std::string path = platform::programFilePath();
+    if (path.empty()) path = platform::programFilePathFromName(programName);
     // A backslash separates path parts everywhere in this tool, so it counts here too.
     std::size_t cut = path.find_last_of("/\\");
     if (cut == std::string::npos) {
         programDirectory.clear();
         programFileName = path;
     } else {
-        programDirectory = path.substr(0, cut);
+        // A program in the root directory has "/" as its directory.
+        programDirectory = path.substr(0, cut == 0 ? 1 : cut);
         programFileName = path.substr(cut + 1);
     }
     commandLineText = platform::rawCommandLine();

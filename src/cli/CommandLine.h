@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CommandLine: a small general-purpose argument parser. It knows the tool's
 // options only through the OptionRecognizer handed to it.
 #pragma once
@@ -31,9 +32,11 @@ class CommandLine {
     // Appends a copy of one raw argument.
     void addArgument(std::string_view text);
     // Fills programDirectory, programFileName and commandLineText from the platform.
-    // The directory is everything before the last separator of the program's path;
-    // both stay empty when the platform cannot tell the path.
-    void captureProgramPath();
+    // The program's path is the platform's own answer or, failing that, the one
+    // found for `programName` (the name the program was started under, argv[0]).
+    // The directory is everything before the last separator of the path; both stay
+    // empty when neither tells the path.
+    void captureProgramPath(std::string_view programName = {});
     // Builds optionPairs and positionals from arguments (replacing earlier results).
     // An option that takes a value receives the one argument that follows it unless
     // that argument is itself an option name. False at once without a recognizer;

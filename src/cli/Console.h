@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 // Console: the tool's standard output, gathered in a large buffer and written in
-// big blocks. Every report line and message goes through it; nothing is written
-// to standard error. Bytes pass unchanged, NUL bytes included.
+// big blocks. Every report line and message goes through it. Bytes pass unchanged,
+// NUL bytes included. When standard output fails, the one message about it goes to
+// standard error and everything after it is dropped: failed() tells the run to end.
 #pragma once
 
 #include <string>
@@ -35,13 +37,22 @@ class Console {
         write(std::to_string(number));
         return *this;
     }
-    // Hands everything written so far to its destination.
-    void flush();
+    // Hands everything written so far to its destination; false once standard
+    // output has failed.
+    bool flush();
+    bool failed() const { return failed_; }
+    // Takes the buffer's memory now, so that later lines shorter than 64 KiB need
+    // none: the line that says a file is in place cannot then fail for memory.
+    void reserve() { pending_.room(2 * kFlushBytes); }
+    // Flushes, then writes `bytes` at once without buffering them: needs no memory,
+    // for the message that memory ran out.
+    void writeNow(std::string_view bytes);
 
   private:
     static constexpr std::size_t kFlushBytes = 1 << 16;
     ByteBuffer pending_;
     std::string* capture_;
+    bool failed_ = false;
 };
 
 }  // namespace kestrune

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Options: turns the arguments into the accepted command line of one run, checking
 // them in a fixed order and printing the first failure.
 #include "cli/Options.h"
@@ -94,7 +95,9 @@ bool Options::parse(int argc, const char* const* argv, Console& console) {
         cl.addArgument(argv[i]);
     }
 
-    cl.captureProgramPath();
+    // The program's name is only a clue to its directory, for when the platform
+    // cannot tell it; it is never taken for an argument.
+    cl.captureProgramPath(argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : "");
     cl.recognizer = recognizeOption;
     cl.parse();
 
@@ -123,9 +126,10 @@ bool Options::parse(int argc, const char* const* argv, Console& console) {
     }
     // A bare name always means a file next to the program, whatever the current
     // directory; a name with a directory part is used as typed.
+    // Without a known program directory a bare name names no file at all.
     std::string candidate =
         hasDirectory != 0 ? inputArgument : cl.programDirectory + "\\" + inputArgument;
-    if (!fileExists(candidate)) {
+    if ((hasDirectory == 0 && cl.programDirectory.empty()) || !fileExists(candidate)) {
         console << "Error: The file \"" << inputArgument << "\" is not exist.\r\n";
         return false;
     }
@@ -157,6 +161,14 @@ void Options::splitAttributeList(std::string_view value) {
 
 bool Options::resolveOutputPath(std::string_view value, Console& console) {
     std::string resolved;
+    int hasDirectory = 0;
+    if (!validatePath(value, hasDirectory) ||
+        (hasDirectory == 0 && commandLine->programDirectory.empty())) {
+        // A bare name (or none) goes to the program's directory: without one it
+        // cannot be placed anywhere.
+        console << "Error: output file by -o \"" << value << "\" is not valid.\r\n";
+        return false;
+    }
     if (value.empty()) {
         std::size_t slash = inputPath.rfind('/');
         std::string_view fileName =
@@ -165,11 +177,6 @@ bool Options::resolveOutputPath(std::string_view value, Console& console) {
         resolved += fileName;
         resolved += isRawBlockTag(tagName) ? ".js" : ".json";
     } else {
-        int hasDirectory = 0;
-        if (!validatePath(value, hasDirectory)) {
-            console << "Error: output file by -o \"" << value << "\" is not valid.\r\n";
-            return false;
-        }
         resolved = hasDirectory != 0 ? std::string(value)
                                      : commandLine->programDirectory + "/" + std::string(value);
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Options: the accepted command line of one run, and the checks that lead to it.
 #pragma once
 

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: MIT
 // The extraction run: one pass from loading to the last report line.
 #include "cli/driver.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,34 +32,36 @@ bool isRawBlockTag(std::string_view tag) {
            equalsIgnoreCase(tag, "!--");
 }
 
-void reportDoctype(const HtmlElement& doctype, const Options& options, Console& console,
-                   FileSink& files) {
+int reportDoctype(const HtmlElement& doctype, const Options& options, Console& console,
+                  FileSink& files) {
     std::string s = doctype.attributesString();
     removeControlChars(s);
     if (!options.outputPath.empty()) {
-        writeDoctypeFile(options.outputPath, s, console, files);
-        return;
+        return writeDoctypeFile(options.outputPath, s, console, files) ? 1 : -1;
     }
     console << "doctype=" << s << "\r\n";
+    return 1;
 }
 
-void reportRawBlocks(const ElementList& elements, const Options& options, Console& console,
-                     FileSink& files) {
+int reportRawBlocks(const ElementList& elements, const Options& options, Console& console,
+                    FileSink& files) {
+    const bool toFile = !options.outputPath.empty();
     RecordFile records(files);
-    if (!options.outputPath.empty()) records.open(options.outputPath);
+    if (toFile) records.open(options.outputPath);
     long long number = 1;
     std::string block;
     for (const HtmlElement* e : elements) {
         e->outerHtml(block, 1);
-        if (records.isOpen()) {
-            records.write(number, block);
+        if (toFile) {
+            if (!records.write(number, block)) break;
         } else {
-            // Console output, or the output file could not be created.
             console << "===" << number << "===\r\n" << block << "\r\n";
+            if (console.failed()) break;
         }
         ++number;
     }
-    records.close();
+    if (!toFile) return 1;
+    return records.close(console) ? 1 : -1;
 }
 
 // The values reported for each found element: its text, then "attr" or the asked
@@ -105,19 +109,22 @@ class ElementValues {
 // output stays bounded however large the report (an element's text can be megabytes).
 constexpr std::size_t kBlock = 1 << 20;
 
-// Renders each element as the report writes it: "key=value" lines on the console,
-// or one JSON object for the element file.
-class ElementRenderer final : public ElementSink {
+// The element report: each element rendered as "key=value" lines for the console or
+// as one JSON object for the element file, and handed over in blocks.
+class ElementReport final : public ElementSink {
   public:
-    // To the element file when there is one, else to the console. The file is
-    // created by the first output.
-    ElementRenderer(const Options& options, ElementFile* file, Console& console)
-        : values_(options), file_(file), console_(console) {}
+    ElementReport(const Options& options, Console& console, FileSink& files)
+        : values_(options), console_(console) {
+        if (!options.outputPath.empty()) {
+            file_.emplace(options.outputPath, options.tagName, values_.keys(), files);
+        }
+    }
 
     void element(ByteBuffer& out, std::string_view attributeText, std::string& text,
                  bool first) override {
+        if (failed_) return;
         const std::vector<std::string>& v = values_.of(attributeText, text);
-        if (file_ != nullptr) {
+        if (file_) {
             file_->render(out, v, first);
             return;
         }
@@ -130,40 +137,47 @@ class ElementRenderer final : public ElementSink {
         }
     }
 
+    // The first failure ends the writing.
     void output(std::string_view bytes) override {
-        if (file_ == nullptr) {
+        if (failed_) return;
+        if (file_) {
+            failed_ = !file_->addRendered(bytes);
+        } else {
             console_.write(bytes);
-            return;
+            failed_ = console_.failed();
         }
-        if (!created_) file_->create();
-        created_ = true;
-        file_->addRendered(bytes);
+    }
+
+    // 1, or -1 when the file could not be written (a console failure is reported by
+    // the entry).
+    int finish() {
+        if (!file_) return 1;
+        return file_->finish(console_) ? 1 : -1;
     }
 
   private:
     ElementValues values_;
-    ElementFile* file_;
     Console& console_;
-    bool created_ = false;
+    std::optional<ElementFile> file_;
+    bool failed_ = false;
 };
 
-void reportElements(const ElementList& elements, const Options& options, Console& console,
-                    FileSink& files) {
-    ElementFile file(options.outputPath, options.tagName, ElementValues(options).keys(), files);
-    ElementRenderer renderer(options, options.outputPath.empty() ? nullptr : &file, console);
+int reportElements(const ElementList& elements, const Options& options, Console& console,
+                   FileSink& files) {
+    ElementReport report(options, console, files);
     TextRuns texts(elements);
     std::string text;
     ByteBuffer out;
     for (std::size_t i = 0; i < elements.size(); ++i) {
         text.clear();
         texts.appendText(i, text);
-        renderer.element(out, elements[i]->attributeText(), text, i == 0);
+        report.element(out, elements[i]->attributeText(), text, i == 0);
         if (out.size() < kBlock) continue;
-        renderer.output(out.view());
+        report.output(out.view());
         out.clear();
     }
-    renderer.output(out.view());
-    if (!options.outputPath.empty()) file.finish(console);
+    report.output(out.view());
+    return report.finish();
 }
 
 int reportLoadFailure(const Options& options, Console& console) {
@@ -178,17 +192,14 @@ int reportOnDocument(const HtmlDocument& document, const Options& options, Conso
     const HtmlElement* root = document.root();
     if (root == nullptr) return 1;
     if (isDoctypeTag(options.tagName) && document.doctype() != nullptr) {
-        reportDoctype(*document.doctype(), options, console, files);
-        return 1;
+        return reportDoctype(*document.doctype(), options, console, files);
     }
     ElementList elements;
     root->findByTag(options.tagName, elements, 1);
     if (isRawBlockTag(options.tagName)) {
-        reportRawBlocks(elements, options, console, files);
-    } else {
-        reportElements(elements, options, console, files);
+        return reportRawBlocks(elements, options, console, files);
     }
-    return 1;
+    return reportElements(elements, options, console, files);
 }
 
 bool isElementReport(std::string_view tagName) {
@@ -197,27 +208,25 @@ bool isElementReport(std::string_view tagName) {
 
 int reportElementsFromText(char* text, std::size_t length, const Options& options, Console& console,
                            FileSink& files) {
-    ElementFile file(options.outputPath, options.tagName, ElementValues(options).keys(), files);
-    ElementRenderer renderer(options, options.outputPath.empty() ? nullptr : &file, console);
-    if (!extractElements(text, length, options.tagName, renderer)) return 0;
-    if (!options.outputPath.empty()) file.finish(console);
-    return 1;
+    ElementReport report(options, console, files);
+    if (!extractElements(text, length, options.tagName, report)) return 0;
+    return report.finish();
 }
 
 int runExtraction(const Options& options, Console& console) {
     if (isElementReport(options.tagName)) {
         // No tree is needed: the report is written as the text is parsed.
         DocumentText text;
-        DiskFileSink files;
-        if (text.load(options.inputPath) &&
-            reportElementsFromText(text.data(), text.size(), options, console, files)) {
-            return 1;
+        DiskFileSink files(console);
+        int status = 0;
+        if (text.load(options.inputPath)) {
+            status = reportElementsFromText(text.data(), text.size(), options, console, files);
         }
-        return reportLoadFailure(options, console);
+        return status != 0 ? status : reportLoadFailure(options, console);
     }
     HtmlDocument document;
     if (!document.load(options.inputPath)) return reportLoadFailure(options, console);
-    DiskFileSink files;
+    DiskFileSink files(console);
     return reportOnDocument(document, options, console, files);
 }
 

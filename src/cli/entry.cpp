@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: MIT
 // The program entry: parses the command line and either shows the usage text or
 // hands the accepted options to the extraction run.
 #include "cli/entry.h"
 
+#include <new>
 #include <string_view>
 
 #include "cli/Console.h"
@@ -17,9 +19,7 @@ constexpr std::string_view kUsageText =
     "Usage  : Kestrune c:/xxx.html -tag TagName -attr Attribute [-o] [c:/xxx.json]\r\n"
     "Example: Kestrune c:/pellane.html -tag a -attr href -o c:/pellane.json\r\n";
 
-}  // namespace
-
-int runProgram(int argc, const char* const* argv, Console& console) {
+int runCommandLine(int argc, const char* const* argv, Console& console) {
     Options options;
     if (!options.parse(argc, argv, console)) {
         // A rejected command line and a request for help end the same way.
@@ -27,6 +27,23 @@ int runProgram(int argc, const char* const* argv, Console& console) {
         return 0;
     }
     return runExtraction(options, console);
+}
+
+}  // namespace
+
+int runProgram(int argc, const char* const* argv, Console& console) {
+    int status = 0;
+    try {
+        console.reserve();
+        status = runCommandLine(argc, argv, console);
+    } catch (const std::bad_alloc&) {
+        // Everything the run made is released on the way here; an output file not
+        // yet in place is removed, its target left as it was.
+        console.writeNow("Error: out of memory.\r\n");
+        status = -1;
+    }
+    // A report that did not reach standard output is a failed run.
+    return console.flush() ? status : -1;
 }
 
 }  // namespace kestrune

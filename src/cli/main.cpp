@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kestrune: turns argc/argv into one run of the tool.
 #include "cli/Console.h"
 #include "cli/entry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file report.
 #include "cli/report.h"
 
@@ -21,26 +22,59 @@ void printOutputFileLine(const std::string& path, Console& console) {
 
 }  // namespace
 
+bool DiskFileSink::create(const std::string& path) {
+    toConsole_ = platform::isStandardOutput(path);
+    return toConsole_ || file_.create(path);
+}
+
+bool DiskFileSink::write(std::string_view bytes) {
+    if (!toConsole_) return file_.write(bytes.data(), bytes.size());
+    console_.write(bytes);
+    return !console_.failed();
+}
+
+bool DiskFileSink::commit() { return toConsole_ ? console_.flush() : file_.commit(); }
+
+std::string DiskFileSink::failure() const {
+    return toConsole_ ? "standard output failed" : file_.failure();
+}
+
 bool MemoryFileSink::create(const std::string& path) {
-    if (refuse) return false;
-    current_ = &files[path];
-    current_->clear();
+    open_ = !refuse;
+    path_ = path;
+    pending_.clear();
+    return open_;
+}
+
+bool MemoryFileSink::write(std::string_view bytes) {
+    if (open_) pending_.append(bytes);
+    return open_;
+}
+
+bool MemoryFileSink::commit() {
+    if (!open_) return false;
+    files[path_] = std::move(pending_);
+    open_ = false;
     return true;
 }
 
-void MemoryFileSink::write(std::string_view bytes) {
-    if (current_ != nullptr) current_->append(bytes);
+bool completeFile(const std::string& path, bool written, FileSink& files, Console& console) {
+    if (written && files.commit()) return true;
+    files.discard();
+    console << "Error: output file \"" << path << "\" could not be written: " << files.failure()
+            << ".\r\n";
+    return false;
 }
 
-void writeDoctypeFile(const std::string& path, std::string_view text, Console& console,
+bool writeDoctypeFile(const std::string& path, std::string_view text, Console& console,
                       FileSink& files) {
-    printOutputFileLine(path, console);
     JsonObject top;
     top.addString("doctype", text);
     std::string json = top.toString();
-    if (!files.create(path)) return;
-    files.write(json);
-    files.close();
+    bool written = files.create(path) && files.write(json);
+    if (!completeFile(path, written, files, console)) return false;
+    printOutputFileLine(path, console);
+    return true;
 }
 
 ElementFile::ElementFile(const std::string& path, std::string_view tagName,
@@ -48,29 +82,34 @@ ElementFile::ElementFile(const std::string& path, std::string_view tagName,
     : path_(path), files_(files) {
     // Members are unique by their escaped key, the first one added wins, and they
     // are written in byte order of the escaped keys: the same for every element.
+    // A stable sort keeps equal keys in the order added, so the first of each run
+    // is the one that stays.
     std::vector<std::pair<std::string, std::size_t>> members;
+    members.reserve(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i) {
         std::string escaped;
         appendJsonEscaped(escaped, keys[i]);
-        bool seen = std::any_of(members.begin(), members.end(),
-                                [&](const auto& m) { return m.first == escaped; });
-        if (!seen) members.emplace_back(std::move(escaped), i);
+        members.emplace_back(std::move(escaped), i);
     }
-    std::sort(members.begin(), members.end());
+    std::stable_sort(members.begin(), members.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    members.erase(std::unique(members.begin(), members.end(),
+                              [](const auto& a, const auto& b) { return a.first == b.first; }),
+                  members.end());
     for (auto& [escaped, index] : members) {
         order_.push_back(index);
         memberPrefixes_.push_back("\"" + escaped + "\":\"");
     }
+    ok_ = files_.create(path_);
     pending_.append("{\"");
     pending_.grewTo(writeJsonEscaped(pending_.room(6 * tagName.size()), tagName));
     pending_.append("\":[");
 }
 
 ElementFile::~ElementFile() {
-    if (open_) files_.close();
+    // A run that ends early (out of memory) leaves the target as it was.
+    if (!finished_) files_.discard();
 }
-
-void ElementFile::create() { open_ = files_.create(path_); }
 
 void ElementFile::render(ByteBuffer& out, const std::vector<std::string>& values,
                          bool first) const {
@@ -99,53 +138,50 @@ void ElementFile::render(ByteBuffer& out, const std::vector<std::string>& values
     out.grewTo(at);
 }
 
-void ElementFile::add(const std::vector<std::string>& values) {
+bool ElementFile::add(const std::vector<std::string>& values) {
+    if (!ok_) return false;
     render(pending_, values, first_);
     first_ = false;
-    if (pending_.size() < kFileBlock) return;
-    if (open_) files_.write(pending_.view());
+    if (pending_.size() < kFileBlock) return true;
+    ok_ = files_.write(pending_.view());
     pending_.clear();
+    return ok_;
 }
 
-void ElementFile::addRendered(std::string_view elements) {
-    if (elements.empty()) return;
+bool ElementFile::addRendered(std::string_view elements) {
+    if (!ok_ || elements.empty()) return ok_;
     first_ = false;
-    if (open_) {
-        files_.write(pending_.view());
-        files_.write(elements);
-    }
+    ok_ = files_.write(pending_.view()) && files_.write(elements);
     pending_.clear();
+    return ok_;
 }
 
-void ElementFile::finish(Console& console) {
-    printOutputFileLine(path_, console);
+bool ElementFile::finish(Console& console) {
     pending_.append("]}");
-    if (open_) {
-        files_.write(pending_.view());
-        files_.close();
-        open_ = false;
-    }
+    bool written = ok_ && files_.write(pending_.view());
     pending_.clear();
+    finished_ = true;
+    if (!completeFile(path_, written, files_, console)) return false;
+    printOutputFileLine(path_, console);
+    return true;
 }
 
-bool RecordFile::open(const std::string& path) {
-    open_ = files_.create(path);
-    return open_;
+void RecordFile::open(const std::string& path) {
+    path_ = path;
+    ok_ = files_.create(path);
 }
 
-void RecordFile::write(long long number, std::string_view block) {
-    if (!open_) return;
+bool RecordFile::write(long long number, std::string_view block) {
+    if (!ok_) return false;
     char header[32] = {};
     std::snprintf(header, sizeof header, "// No.%lld\r\n", number);
     TextBuffer record(header);
     record.append(block.data(), static_cast<int>(block.size()));
     record.append("\r\n");
-    files_.write(std::string_view(record.data(), static_cast<std::size_t>(record.length())));
+    ok_ = files_.write(std::string_view(record.data(), static_cast<std::size_t>(record.length())));
+    return ok_;
 }
 
-void RecordFile::close() {
-    if (open_) files_.close();
-    open_ = false;
-}
+bool RecordFile::close(Console& console) { return completeFile(path_, ok_, files_, console); }
 
 }  // namespace kestrune

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file report: where the findings go when the command line named an output
 // file. Doctype and element reports become one line of JSON; raw blocks become
 // numbered plain-text records.
@@ -15,43 +16,63 @@ namespace kestrune {
 
 class Console;
 
-// Output files, created as fopen mode "wb" does. The tool writes real files; tests
-// and fuzzing keep them in memory.
+// Output files. A file is created, written, then committed: only then does it
+// replace its target. One that fails or is discarded leaves the target as it was.
+// The tool writes real files; tests and fuzzing keep them in memory.
 class FileSink {
   public:
     virtual ~FileSink() = default;
-    // Creates (or truncates) the file; false when it cannot be created.
+    // Starts the file that will replace `path`; false when it cannot be created.
     virtual bool create(const std::string& path) = 0;
-    virtual void write(std::string_view bytes) = 0;
-    virtual void close() = 0;
+    // False once the file has failed; the bytes of a failed file are dropped.
+    virtual bool write(std::string_view bytes) = 0;
+    // Completes the file and puts it in place; false when that fails.
+    virtual bool commit() = 0;
+    // Drops the file; the target stays as it was.
+    virtual void discard() = 0;
+    // Why the file failed ("No space left on device").
+    virtual std::string failure() const = 0;
 };
 
+// Files on disk, replaced as a whole (platform::OutputFile). A path that names the
+// file already open as standard output goes through the console instead, so that the
+// report and the console lines follow each other rather than overwrite each other.
 class DiskFileSink final : public FileSink {
   public:
-    bool create(const std::string& path) override { return file_.create(path); }
-    void write(std::string_view bytes) override { file_.write(bytes.data(), bytes.size()); }
-    void close() override { file_.close(); }
+    explicit DiskFileSink(Console& console) : console_(console) {}
+    bool create(const std::string& path) override;
+    bool write(std::string_view bytes) override;
+    bool commit() override;
+    void discard() override { file_.discard(); }
+    std::string failure() const override;
 
   private:
+    Console& console_;
+    bool toConsole_ = false;
     platform::OutputFile file_;
 };
 
 class MemoryFileSink final : public FileSink {
   public:
     bool create(const std::string& path) override;
-    void write(std::string_view bytes) override;
-    void close() override { current_ = nullptr; }
+    bool write(std::string_view bytes) override;
+    bool commit() override;
+    void discard() override { open_ = false; }
+    std::string failure() const override { return "refused"; }
 
-    std::map<std::string, std::string> files;  // path -> content
+    std::map<std::string, std::string> files;  // path -> committed content
     bool refuse = false;                       // every create fails
 
   private:
-    std::string* current_ = nullptr;
+    bool open_ = false;
+    std::string path_;
+    std::string pending_;
 };
 
-// The doctype file: prints "\r\nOutput File: <path>\r\n", then writes
-// {"doctype":"<text>"} to `path` (nothing when it cannot be created).
-void writeDoctypeFile(const std::string& path, std::string_view text, Console& console,
+// The doctype file: writes {"doctype":"<text>"} to `path`, then prints
+// "\r\nOutput File: <path>\r\n". False when the file could not be written (the
+// message printed, the target left as it was).
+bool writeDoctypeFile(const std::string& path, std::string_view text, Console& console,
                       FileSink& files);
 
 // The element file: {"<tag>":[{...}, {...}]}, one object per element whose members
@@ -60,22 +81,22 @@ void writeDoctypeFile(const std::string& path, std::string_view text, Console& c
 // JSON. The file is streamed in large blocks as elements are added.
 class ElementFile {
   public:
-    // `keys` are the member names in the order the values will be handed over. The
-    // file is made by create().
+    // `keys` are the member names in the order the values will be handed over.
     ElementFile(const std::string& path, std::string_view tagName, std::vector<std::string> keys,
                 FileSink& files);
     ~ElementFile();
     ElementFile(const ElementFile&) = delete;
     ElementFile& operator=(const ElementFile&) = delete;
 
-    // Creates the file; without it the elements are rendered but not written.
-    void create();
-    // One element: `values[i]` belongs to keys[i].
-    void add(const std::vector<std::string>& values);
-    // Elements rendered elsewhere by render(), the first one without ", ".
-    void addRendered(std::string_view elements);
-    // Prints the "Output File" line and completes the file.
-    void finish(Console& console);
+    // One element: `values[i]` belongs to keys[i]. False once the file has failed:
+    // nothing more need be added.
+    bool add(const std::vector<std::string>& values);
+    // Elements rendered elsewhere by render(), the first one without ", ". False
+    // once the file has failed.
+    bool addRendered(std::string_view elements);
+    // Completes the file and prints the "Output File" line; false when the file
+    // could not be written (the message printed, the target left as it was).
+    bool finish(Console& console);
 
     // Writes one element object to `out`, with ", " in front unless it is the first.
     void render(ByteBuffer& out, const std::vector<std::string>& values, bool first) const;
@@ -83,7 +104,8 @@ class ElementFile {
   private:
     std::string path_;
     FileSink& files_;
-    bool open_ = false;
+    bool ok_ = false;  // the file was created and every write so far succeeded
+    bool finished_ = false;
     bool first_ = true;
     std::vector<std::size_t> order_;           // value index per written member, in key order
     std::vector<std::string> memberPrefixes_;  // "\"key\":\"" per written member
@@ -95,14 +117,20 @@ class RecordFile {
   public:
     explicit RecordFile(FileSink& files) : files_(files) {}
     // Opens the file before the first record, also when no record follows.
-    bool open(const std::string& path);
-    bool isOpen() const { return open_; }
-    void write(long long number, std::string_view block);
-    void close();
+    void open(const std::string& path);
+    // False once the file has failed.
+    bool write(long long number, std::string_view block);
+    // Completes the file; false when it could not be written (the message printed).
+    bool close(Console& console);
 
   private:
     FileSink& files_;
-    bool open_ = false;
+    std::string path_;
+    bool ok_ = false;
 };
+
+// Puts a written file in place (when `written`), or prints why it could not be
+// written and leaves the target as it was. True when the file is in place.
+bool completeFile(const std::string& path, bool written, FileSink& files, Console& console);
 
 }  // namespace kestrune

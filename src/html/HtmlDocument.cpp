@@ -1,9 +1,8 @@
+// SPDX-License-Identifier: MIT
 // HtmlDocument: storage of the text and the element arena, and the document-level
 // views of the tree.
 #include "html/HtmlDocument.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <new>
 
 #include "base/asciiTable.h"
@@ -26,9 +25,8 @@ void HtmlDocument::reset() {
 
 void HtmlDocument::arenaExhausted() {
     // Every element consumes at least two bytes of text, so the arena sized from the
-    // text length cannot run out.
-    std::fputs("kestrune: element arena exhausted\n", stderr);
-    std::abort();
+    // text length cannot run out; should it ever, the run ends as out of memory.
+    throw std::bad_alloc();
 }
 
 ElementList HtmlDocument::otherTopLevel() const {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // HtmlDocument: one parsed HTML document. It owns the document's text (as read,
 // converted to code page 936 when it was UTF-8, cut at its first NUL) and every
 // element, which are views into that text.

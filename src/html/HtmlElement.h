@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // HtmlElement: one node of a parsed document, with the read-only queries and the
 // serialiser as its operations.
 //

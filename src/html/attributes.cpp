@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Attribute maps built from the raw attribute text of a start tag.
 #include "html/attributes.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Attribute text of a start tag -> name/value pairs and valueless words. Used inside
 // src/html and src/query only.
 //

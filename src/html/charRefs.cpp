@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Character-reference decoding. The tree keeps text undecoded; the queries decode
 // on the way out, once over a whole gathered text.
 #include "html/charRefs.h"

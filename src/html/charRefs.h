@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Character references: &lt; &amp; &gt; &apos; &quot; (case significant, ";" required)
 // and numeric references &#NNN; / &#xHHH;. Used inside src/html and src/query.
 #pragma once

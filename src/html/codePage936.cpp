@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // UTF-8 to code page 936. ASCII runs are moved eight bytes at a time; every other
 // character is decoded and looked up in a table generated from the system
 // converter at build time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to src/html: UTF-8 to code page 936 (GBK) by table lookup, in place.
 #pragma once
 

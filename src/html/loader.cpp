@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading a document: read the file whole, convert UTF-8 to code page 936, build
 // the tree, find the root and read the charset declarations.
 #include <algorithm>
@@ -45,7 +46,7 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t
         s->block_ = platform::allocateLarge(s->blockBytes_);
         s->large_ = s->block_ != nullptr;
     }
-    if (s->block_ == nullptr) s->block_ = std::malloc(s->blockBytes_);
+    if (s->block_ == nullptr) s->block_ = platform::allocate(s->blockBytes_);
     if (s->block_ == nullptr) throw std::bad_alloc();
     s->text = static_cast<char*>(s->block_);
     std::memset(s->text + textBytes, 0, textRegion - textBytes);
@@ -57,7 +58,7 @@ HtmlDocument::Storage::~Storage() {
     if (large_) {
         platform::freeLarge(block_, blockBytes_);
     } else {
-        std::free(block_);
+        platform::release(block_);
     }
 }
 
@@ -130,8 +131,15 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::readFile(std::stri
     platform::InputFile file;
     if (!file.open(fileName)) return nullptr;
     long long size = file.size();
-    // A size that cannot be taken counts as too large, as an unsigned reading of -1.
-    if (size < 0 || size >= kMaxInputBytes) return nullptr;
+    if (size < 0) {
+        // A pipe, FIFO or terminal: read to its end, but no further than the limit,
+        // so that an endless stream is refused like a file that is too large.
+        std::string stream;
+        const auto limit = static_cast<std::size_t>(kMaxInputBytes);
+        if (!file.readStream(stream, limit) || stream.size() >= limit) return nullptr;
+        return copyText(stream, length, arena);
+    }
+    if (size >= kMaxInputBytes) return nullptr;
     std::size_t bytes = static_cast<std::size_t>(size);
     std::unique_ptr<Storage> storage = create(bytes, arena);
     std::size_t read = file.readFromStart(storage->text, bytes);

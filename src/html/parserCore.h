@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to src/html and src/query: the parser core, one forward pass over a
 // document's text that applies every rule of the tree builder (token cut, nesting
 // and hand-back, text slots, raw blocks, root choice) and reports what it finds as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tag-class lookups. The tables are constant data; a name's classes are found by
 // folding it to lower case once and comparing with the few names of its length.
 #include "html/tagTables.h"

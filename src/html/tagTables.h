@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four tag-class tables that steer the tree builder and the serialiser, and
 // the rule for names the builder accepts as tags. Every lookup ignores ASCII case.
 #pragma once

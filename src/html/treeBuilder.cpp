@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tree builder: the parser core's events become elements in the document's
 // arena, linked by parent, first-child and next-sibling distances; end tags that
 // close no current element are matched to open children or kept as stray.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to src/html: the tree builder, the consumer of the parser core that turns
 // its events into the document's top-level elements and their subtrees.
 #pragma once

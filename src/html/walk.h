@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to src/html and src/query: iterative walks over a subtree.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lenient reader and its error log. Reading never fails once the opening bracket is
 // there: the rules below decide what every byte becomes, and key faults are logged.
 #include <cstdarg>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The JSON value model: escaping, scalars, containers, ownership and teardown.
 #include "json/JsonValue.h"
 

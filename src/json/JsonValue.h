@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The JSON library: value classes, the compact writer and the lenient reader with its
 // error log. All text is bytes; the library knows no character set.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compact writer: one line, ", " between items, no other white space. Stored
 // texts and keys are written unchanged (they are escaped when they are stored).
 #include <cstddef>

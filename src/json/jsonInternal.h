@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to src/json: shared by the value model and the reader. Never include it from
 // JsonValue.h or from outside this folder.
 #pragma once

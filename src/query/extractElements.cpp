@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The extraction consumer of the parser core. A found element's text is the run of
 // text pieces (its own text, the own texts and tails of its descendants) that the
 // core hands over while the element is open; the pieces are kept only while some

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Element extraction without a tree: the elements of one tag name below the root,
 // found in a single pass of the parser core over a document's text. Only the chain
 // of open elements and the text pieces of elements still open are kept; each found

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Batch text gathering. The raw text of an element is the run of text pieces
 // (ownText on the way in, tail on the way out) between entering and leaving it, so
 // one walk that records, for every listed element, where its run starts and ends

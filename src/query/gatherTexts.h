@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts of many elements at once: getText(text, 1, 0) for every element of a list,
 // in one walk, so that nested matches (a div inside a div inside a div...) cost time
 // in proportion to their texts, not to the sizes of their subtrees.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Element queries: find by tag, attribute lookup, text gathering. All read-only and
 // iterative.
 #include <algorithm>

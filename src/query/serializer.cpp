@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The HTML serialiser: an element and its subtree written back out with three
 // spaces of indentation per level and CR LF line ends. Comments, script and style
 // blocks are not indented; their raw content is written as it was read.

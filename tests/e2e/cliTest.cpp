@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command-line layer through the built binary: messages, usage text, exit status.
 #include <gtest/gtest.h>
 

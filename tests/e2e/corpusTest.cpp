@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every page of the shared corpus of real web pages, in every report mode, on the
 // console and to a file. Skipped where the corpus is absent (a fresh clone).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The extraction run through the built binary: every report mode on the console,
 // the messages and exit statuses, code page conversion and the size limit.
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
+// SPDX-License-Identifier: MIT
 // The file report through the built binary: exact bytes of the JSON and record
-// files, the "Output File" line, output names and unwritable outputs.
+// files, the "Output File" line, output names.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -83,23 +84,6 @@ TEST_F(FileReportTest, RecordFiles) {
     EXPECT_EQ(r.output, "");
     EXPECT_TRUE(testing::pathExists(out));
     EXPECT_EQ(readFile(out), "");
-}
-
-TEST_F(FileReportTest, UnwritableOutput) {
-    std::string page = dir.write("p.html", kPage);
-    std::filesystem::create_directory(dir.path() + "/sub");
-    // The path names a directory: nothing is written, the status stays 1.
-    std::string target = dir.path() + "/sub";
-    ToolRun r = runTool({page, "-tag", "a", "-o", target});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output, "\r\nOutput File: " + target + "\r\n");
-    r = runTool({page, "-tag", "!doctype", "-o", target});
-    EXPECT_EQ(r.output, "\r\nOutput File: " + target + "\r\n");
-    // Raw blocks go to the console instead.
-    std::string scripts = dir.write("s.html", "<html><script>x</script></html>");
-    r = runTool({scripts, "-tag", "script", "-o", target + "/"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output, "===1===\r\n<script>x</script>\r\n\r\n");
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile inputs through the built binary in every report mode, on the console and
 // to a file: the tool must finish normally (no crash, no sanitizer report, exit
 // status 1 or 255). Time and memory are measured by bench/, not here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks for the fuzz targets. A failed check prints where it failed and aborts:
 // libFuzzer then reports a crash and saves the input, and the replay test fails.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the parser, the queries and the serialiser. Any bytes parse into a
 // tree whose links and views are sound, and every query keeps its contract on every
 // element. The names the queries look for come from the input's first line

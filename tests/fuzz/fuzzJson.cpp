@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the JSON library: the lenient reader on any bytes, the writer, and
 // the round trip the report relies on.
 //

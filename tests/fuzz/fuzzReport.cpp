@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the whole report, as the program runs it after loading a page.
 //
 // Input: a first line that plays the command line, then the page (fuzzRequest.h).
@@ -63,11 +64,16 @@ void checkJsonRoundTrip(const std::string& file) {
 
 std::string outputFileLine() { return "\r\nOutput File: " + std::string(kOutputPath) + "\r\n"; }
 
+std::string refusedFileLine() {
+    return "Error: output file \"" + std::string(kOutputPath) +
+           "\" could not be written: refused.\r\n";
+}
+
 void checkElementReport(const HtmlDocument& document, const ElementList& elements,
                         const Options& options, const fuzz::Request& r, const std::string& console,
                         const MemoryFileSink& files) {
     const bool written = r.toFile && !r.refuse;
-    if (r.toFile) FUZZ_CHECK_EQUAL(console, outputFileLine());
+    if (r.toFile) FUZZ_CHECK_EQUAL(console, r.refuse ? refusedFileLine() : outputFileLine());
     if (written) checkJsonRoundTrip(files.files.begin()->second);
 
     // The oracle: one getText per element, where the report gathers all texts in one walk.
@@ -125,7 +131,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string console;
     {
         Console out(&console);
-        FUZZ_CHECK(reportOnDocument(document, options, out, files) == 1);
+        // A file that cannot be made fails the run.
+        const int expected = r.toFile && r.refuse && document.root() != nullptr ? -1 : 1;
+        FUZZ_CHECK(reportOnDocument(document, options, out, files) == expected);
     }  // the console hands over its output when it goes
 
     const HtmlElement* root = document.root();

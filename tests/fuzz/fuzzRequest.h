@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input format of the report fuzz targets: a first line that plays the command
 // line, then the page. The first line's first byte picks the output (bit 0: to a
 // file, bit 1: the file cannot be created); the rest of the line up to a space is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry point of a fuzz target built without libFuzzer: runs every file named on
 // the command line, and every file below a directory named there, through the target
 // once, in byte order of the paths. A failed check aborts the program; a path that

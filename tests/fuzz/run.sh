@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the fuzz preset and runs every libFuzzer target (or the ones named) for a
 # bounded time each, then prints per target the executions, the executions per second
 # and whether anything was found. Exits non-zero when any target found something

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The manual page renders without a single groff warning.
 # Usage: manPageTest.sh GROFF PAGE
 set -eu

@@ -1,11 +1,14 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The Debian package as a user gets it: built by CPack from the build directory,
-# its control fields and file list checked, unpacked into a temporary root, and the
-# installed program run on the sample page, output compared byte for byte.
+# its control fields and file list checked, lintian run on it when installed,
+# unpacked into a temporary root, its documentation compared with the sources,
+# and the installed program run on the sample page, output compared byte for byte.
 #
 # Usage: packageTest.sh CPACK BUILD_DIR SOURCE_DIR VERSION STATIC_RUNTIME
-# STATIC_RUNTIME is ON when the program carries its own C++ runtime, so that the
-# package must depend on libc6 alone. Exits 77 (skipped) without dpkg-dev.
+# VERSION is the program's; the package's is VERSION-REVISION. STATIC_RUNTIME is ON
+# when the program carries its own C++ runtime, so that the package must depend on
+# libc6 alone. Exits 77 (skipped) without dpkg-dev.
 set -eu
 
 cpack=$1
@@ -14,17 +17,8 @@ source=$3
 version=$4
 static=$5
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-for tool in dpkg dpkg-deb dpkg-shlibdeps gzip; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: $tool is missing (apt-get install dpkg-dev)"
-        exit 77
-    fi
-done
+. "$(dirname "$0")/common.sh"
+need_tools dpkg dpkg-deb dpkg-shlibdeps gzip
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -35,13 +29,19 @@ if ! "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/
     cat "$work/cpack.log" >&2
     fail "cpack -G DEB failed"
 fi
-deb=$work/out/kestrune_${version}_$(dpkg --print-architecture).deb
-[ -f "$deb" ] || fail "cpack did not write $(basename "$deb"): $(ls "$work/out")"
+deb=$(ls "$work"/out/kestrune_"$version"-*_"$(dpkg --print-architecture)".deb 2>/dev/null) ||
+    fail "cpack did not write kestrune_${version}-REVISION_ARCH.deb: $(ls "$work/out")"
 
 # Control fields.
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = kestrune ] || fail "Package is '$(field Package)'"
-[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', not $version"
+package_version=$(field Version)
+case $package_version in
+"$version"-[0-9]*) ;;
+*) fail "Version is '$package_version', not $version-REVISION" ;;
+esac
+[ "$(basename "$deb")" = "kestrune_${package_version}_$(dpkg --print-architecture).deb" ] ||
+    fail "file name $(basename "$deb") does not carry the version $package_version"
 depends=$(field Depends)
 case $depends in
 libc6\ \(\>=\ *\)*) ;;
@@ -60,6 +60,14 @@ drwxr-xr-x root/root ./usr/
 drwxr-xr-x root/root ./usr/bin/
 -rwxr-xr-x root/root ./usr/bin/kestrune
 drwxr-xr-x root/root ./usr/share/
+drwxr-xr-x root/root ./usr/share/doc/
+drwxr-xr-x root/root ./usr/share/doc/kestrune/
+-rw-r--r-- root/root ./usr/share/doc/kestrune/changelog.Debian.gz
+-rw-r--r-- root/root ./usr/share/doc/kestrune/changelog.gz
+-rw-r--r-- root/root ./usr/share/doc/kestrune/copyright
+drwxr-xr-x root/root ./usr/share/lintian/
+drwxr-xr-x root/root ./usr/share/lintian/overrides/
+-rw-r--r-- root/root ./usr/share/lintian/overrides/kestrune
 drwxr-xr-x root/root ./usr/share/man/
 drwxr-xr-x root/root ./usr/share/man/man1/
 -rw-r--r-- root/root ./usr/share/man/man1/kestrune.1.gz
@@ -69,6 +77,14 @@ if ! cmp -s "$work/contents" "$work/expected-contents"; then
     fail "unexpected package contents"
 fi
 
+# lintian: no error and no warning (informational tags are printed, not failed on).
+if command -v lintian >/dev/null 2>&1; then
+    lintian --info --fail-on error,warning "$deb" >&2 || fail "lintian reports errors or warnings (above)"
+    lint="lintian clean"
+else
+    lint="lintian not installed, not run"
+fi
+
 root=$work/root
 dpkg -x "$deb" "$root"
 bin=$root/usr/bin/kestrune
@@ -76,6 +92,15 @@ page=$root/usr/share/man/man1/kestrune.1.gz
 
 # The manual page: our page, compressed.
 gzip -dc "$page" | cmp -s - "$source/man/kestrune.1" || fail "installed manual page differs from man/kestrune.1"
+
+# The documentation: the program's changelog, the package's changelog of this
+# version, and the copyright file carrying the text of LICENSE.
+doc=$root/usr/share/doc/kestrune
+gzip -dc "$doc/changelog.gz" | cmp -s - "$source/CHANGELOG.md" || fail "changelog.gz differs from CHANGELOG.md"
+gzip -dc "$doc/changelog.Debian.gz" | head -n 1 | grep -q "^kestrune ($package_version) " ||
+    fail "changelog.Debian.gz does not begin with version $package_version"
+sed -n 's/^ //p' "$doc/copyright" | sed 's/^\.$//' >"$work/licence"
+tail -n +5 "$source/LICENSE" | cmp -s - "$work/licence" || fail "copyright does not hold the text of LICENSE"
 
 # The installed program, run from a directory that is not its own.
 [ -x "$bin" ] || fail "usr/bin/kestrune is not executable"
@@ -123,4 +148,4 @@ cp "$sample" "$root/usr/bin/page.html"
 run 1 "doctype=html$cr
 " page.html -tag '!doctype'
 
-echo "package $(basename "$deb"): Depends: $depends; files and installed program as expected"
+echo "package $(basename "$deb"): Depends: $depends; $lint; files and installed program as expected"

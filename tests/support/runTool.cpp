@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/runTool.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built kestrune binary as a child process and captures what it prints.
 #pragma once
 
@@ -10,7 +11,7 @@ struct ToolRun {
     int status = -1;     // exit status as the shell sees it (0-255); -1 when it did not exit
     int signal = 0;      // the signal that ended it, or 0
     std::string output;  // everything written to standard output
-    std::string errors;  // everything written to standard error (the tool writes none)
+    std::string errors;  // everything written to standard error (only when standard output failed)
 };
 
 // Runs KESTRUNE_BINARY (or `binary` when given) with `args` in the working

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/treeDump.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compact, readable dumps of parsed trees and a checker of tree invariants, for
 // the parser and query tests.
 #pragma once

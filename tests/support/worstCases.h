@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile inputs generated on the fly (nothing large is committed): deep nesting,
 // huge numbers of blocks, unterminated constructs, NUL bytes, broken UTF-8, the
 // size limit. Deterministic.

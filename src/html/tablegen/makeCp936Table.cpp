@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Build-time generator: asks the system converter (glibc iconv) for the code page
 // 936 bytes of every code point of the Basic Multilingual Plane and prints them as
 // a C++ table, so that the tool converts with a table lookup and gives exactly the

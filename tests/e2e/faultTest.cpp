@@ -1,0 +1,309 @@
+// SPDX-License-Identifier: MIT
+// The tool at its edges, through the built binary: full disks, outputs that cannot
+// be made, standard output that fails, killed and concurrent runs, memory that runs
+// out, inputs that cannot seek, a program directory that cannot be found. Each case
+// runs in a shell; cases the machine does not permit (mounts, other users, file
+// attributes) are skipped with the reason.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/runTool.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KESTRUNE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRUNE_ASAN 1
+#endif
+#endif
+
+namespace kestrune {
+namespace {
+
+using testing::readFile;
+using testing::runTool;
+using testing::TempDir;
+using testing::ToolRun;
+
+constexpr int kSkipped = 77;  // a script's status for "not permitted here"
+
+const std::string kPage =
+    "<html><body><a href=\"/x\">Home</a><a href=\"/y\">About</a></body></html>";
+const std::string kReport =
+    "{\"a\":[{\"href\":\"/x\", \"text\":\"Home\"}, "
+    "{\"href\":\"/y\", \"text\":\"About\"}]}";
+
+// A page just under 10 MiB whose div report is some megabytes.
+std::string bigPage() {
+    std::string page = "<html><body>";
+    while (page.size() < 9'900'000) page += "<div class=c>x y</div>";
+    return page + "</body></html>";
+}
+
+// Runs `body` with sh in the directory `dir`. The body sees K (the tool), P (kPage)
+// and B (bigPage(), when `big`); run() runs the tool on P with -attr href and
+// -o "$T". With `isolated` it runs in a mount namespace of its own, whose mounts
+// vanish with it.
+ToolRun shellIn(const TempDir& dir, const std::string& body, bool big = false,
+                bool isolated = false) {
+    std::string script = "K='" + testing::toolPath() + "'; P='" + dir.write("page.html", kPage) +
+                         "'; B='" + (big ? dir.write("big.html", bigPage()) : "") + "'\n" +
+                         "run() { \"$K\" \"$P\" -tag a -attr href -o \"$T\"; }\n" + body;
+    if (!isolated) return runTool({"-c", script}, dir.path(), "/bin/sh");
+    return runTool(
+        {"-c", "unshare -m true 2>/dev/null || exit 77; exec unshare -m sh -c \"$0\"", script},
+        dir.path(), "/bin/sh");
+}
+
+class FaultTest : public ::testing::Test {
+  protected:
+    ToolRun shell(const std::string& body, bool big = false, bool isolated = false) {
+        return shellIn(dir, body, big, isolated);
+    }
+    TempDir dir;
+};
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Outputs that cannot be made or written: status 255, the message, no "Output File"
+// line, the target as it was, no temporary file left.
+TEST_F(FaultTest, OutputsThatFail) {
+    struct Case {
+        const char* name;
+        bool isolated;       // in a mount namespace of its own
+        const char* script;  // sets T, keeps the target with keep(), runs the tool, sets st
+        const char* reason;  // the system's words in the message
+    };
+    const Case cases[] = {
+        {"disk full", false, "T=/dev/full; run; st=$?", "No space left on device"},
+        {"disk fills midway", true,
+         "mkdir m && mount -t tmpfs -o size=64k tmpfs m || exit 77\n"
+         "T=m/out.json; echo old > $T; keep; \"$K\" \"$B\" -tag div -o \"$T\"; st=$?",
+         "No space left on device"},
+        {"read-only directory, unprivileged user", false,
+         "setpriv --reuid=65534 --regid=65534 --clear-groups true || exit 77\n"
+         "mkdir ro && T=ro/out.json && echo old > $T && keep && chmod 555 ro && chmod 755 .\n"
+         "cp \"$K\" ./k && setpriv --reuid=65534 --regid=65534 --clear-groups "
+         "./k \"$P\" -tag a -o \"$T\"; st=$?",
+         "Permission denied"},
+        {"read-only directory, unprivileged user, new file", false,
+         "setpriv --reuid=65534 --regid=65534 --clear-groups true || exit 77\n"
+         "mkdir ro && T=ro/new.json && chmod 555 ro && chmod 755 .\n"
+         "cp \"$K\" ./k && setpriv --reuid=65534 --regid=65534 --clear-groups "
+         "./k \"$P\" -tag a -o \"$T\"; st=$?",
+         "Permission denied"},
+        {"read-only mount", true,
+         "mkdir m && mount -t tmpfs -o size=64k tmpfs m && echo old > m/out.json && "
+         "mount -o remount,ro m || exit 77\n"
+         "T=m/out.json; keep; run; st=$?",
+         "Read-only file system"},
+        {"immutable file", false,
+         "T=./out.json; echo old > $T; keep; chattr +i $T 2>/dev/null || exit 77\n"
+         "run; st=$?; chattr -i $T",
+         "Operation not permitted"},
+        {"a directory", false, "mkdir adir; T=./adir; run; st=$?", "Is a directory"},
+        {"the program's directory (-o .)", false, "T=.; run; st=$?", "Is a directory"},
+        {"a symbolic link loop", false, "ln -s l1 l2; ln -s l2 l1; T=./l1; run; st=$?",
+         "Too many levels of symbolic links"},
+        {"a name too long", false, "T=./$(printf '%0300d' 0); run; st=$?", "File name too long"},
+        {"the running program itself", false,
+         "cp \"$K\" ./k; T=./k; keep; ./k \"$P\" -tag a -o \"$T\"; st=$?", "Text file busy"},
+        {"raw blocks, disk full", false,
+         "echo '<html><script>x</script></html>' > s.html; T=/dev/full\n"
+         "\"$K\" ./s.html -tag script -o \"$T\"; st=$?",
+         "No space left on device"},
+        {"doctype, disk full", false, "T=/dev/full; \"$K\" \"$P\" -tag !doctype -o \"$T\"; st=$?",
+         "No space left on device"},
+    };
+    const std::string epilogue =
+        "\n[ -e ./original ] && { cmp -s ./original \"$T\" && echo 'target kept' ||"
+        " echo 'target changed'; }\n"
+        "ls -a \"$(dirname \"$T\")\" | grep -q '^\\.kestrune-' && echo 'temporary file left'\n"
+        "exit $st\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir caseDir;
+        ToolRun r = shellIn(caseDir,
+                            std::string("keep() { cp \"$T\" ./original; }\n") + c.script + epilogue,
+                            contains(c.script, "$B"), c.isolated);
+        if (r.status == kSkipped) {
+            std::printf("[  SKIPPED ] %s: not permitted on this machine\n", c.name);
+            continue;
+        }
+        EXPECT_EQ(r.status, 255);
+        EXPECT_TRUE(contains(r.output, "Error: output file \"")) << r.output;
+        EXPECT_TRUE(contains(r.output, std::string("could not be written: ") + c.reason + ".\r\n"))
+            << r.output;
+        EXPECT_FALSE(contains(r.output, "Output File")) << r.output;
+        EXPECT_FALSE(contains(r.output, "target changed"));
+        EXPECT_FALSE(contains(r.output, "temporary file left"));
+    }
+}
+
+// A failing standard output ends the run with 255 and says so on standard error;
+// "-o /dev/stdout" into a file gives the report, then the console line, intact.
+TEST_F(FaultTest, StandardOutput) {
+    ToolRun r = shell("exec \"$K\" \"$P\" -tag a -attr href > /dev/full");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.errors,
+              "Error: standard output could not be written: No space left on device.\r\n");
+    r = shell("exec \"$K\" \"$P\" -tag a -attr href -o /dev/stdout > /dev/full");
+    EXPECT_EQ(r.status, 255);
+    r = shell("exec \"$K\" \"$P\" -tag a -attr href -o /dev/stdout > out.json");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(readFile(dir.path() + "/out.json"), kReport + "\r\nOutput File: /dev/stdout\r\n");
+    // A device is written directly.
+    r = shell("T=/dev/null; run");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "\r\nOutput File: /dev/null\r\n");
+}
+
+// A symbolic link stays a link; its target gets the report, with its own permission bits.
+TEST_F(FaultTest, LinkedTargetReplaced) {
+    ToolRun r = shell(
+        "echo old > real.json; chmod 640 real.json; ln -s real.json T.json; T=./T.json; run\n"
+        "st=$?; [ -L T.json ] && stat -c %a real.json; exit $st");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "\r\nOutput File: ./T.json\r\n640\n");
+    EXPECT_EQ(readFile(dir.path() + "/real.json"), kReport);
+}
+
+// A run killed while it writes its report leaves the old report in place.
+TEST_F(FaultTest, KilledRunKeepsOldReport) {
+    ToolRun r = shell(
+        "\"$K\" \"$B\" -tag div -o ./whole.json > /dev/null\n"
+        "echo old > out.json; \"$K\" \"$B\" -tag div -o ./out.json > /dev/null & pid=$!\n"
+        "i=0; while [ \"$(head -c 3 out.json)\" = old ] && [ $i -lt 100000 ] &&"
+        " [ -z \"$(ls -a | grep '^\\.kestrune-')\" ]; do i=$((i+1)); done\n"
+        "kill -9 $pid; wait $pid; cmp -s out.json whole.json && echo whole || head -c 3 out.json",
+        true);
+    // Killed before the new report was in place, or (rarely) just after.
+    EXPECT_TRUE(r.output == "old" || r.output == "whole\n") << r.output;
+}
+
+// A run ended by a signal while it writes its report removes its temporary file.
+TEST_F(FaultTest, TerminatedRunLeavesNoTemporaryFile) {
+    ToolRun r = shell(
+        "echo old > out.json; \"$K\" \"$B\" -tag div -o ./out.json > /dev/null & pid=$!\n"
+        "i=0; while [ -z \"$(ls -a | grep '^\\.kestrune-')\" ] && [ $i -lt 100000 ]; do "
+        "i=$((i+1)); done\n"
+        "kill -TERM $pid; wait $pid; ls -a | grep -c '^\\.kestrune-'; head -c 3 out.json",
+        true);
+    // Ended before the new report was in place (or, rarely, just after).
+    EXPECT_TRUE(r.output == "0\nold" || r.output == "0\n{\"d") << r.output;
+}
+
+// Twenty runs writing different reports to one path at once: the file is always one
+// whole report, and every run succeeded.
+TEST_F(FaultTest, ConcurrentWriters) {
+    std::string page = "<html>";
+    std::set<std::string> reports;
+    for (int i = 0; i < 20; ++i) {
+        std::string tag = "t" + std::to_string(i);
+        std::string report = "{\"" + tag + "\":[";
+        for (int k = 0; k < 2000; ++k) {
+            page += "<" + tag + ">" + std::to_string(k) + "</" + tag + ">";
+            report += std::string(k ? ", " : "") + "{\"attr\":\"\", \"text\":\"" +
+                      std::to_string(k) + "\"}";
+        }
+        reports.insert(report + "]}");
+    }
+    dir.write("many.html", page + "</html>");
+    for (int trial = 0; trial < 3; ++trial) {
+        ToolRun r = shell(
+            "pids=; for i in $(seq 0 19); do \"$K\" ./many.html -tag t$i -o ./out.json >/dev/null &"
+            " pids=\"$pids $!\"; done\n"
+            "ok=0; for p in $pids; do wait $p; [ $? -eq 1 ] && ok=$((ok+1)); done; echo $ok\n"
+            "ls -a | grep -c '^\\.kestrune-'");
+        EXPECT_EQ(r.output, "20\n0\n");
+        EXPECT_EQ(reports.count(readFile(dir.path() + "/out.json")), 1u);
+    }
+}
+
+// Memory that runs out ends the run with a message and 255: no abort, no partial file.
+// (The element report needs about three times the page: 20 MB are too few.)
+TEST_F(FaultTest, OutOfMemory) {
+#ifdef KESTRUNE_ASAN
+    GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#else
+    for (const char* output : {"", " -o ./out.json"}) {
+        SCOPED_TRACE(output);
+        ToolRun r =
+            shell(std::string("echo old > out.json; (ulimit -v 20000; exec \"$K\" \"$B\" "
+                              "-tag div") +
+                      output + ")\nst=$?; cat out.json; ls -a | grep '^\\.kestrune-'; exit $st",
+                  true);
+        EXPECT_EQ(r.status, 255);
+        EXPECT_EQ(r.signal, 0);
+        EXPECT_EQ(r.output, "Error: out of memory.\r\nold\n");
+        EXPECT_EQ(r.errors, "");
+    }
+#endif
+}
+
+// Inputs that cannot seek are read to their end and give what the file gives; an
+// endless one is refused at the size limit.
+TEST_F(FaultTest, StreamInputs) {
+    const std::string expected = "text=Home\r\nhref=/x\r\ntext=About\r\nhref=/y\r\n";
+    const char* scripts[] = {
+        "cat \"$P\" | \"$K\" /dev/stdin -tag a -attr href",
+        "exec \"$K\" /dev/stdin -tag a -attr href < \"$P\"",
+        "mkfifo f; cat \"$P\" > f & exec \"$K\" ./f -tag a -attr href",
+        "exec bash -c '\"$0\" <(cat \"$1\") -tag a -attr href' \"$K\" \"$P\"",
+    };
+    for (const char* script : scripts) {
+        SCOPED_TRACE(script);
+        ToolRun r = shell(script);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.output, expected);
+    }
+    ToolRun r = shell("yes | \"$K\" /dev/stdin -tag a");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.output, "Error: The file \"/dev/stdin\" open failed.\r\n");
+}
+
+// Without a program directory a bare name is no file: never one in "/". The
+// directory is unknown when the program's path is too long for the system to give.
+TEST_F(FaultTest, ProgramDirectoryUnknown) {
+    const std::string deep =
+        "d=$(printf '%0200d' 0); for i in $(seq 25); do mkdir -p $d && cd -P $d || exit 77; done\n"
+        "cp \"$K\" ./kestrune && cp \"$P\" ./page.html || exit 77\n";
+    ToolRun r = shell(deep + "./kestrune page.html -tag a");
+    ASSERT_NE(r.status, kSkipped);
+    EXPECT_EQ(r.output.substr(0, 41), "Error: The file \"page.html\" is not exist.");
+    r = shell(deep + "./kestrune ./page.html -tag a -o x.json");
+    EXPECT_EQ(r.output.substr(0, 44), "Error: output file by -o \"x.json\" is not val");
+    r = shell(deep + "./kestrune ./page.html -tag a -attr href");
+    EXPECT_EQ(r.output, "text=Home\r\nhref=/x\r\ntext=About\r\nhref=/y\r\n");
+}
+
+// Without /proc the program's directory comes from the name it was started under.
+TEST_F(FaultTest, ProgramDirectoryFromItsName) {
+#ifdef KESTRUNE_ASAN
+    GTEST_SKIP() << "the address sanitizer cannot start without /proc";
+#else
+    const std::string hideProc = "umount -l /proc 2>/dev/null || exit 77\n";
+    const std::string page = dir.write("page.html", kPage);
+    std::string copy = dir.path() + "/kestrune";
+    ToolRun r = shell("cp \"$K\" ./kestrune; " + hideProc +
+                          "exec bash -c 'exec -a \"$0\" \"$0\" page.html -tag a -attr href' \"" +
+                          copy + "\"",
+                      false, true);
+    if (r.status == kSkipped) GTEST_SKIP() << "cannot hide /proc on this machine";
+    EXPECT_EQ(r.output, "text=Home\r\nhref=/x\r\ntext=About\r\nhref=/y\r\n");
+    // A name the PATH search does not find leaves the directory unknown.
+    r = shell("cp \"$K\" ./kestrune; " + hideProc +
+                  "exec bash -c 'exec -a kestrune-elsewhere ./kestrune page.html -tag a'",
+              false, true);
+    EXPECT_EQ(r.output.substr(0, 41), "Error: The file \"page.html\" is not exist.");
+#endif
+}
+
+}  // namespace
+}  // namespace kestrune
