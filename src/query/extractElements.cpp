@@ -21,7 +21,7 @@ namespace kestrune {
 namespace {
 
 // Held output beyond this size makes a second pass cheaper than holding it.
-constexpr std::size_t kHoldLimit = 8 << 20;
+constexpr std::size_t kHoldLimit = 16 << 20;
 // Output blocks of about this size when streaming.
 constexpr std::size_t kBlock = 1 << 20;
 constexpr std::size_t kUnknown = ~std::size_t{0};
