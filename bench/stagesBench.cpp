@@ -46,6 +46,7 @@
 #include "html/HtmlDocument.h"
 #include "html/HtmlElement.h"
 #include "html/codePage936.h"
+#include "html/documentStorage.h"
 #include "json/JsonValue.h"
 #include "query/gatherTexts.h"
 
@@ -448,6 +449,33 @@ void runReports(benchmark::State& state, const Case& c, bool toFile) {
     setRates(state, c.inputBytes(), found);
 }
 
+// The command line's element report straight from the file bytes, without a tree:
+// the copy and conversion of the text (what parse does before building), then
+// reportElementsFromText to a file in memory. Compare with parse + report.
+void benchExtract(benchmark::State& state, const Case& c) {
+    if (!documentsReady(state, c)) return;
+    Options options;
+    options.tagName = c.tag;
+    options.attributeNames = attributeNamesFor(c.tag);
+    options.outputPath = kOutputPath;
+    const std::size_t found = c.foundElements();
+    MemoryFileSink files;
+    std::string captured;
+    for (auto _ : state) {
+        for (Input* in : c.inputs) {
+            DocumentText text;
+            text.assign(in->bytes());
+            {
+                Console console(&captured);
+                reportElementsFromText(text.data(), text.size(), options, console, files);
+            }
+            benchmark::DoNotOptimize(captured.data());
+            captured.clear();
+        }
+    }
+    setRates(state, c.inputBytes(), found);
+}
+
 // An element file asked for many distinct attribute names (the most one "-attr"
 // argument can hold): the members are sorted and de-duplicated once per file.
 void benchManyKeys(benchmark::State& state) {
@@ -698,6 +726,16 @@ const std::vector<Plan>& plans() {
           {"realistic", "p"},
           {"links-500k", "a"},
           {"unclosed-p-end-tags", "p"},
+          {"deep-div", "div"},
+          {"attributes", "p"}}},
+        {"extract",
+         benchExtract,
+         {{"realistic", "a"},
+          {"corpus-largest", "a"},
+          {"corpus-all", "a"},
+          {"links-500k", "a"},
+          {"unclosed-p-end-tags", "p"},
+          {"stray-end-tags", "a"},
           {"deep-div", "div"},
           {"attributes", "p"}}},
         {"reportConsole",

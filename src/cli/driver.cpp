@@ -3,6 +3,7 @@
 #include "cli/driver.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@
 #include "cli/Options.h"
 #include "cli/report.h"
 #include "html/HtmlDocument.h"
+#include "html/attributes.h"
+#include "html/documentStorage.h"
+#include "query/extractElements.h"
 #include "query/gatherTexts.h"
 
 namespace kestrune {
@@ -65,25 +69,32 @@ int reportRawBlocks(const ElementList& elements, const Options& options, Console
 // attributes, cleaned of control characters.
 class ElementValues {
   public:
-    ElementValues(const Options& options, std::size_t count, const TextRuns& texts)
-        : names_(options.attributeNames), texts_(texts), values_(count) {}
-
-    // The values of list[i]; valid until the next call.
-    const std::vector<std::string>& of(const ElementList& list, std::size_t i) {
-        const HtmlElement& e = *list[i];
-        std::string& text = values_[0];
-        text.clear();
-        texts_.appendText(i, text);
-        // Element text loses every space too, so that words run together.
-        if (!text.empty()) removeControlCharsAndSpaces(text);
+    explicit ElementValues(const Options& options) : names_(options.attributeNames) {
+        keys_.emplace_back("text");
         if (names_.empty()) {
-            values_[1] = e.attributesString();
+            keys_.emplace_back("attr");
+        } else {
+            keys_.insert(keys_.end(), names_.begin(), names_.end());
+        }
+        values_.resize(keys_.size());
+    }
+    const std::vector<std::string>& keys() const { return keys_; }
+
+    // The values of an element with this attribute text and decoded text (taken
+    // over); valid until the next call.
+    const std::vector<std::string>& of(std::string_view attributeText, std::string& text) {
+        values_[0].swap(text);
+        // Element text loses every space too, so that words run together.
+        if (!values_[0].empty()) removeControlCharsAndSpaces(values_[0]);
+        if (names_.empty()) {
+            values_[1].clear();
+            appendAttributesString(values_[1], attributeText);
             removeControlChars(values_[1]);
         } else {
             for (std::size_t k = 0; k < names_.size(); ++k) {
                 std::string& value = values_[k + 1];
                 value.clear();
-                if (e.getAttribute(names_[k], value)) removeControlChars(value);
+                if (findAttribute(attributeText, names_[k], value)) removeControlChars(value);
             }
         }
         return values_;
@@ -91,7 +102,7 @@ class ElementValues {
 
   private:
     const std::vector<std::string>& names_;
-    const TextRuns& texts_;
+    std::vector<std::string> keys_;
     std::vector<std::string> values_;  // reused from element to element
 };
 
@@ -99,41 +110,80 @@ class ElementValues {
 // output stays bounded however large the report (an element's text can be megabytes).
 constexpr std::size_t kBlock = 1 << 20;
 
-int reportElements(const ElementList& elements, const Options& options, Console& console,
-                   FileSink& files) {
-    const std::vector<std::string>& names = options.attributeNames;
-    std::vector<std::string> keys{"text"};
-    if (names.empty()) {
-        keys.emplace_back("attr");
-    } else {
-        keys.insert(keys.end(), names.begin(), names.end());
-    }
-    TextRuns texts(elements);
-    ElementValues values(options, keys.size(), texts);
-    if (!options.outputPath.empty()) {
-        ElementFile file(options.outputPath, options.tagName, keys, files);
-        for (std::size_t i = 0; i < elements.size(); ++i) {
-            if (!file.add(values.of(elements, i))) break;  // the first failure ends it
+// The element report: each element rendered as "key=value" lines for the console or
+// as one JSON object for the element file, and handed over in blocks.
+class ElementReport final : public ElementSink {
+  public:
+    ElementReport(const Options& options, Console& console, FileSink& files)
+        : values_(options), console_(console) {
+        if (!options.outputPath.empty()) {
+            file_.emplace(options.outputPath, options.tagName, values_.keys(), files);
         }
-        return file.finish(console) ? 1 : -1;
     }
-    ByteBuffer out;
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-        const std::vector<std::string>& v = values.of(elements, i);
+
+    void element(ByteBuffer& out, std::string_view attributeText, std::string& text,
+                 bool first) override {
+        if (failed_) return;
+        const std::vector<std::string>& v = values_.of(attributeText, text);
+        if (file_) {
+            file_->render(out, v, first);
+            return;
+        }
+        const std::vector<std::string>& keys = values_.keys();
         for (std::size_t k = 0; k < keys.size(); ++k) {
             out.append(keys[k]);
             out.append('=');
             out.append(v[k]);
             out.append("\r\n");
         }
-        if (out.size() >= kBlock) {
-            console.write(out.view());
-            out.clear();
-            if (console.failed()) return 1;  // the entry reports it
+    }
+
+    // The first failure ends the writing.
+    void output(std::string_view bytes) override {
+        if (failed_) return;
+        if (file_) {
+            failed_ = !file_->addRendered(bytes);
+        } else {
+            console_.write(bytes);
+            failed_ = console_.failed();
         }
     }
-    console.write(out.view());
-    return 1;
+
+    // 1, or -1 when the file could not be written (a console failure is reported by
+    // the entry).
+    int finish() {
+        if (!file_) return 1;
+        return file_->finish(console_) ? 1 : -1;
+    }
+
+  private:
+    ElementValues values_;
+    Console& console_;
+    std::optional<ElementFile> file_;
+    bool failed_ = false;
+};
+
+int reportElements(const ElementList& elements, const Options& options, Console& console,
+                   FileSink& files) {
+    ElementReport report(options, console, files);
+    TextRuns texts(elements);
+    std::string text;
+    ByteBuffer out;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        text.clear();
+        texts.appendText(i, text);
+        report.element(out, elements[i]->attributeText(), text, i == 0);
+        if (out.size() < kBlock) continue;
+        report.output(out.view());
+        out.clear();
+    }
+    report.output(out.view());
+    return report.finish();
+}
+
+int reportLoadFailure(const Options& options, Console& console) {
+    console << "Error: The file \"" << options.inputPath << "\" open failed.\r\n";
+    return -1;
 }
 
 }  // namespace
@@ -153,6 +203,17 @@ int reportOnDocument(const HtmlDocument& document, const Options& options, Conso
     return reportElements(elements, options, console, files);
 }
 
+bool isElementReport(std::string_view tagName) {
+    return !isDoctypeTag(tagName) && !isRawBlockTag(tagName);
+}
+
+int reportElementsFromText(char* text, std::size_t length, const Options& options, Console& console,
+                           FileSink& files) {
+    ElementReport report(options, console, files);
+    if (!extractElements(text, length, options.tagName, report)) return 0;
+    return report.finish();
+}
+
 int runExtraction(const Options& options, Console& console) {
     // A code page named in the environment that cannot be used ends the run before
     // the input is read, rather than converting to some other one.
@@ -162,12 +223,19 @@ int runExtraction(const Options& options, Console& console) {
                 << platform::kCodePageVariable << " is not available.\r\n";
         return -1;
     }
+    if (isElementReport(options.tagName)) {
+        // No tree is needed: the report is written as the text is parsed.
+        DocumentText text;
+        DiskFileSink files(console);
+        int status = 0;
+        if (text.load(options.inputPath, codePage.number)) {
+            status = reportElementsFromText(text.data(), text.size(), options, console, files);
+        }
+        return status != 0 ? status : reportLoadFailure(options, console);
+    }
     HtmlDocument document;
     document.codePage = codePage.number;
-    if (!document.load(options.inputPath)) {
-        console << "Error: The file \"" << options.inputPath << "\" open failed.\r\n";
-        return -1;
-    }
+    if (!document.load(options.inputPath)) return reportLoadFailure(options, console);
     DiskFileSink files(console);
     return reportOnDocument(document, options, console, files);
 }

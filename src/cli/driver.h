@@ -2,6 +2,9 @@
 // The extraction run: load the document, choose the report mode, report.
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+
 namespace kestrune {
 
 class Console;
@@ -20,5 +23,17 @@ int runExtraction(const Options& options, Console& console);
 // written (the message printed, the target left as it was).
 int reportOnDocument(const HtmlDocument& document, const Options& options, Console& console,
                      FileSink& files);
+
+// True for the tags whose report lists elements: all but the doctype and the
+// raw-block ones (script, style, comments).
+bool isElementReport(std::string_view tagName);
+
+// The element report (any tag but the doctype and raw-block ones) straight from a
+// document's prepared text (NUL-terminated, zero padding behind it), without a
+// tree: the same output as reportOnDocument gives on the document parsed from that
+// text. 0, with nothing written, when the text yields no root; else what
+// reportOnDocument returns.
+int reportElementsFromText(char* text, std::size_t length, const Options& options, Console& console,
+                           FileSink& files);
 
 }  // namespace kestrune

@@ -148,6 +148,14 @@ bool ElementFile::add(const std::vector<std::string>& values) {
     return ok_;
 }
 
+bool ElementFile::addRendered(std::string_view elements) {
+    if (!ok_ || elements.empty()) return ok_;
+    first_ = false;
+    ok_ = files_.write(pending_.view()) && files_.write(elements);
+    pending_.clear();
+    return ok_;
+}
+
 bool ElementFile::finish(Console& console) {
     pending_.append("]}");
     bool written = ok_ && files_.write(pending_.view());

@@ -91,14 +91,17 @@ class ElementFile {
     // One element: `values[i]` belongs to keys[i]. False once the file has failed:
     // nothing more need be added.
     bool add(const std::vector<std::string>& values);
+    // Elements rendered elsewhere by render(), the first one without ", ". False
+    // once the file has failed.
+    bool addRendered(std::string_view elements);
     // Completes the file and prints the "Output File" line; false when the file
     // could not be written (the message printed, the target left as it was).
     bool finish(Console& console);
 
-  private:
     // Writes one element object to `out`, with ", " in front unless it is the first.
     void render(ByteBuffer& out, const std::vector<std::string>& values, bool first) const;
 
+  private:
     std::string path_;
     FileSink& files_;
     bool ok_ = false;  // the file was created and every write so far succeeded

@@ -69,6 +69,7 @@ class HtmlDocument {
 
   private:
     friend class TreeBuilder;
+    friend class DocumentText;
 
     struct Storage;
     struct StrayEndTag {
@@ -79,6 +80,12 @@ class HtmlDocument {
     // Takes over a block holding `length` bytes of text; parses it in place.
     int parseStorage(std::unique_ptr<Storage> storage, std::size_t length);
     void reset();
+    // Converts the `length` bytes of text in `storage` to `codePage` (0: the local
+    // one) when they are valid UTF-8 with a non-ASCII byte, and sets `converted`.
+    // Code page 936 is converted in place; a text that grows gets a new block (with an
+    // element arena when `arena`). False when the converter failed.
+    static bool prepareText(std::unique_ptr<Storage>& storage, std::size_t& length,
+                            unsigned codePage, bool arena, int& converted);
     HtmlElement* newElement() {
         if (elementCount_ == elementCapacity_) arenaExhausted();
         return new (elements_ + elementCount_++) HtmlElement();

@@ -118,4 +118,11 @@ int parseAttributes(std::string_view text, AttributeMap& attributes,
 void parseAttribute(std::string_view piece, AttributeMap& attributes,
                     std::vector<std::string>& valueless);
 
+// What HtmlElement::getAttribute gives for an element with this attribute text.
+int findAttribute(std::string_view attributeText, std::string_view name, std::string& value);
+
+// Appends what HtmlElement::attributesString gives for an element with this
+// attribute text.
+void appendAttributesString(std::string& out, std::string_view attributeText);
+
 }  // namespace kestrune

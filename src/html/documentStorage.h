@@ -6,16 +6,24 @@
 
 #include <cstddef>
 #include <memory>
+#include <string_view>
 
 #include "html/HtmlDocument.h"
 
 namespace kestrune {
 
 struct HtmlDocument::Storage {
-    // Room for `textBytes` bytes of text plus its NUL and an arena sized for the
-    // most elements such a text can produce. The memory is only committed as it is
-    // used.
-    static std::unique_ptr<Storage> create(std::size_t textBytes);
+    // Room for `textBytes` bytes of text plus its NUL and, with `arena`, an arena
+    // sized for the most elements such a text can produce. The memory is only
+    // committed as it is used.
+    static std::unique_ptr<Storage> create(std::size_t textBytes, bool arena = true);
+    // Reads the file as HtmlDocument::load does and cuts its text at the first NUL;
+    // null when it cannot be opened, is too large or its text is empty.
+    static std::unique_ptr<Storage> readFile(std::string_view fileName, std::size_t& length,
+                                             bool arena);
+    // The same for a text in memory, as HtmlDocument::parse takes it.
+    static std::unique_ptr<Storage> copyText(std::string_view text, std::size_t& length,
+                                             bool arena);
     ~Storage();
 
     char* text = nullptr;  // textBytes + 1 bytes and zero padding
@@ -27,6 +35,26 @@ struct HtmlDocument::Storage {
     void* block_ = nullptr;
     std::size_t blockBytes_ = 0;
     bool large_ = false;  // from platform::allocateLarge
+};
+
+// A document's text read and prepared as HtmlDocument::load prepares it (cut at its
+// first NUL, UTF-8 converted to the local code page), for consumers of the parser core
+// that need no tree.
+class DocumentText {
+  public:
+    // 0 when the file cannot be opened, holds 10 MiB or more, has an empty text, or
+    // its conversion to `codePage` (0: the local one) failed.
+    int load(std::string_view fileName, unsigned codePage = 0);
+    // The same for a text in memory, as HtmlDocument::parse takes it.
+    int assign(std::string_view text, unsigned codePage = 0);
+    // The text, NUL-terminated and followed by zero padding; valid while this lives.
+    char* data() const { return storage_ ? storage_->text : nullptr; }
+    std::size_t size() const { return length_; }
+
+  private:
+    int prepare(unsigned codePage);
+    std::unique_ptr<HtmlDocument::Storage> storage_;
+    std::size_t length_ = 0;
 };
 
 }  // namespace kestrune

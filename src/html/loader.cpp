@@ -34,12 +34,13 @@ constexpr std::size_t kLargeBlock = ~std::size_t{0};
 constexpr std::size_t kLargeBlock = 2 << 20;
 #endif
 
-std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t textBytes) {
+std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t textBytes,
+                                                                     bool arena) {
     std::unique_ptr<Storage> s(new Storage());
     std::size_t textRegion = roundUp(textBytes + 1 + kTextPadding, 64);
     // A top-level element consumes at least two bytes of text (or the last byte) and
     // a child at least its three-byte start tag.
-    s->elementCapacity = textBytes / 2 + 16;
+    s->elementCapacity = arena ? textBytes / 2 + 16 : 0;
     s->blockBytes_ = textRegion + s->elementCapacity * sizeof(HtmlElement);
     if (textBytes >= kLargeBlock) {
         s->block_ = platform::allocateLarge(s->blockBytes_);
@@ -105,77 +106,119 @@ std::size_t countLeadingWhitespace(std::string_view text) {
     return n;
 }
 
-int HtmlDocument::parse(std::string_view text) {
+std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::copyText(std::string_view text,
+                                                                       std::size_t& length,
+                                                                       bool arena) {
     // The text ends at its first NUL.
-    const std::size_t length = std::min(text.find('\0'), text.size());
+    length = std::min(text.find('\0'), text.size());
     // The same limit as for files: the arena's 32-bit links and views are sized for it.
-    if (length == 0 || length >= static_cast<std::size_t>(kMaxInputBytes)) return 0;
-    std::unique_ptr<Storage> storage = Storage::create(length);
+    if (length == 0 || length >= static_cast<std::size_t>(kMaxInputBytes)) return nullptr;
+    std::unique_ptr<Storage> storage = create(length, arena);
     std::memcpy(storage->text, text.data(), length);
+    return storage;
+}
+
+int HtmlDocument::parse(std::string_view text) {
+    std::size_t length = 0;
+    std::unique_ptr<Storage> storage = Storage::copyText(text, length, true);
+    if (!storage) return 0;
     return parseStorage(std::move(storage), length);
 }
 
-int HtmlDocument::load(std::string_view fileName) {
+std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::readFile(std::string_view fileName,
+                                                                       std::size_t& length,
+                                                                       bool arena) {
     platform::InputFile file;
-    if (!file.open(fileName)) return 0;
+    if (!file.open(fileName)) return nullptr;
     long long size = file.size();
     if (size < 0) {
         // A pipe, FIFO or terminal: read to its end, but no further than the limit,
         // so that an endless stream is refused like a file that is too large.
         std::string stream;
         const auto limit = static_cast<std::size_t>(kMaxInputBytes);
-        if (!file.readStream(stream, limit) || stream.size() >= limit) return 0;
-        return parse(stream);
+        if (!file.readStream(stream, limit) || stream.size() >= limit) return nullptr;
+        return copyText(stream, length, arena);
     }
-    if (size >= kMaxInputBytes) return 0;
+    if (size >= kMaxInputBytes) return nullptr;
     std::size_t bytes = static_cast<std::size_t>(size);
-    std::unique_ptr<Storage> storage = Storage::create(bytes);
+    std::unique_ptr<Storage> storage = create(bytes, arena);
     std::size_t read = file.readFromStart(storage->text, bytes);
     storage->text[read] = '\0';
     // The text ends at its first NUL.
     const void* nul = std::memchr(storage->text, '\0', read);
-    std::size_t length =
-        nul == nullptr ? read
-                       : static_cast<std::size_t>(static_cast<const char*>(nul) - storage->text);
-    if (length == 0) return 0;
+    length = nul == nullptr
+                 ? read
+                 : static_cast<std::size_t>(static_cast<const char*>(nul) - storage->text);
+    if (length == 0) return nullptr;
+    return storage;
+}
+
+int HtmlDocument::load(std::string_view fileName) {
+    std::size_t length = 0;
+    std::unique_ptr<Storage> storage = Storage::readFile(fileName, length, true);
+    if (!storage) return 0;
     return parseStorage(std::move(storage), length);
+}
+
+int DocumentText::load(std::string_view fileName, unsigned codePage) {
+    storage_ = HtmlDocument::Storage::readFile(fileName, length_, false);
+    return prepare(codePage);
+}
+
+int DocumentText::assign(std::string_view text, unsigned codePage) {
+    storage_ = HtmlDocument::Storage::copyText(text, length_, false);
+    return prepare(codePage);
+}
+
+int DocumentText::prepare(unsigned codePage) {
+    if (!storage_) return 0;
+    int converted = 0;
+    return HtmlDocument::prepareText(storage_, length_, codePage, false, converted) ? 1 : 0;
+}
+
+bool HtmlDocument::prepareText(std::unique_ptr<Storage>& storage, std::size_t& length,
+                               unsigned codePage, bool arena, int& converted) {
+    char* text = storage->text;
+    int allAscii = 1;
+    converted = 0;
+    if (!isUtf8(std::string_view(text, length), allAscii) || allAscii) return true;
+    converted = 1;
+    const unsigned target = codePage != 0 ? codePage : platform::localCodePage().number;
+    if (target == 936 && kCodePage936TableIsSystemConverter) {
+        // Code page 936 never needs more bytes than UTF-8 for the same text, so the
+        // table conversion happens in place.
+        std::size_t converted936 = convertUtf8ToCodePage936(text, length);
+        std::memset(text + converted936, 0, length - converted936);
+        length = converted936;
+        return true;
+    }
+    std::string result = platform::utf8ToCodePage(std::string_view(text, length), target);
+    // A converter that failed leaves no text to parse.
+    if (result.empty()) return false;
+    if (result.size() > length) {
+        // UTF-8 with ill-formed parts replaced (or a code page of longer sequences)
+        // may outgrow the block.
+        storage = Storage::create(result.size(), arena);
+    } else {
+        std::memset(storage->text + result.size(), 0, length - result.size());
+    }
+    std::memcpy(storage->text, result.data(), result.size());
+    length = result.size();
+    return true;
 }
 
 int HtmlDocument::parseStorage(std::unique_ptr<Storage> storage, std::size_t length) {
     reset();
     storage_ = std::move(storage);
+    textLength_ = length;
+    const bool converted = prepareText(storage_, textLength_, codePage, true, convertedFromUtf8);
     text_ = storage_->text;
     elements_ = storage_->elements;
     elementCapacity_ = storage_->elementCapacity;
-    textLength_ = length;
-
-    int allAscii = 1;
-    if (isUtf8(std::string_view(text_, length), allAscii) && !allAscii) {
-        convertedFromUtf8 = 1;
-        const unsigned target = codePage != 0 ? codePage : platform::localCodePage().number;
-        if (target == 936 && kCodePage936TableIsSystemConverter) {
-            // Code page 936 never needs more bytes than UTF-8 for the same text, so
-            // the table conversion happens in place.
-            textLength_ = convertUtf8ToCodePage936(text_, length);
-            std::memset(text_ + textLength_, 0, length - textLength_);
-        } else {
-            std::string converted =
-                platform::utf8ToCodePage(std::string_view(text_, length), target);
-            // A converter that failed leaves no text to parse.
-            if (converted.empty()) return 0;
-            if (converted.size() > length) {
-                // UTF-8 with ill-formed parts replaced (or a code page of longer
-                // sequences) may outgrow the block.
-                storage_ = Storage::create(converted.size());
-                text_ = storage_->text;
-                elements_ = storage_->elements;
-                elementCapacity_ = storage_->elementCapacity;
-            } else {
-                std::memset(text_ + converted.size(), 0, length - converted.size());
-            }
-            std::memcpy(text_, converted.data(), converted.size());
-            textLength_ = converted.size();
-        }
+    if (!converted) {
+        // Nothing to parse: the document stays empty.
+        textLength_ = 0;
+        return 0;
     }
 
     TreeBuilder builder(*this, text_, textLength_);

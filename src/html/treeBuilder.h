@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Internal to src/html: the tree builder, a single forward pass over the document's
-// text that turns it into top-level elements and their subtrees.
+// Internal to src/html: the tree builder, the consumer of the parser core that turns
+// its events into the document's top-level elements and their subtrees.
 #pragma once
 
 #include <cstddef>
@@ -12,21 +12,9 @@
 
 #include "html/HtmlDocument.h"
 #include "html/HtmlElement.h"
+#include "html/parserCore.h"
 
 namespace kestrune {
-
-// One token as readTag cuts it: the text in front of a tag, and the tag itself.
-struct Token {
-    std::string_view tagName;        // empty for text without a following tag
-    std::string_view attributeText;  // from the first space after the name, space included
-    std::string_view leadingText;    // text in front of "<", leading white space removed
-    bool selfClosing = false;        // the tag ended in "/>"
-};
-
-// Reads one token from [text, end) (text < end, *end == '\0') and returns the bytes
-// consumed. CR, LF and TAB are removed from the tag name in place, so the name stays
-// a view into the text.
-std::size_t readTag(char* text, char* end, Token& token);
 
 // The open children of the elements being built: an end tag that does not close the
 // element reading it closes that element's first open child of the same name (ASCII
@@ -44,7 +32,7 @@ class OpenChildren {
     void dropOwner(const HtmlElement* owner);
 
   private:
-    static constexpr std::uint32_t kTaken = 0;  // element 0 is never a child
+    static constexpr std::uint32_t kTaken = ~std::uint32_t{0};  // no element has this index
     static constexpr std::size_t kSmallBlock = 32;
     struct Node {
         std::uint32_t owner;
@@ -95,25 +83,29 @@ class TreeBuilder {
   public:
     TreeBuilder(HtmlDocument& document, char* text, std::size_t length);
     // Builds every top-level element and its subtree, links them into the document
-    // and sets its root and doctype candidates.
+    // and sets its root and doctype.
     void build();
 
-  private:
-    void buildSubtree(HtmlElement* top, bool selfClosing);
-    // Raw content, flags and immediate completion of a new element with a valid name
-    // and the given tag classes; true when the element goes on to read content.
-    bool enter(HtmlElement& element, std::uint16_t classes, bool selfClosing);
-    HtmlElement* newChild(HtmlElement* parent, HtmlElement* previous, const Token& token);
-    bool nextToken(Token& token);
+    // ----- Events of the parser core -----
+    void topLevel(const Token& token);
+    void child(const Token& token, std::uint16_t classes);
+    void finished(std::uint32_t flags, std::string_view content);
+    void descend();
+    void leaf(bool mayCloseLater);
+    void slot(std::string_view text);
+    void strayEnd(std::string_view name);
+    std::string_view ascend(bool closed, bool more);
+    void topLevelEnd(bool closed, TopLevelKind kind);
 
+  private:
     HtmlDocument& document_;
-    char* cursor_;
-    char* end_;
-    // A start tag that an element refused: the element that reads it next takes it
-    // from here instead of scanning the same text again, and stores an empty text
-    // for it (the text stays with the element that read it first).
-    bool handedBack_ = false;
-    Token handedBackToken_;
+    char* text_;
+    std::size_t length_;
+    HtmlElement* previousTop_ = nullptr;
+    HtmlElement* newest_ = nullptr;  // the element made last
+    HtmlElement* e_ = nullptr;       // the element whose content is being read
+    HtmlElement* last_ = nullptr;    // e_'s last child so far
+    RootChoice<const HtmlElement*> root_;
     OpenChildren open_;
 };
 

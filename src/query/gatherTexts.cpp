@@ -42,16 +42,22 @@ TextRuns::TextRuns(const ElementList& list) : runs_(list.size(), {0, 0}) {
     }
 }
 
-void TextRuns::appendText(std::size_t i, std::string& out) const {
-    const auto [first, end] = runs_[i];
-    if (end - first == 1) {
-        appendDecoded(out, pieces_[first]);
+void appendDecodedPieces(const std::string_view* pieces, std::size_t count, std::string& out,
+                         std::string& scratch) {
+    if (count == 1) {
+        appendDecoded(out, pieces[0]);
         return;
     }
     // References are decoded once over the joined pieces: one may span two of them.
-    std::string raw;
-    for (std::uint32_t p = first; p < end; ++p) raw.append(pieces_[p]);
-    appendDecoded(out, raw);
+    scratch.clear();
+    for (std::size_t p = 0; p < count; ++p) scratch.append(pieces[p]);
+    appendDecoded(out, scratch);
+}
+
+void TextRuns::appendText(std::size_t i, std::string& out) const {
+    const auto [first, end] = runs_[i];
+    std::string scratch;
+    appendDecodedPieces(pieces_.data() + first, end - first, out, scratch);
 }
 
 void gatherTexts(const ElementList& list,

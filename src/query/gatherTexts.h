@@ -15,6 +15,11 @@
 
 namespace kestrune {
 
+// Appends the pieces joined, with character references decoded once over the whole
+// (a reference may span two pieces); `scratch` holds the joined text.
+void appendDecodedPieces(const std::string_view* pieces, std::size_t count, std::string& out,
+                         std::string& scratch);
+
 // The raw texts of the listed elements, found in one walk over their subtrees (each
 // walked once when the list is in document order, as findByTag gives it). The views
 // point into the document, which must outlive this object.

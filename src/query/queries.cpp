@@ -74,9 +74,8 @@ void offerPiece(AttributeMatch& match, std::string_view s, std::size_t begin, st
 
 }  // namespace
 
-int HtmlElement::getAttribute(std::string_view name, std::string& value) const {
+int findAttribute(std::string_view text, std::string_view name, std::string& value) {
     AttributeMatch match{name, {}, {}, false};
-    std::string_view text = attributeText();
     std::string scratch;  // holds the text without CR, LF and TAB while the match is used
     if (attributes_detail::hasControlChar(text)) {
         forEachAttribute(
@@ -114,6 +113,10 @@ int HtmlElement::getAttribute(std::string_view name, std::string& value) const {
     value.clear();
     appendDecoded(value, attributeValue(match.rawValue));
     return 1;
+}
+
+int HtmlElement::getAttribute(std::string_view name, std::string& value) const {
+    return findAttribute(attributeText(), name, value);
 }
 
 namespace {

@@ -22,7 +22,9 @@ void appendIndent(std::string& out, int depth) {
     if (depth > 0) out.append(static_cast<std::size_t>(depth) * kIndentUnit.size(), ' ');
 }
 
-void appendAttributes(std::string& out, std::string_view attributeText) {
+}  // namespace
+
+void appendAttributesString(std::string& out, std::string_view attributeText) {
     if (attributeText.empty()) return;
     std::string scratch;
     std::vector<std::pair<std::string_view, std::string_view>> pairs;
@@ -49,6 +51,8 @@ void appendAttributes(std::string& out, std::string_view attributeText) {
         out.append("\" ");
     }
 }
+
+namespace {
 
 // An element written as start tag, content and end tag.
 bool hasEndTag(const HtmlElement& e) {
@@ -111,7 +115,7 @@ void writeClosing(std::string& out, const HtmlElement& e, int lineBreaks) {
 
 std::string HtmlElement::attributesString() const {
     std::string out;
-    appendAttributes(out, attributeText());
+    appendAttributesString(out, attributeText());
     return out;
 }
 

@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Fuzz target for the whole report, as the program runs it after loading a page.
 //
-// Input: a first line that plays the command line, then the page. The first line's
-// first byte picks the output (bit 0: to a file, bit 1: the file cannot be created);
-// the rest of the line up to a space is the -tag value, and what follows the space is
-// the -attr value. "1a href,title\n<html>..." asks for the a elements with their href
-// and title, written to a file. Without a line break in the first kHeaderBytes bytes
-// the whole input is the page and the tag name is empty.
+// Input: a first line that plays the command line, then the page (fuzzRequest.h).
 //
 // Besides running without a fault, the report must equal what the queries give: the
 // console lines byte for byte, and the element file byte for byte the JSON library's
@@ -25,42 +20,14 @@
 #include "cli/driver.h"
 #include "cli/report.h"
 #include "fuzzCheck.h"
+#include "fuzzRequest.h"
 #include "html/HtmlDocument.h"
 #include "json/JsonValue.h"
 
 namespace kestrune {
 namespace {
 
-constexpr std::size_t kHeaderBytes = 128;
 constexpr std::string_view kOutputPath = "fuzz/out.json";
-
-struct Request {
-    bool toFile = false;
-    bool refuse = false;
-    std::string tagName;
-    std::string attributeList;
-    std::string_view page;
-};
-
-Request readRequest(std::string_view input) {
-    Request r;
-    const std::size_t lineEnd = input.substr(0, kHeaderBytes).find('\n');
-    if (lineEnd == std::string_view::npos) {
-        r.page = input;
-        return r;
-    }
-    r.page = input.substr(lineEnd + 1);
-    std::string_view header = input.substr(0, lineEnd);
-    if (header.empty()) return r;
-    const auto mode = static_cast<unsigned char>(header[0]);
-    r.toFile = (mode & 1) != 0;
-    r.refuse = (mode & 2) != 0;
-    header.remove_prefix(1);
-    const std::size_t space = header.find(' ');
-    r.tagName = header.substr(0, space);
-    if (space != std::string_view::npos) r.attributeList = header.substr(space + 1);
-    return r;
-}
 
 // The oracle's getText per element walks each matched subtree again, so nested
 // matches cost it the square of their number where the report walks once. (The texts
@@ -103,7 +70,7 @@ std::string refusedFileLine() {
 }
 
 void checkElementReport(const HtmlDocument& document, const ElementList& elements,
-                        const Options& options, const Request& r, const std::string& console,
+                        const Options& options, const fuzz::Request& r, const std::string& console,
                         const MemoryFileSink& files) {
     const bool written = r.toFile && !r.refuse;
     if (r.toFile) FUZZ_CHECK_EQUAL(console, r.refuse ? refusedFileLine() : outputFileLine());
@@ -145,21 +112,13 @@ void checkElementReport(const HtmlDocument& document, const ElementList& element
     if (written) FUZZ_CHECK_EQUAL(files.files.begin()->second, top.toString());
 }
 
-bool isDoctypeTag(std::string_view tag) {
-    return equalsIgnoreCase(tag, "!doctype") || equalsIgnoreCase(tag, "doctype");
-}
-
-bool isRawBlockTag(std::string_view tag) {
-    return equalsIgnoreCase(tag, "script") || equalsIgnoreCase(tag, "style") ||
-           equalsIgnoreCase(tag, "!--");
-}
-
 }  // namespace
 }  // namespace kestrune
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kestrune;
-    const Request r = readRequest(std::string_view(reinterpret_cast<const char*>(data), size));
+    const fuzz::Request r =
+        fuzz::readRequest(std::string_view(reinterpret_cast<const char*>(data), size));
     HtmlDocument document;
     document.parse(r.page);
 
@@ -194,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The doctype and raw-block reports are checked byte for byte by the end-to-end
     // tests; here they only have to run without a fault.
-    if (isDoctypeTag(r.tagName) || isRawBlockTag(r.tagName)) return 0;
+    if (!isElementReport(r.tagName)) return 0;
     ElementList elements;
     root->findByTag(r.tagName, elements, 1);
     checkElementReport(document, elements, options, r, console, files);

@@ -19,7 +19,7 @@ cd "$(dirname "$0")/../.."
 seconds=${1:-60}
 shift $(($# > 0 ? 1 : 0))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzzHtml fuzzReport fuzzJson)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzzHtml fuzzReport fuzzExtract fuzzJson)
 if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
     echo "usage: tests/fuzz/run.sh [SECONDS] [TARGET...]" >&2
     exit 2
@@ -38,6 +38,7 @@ for target in "${targets[@]}"; do
         # Every element of a page is checked: long inputs cost more than they teach.
         fuzzHtml) dict=html.dict max_len=16384 pages=1 ;;
         fuzzReport) dict=html.dict max_len=65536 pages=1 ;;
+        fuzzExtract) dict=html.dict max_len=65536 pages=1 ;;
         fuzzJson) dict=json.dict max_len=65536 pages=0 ;;
         *) echo "unknown target: $target" >&2; exit 2 ;;
     esac

@@ -1,0 +1,211 @@
+// SPDX-License-Identifier: MIT
+// The extraction consumer of the parser core. A found element's text is the run of
+// text pieces (its own text, the own texts and tails of its descendants) that the
+// core hands over while the element is open; the pieces are kept only while some
+// found element is open, and the found elements are written out in document order
+// once the outermost open one ends. Which top-level element is the root is known
+// only at the end, so the output of the candidates is held: the first top-level
+// element that is neither doctype nor "html", and the latest "html" one. Past a
+// limit the holding stops; a second pass then knows the root and streams.
+#include "query/extractElements.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "base/asciiTable.h"
+#include "html/parserCore.h"
+#include "query/gatherTexts.h"
+
+namespace kestrune {
+
+namespace {
+
+// Held output beyond this size makes a second pass cheaper than holding it.
+constexpr std::size_t kHoldLimit = 16 << 20;
+// Output blocks of about this size when streaming.
+constexpr std::size_t kBlock = 1 << 20;
+constexpr std::size_t kUnknown = ~std::size_t{0};
+
+class Extractor {
+  public:
+    // With `root` the top-level ordinal of the root (known from an earlier pass),
+    // else kUnknown.
+    Extractor(const char* text, std::string_view tagName, ElementSink& sink, std::size_t root)
+        : text_(text), tagName_(tagName), sink_(sink), knownRoot_(root) {}
+
+    // ----- Events of the parser core -----
+    void topLevel(const Token& token) {
+        chain_.clear();
+        current_.clear();
+        newestName_ = token.tagName;
+        newestMatch_ = false;
+        first_ = true;
+        ++ordinal_;
+        if (knownRoot_ != kUnknown) {
+            collect_ = ordinal_ == knownRoot_;
+        } else {
+            // A later "html" element replaces an earlier one; of the others only the
+            // first can become the root.
+            collect_ = !overflow_ &&
+                       root_.wants(equalsIgnoreCase(token.tagName, "html") ? TopLevelKind::kHtml
+                                                                           : TopLevelKind::kOther);
+        }
+        freshSlot_ = true;
+    }
+    void child(const Token& token, std::uint16_t) {
+        newestName_ = token.tagName;
+        newestMatch_ = collect_ && token.tagName.size() == tagName_.size() &&
+                       equalsIgnoreCase(token.tagName, tagName_);
+        if (newestMatch_) {
+            matches_.push_back(Match{refOf(token.attributeText), count(), 0});
+            open_.push_back(Open{static_cast<std::uint32_t>(matches_.size() - 1), 0});
+        }
+        freshSlot_ = true;
+    }
+    void finished(std::uint32_t, std::string_view content) {
+        if (!content.empty() && !open_.empty()) pieces_.push_back(content);
+    }
+    void descend() {
+        chain_.push_back(refOf(newestName_));
+        if (newestMatch_) open_.back().depth = depth();
+        freshSlot_ = true;
+    }
+    void leaf(bool) {
+        if (newestMatch_) closeInnermost();
+        freshSlot_ = true;
+    }
+    void slot(std::string_view text) {
+        // A second text for the same slot replaces the first.
+        if (!freshSlot_ && slotPushed_) pieces_.pop_back();
+        freshSlot_ = false;
+        slotPushed_ = !text.empty() && !open_.empty();
+        if (slotPushed_) pieces_.push_back(text);
+    }
+    void strayEnd(std::string_view) {}
+    std::string_view ascend(bool, bool) {
+        if (!open_.empty() && open_.back().depth == depth()) closeInnermost();
+        chain_.pop_back();
+        freshSlot_ = true;
+        return viewOf(chain_.back());
+    }
+    void topLevelEnd(bool, TopLevelKind kind) {
+        if (knownRoot_ != kUnknown) {
+            if (ordinal_ == knownRoot_) sink_.output(current_.view());
+        } else if (root_.wants(kind)) {
+            (kind == TopLevelKind::kHtml ? lastHtml_ : firstOther_).swap(current_);
+        }
+        root_.offer(kind, ordinal_);
+    }
+
+    // After the pass: false when there is no root.
+    bool found() const { return root_.found(); }
+    // The root's ordinal; the pass could not hold its report when overflowed().
+    std::size_t root() const { return root_.root(); }
+    bool overflowed() const { return overflow_; }
+    // Hands the held report of the root to the sink (a streamed one is complete).
+    void finish() {
+        if (knownRoot_ == kUnknown)
+            sink_.output(root_.isHtml() ? lastHtml_.view() : firstOther_.view());
+    }
+
+  private:
+    // Texts by offset, counts in 32 bits (texts are below 10 MiB): there can be
+    // millions of open elements and open matches.
+    struct NameRef {
+        std::uint32_t offset;
+        std::uint32_t length;
+    };
+    struct Match {
+        NameRef attributes;
+        std::uint32_t first;  // its pieces: [first, end)
+        std::uint32_t end;
+    };
+    struct Open {
+        std::uint32_t match;  // index into matches_
+        std::uint32_t depth;  // its place in chain_ (1 = first), 0 while not there
+    };
+
+    NameRef refOf(std::string_view s) const {
+        return NameRef{static_cast<std::uint32_t>(s.empty() ? 0 : s.data() - text_),
+                       static_cast<std::uint32_t>(s.size())};
+    }
+    std::string_view viewOf(NameRef r) const {
+        return std::string_view(text_ + r.offset, r.length);
+    }
+    std::uint32_t depth() const { return static_cast<std::uint32_t>(chain_.size()); }
+
+    std::uint32_t count() const { return static_cast<std::uint32_t>(pieces_.size()); }
+
+    void closeInnermost() {
+        matches_[open_.back().match].end = count();
+        open_.pop_back();
+        if (open_.empty()) flush();
+    }
+
+    // Every found element is complete: hands them to the sink in document order.
+    void flush() {
+        for (const Match& m : matches_) {
+            decoded_.clear();
+            appendDecodedPieces(pieces_.data() + m.first, m.end - m.first, decoded_, scratch_);
+            sink_.element(current_, viewOf(m.attributes), decoded_, first_);
+            first_ = false;
+            if (current_.size() < kBlock) continue;
+            if (knownRoot_ != kUnknown) {
+                sink_.output(current_.view());
+                current_.clear();
+            } else if (current_.size() + firstOther_.size() + lastHtml_.size() > kHoldLimit) {
+                // Stop holding: the second pass will make the report.
+                overflow_ = true;
+                collect_ = false;
+                current_.clear();
+                firstOther_.clear();
+                lastHtml_.clear();
+                break;
+            }
+        }
+        matches_.clear();
+        pieces_.clear();
+        slotPushed_ = false;
+    }
+
+    const char* text_;
+    std::string_view tagName_;
+    ElementSink& sink_;
+    std::vector<NameRef> chain_;  // names of the open elements, the top-level one first
+    std::vector<Match> matches_;  // found elements not yet written, in document order
+    std::vector<Open> open_;      // the open ones among them, innermost last
+    std::vector<std::string_view> pieces_;
+    std::string_view newestName_;
+    bool newestMatch_ = false;
+    std::size_t knownRoot_;
+    std::size_t ordinal_ = kUnknown;  // of the current top-level element, from 0
+    bool overflow_ = false;           // the held output grew past the limit
+    bool first_ = true;               // no element of the current top-level one written yet
+    bool collect_ = false;            // the current top-level element may become the root
+    bool freshSlot_ = true;           // no text has been given to the current slot yet
+    bool slotPushed_ = false;         // the current slot's text is the last piece
+    std::string decoded_;
+    std::string scratch_;
+    ByteBuffer current_;
+    ByteBuffer firstOther_;
+    ByteBuffer lastHtml_;
+    RootChoice<std::size_t> root_;
+};
+
+}  // namespace
+
+bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink) {
+    Extractor first(text, tagName, sink, kUnknown);
+    ParserCore<Extractor>(text, length, first).run();
+    if (!first.found()) return false;
+    if (!first.overflowed()) {
+        first.finish();
+        return true;
+    }
+    Extractor second(text, tagName, sink, first.root());
+    ParserCore<Extractor>(text, length, second).run();
+    second.finish();
+    return true;
+}
+
+}  // namespace kestrune

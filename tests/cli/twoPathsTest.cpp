@@ -1,0 +1,173 @@
+// SPDX-License-Identifier: MIT
+// The element report both ways: through the tree (reportOnDocument on the parsed
+// document) and straight from the text (reportElementsFromText, which the program
+// uses). Every case, in every mode, must come out byte for byte the same.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Console.h"
+#include "cli/Options.h"
+#include "cli/driver.h"
+#include "cli/report.h"
+#include "html/HtmlDocument.h"
+#include "html/documentStorage.h"
+#include "support/worstCases.h"
+
+namespace kestrune {
+namespace {
+
+struct Mode {
+    const char* tag;
+    const char* attributes;
+};
+
+const Mode kModes[] = {{"a", "href,id"}, {"p", ""},   {"div", "class;title,text"},
+                       {"b", ""},        {"LI", "x"}, {"nosuchtag", ""}};
+
+struct Report {
+    int status = 0;  // 0: no root
+    std::string console;
+    std::string file;
+};
+
+void setOptions(Options& options, const Mode& mode, bool toFile) {
+    options.tagName = mode.tag;
+    options.splitAttributeList(mode.attributes);
+    if (toFile) options.outputPath = "out.json";
+}
+
+Report throughTree(std::string_view page, const Options& options) {
+    Report r;
+    HtmlDocument document;
+    MemoryFileSink files;
+    if (document.parse(page) == 1) {
+        Console console(&r.console);
+        r.status = reportOnDocument(document, options, console, files);
+    }
+    if (!files.files.empty()) r.file = files.files.begin()->second;
+    return r;
+}
+
+Report fromText(std::string_view page, const Options& options) {
+    Report r;
+    DocumentText text;
+    MemoryFileSink files;
+    if (text.assign(page)) {
+        Console console(&r.console);
+        r.status = reportElementsFromText(text.data(), text.size(), options, console, files);
+    }
+    if (!files.files.empty()) r.file = files.files.begin()->second;
+    return r;
+}
+
+// The worst cases nest b and p deeply: their reports would be quadratic in size.
+const Mode kWorstCaseModes[] = {{"a", "href,id"}, {"div", ""}};
+
+template <std::size_t N = std::size(kModes)>
+void expectSameReports(const std::string& name, std::string_view page,
+                       const Mode (&modes)[N] = kModes) {
+    for (const Mode& mode : modes) {
+        for (bool toFile : {false, true}) {
+            SCOPED_TRACE(name + " -tag " + mode.tag + (toFile ? " -o" : ""));
+            Options options;
+            setOptions(options, mode, toFile);
+            Report tree = throughTree(page, options);
+            Report text = fromText(page, options);
+            EXPECT_EQ(text.status, tree.status);
+            // Compared as booleans first: a large report would flood the log.
+            EXPECT_TRUE(text.console == tree.console) << text.console.substr(0, 400);
+            EXPECT_TRUE(text.file == tree.file) << text.file.substr(0, 400);
+        }
+    }
+}
+
+struct PageCase {
+    const char* name;
+    const char* html;
+};
+
+const PageCase kPages[] = {
+    {"nested matches", "<html><div>a<div>b<p>c</p>d</div>e<b>f</b></div>g<div>h</html>"},
+    {"text replaced in a slot", "<html><div><br>lost</x>kept<b>t</b>one</y>two</div></html>"},
+    {"own text replaced", "<html><p>lost</q>kept</p></html>"},
+    {"hand-back", "<html><a>1<a>2<p>3<div>4<i>5<div>6</div></i></div></p></a></html>"},
+    {"last html is the root", "<html><a>1</a></html><html><a>2</a><a>3</a></html><a>x</a>"},
+    {"first other is the root", "<!doctype html><body><a>1</a></body><div><a>2</a></div>"},
+    {"text only", "just text"},
+    {"doctype only", "<!DOCTYPE html>"},
+    {"root of text then html", "x<html><a href=1>2</a></html>"},
+    {"references across pieces",
+     "<html><div>&am<b>p;</b>&#x41;&lt;<i>&#</i>66;&amp</div><a href=\"&amp;x\">a&gt;</a></html>"},
+    {"raw children", "<html><div>a<script>s<b>x</b></script>b<!--c-->d<style>t</style></div>"},
+    {"unclosed at the end", "<html><div><div><a href=x>text"},
+    {"control bytes", "<html><d\niv cl\rass=\"a\tb\">x\r\n y</d\niv><div>\t</div></html>"},
+    {"attributes", "<html><a x href = \"h\" HREF='H' id=1 id=2 =v>t</a><a/><b/></html>"},
+    {"stray and closed children", "<html><div><b>x<i>y</b>z</i>w</div></html>"},
+    {"match is the root", "<div><div>inner</div></div>"},
+    {"void and self-closing", "<html><p>a<br>b<img src=x/>c<p/>d</html>"},
+    {"utf-8", "<html><p>\xE4\xB8\xAD\xE6\x96\x87</p><a href=\"\xC3\xA9\">\xC3\xA9</a></html>"},
+};
+
+TEST(TwoPathsTest, SmallPages) {
+    for (const PageCase& c : kPages) expectSameReports(c.name, c.html);
+}
+
+TEST(TwoPathsTest, OpenChildrenAcrossOwners) {
+    std::string html = "<span><div>";
+    for (int i = 0; i < 10; ++i) html += "<p>x<ul></ul>";
+    html += "</p><span>z<ul></ul>";
+    for (int i = 0; i < 30; ++i) html += "<p>y<ul></ul>";
+    html += "</span>x";
+    expectSameReports("open children", html);
+}
+
+TEST(TwoPathsTest, ReportsTooLargeToHold) {
+    // Nested b elements: each one's text holds the texts of all below it, so that
+    // a small page makes a report of tens of megabytes, in root candidates that
+    // lose, and in the root.
+    const Mode kNested[] = {{"b", ""}};
+    std::string nested;
+    for (int i = 0; i < 3000; ++i) nested += "<b>abcdefgh";
+    expectSameReports("first html loses", "<html>" + nested + "</html><html><b>1</b></html>",
+                      kNested);
+    expectSameReports("other loses", "<div>" + nested + "</div><html><b>1</b></html>", kNested);
+    expectSameReports("later others", "<body>" + nested + "</body><div><b>1</b></div>", kNested);
+}
+
+TEST(TwoPathsTest, WorstCases) {
+    for (const std::string& name : testing::worstCaseNames()) {
+        testing::WorstCase c = testing::makeWorstCase(name);
+        expectSameReports(c.name, c.bytes, kWorstCaseModes);
+    }
+    for (const testing::WorstCase& c : testing::nulAndEncodingCases()) {
+        expectSameReports(c.name, c.bytes);
+    }
+}
+
+TEST(TwoPathsTest, Corpus) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::path(KESTRUNE_SOURCE_DIR) / ".." / "shared" / "corpus" / "real";
+    std::vector<fs::path> pages;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        if (entry.path().extension() == ".html") pages.push_back(entry.path());
+    }
+    if (pages.empty()) GTEST_SKIP() << "../shared/corpus/real is not here";
+    std::sort(pages.begin(), pages.end());
+    for (const fs::path& page : pages) {
+        std::ifstream in(page, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        expectSameReports(page.filename().string(), bytes.str());
+    }
+}
+
+}  // namespace
+}  // namespace kestrune
