@@ -125,6 +125,21 @@ bool isStandardOutput(std::string_view path);
 // as they are first touched, in huge pages where the system offers them. Null
 // when the system refuses. Free with freeLarge and the same size.
 void* allocateLarge(std::size_t bytes);
+
+// Blocks from this size on are worth taking with allocateLarge; smaller ones come
+// from the heap. Sanitizer builds always use the heap, whose guard zones catch
+// reads past the end.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr std::size_t kLargeBlockBytes = ~std::size_t{0};
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr std::size_t kLargeBlockBytes = ~std::size_t{0};
+#else
+inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
+#endif
+#else
+inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
+#endif
 void freeLarge(void* block, std::size_t bytes);
 
 // Blocks of memory from the heap, as malloc, realloc and free (null when refused).

@@ -25,15 +25,6 @@ std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * 
 
 }  // namespace
 
-// Blocks for texts from this size on come straight from the system (in huge pages where it
-// offers them); smaller ones from the heap. Sanitizer builds always use the heap,
-// whose guard zones catch reads past the end.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t kLargeBlock = ~std::size_t{0};
-#else
-constexpr std::size_t kLargeBlock = 2 << 20;
-#endif
-
 std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t textBytes,
                                                                      bool arena) {
     std::unique_ptr<Storage> s(new Storage());
@@ -42,7 +33,7 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t
     // a child at least its three-byte start tag.
     s->elementCapacity = arena ? textBytes / 2 + 16 : 0;
     s->blockBytes_ = textRegion + s->elementCapacity * sizeof(HtmlElement);
-    if (textBytes >= kLargeBlock) {
+    if (textBytes >= platform::kLargeBlockBytes) {
         s->block_ = platform::allocateLarge(s->blockBytes_);
         s->large_ = s->block_ != nullptr;
     }

@@ -10,15 +10,59 @@
 #include "query/extractElements.h"
 
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "base/asciiTable.h"
+#include "base/platform.h"
 #include "html/parserCore.h"
 #include "query/gatherTexts.h"
 
 namespace kestrune {
 
 namespace {
+
+// A stack of plain values whose capacity is fixed when it is made, in one block
+// (straight from the system, in huge pages, when it is large): millions of levels
+// of nesting then cost few page faults and are never copied to a larger block.
+template <typename T>
+class FixedStack {
+  public:
+    explicit FixedStack(std::size_t capacity) : bytes_(capacity * sizeof(T)) {
+        large_ = bytes_ >= platform::kLargeBlockBytes;
+        void* block = large_ ? platform::allocateLarge(bytes_) : platform::allocate(bytes_);
+        if (block == nullptr) throw std::bad_alloc();
+        data_ = static_cast<T*>(block);
+        capacity_ = capacity;
+    }
+    FixedStack(const FixedStack&) = delete;
+    FixedStack& operator=(const FixedStack&) = delete;
+    ~FixedStack() {
+        if (large_) {
+            platform::freeLarge(data_, bytes_);
+        } else {
+            platform::release(data_);
+        }
+    }
+    void push_back(const T& value) {
+        // The capacity is an upper bound the text guarantees; never write past it.
+        if (size_ == capacity_) throw std::bad_alloc();
+        data_[size_++] = value;
+    }
+    void pop_back() { --size_; }
+    T& back() { return data_[size_ - 1]; }
+    const T& back() const { return data_[size_ - 1]; }
+    bool empty() const { return size_ == 0; }
+    std::size_t size() const { return size_; }
+    void clear() { size_ = 0; }
+
+  private:
+    T* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+    std::size_t bytes_;
+    bool large_ = false;
+};
 
 // Held output beyond this size makes a second pass cheaper than holding it.
 constexpr std::size_t kHoldLimit = 16 << 20;
@@ -30,8 +74,16 @@ class Extractor {
   public:
     // With `root` the top-level ordinal of the root (known from an earlier pass),
     // else kUnknown.
-    Extractor(const char* text, std::string_view tagName, ElementSink& sink, std::size_t root)
-        : text_(text), tagName_(tagName), sink_(sink), knownRoot_(root) {}
+    Extractor(const char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
+              std::size_t root)
+        : text_(text),
+          tagName_(tagName),
+          sink_(sink),
+          // Every open element took at least three bytes of text ("<a>"): room for the
+          // deepest nesting the text allows, touched only as far as the nesting goes.
+          chain_(length / 3 + 1),
+          open_(length / 3 + 1),
+          knownRoot_(root) {}
 
     // ----- Events of the parser core -----
     void topLevel(const Token& token) {
@@ -171,9 +223,9 @@ class Extractor {
     const char* text_;
     std::string_view tagName_;
     ElementSink& sink_;
-    std::vector<NameRef> chain_;  // names of the open elements, the top-level one first
+    FixedStack<NameRef> chain_;   // names of the open elements, the top-level one first
     std::vector<Match> matches_;  // found elements not yet written, in document order
-    std::vector<Open> open_;      // the open ones among them, innermost last
+    FixedStack<Open> open_;       // the open ones among them, innermost last
     std::vector<std::string_view> pieces_;
     std::string_view newestName_;
     bool newestMatch_ = false;
@@ -195,14 +247,14 @@ class Extractor {
 }  // namespace
 
 bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink) {
-    Extractor first(text, tagName, sink, kUnknown);
+    Extractor first(text, length, tagName, sink, kUnknown);
     ParserCore<Extractor>(text, length, first).run();
     if (!first.found()) return false;
     if (!first.overflowed()) {
         first.finish();
         return true;
     }
-    Extractor second(text, tagName, sink, first.root());
+    Extractor second(text, length, tagName, sink, first.root());
     ParserCore<Extractor>(text, length, second).run();
     second.finish();
     return true;
