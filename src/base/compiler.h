@@ -26,3 +26,16 @@
 #else
 #define KESTRUNE_HAS_SSE2 0
 #endif
+
+// Builds under AddressSanitizer (GCC announces it as __SANITIZE_ADDRESS__, clang
+// through __has_feature).
+#if defined(__SANITIZE_ADDRESS__)
+#define KESTRUNE_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRUNE_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef KESTRUNE_ADDRESS_SANITIZER
+#define KESTRUNE_ADDRESS_SANITIZER 0
+#endif

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/compiler.h"
+
 namespace kestrune::platform {
 
 // Full path of the running program ("/usr/bin/kestrune"); empty when unknown.
@@ -129,17 +131,9 @@ void* allocateLarge(std::size_t bytes);
 // Blocks from this size on are worth taking with allocateLarge; smaller ones come
 // from the heap. Sanitizer builds always use the heap, whose guard zones catch
 // reads past the end.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr std::size_t kLargeBlockBytes = ~std::size_t{0};
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr std::size_t kLargeBlockBytes = ~std::size_t{0};
-#else
-inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
-#endif
-#else
-inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
-#endif
+inline constexpr std::size_t kLargeBlockBytes =
+    KESTRUNE_ADDRESS_SANITIZER ? ~std::size_t{0} : std::size_t{2} << 20;
+
 void freeLarge(void* block, std::size_t bytes);
 
 // Blocks of memory from the heap, as malloc, realloc and free (null when refused).

@@ -41,4 +41,11 @@ void* reallocate(void* block, std::size_t bytes) {
 
 void release(void* block) { std::free(block); }
 
+// The same on every system: errorText() says what failed in the system's words.
+bool OutputFile::fail() {
+    if (failure_.empty()) failure_ = errorText();
+    discard();
+    return false;
+}
+
 }  // namespace kestrune::platform

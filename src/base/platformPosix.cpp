@@ -398,12 +398,6 @@ void OutputFile::discard() {
     temporary_.clear();
 }
 
-bool OutputFile::fail() {
-    if (failure_.empty()) failure_ = errorText();
-    discard();
-    return false;
-}
-
 bool isStandardOutput(std::string_view path) {
     struct stat file;
     struct stat out;

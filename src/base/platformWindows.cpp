@@ -277,12 +277,6 @@ void OutputFile::discard() {
     temporary_.clear();
 }
 
-bool OutputFile::fail() {
-    if (failure_.empty()) failure_ = errorText();
-    discard();
-    return false;
-}
-
 bool isStandardOutput(std::string_view path) {
     if (!usablePath(path)) return false;
     HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);

@@ -78,27 +78,38 @@ bool writeDoctypeFile(const std::string& path, std::string_view text, Console& c
 }
 
 ElementFile::ElementFile(const std::string& path, std::string_view tagName,
-                         std::vector<std::string> keys, FileSink& files)
+                         const std::vector<std::string>& keys, FileSink& files)
     : path_(path), files_(files) {
     // Members are unique by their escaped key, the first one added wins, and they
     // are written in byte order of the escaped keys: the same for every element.
-    // A stable sort keeps equal keys in the order added, so the first of each run
-    // is the one that stays.
-    std::vector<std::pair<std::string, std::size_t>> members;
-    members.reserve(keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        std::string escaped;
-        appendJsonEscaped(escaped, keys[i]);
-        members.emplace_back(std::move(escaped), i);
+    // Key numbers are sorted, not the keys themselves (tens of thousands of names
+    // would otherwise be moved again and again); a stable sort keeps equal keys in
+    // the order added, so the first of each run is the one that stays.
+    // The escaped keys in one text, key i from ends[i] to ends[i + 1].
+    std::string escapedKeys;
+    std::vector<std::size_t> ends{0};
+    ends.reserve(keys.size() + 1);
+    for (const std::string& key : keys) {
+        appendJsonEscaped(escapedKeys, key);
+        ends.push_back(escapedKeys.size());
     }
-    std::stable_sort(members.begin(), members.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    members.erase(std::unique(members.begin(), members.end(),
-                              [](const auto& a, const auto& b) { return a.first == b.first; }),
-                  members.end());
-    for (auto& [escaped, index] : members) {
-        order_.push_back(index);
-        memberPrefixes_.push_back("\"" + escaped + "\":\"");
+    auto escaped = [&](std::size_t i) {
+        return std::string_view(escapedKeys).substr(ends[i], ends[i + 1] - ends[i]);
+    };
+    order_.resize(keys.size());
+    for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = i;
+    std::stable_sort(order_.begin(), order_.end(),
+                     [&](std::size_t a, std::size_t b) { return escaped(a) < escaped(b); });
+    order_.erase(
+        std::unique(order_.begin(), order_.end(),
+                    [&](std::size_t a, std::size_t b) { return escaped(a) == escaped(b); }),
+        order_.end());
+    prefixEnds_.reserve(order_.size());
+    for (std::size_t index : order_) {
+        prefixes_ += '"';
+        prefixes_ += escaped(index);
+        prefixes_ += "\":\"";
+        prefixEnds_.push_back(prefixes_.size());
     }
     ok_ = files_.create(path_);
     pending_.append("{\"");
@@ -114,9 +125,9 @@ ElementFile::~ElementFile() {
 void ElementFile::render(ByteBuffer& out, const std::vector<std::string>& values,
                          bool first) const {
     // Room for the worst case (every byte escaped as \u00XX), then one pass of writes.
-    std::size_t room = 4;
+    std::size_t room = 4 + prefixes_.size();
     for (std::size_t m = 0; m < order_.size(); ++m) {
-        room += 3 + memberPrefixes_[m].size() + 6 * values[order_[m]].size();
+        room += 3 + 6 * values[order_[m]].size();
     }
     char* at = out.room(room);
     if (!first) {
@@ -129,7 +140,7 @@ void ElementFile::render(ByteBuffer& out, const std::vector<std::string>& values
             *at++ = ',';
             *at++ = ' ';
         }
-        const std::string& prefix = memberPrefixes_[m];
+        const std::string_view prefix = memberPrefix(m);
         std::memcpy(at, prefix.data(), prefix.size());
         at = writeJsonEscaped(at + prefix.size(), values[order_[m]]);
         *at++ = '"';

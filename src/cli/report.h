@@ -82,8 +82,8 @@ bool writeDoctypeFile(const std::string& path, std::string_view text, Console& c
 class ElementFile {
   public:
     // `keys` are the member names in the order the values will be handed over.
-    ElementFile(const std::string& path, std::string_view tagName, std::vector<std::string> keys,
-                FileSink& files);
+    ElementFile(const std::string& path, std::string_view tagName,
+                const std::vector<std::string>& keys, FileSink& files);
     ~ElementFile();
     ElementFile(const ElementFile&) = delete;
     ElementFile& operator=(const ElementFile&) = delete;
@@ -102,13 +102,19 @@ class ElementFile {
     void render(ByteBuffer& out, const std::vector<std::string>& values, bool first) const;
 
   private:
+    std::string_view memberPrefix(std::size_t m) const {
+        const std::size_t begin = m == 0 ? 0 : prefixEnds_[m - 1];
+        return std::string_view(prefixes_).substr(begin, prefixEnds_[m] - begin);
+    }
+
     std::string path_;
     FileSink& files_;
     bool ok_ = false;  // the file was created and every write so far succeeded
     bool finished_ = false;
     bool first_ = true;
-    std::vector<std::size_t> order_;           // value index per written member, in key order
-    std::vector<std::string> memberPrefixes_;  // "\"key\":\"" per written member
+    std::vector<std::size_t> order_;       // value index per written member, in key order
+    std::string prefixes_;                 // "\"key\":\"" of each written member, in order
+    std::vector<std::size_t> prefixEnds_;  // where each member's prefix ends in prefixes_
     ByteBuffer pending_;
 };
 

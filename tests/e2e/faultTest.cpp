@@ -11,15 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/compiler.h"
 #include "support/runTool.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define KESTRUNE_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KESTRUNE_ASAN 1
-#endif
-#endif
 
 namespace kestrune {
 namespace {
@@ -235,7 +228,7 @@ TEST_F(FaultTest, ConcurrentWriters) {
 // Memory that runs out ends the run with a message and 255: no abort, no partial file.
 // (The element report needs about three times the page: 20 MB are too few.)
 TEST_F(FaultTest, OutOfMemory) {
-#ifdef KESTRUNE_ASAN
+#if KESTRUNE_ADDRESS_SANITIZER
     GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
 #else
     for (const char* output : {"", " -o ./out.json"}) {
@@ -291,7 +284,7 @@ TEST_F(FaultTest, ProgramDirectoryUnknown) {
 
 // Without /proc the program's directory comes from the name it was started under.
 TEST_F(FaultTest, ProgramDirectoryFromItsName) {
-#ifdef KESTRUNE_ASAN
+#if KESTRUNE_ADDRESS_SANITIZER
     GTEST_SKIP() << "the address sanitizer cannot start without /proc";
 #else
     const std::string hideProc = "umount -l /proc 2>/dev/null || exit 77\n";
