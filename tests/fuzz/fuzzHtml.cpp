@@ -22,6 +22,7 @@
 #include "fuzzCheck.h"
 #include "html/HtmlDocument.h"
 #include "html/codePage936.h"
+#include "html/treeBuilder.h"
 #include "query/gatherTexts.h"
 
 namespace kestrune {
@@ -358,6 +359,13 @@ void checkParse(std::string_view input) {
     // Parsing again into the same document starts afresh.
     const std::string before = fingerprint(document);
     FUZZ_CHECK(document.parse(input) == parsed);
+    FUZZ_CHECK_EQUAL(fingerprint(document), before);
+
+    // The builder's reference mode, without the index of open children, agrees.
+    useOpenChildrenIndex(false);
+    const int reference = document.parse(input);
+    useOpenChildrenIndex(true);
+    FUZZ_CHECK(reference == parsed);
     FUZZ_CHECK_EQUAL(fingerprint(document), before);
 }
 

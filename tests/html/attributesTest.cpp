@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "html/HtmlDocument.h"
 #include "html/attributes.h"
 #include "html/charRefs.h"
@@ -46,6 +48,16 @@ TEST(AttributesTest, Pieces) {
         EXPECT_EQ(parseAttributes(c.text, map, words), static_cast<int>(c.attributes.size()));
         EXPECT_EQ(map, c.attributes);
         EXPECT_EQ(words, c.valueless);
+        // A look-up by name finds the first name equal without case, in byte order.
+        for (const auto& [name, value] : c.attributes) {
+            std::string found;
+            EXPECT_EQ(findAttribute(c.text, name, found), 1) << name;
+            EXPECT_EQ(
+                found,
+                std::find_if(c.attributes.begin(), c.attributes.end(), [&](const auto& entry) {
+                    return equalsIgnoreCase(entry.first, name);
+                })->second);
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "html/HtmlDocument.h"
+#include "html/treeBuilder.h"
 #include "support/treeDump.h"
 
 namespace kestrune {
@@ -166,10 +167,16 @@ TEST(DocumentTest, OpenChildrenIndexAcrossOwners) {
         tree += "  p~ own='y'\n  ul\n";
     }
     html += "</span>x";
-    HtmlDocument doc;
-    ASSERT_EQ(doc.parse(html), 1);
-    EXPECT_EQ(dumpTree(doc), tree);
-    expectTreeInvariants(doc);
+    // The builder's reference mode (no index) gives the same tree.
+    for (bool indexed : {true, false}) {
+        SCOPED_TRACE(indexed ? "indexed" : "reference");
+        useOpenChildrenIndex(indexed);
+        HtmlDocument doc;
+        EXPECT_EQ(doc.parse(html), 1);
+        EXPECT_EQ(dumpTree(doc), tree);
+        expectTreeInvariants(doc);
+    }
+    useOpenChildrenIndex(true);
 }
 
 }  // namespace
