@@ -11,6 +11,9 @@
 
 namespace kestrune::platform {
 
+// The path with every "\\" made "/": a backslash separates path parts on every system.
+std::string withForwardSlashes(std::string_view path);
+
 // Full path of the running program ("/usr/bin/kestrune"); empty when unknown.
 std::string programFilePath();
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The parts of the platform layer that every system shares: heap blocks and the
-// fault seams of the tests.
+// fault seams of the tests, and the path separators.
 #include <cstdlib>
 
 #include "base/platform.h"
@@ -30,6 +30,14 @@ bool allocationRefused() {
 }
 
 }  // namespace faults
+
+std::string withForwardSlashes(std::string_view path) {
+    std::string p(path);
+    for (char& c : p) {
+        if (c == '\\') c = '/';
+    }
+    return p;
+}
 
 void* allocate(std::size_t bytes) {
     return faults::allocationRefused() ? nullptr : std::malloc(bytes);

@@ -22,15 +22,6 @@ namespace kestrune::platform {
 
 namespace {
 
-// The operating system only knows "/"; a backslash separates path parts too.
-std::string systemPath(std::string_view path) {
-    std::string p(path);
-    for (char& c : p) {
-        if (c == '\\') c = '/';
-    }
-    return p;
-}
-
 // UTF-8 with every ill-formed sequence replaced by U+FFFD, as the decoder finds them.
 std::string wellFormedUtf8(std::string_view utf8) {
     std::string out;
@@ -51,7 +42,7 @@ std::string wellFormedUtf8(std::string_view utf8) {
 
 bool statPath(std::string_view path, struct stat& info) {
     if (path.empty() || path.find('\0') != std::string_view::npos) return false;
-    return ::stat(systemPath(path).c_str(), &info) == 0;
+    return ::stat(withForwardSlashes(path).c_str(), &info) == 0;
 }
 
 // The real path of a file, empty when it cannot be found.
@@ -149,7 +140,7 @@ std::string programFilePath() {
 
 std::string programFilePathFromName(std::string_view argv0) {
     if (argv0.empty() || argv0.find('\0') != std::string_view::npos) return std::string();
-    std::string name = systemPath(argv0);
+    std::string name = withForwardSlashes(argv0);
     if (name.find('/') != std::string::npos) return realPath(name);
     // The shell's search: each PATH entry in order, an empty entry meaning the
     // current directory; the first executable regular file wins.
@@ -279,7 +270,7 @@ bool InputFile::open(std::string_view path) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     if (path.empty() || path.find('\0') != std::string_view::npos) return false;
-    fd_ = ::open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = ::open(withForwardSlashes(path).c_str(), O_RDONLY | O_CLOEXEC);
     return fd_ >= 0;
 }
 
@@ -325,7 +316,7 @@ bool OutputFile::create(std::string_view path) {
         errno = ENOENT;
         return fail();
     }
-    target_ = systemPath(path);
+    target_ = withForwardSlashes(path);
     if (!followLinks(target_)) return fail();
     struct stat info;
     bool exists = ::stat(target_.c_str(), &info) == 0;
@@ -407,7 +398,8 @@ bool isStandardOutput(std::string_view path) {
 
 bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {
     if (path.empty() || path.find('\0') != std::string_view::npos) return false;
-    int fd = ::open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    int fd =
+        ::open(withForwardSlashes(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     bool written = writeAll(fd, bytes, count);
     return ::close(fd) == 0 && written;

@@ -39,25 +39,6 @@ std::string DiskFileSink::failure() const {
     return toConsole_ ? "standard output failed" : file_.failure();
 }
 
-bool MemoryFileSink::create(const std::string& path) {
-    open_ = !refuse;
-    path_ = path;
-    pending_.clear();
-    return open_;
-}
-
-bool MemoryFileSink::write(std::string_view bytes) {
-    if (open_) pending_.append(bytes);
-    return open_;
-}
-
-bool MemoryFileSink::commit() {
-    if (!open_) return false;
-    files[path_] = std::move(pending_);
-    open_ = false;
-    return true;
-}
-
 bool completeFile(const std::string& path, bool written, FileSink& files, Console& console) {
     if (written && files.commit()) return true;
     files.discard();

@@ -4,7 +4,6 @@
 // numbered plain-text records.
 #pragma once
 
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +17,6 @@ class Console;
 
 // Output files. A file is created, written, then committed: only then does it
 // replace its target. One that fails or is discarded leaves the target as it was.
-// The tool writes real files; tests and fuzzing keep them in memory.
 class FileSink {
   public:
     virtual ~FileSink() = default;
@@ -50,23 +48,6 @@ class DiskFileSink final : public FileSink {
     Console& console_;
     bool toConsole_ = false;
     platform::OutputFile file_;
-};
-
-class MemoryFileSink final : public FileSink {
-  public:
-    bool create(const std::string& path) override;
-    bool write(std::string_view bytes) override;
-    bool commit() override;
-    void discard() override { open_ = false; }
-    std::string failure() const override { return "refused"; }
-
-    std::map<std::string, std::string> files;  // path -> committed content
-    bool refuse = false;                       // every create fails
-
-  private:
-    bool open_ = false;
-    std::string path_;
-    std::string pending_;
 };
 
 // The doctype file: writes {"doctype":"<text>"} to `path`, then prints

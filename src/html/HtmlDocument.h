@@ -36,13 +36,6 @@ class HtmlDocument {
     // Parses `text` (copied; it ends at its first NUL) as load does after reading;
     // a text of 10 MiB or more is refused like such a file.
     int parse(std::string_view text);
-    // Picks the root when none was found (the first other top-level element) and
-    // reads the charset declarations of the meta elements below it. 0 when there is
-    // no root to pick.
-    int detectCharset();
-    // Reads one meta element's declaration into charset / contentType; the first
-    // charset found wins.
-    void examineMeta(const HtmlElement& meta);
 
     // The last top-level "html" element, else the first other top-level element;
     // null before a successful parse.
@@ -77,6 +70,13 @@ class HtmlDocument {
         std::string_view name;
     };
 
+    // Picks the root when none was found (the first other top-level element) and
+    // reads the charset declarations of the meta elements below it. 0 when there is
+    // no root to pick.
+    int detectCharset();
+    // Reads one meta element's declaration into charset / contentType; the first
+    // charset found wins.
+    void examineMeta(const HtmlElement& meta);
     // Takes over a block holding `length` bytes of text; parses it in place.
     int parseStorage(std::unique_ptr<Storage> storage, std::size_t length);
     void reset();

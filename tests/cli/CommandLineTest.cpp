@@ -17,7 +17,7 @@ using Strings = std::vector<std::string>;
 
 Pairs pairsOf(const CommandLine& cl) {
     Pairs pairs;
-    for (const auto& p : cl.optionPairs) pairs.emplace_back(p->name, p->value);
+    for (const auto& p : cl.optionPairs) pairs.emplace_back(p.name, p.value);
     return pairs;
 }
 
@@ -105,7 +105,7 @@ TEST(CommandLineTest, CaptureProgramPathSplitsAtLastSeparator) {
     EXPECT_EQ(path.substr(cl.programDirectory.size() + 1), cl.programFileName);
     EXPECT_TRUE(platform::directoryExists(cl.programDirectory));
     EXPECT_EQ(cl.programDirectoryCopy(), cl.programDirectory);
-    EXPECT_NE(cl.commandLineText.find("cli_test"), std::string::npos);
+    EXPECT_NE(cl.commandLineText().find("cli_test"), std::string::npos);
 }
 
 }  // namespace

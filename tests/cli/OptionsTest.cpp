@@ -264,7 +264,7 @@ TEST(ResolveOutputPathTest, Cases) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value + " " + c.tag);
         Options options;
-        options.commandLine->programDirectory = "/prog/dir";
+        options.commandLine.programDirectory = "/prog/dir";
         options.inputPath = "/data/in/news.html";
         options.tagName = c.tag;
         std::string output;

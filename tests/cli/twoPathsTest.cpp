@@ -18,6 +18,7 @@
 #include "cli/report.h"
 #include "html/HtmlDocument.h"
 #include "html/documentStorage.h"
+#include "support/memoryFileSink.h"
 #include "support/worstCases.h"
 
 namespace kestrune {

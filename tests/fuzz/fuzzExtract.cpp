@@ -18,12 +18,13 @@
 #include "fuzzRequest.h"
 #include "html/HtmlDocument.h"
 #include "html/documentStorage.h"
+#include "support/memoryFileSink.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kestrune;
     const fuzz::Request r =
         fuzz::readRequest(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (!isElementReport(r.tagName)) return 0;
+    if (reportModeOf(r.tagName) != ReportMode::Elements) return 0;
     Options options;
     options.tagName = r.tagName;
     options.splitAttributeList(r.attributeList);

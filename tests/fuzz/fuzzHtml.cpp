@@ -282,14 +282,15 @@ class TreeChecker {
             for (const HtmlElement* e : list) cost += gatherCost(indexOf_.at(e));
             // The gathered texts themselves, then one getText per element.
             if (!budget_.take(2 * cost)) continue;
-            std::size_t next = 0;
-            gatherTexts(list, [&](std::size_t i, std::string& text) {
-                FUZZ_CHECK(i == next++);
+            const TextRuns runs(list);
+            FUZZ_CHECK(runs.size() == list.size());
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                std::string text;
+                runs.appendText(i, text);
                 std::string expected = "stale";
                 list[i]->getText(expected, 1, 0);
                 FUZZ_CHECK_EQUAL(text, expected);
-            });
-            FUZZ_CHECK(next == list.size());
+            }
         }
     }
 
