@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/ByteBuffer.h"
+#include "base/TextBuffer.h"
 #include "base/platform.h"
 
 namespace kestrune {
@@ -99,7 +100,8 @@ class ElementFile {
     ByteBuffer pending_;
 };
 
-// Raw-block records: "// No.<n>\r\n", the block, "\r\n", one write per record.
+// Raw-block records: "// No.<n>\r\n", the block, "\r\n". Records are collected and
+// written in large blocks; a block that large on its own is written as it is.
 class RecordFile {
   public:
     explicit RecordFile(FileSink& files) : files_(files) {}
@@ -111,9 +113,13 @@ class RecordFile {
     bool close(Console& console);
 
   private:
+    // Writes the collected records; false when that fails.
+    bool flush();
+
     FileSink& files_;
     std::string path_;
     bool ok_ = false;
+    TextBuffer pending_{TextBuffer::kDefaultCapacity, TextBuffer::kDefaultGrowthFactor};
 };
 
 // Puts a written file in place (when `written`), or prints why it could not be

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <string>
@@ -65,10 +66,15 @@ class HtmlDocument {
     friend class DocumentText;
 
     struct Storage;
+    // An end tag that closed nothing, in 8 bytes (a worst case has millions): the
+    // element that read it, by its place in the arena, and its name in the text.
     struct StrayEndTag {
-        const HtmlElement* owner;
-        std::string_view name;
+        static constexpr std::uint32_t kLengthBits = 5;  // names hold at most 16 bytes
+        std::uint32_t owner;
+        std::uint32_t name;  // offset in the text << kLengthBits | length
     };
+    static_assert(kMaxInputBytes << StrayEndTag::kLengthBits <= 0xFFFFFFFFll,
+                  "every text offset and name length fit one 32-bit word");
 
     // Picks the root when none was found (the first other top-level element) and
     // reads the charset declarations of the meta elements below it. 0 when there is

@@ -175,6 +175,8 @@ class HtmlElement::ChildRange {
     const HtmlElement* first_;
 };
 
+static_assert(sizeof(HtmlElement) == 48, "an element is four links and four views of 32 bits");
+
 inline HtmlElement::ChildRange HtmlElement::children() const { return ChildRange(firstChild()); }
 
 }  // namespace kestrune

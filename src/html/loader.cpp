@@ -21,7 +21,22 @@ namespace {
 // Zero bytes after the text's NUL, so that word-at-a-time scans may read past it.
 constexpr std::size_t kTextPadding = 64;
 
-std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+constexpr std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+
+// Tag names are classed by reading eight bytes from their start (tagClassOfValidName):
+// a name that ends the text needs seven readable bytes behind it.
+static_assert(kTextPadding + 1 >= 8, "eight-byte reads of names at the end of the text");
+
+// The most elements a text of `textBytes` bytes can produce: a top-level element
+// consumes at least two bytes of text (or the last byte) and a child at least its
+// three-byte start tag.
+constexpr std::size_t elementCapacityFor(std::size_t textBytes) { return textBytes / 2 + 16; }
+
+// Elements keep their links and their texts as 32-bit distances inside the block.
+static_assert(roundUp(kMaxInputBytes + 1 + kTextPadding, 64) +
+                      elementCapacityFor(kMaxInputBytes) * sizeof(HtmlElement) <=
+                  0xFFFFFFFFull,
+              "every distance in the largest block fits 32 bits");
 
 }  // namespace
 
@@ -29,9 +44,7 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t
                                                                      bool arena) {
     std::unique_ptr<Storage> s(new Storage());
     std::size_t textRegion = roundUp(textBytes + 1 + kTextPadding, 64);
-    // A top-level element consumes at least two bytes of text (or the last byte) and
-    // a child at least its three-byte start tag.
-    s->elementCapacity = arena ? textBytes / 2 + 16 : 0;
+    s->elementCapacity = arena ? elementCapacityFor(textBytes) : 0;
     s->blockBytes_ = textRegion + s->elementCapacity * sizeof(HtmlElement);
     if (textBytes >= platform::kLargeBlockBytes) {
         s->block_ = platform::allocateLarge(s->blockBytes_);

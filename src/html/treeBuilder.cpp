@@ -173,7 +173,10 @@ void TreeBuilder::strayEnd(std::string_view name) {
     if (HtmlElement* child = open_.takeFirst(e_, name.substr(1))) {
         child->setFlag(HtmlElement::kClosed);
     } else {
-        document_.strayEndTags_.push_back({e_, name});
+        const auto offset = static_cast<std::uint32_t>(name.data() - text_);
+        document_.strayEndTags_.push_back({static_cast<std::uint32_t>(e_ - document_.elements_),
+                                           offset << HtmlDocument::StrayEndTag::kLengthBits |
+                                               static_cast<std::uint32_t>(name.size())});
     }
 }
 
