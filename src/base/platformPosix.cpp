@@ -16,6 +16,7 @@
 #include <string>
 
 #include "base/platform.h"
+#include "base/platformInternal.h"
 #include "base/utf8.h"
 
 namespace kestrune::platform {
@@ -41,7 +42,7 @@ std::string wellFormedUtf8(std::string_view utf8) {
 }
 
 bool statPath(std::string_view path, struct stat& info) {
-    if (path.empty() || path.find('\0') != std::string_view::npos) return false;
+    if (!detail::usablePath(path)) return false;
     return ::stat(withForwardSlashes(path).c_str(), &info) == 0;
 }
 
@@ -262,17 +263,33 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
     return out;
 }
 
-InputFile::~InputFile() {
-    if (fd_ >= 0) ::close(fd_);
+namespace detail {
+
+int openInput(std::string_view path) {
+    return ::open(withForwardSlashes(path).c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-bool InputFile::open(std::string_view path) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (path.empty() || path.find('\0') != std::string_view::npos) return false;
-    fd_ = ::open(withForwardSlashes(path).c_str(), O_RDONLY | O_CLOEXEC);
-    return fd_ >= 0;
+void closeInput(int fd) {
+    if (fd >= 0) ::close(fd);
 }
+
+bool writeOutput(int fd, const char* bytes, std::size_t count) {
+    return writeAll(fd, bytes, count);
+}
+
+void noteDiskFull() { errno = ENOSPC; }
+
+bool rewindInput(int fd) { return ::lseek(fd, 0, SEEK_SET) >= 0; }
+
+long long readInput(int fd, char* dst, std::size_t count) {
+    ssize_t n;
+    do {
+        n = ::read(fd, dst, count);
+    } while (n < 0 && errno == EINTR);
+    return static_cast<long long>(n);
+}
+
+}  // namespace detail
 
 long long InputFile::size() {
     if (fd_ < 0) return -1;
@@ -280,39 +297,11 @@ long long InputFile::size() {
     return end < 0 ? -1 : static_cast<long long>(end);
 }
 
-std::size_t InputFile::readFromStart(char* dst, std::size_t count) {
-    if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) < 0) return 0;
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::read(fd_, dst + done, count - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
-}
-
-bool InputFile::readStream(std::string& out, std::size_t limit) {
-    if (fd_ < 0) return false;
-    constexpr std::size_t kChunk = 1 << 16;
-    while (out.size() < limit) {
-        std::size_t at = out.size();
-        out.resize(at + kChunk);
-        ssize_t n = ::read(fd_, out.data() + at, kChunk);
-        out.resize(at + static_cast<std::size_t>(n > 0 ? n : 0));
-        if (n == 0) break;
-        if (n < 0 && errno != EINTR) return false;
-    }
-    return true;
-}
-
-OutputFile::~OutputFile() { discard(); }
-
 bool OutputFile::create(std::string_view path) {
     discard();
     failure_.clear();
     written_ = 0;
-    if (path.empty() || path.find('\0') != std::string_view::npos) {
+    if (!detail::usablePath(path)) {
         errno = ENOENT;
         return fail();
     }
@@ -349,22 +338,6 @@ bool OutputFile::create(std::string_view path) {
     }
     rememberTemporary(temporary_);
     if (exists && ::fchmod(fd_, mode) != 0) return fail();
-    return true;
-}
-
-bool OutputFile::write(const char* bytes, std::size_t count) {
-    if (fd_ < 0) return false;
-    const long long limit = faults::outputLimit();
-    if (limit >= 0 && written_ + static_cast<long long>(count) > limit) {
-        // The seam: the bytes up to the limit go out, then the disk is "full".
-        auto room = static_cast<std::size_t>(std::max(0LL, limit - written_));
-        if (!writeAll(fd_, bytes, room)) return fail();
-        written_ += static_cast<long long>(room);
-        errno = ENOSPC;
-        return fail();
-    }
-    if (!writeAll(fd_, bytes, count)) return fail();
-    written_ += static_cast<long long>(count);
     return true;
 }
 
