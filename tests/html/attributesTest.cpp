@@ -49,7 +49,8 @@ TEST(AttributesTest, Pieces) {
         EXPECT_EQ(map, c.attributes);
         EXPECT_EQ(words, c.valueless);
         // A look-up by name finds the first name equal without case, in byte order.
-        for (const auto& [name, value] : c.attributes) {
+        for (const auto& attribute : c.attributes) {
+            const std::string& name = attribute.first;
             std::string found;
             EXPECT_EQ(findAttribute(c.text, name, found), 1) << name;
             EXPECT_EQ(
