@@ -377,7 +377,8 @@ std::size_t writeElementFile(Input& in, const std::string& tag, MemoryFileSink& 
                              std::string& console) {
     {
         Console out(&console);
-        ElementFile file(kOutputPath, tag, reportKeysFor(tag), files);
+        const std::vector<std::string> keys = reportKeysFor(tag);
+        ElementFile file(kOutputPath, tag, keys, files);
         for (const std::vector<std::string>& values : in.reportValues(tag)) file.add(values);
         file.finish(out);
     }
