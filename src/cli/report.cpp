@@ -78,8 +78,8 @@ bool writeDoctypeFile(const std::string& path, std::string_view text, Console& c
     return true;
 }
 
-ElementFile::ElementFile(const std::string& path, std::string_view tagName,
-                         const std::vector<std::string>& keys, FileSink& files)
+ElementFile::ElementFile(const std::string& path, std::string_view tagName, ReportKeys keys,
+                         FileSink& files)
     : path_(path), files_(files), keys_(keys) {
     // Members are unique by their escaped key, the first one added wins, and they
     // are written in byte order of the escaped keys: the same for every element.
@@ -87,14 +87,20 @@ ElementFile::ElementFile(const std::string& path, std::string_view tagName,
     // otherwise be moved again and again), and the ties go by number, so the first
     // of each run of equal keys is the one that stays. The keys are escaped into
     // one text only when one of them needs it.
-    const bool plain = std::all_of(keys.begin(), keys.end(), [](const std::string& key) {
-        return findJsonEscape(key.data(), key.size()) == key.size();
-    });
+    bool plain = true;
+    for (std::size_t i = 0; i < keys.size() && plain; ++i) {
+        plain = findJsonEscape(keys[i].data(), keys[i].size()) == keys[i].size();
+    }
     if (!plain) {
+        // Room for the worst case, so the text is never moved; only what is
+        // written is touched.
+        std::size_t size = 0;
+        for (std::size_t i = 0; i < keys.size(); ++i) size += keys[i].size();
+        escapedKeys_.reserve(6 * size);
         escapedEnds_.reserve(keys.size() + 1);
         escapedEnds_.push_back(0);
-        for (const std::string& key : keys) {
-            appendJsonEscaped(escapedKeys_, key);
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            appendJsonEscaped(escapedKeys_, keys[i]);
             escapedEnds_.push_back(static_cast<uint32_t>(escapedKeys_.size()));
         }
     }
@@ -155,7 +161,9 @@ void ElementFile::render(ByteBuffer& out, const std::vector<std::string>& values
         std::memcpy(at, key.data(), key.size());
         at += key.size();
         std::memcpy(at, "\":\"", 3);
-        at = writeJsonEscaped(at + 3, values[order_[m].index]);
+        at += 3;
+        const std::string& value = values[order_[m].index];
+        if (!value.empty()) at = writeJsonEscaped(at, value);
         *at++ = '"';
     }
     *at++ = '}';
