@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstddef>
 
+#include "base/asciiTable.h"
 #include "base/compiler.h"
 
 #if KESTRUNE_HAS_SSE2
@@ -82,11 +83,14 @@ inline std::size_t findCleanupByte(const char* s, std::size_t n, bool withSpace)
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
         if (mask != 0) return i + static_cast<std::size_t>(std::countr_zero(mask));
         i += 16;
+        // The last bytes of a text of 16 or more: one more block, overlapping the
+        // bytes already seen, ends the search without a byte-at-a-time tail.
+        if (i < n && i + 16 > n) i = n - 16;
     }
 #endif
     for (; i < n; ++i) {
         char c = s[i];
-        if (c == '\r' || c == '\n' || c == '\t' || (withSpace && c == ' ')) return i;
+        if (isControlChar(c) || (withSpace && c == ' ')) return i;
     }
     return n;
 }

@@ -16,6 +16,7 @@
 #include "base/asciiTable.h"
 #include "base/byteScan.h"
 #include "base/byteString.h"
+#include "base/compiler.h"
 #include "html/HtmlElement.h"
 
 namespace kestrune {
@@ -27,8 +28,8 @@ namespace attributes_detail {
 // the "="; attributeValue() gives its final form, so that callers looking for one
 // name only trim the value they keep.
 template <typename OnPair, typename OnWord>
-void splitPiece(std::string_view s, std::size_t begin, std::size_t end, std::size_t eq,
-                OnPair& onPair, OnWord& onWord) {
+KESTRUNE_ALWAYS_INLINE void splitPiece(std::string_view s, std::size_t begin, std::size_t end,
+                                       std::size_t eq, OnPair& onPair, OnWord& onWord) {
     while (begin < end && s[begin] == ' ') ++begin;
     while (end > begin && s[end - 1] == ' ') --end;
     if (begin == end) return;
