@@ -38,6 +38,7 @@
 #include <string_view>
 
 #include "base/asciiTable.h"
+#include "base/byteScan.h"
 #include "html/tagTables.h"
 
 namespace kestrune {
@@ -62,6 +63,33 @@ inline constexpr std::uint32_t kDoctype = 1u << 31;
 
 // What a finished top-level element is to the root choice.
 enum class TopLevelKind { kDoctype, kHtml, kOther };
+
+// What a top-level element with this name is to the root choice.
+inline TopLevelKind topLevelKindOf(std::string_view name) {
+    if (isValidTagName(name) && (tagClassOfValidName(name) & kTagDoctype) != 0) {
+        return TopLevelKind::kDoctype;
+    }
+    return equalsIgnoreCase(name, "html") ? TopLevelKind::kHtml : TopLevelKind::kOther;
+}
+
+// The last "<" in [text, text + length) that may start an "html" tag: "<" and the
+// letters h, t, m, l in either case, CR, LF and TAB allowed between them (a tag name
+// loses them), whatever follows; null when there is none. No "html" element can
+// begin after it, so the root choice may be settled as soon as the parser passes it.
+inline const char* lastPossibleHtmlTag(const char* text, std::size_t length) {
+    const char* last = nullptr;
+    forEachByteOf(text, length, '<', '<', '<', [&](std::size_t at) {
+        std::size_t i = at + 1;
+        for (char letter : std::string_view("html")) {
+            while (i < length && isControlChar(text[i])) ++i;
+            if (i == length || toLowerByte(text[i]) != letter) return at + 1;
+            ++i;
+        }
+        last = text + at;
+        return i;
+    });
+    return last;
+}
 
 // The root: the last top-level "html" element, else the first other top-level
 // element (doctype declarations never count). Ids are the consumer's own.
@@ -281,23 +309,16 @@ class ParserCore {
         return true;
     }
 
-    static TopLevelKind kindOf(std::string_view name, bool doctype) {
-        if (doctype) return TopLevelKind::kDoctype;
-        return equalsIgnoreCase(name, "html") ? TopLevelKind::kHtml : TopLevelKind::kOther;
-    }
-
     void buildSubtree(const Token& top) {
-        bool doctype = false;
         bool closed = false;
         if (isValidTagName(top.tagName)) {
             std::uint16_t classes = tagClassOfValidName(top.tagName);
-            doctype = (classes & kTagDoctype) != 0;
             if (enter(classes, top.selfClosing)) {
                 consumer_.descend();
                 closed = readContent(top.tagName, classes);
             }
         }
-        consumer_.topLevelEnd(closed, kindOf(top.tagName, doctype));
+        consumer_.topLevelEnd(closed, topLevelKindOf(top.tagName));
     }
 
     // Reads the content of the top-level element `topName` and everything nested in
