@@ -49,6 +49,51 @@ void forEachByteOf(const char* s, std::size_t n, char a, char b, char c, Visit&&
     }
 }
 
+// Calls visit(i) for every i in [0, n - 1), in increasing order, where s[i] is "<"
+// and s[i + 1] is `letter` (lower case) in either case, or CR, LF or TAB: the
+// places where a tag whose name starts with that letter may begin (a tag name
+// drops CR, LF and TAB). visit returns the index from which scanning goes on (at
+// least i + 1).
+template <typename Visit>
+void forEachTagOpening(const char* s, std::size_t n, char letter, Visit&& visit) {
+    std::size_t i = 0;
+#if KESTRUNE_HAS_SSE2
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const __m128i lower = _mm_set1_epi8(letter);
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i tab = _mm_set1_epi8('\t');
+    while (i + 17 <= n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 1));
+        const __m128i follows =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(next, caseBit), lower),
+                                      _mm_cmpeq_epi8(next, cr)),
+                         _mm_or_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(next, tab)));
+        unsigned mask =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(v, lt), follows)));
+        const std::size_t base = i;
+        std::size_t next16 = i + 16;
+        while (mask != 0) {
+            std::size_t at = base + static_cast<std::size_t>(std::countr_zero(mask));
+            std::size_t resume = visit(at);
+            if (resume >= base + 16) {
+                next16 = resume;
+                break;
+            }
+            mask &= ~0u << (resume - base);
+        }
+        i = next16;
+    }
+#endif
+    while (i + 1 < n) {
+        const char x = s[i + 1];
+        const bool follows = (x | 0x20) == letter || x == '\r' || x == '\n' || x == '\t';
+        i = (s[i] == '<' && follows) ? visit(i) : i + 1;
+    }
+}
+
 // The length of the run of bytes below 0x80, NUL excluded, at the start of [s, s + n).
 inline std::size_t asciiRunLength(const char* s, std::size_t n) {
     std::size_t i = 0;

@@ -78,7 +78,7 @@ inline TopLevelKind topLevelKindOf(std::string_view name) {
 // begin after it, so the root choice may be settled as soon as the parser passes it.
 inline const char* lastPossibleHtmlTag(const char* text, std::size_t length) {
     const char* last = nullptr;
-    forEachByteOf(text, length, '<', '<', '<', [&](std::size_t at) {
+    forEachTagOpening(text, length, 'h', [&](std::size_t at) {
         std::size_t i = at + 1;
         for (char letter : std::string_view("html")) {
             while (i < length && isControlChar(text[i])) ++i;
