@@ -14,6 +14,23 @@
 
 namespace kestrune {
 
+namespace byte_scan_detail {
+
+// Visits the places of the sixteen-byte block at `base` whose bits are set in
+// `mask`, in order, as long as visit resumes inside the block; returns where
+// scanning goes on.
+template <typename Visit>
+std::size_t visitBlock(std::size_t base, unsigned mask, Visit& visit) {
+    while (mask != 0) {
+        std::size_t resume = visit(base + static_cast<std::size_t>(std::countr_zero(mask)));
+        if (resume >= base + 16) return resume;
+        mask &= ~0u << (resume - base);
+    }
+    return base + 16;
+}
+
+}  // namespace byte_scan_detail
+
 // Calls visit(i) for every i in [0, n), in increasing order, where s[i] is a, b or
 // c. visit returns the index from which scanning goes on (at least i + 1), so a
 // caller can skip bytes it has dealt with itself.
@@ -28,19 +45,7 @@ void forEachByteOf(const char* s, std::size_t n, char a, char b, char c, Visit&&
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
         const __m128i hits = _mm_or_si128(
             _mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
-        const std::size_t base = i;
-        std::size_t next = i + 16;
-        while (mask != 0) {
-            std::size_t at = base + static_cast<std::size_t>(std::countr_zero(mask));
-            std::size_t resume = visit(at);
-            if (resume >= base + 16) {
-                next = resume;
-                break;
-            }
-            mask &= ~0u << (resume - base);
-        }
-        i = next;
+        i = byte_scan_detail::visitBlock(i, static_cast<unsigned>(_mm_movemask_epi8(hits)), visit);
     }
 #endif
     while (i < n) {
@@ -71,20 +76,8 @@ void forEachTagOpening(const char* s, std::size_t n, char letter, Visit&& visit)
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(next, caseBit), lower),
                                       _mm_cmpeq_epi8(next, cr)),
                          _mm_or_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(next, tab)));
-        unsigned mask =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(v, lt), follows)));
-        const std::size_t base = i;
-        std::size_t next16 = i + 16;
-        while (mask != 0) {
-            std::size_t at = base + static_cast<std::size_t>(std::countr_zero(mask));
-            std::size_t resume = visit(at);
-            if (resume >= base + 16) {
-                next16 = resume;
-                break;
-            }
-            mask &= ~0u << (resume - base);
-        }
-        i = next16;
+        const __m128i hits = _mm_and_si128(_mm_cmpeq_epi8(v, lt), follows);
+        i = byte_scan_detail::visitBlock(i, static_cast<unsigned>(_mm_movemask_epi8(hits)), visit);
     }
 #endif
     while (i + 1 < n) {
