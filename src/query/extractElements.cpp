@@ -86,8 +86,10 @@ class FixedStack {
 
 // Held output beyond this size makes a second pass cheaper than holding it.
 constexpr std::size_t kHoldLimit = 16 << 20;
-// Output blocks of about this size when streaming.
-constexpr std::size_t kBlock = 1 << 20;
+// Output blocks of about this size when streaming: small enough that the buffer
+// they are made in stays in few pages, each of which costs a fault when first
+// touched, large enough that writing them costs few calls.
+constexpr std::size_t kBlock = 128 << 10;
 constexpr std::size_t kUnknown = ~std::size_t{0};
 
 class Extractor {
@@ -104,7 +106,10 @@ class Extractor {
           chain_(length / 3 + 1),
           open_(length / 3 + 1),
           knownRoot_(root),
-          lastHtmlTag_(root == kUnknown ? lastPossibleHtmlTag(text, length) : nullptr) {}
+          lastHtmlTag_(root == kUnknown ? lastPossibleHtmlTag(text, length) : nullptr) {
+        // Room for a streamed block and the element that completes it, made once.
+        current_.room(2 * kBlock);
+    }
 
     // ----- Events of the parser core -----
     void topLevel(const Token& token) {
