@@ -186,7 +186,8 @@ inline constexpr std::array<unsigned char, 256> kTagScan = makeTagScanTable();
 inline std::size_t readTag(char* text, char* end, Token& token) {
     const std::size_t available = static_cast<std::size_t>(end - text);
     if (available == 0) return 0;
-    char* lt = static_cast<char*>(std::memchr(text, '<', available));
+    // Tags often follow each other directly: no library call for those.
+    char* lt = *text == '<' ? text : static_cast<char*>(std::memchr(text, '<', available));
     if (lt == nullptr) {
         token.leadingText = std::string_view(text, available);  // kept as it is
         return available;
