@@ -58,6 +58,10 @@ TEST_F(FileReportTest, ElementFiles) {
     // Odd attribute names are escaped like any key.
     EXPECT_EQ(json({"-tag", "p", "-attr", "a\"b"}),
               "{\"p\":[{\"a\\\"b\":\"\", \"text\":\"tabhere\"}]}");
+    // Byte order of escaped keys, also among keys alike in their first bytes.
+    EXPECT_EQ(json({"-tag", "p", "-attr", "abcde,abcd,abc!,abc,abcd,a\"bcd,ab"}),
+              "{\"p\":[{\"a\\\"bcd\":\"\", \"ab\":\"\", \"abc\":\"\", \"abc!\":\"\", "
+              "\"abcd\":\"\", \"abcde\":\"\", \"text\":\"tabhere\"}]}");
     // Control bytes and a NUL made by a reference are escaped.
     EXPECT_EQ(json({"-tag", "p", "-attr", "v"}, "<html><p v=\"a\x01\">x&#-256;</p></html>"),
               "{\"p\":[{\"text\":\"x\\u0000\", \"v\":\"a\\u0001\"}]}");
