@@ -139,6 +139,11 @@ inline constexpr std::size_t kLargeBlockBytes =
 
 void freeLarge(void* block, std::size_t bytes);
 
+// Asks the system to back the whole pages inside [block, block + bytes) at once,
+// for memory about to be filled: one call instead of a page fault per page. A hint
+// only; nothing happens where the system has no such call.
+void prefault(void* block, std::size_t bytes);
+
 // Blocks of memory from the heap, as malloc, realloc and free (null when refused).
 // The buffers of the tool take their memory here, so that tests can refuse it.
 void* allocate(std::size_t bytes);
