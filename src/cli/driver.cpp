@@ -18,6 +18,7 @@
 #include "html/documentStorage.h"
 #include "query/extractElements.h"
 #include "query/gatherTexts.h"
+#include "query/serializer.h"
 
 namespace kestrune {
 
@@ -32,27 +33,6 @@ int reportDoctype(const HtmlElement& doctype, const Options& options, Console& c
     }
     console << "doctype=" << s << "\r\n";
     return 1;
-}
-
-int reportRawBlocks(const ElementList& elements, const Options& options, Console& console,
-                    FileSink& files) {
-    const bool toFile = !options.outputPath.empty();
-    RecordFile records(files);
-    if (toFile) records.open(options.outputPath);
-    long long number = 1;
-    std::string block;
-    for (const HtmlElement* e : elements) {
-        e->outerHtml(block, 1);
-        if (toFile) {
-            if (!records.write(number, block)) break;
-        } else {
-            console << "===" << number << "===\r\n" << block << "\r\n";
-            if (console.failed()) break;
-        }
-        ++number;
-    }
-    if (!toFile) return 1;
-    return records.close(console) ? 1 : -1;
 }
 
 // The values reported for each found element: its text, then "attr" or the asked
@@ -94,12 +74,42 @@ class ElementValues {
 // output stays bounded however large the report (an element's text can be megabytes).
 constexpr std::size_t kBlock = 1 << 20;
 
+// A report rendered in blocks, which go to the console or to the report's file.
+template <typename File>
+class StreamedReport : public ElementSink {
+  public:
+    // The first failure ends the writing.
+    void output(std::string_view bytes) override {
+        if (failed_) return;
+        if (file_) {
+            failed_ = !file_->addRendered(bytes);
+        } else {
+            console_.write(bytes);
+            failed_ = console_.failed();
+        }
+    }
+
+    // 1, or -1 when the file could not be written (a console failure is reported by
+    // the entry).
+    int finish() {
+        if (!file_) return 1;
+        return file_->finish(console_) ? 1 : -1;
+    }
+
+  protected:
+    explicit StreamedReport(Console& console) : console_(console) {}
+
+    Console& console_;
+    std::optional<File> file_;
+    bool failed_ = false;
+};
+
 // The element report: each element rendered as "key=value" lines for the console or
 // as one JSON object for the element file, and handed over in blocks.
-class ElementReport final : public ElementSink {
+class ElementReport final : public StreamedReport<ElementFile> {
   public:
     ElementReport(const Options& options, Console& console, FileSink& files)
-        : values_(options), console_(console) {
+        : StreamedReport(console), values_(options) {
         if (!options.outputPath.empty()) {
             file_.emplace(options.outputPath, options.tagName, values_.keys(), files);
         }
@@ -122,29 +132,8 @@ class ElementReport final : public ElementSink {
         }
     }
 
-    // The first failure ends the writing.
-    void output(std::string_view bytes) override {
-        if (failed_) return;
-        if (file_) {
-            failed_ = !file_->addRendered(bytes);
-        } else {
-            console_.write(bytes);
-            failed_ = console_.failed();
-        }
-    }
-
-    // 1, or -1 when the file could not be written (a console failure is reported by
-    // the entry).
-    int finish() {
-        if (!file_) return 1;
-        return file_->finish(console_) ? 1 : -1;
-    }
-
   private:
     ElementValues values_;
-    Console& console_;
-    std::optional<ElementFile> file_;
-    bool failed_ = false;
 };
 
 int reportElements(const ElementList& elements, const Options& options, Console& console,
@@ -157,6 +146,57 @@ int reportElements(const ElementList& elements, const Options& options, Console&
         text.clear();
         texts.appendText(i, text);
         report.element(out, elements[i]->attributeText(), text, i == 0);
+        if (out.size() < kBlock) continue;
+        report.output(out.view());
+        out.clear();
+    }
+    report.output(out.view());
+    return report.finish();
+}
+
+// The raw-block report: each block as a numbered record, "===<n>===" lines on the
+// console or the records of the block file, handed over in blocks.
+class RawBlockReport final : public StreamedReport<RecordFile> {
+  public:
+    RawBlockReport(const Options& options, Console& console, FileSink& files)
+        : StreamedReport(console) {
+        if (!options.outputPath.empty()) file_.emplace(options.outputPath, files);
+    }
+
+    // One block as outerHtml writes it.
+    void block(ByteBuffer& out, std::size_t number, std::string_view html) {
+        if (file_) {
+            RecordFile::render(out, number, html);
+            return;
+        }
+        out.append("===");
+        out.append(std::to_string(number));
+        out.append("===\r\n");
+        out.append(html);
+        out.append("\r\n");
+    }
+
+    void rawBlock(ByteBuffer& out, std::string_view tagName, std::string_view attributeText,
+                  std::string_view content, bool comment, std::size_t number) override {
+        if (failed_) return;
+        html_.clear();
+        appendRawElement(html_, tagName, attributeText, content, comment, 1);
+        block(out, number, html_);
+    }
+
+  private:
+    std::string html_;  // reused from block to block
+    bool failed_ = false;
+};
+
+int reportRawBlocks(const ElementList& elements, const Options& options, Console& console,
+                    FileSink& files) {
+    RawBlockReport report(options, console, files);
+    std::string html;
+    ByteBuffer out;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        elements[i]->outerHtml(html, 1);
+        report.block(out, i + 1, html);
         if (out.size() < kBlock) continue;
         report.output(out.view());
         out.clear();
@@ -190,6 +230,11 @@ int reportOnDocument(const HtmlDocument& document, const Options& options, Conso
 
 int reportElementsFromText(char* text, std::size_t length, const Options& options, Console& console,
                            FileSink& files) {
+    if (reportModeOf(options.tagName) == ReportMode::RawBlocks) {
+        RawBlockReport report(options, console, files);
+        if (!extractRawBlocks(text, length, options.tagName, report)) return 0;
+        return report.finish();
+    }
     ElementReport report(options, console, files);
     if (!extractElements(text, length, options.tagName, report)) return 0;
     return report.finish();
@@ -204,7 +249,7 @@ int runExtraction(const Options& options, Console& console) {
                 << platform::kCodePageVariable << " is not available.\r\n";
         return -1;
     }
-    if (reportModeOf(options.tagName) == ReportMode::Elements) {
+    if (reportModeOf(options.tagName) != ReportMode::Doctype) {
         // No tree is needed: the report is written as the text is parsed.
         DocumentText text;
         DiskFileSink files(console);

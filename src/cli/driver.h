@@ -23,10 +23,10 @@ int runExtraction(const Options& options, Console& console);
 int reportOnDocument(const HtmlDocument& document, const Options& options, Console& console,
                      FileSink& files);
 
-// The element report (ReportMode::Elements) straight from a document's prepared text
-// (NUL-terminated, zero padding behind it), without a tree: the same output as reportOnDocument
-// gives on the document parsed from that text. 0, with nothing written, when the text yields no
-// root; else what reportOnDocument returns.
+// The element or raw-block report (ReportMode::Elements, RawBlocks) straight from a document's
+// prepared text (NUL-terminated, zero padding behind it), without a tree: the same output as
+// reportOnDocument gives on the document parsed from that text. 0, with nothing written, when the
+// text yields no root; else what reportOnDocument returns.
 int reportElementsFromText(char* text, std::size_t length, const Options& options, Console& console,
                            FileSink& files);
 

@@ -178,35 +178,30 @@ bool ElementFile::finish(Console& console) {
     return true;
 }
 
-void RecordFile::open(const std::string& path) {
-    path_ = path;
-    ok_ = files_.create(path);
+RecordFile::RecordFile(const std::string& path, FileSink& files) : path_(path), files_(files) {
+    ok_ = files_.create(path_);
 }
 
-bool RecordFile::write(long long number, std::string_view block) {
-    if (!ok_) return false;
+RecordFile::~RecordFile() {
+    // A run that ends early (out of memory, no root) leaves the target as it was.
+    if (!finished_) files_.discard();
+}
+
+void RecordFile::render(ByteBuffer& out, std::size_t number, std::string_view block) {
     char header[32] = {};
-    std::snprintf(header, sizeof header, "// No.%lld\r\n", number);
-    pending_.append(header);
-    if (block.size() >= kFileBlock) {
-        ok_ = flush() && files_.write(block);
-    } else {
-        pending_.append(block.data(), static_cast<int>(block.size()));
-    }
-    pending_.append("\r\n");
-    if (ok_ && static_cast<std::size_t>(pending_.length()) >= kFileBlock) ok_ = flush();
+    const int n = std::snprintf(header, sizeof header, "// No.%zu\r\n", number);
+    out.append(std::string_view(header, static_cast<std::size_t>(n)));
+    out.append(block);
+    out.append("\r\n");
+}
+
+bool RecordFile::addRendered(std::string_view records) {
+    if (ok_ && !records.empty()) ok_ = files_.write(records);
     return ok_;
 }
 
-bool RecordFile::flush() {
-    const bool written = files_.write(
-        std::string_view(pending_.data(), static_cast<std::size_t>(pending_.length())));
-    pending_.assign("");
-    return written;
-}
-
-bool RecordFile::close(Console& console) {
-    ok_ = ok_ && flush();
+bool RecordFile::finish(Console& console) {
+    finished_ = true;
     return completeFile(path_, ok_, files_, console);
 }
 

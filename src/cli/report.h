@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "base/ByteBuffer.h"
-#include "base/TextBuffer.h"
 #include "base/platform.h"
 
 namespace kestrune {
@@ -124,26 +123,28 @@ class ElementFile {
     ByteBuffer pending_;
 };
 
-// Raw-block records: "// No.<n>\r\n", the block, "\r\n". Records are collected and
-// written in large blocks; a block that large on its own is written as it is.
+// Raw-block records: "// No.<n>\r\n", the block, "\r\n", rendered by render() and
+// added in large blocks.
 class RecordFile {
   public:
-    explicit RecordFile(FileSink& files) : files_(files) {}
-    // Opens the file before the first record, also when no record follows.
-    void open(const std::string& path);
-    // False once the file has failed.
-    bool write(long long number, std::string_view block);
+    // Creates the file at once, also when no record follows.
+    RecordFile(const std::string& path, FileSink& files);
+    ~RecordFile();
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+
+    // Writes one record to `out`.
+    static void render(ByteBuffer& out, std::size_t number, std::string_view block);
+    // Records made by render(). False once the file has failed.
+    bool addRendered(std::string_view records);
     // Completes the file; false when it could not be written (the message printed).
-    bool close(Console& console);
+    bool finish(Console& console);
 
   private:
-    // Writes the collected records; false when that fails.
-    bool flush();
-
-    FileSink& files_;
     std::string path_;
+    FileSink& files_;
     bool ok_ = false;
-    TextBuffer pending_{TextBuffer::kDefaultCapacity, TextBuffer::kDefaultGrowthFactor};
+    bool finished_ = false;
 };
 
 // Puts a written file in place (when `written`), or prints why it could not be

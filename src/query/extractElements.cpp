@@ -96,10 +96,12 @@ class Extractor {
   public:
     // With `root` the top-level ordinal of the root (known from an earlier pass),
     // else kUnknown.
-    Extractor(const char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
-              std::size_t root)
+    // With `raw` the elements found are raw blocks (comment, script, style).
+    Extractor(const char* text, std::size_t length, std::string_view tagName, bool raw,
+              ElementSink& sink, std::size_t root)
         : text_(text),
           tagName_(tagName),
+          raw_(raw),
           sink_(sink),
           // Every open element took at least three bytes of text ("<a>"): room for the
           // deepest nesting the text allows, touched only as far as the nesting goes.
@@ -117,7 +119,8 @@ class Extractor {
         current_.clear();
         newestName_ = token.tagName;
         newestMatch_ = false;
-        first_ = true;
+        rawMatch_ = false;
+        written_ = 0;
         ++ordinal_;
         if (knownRoot_ != kUnknown) {
             collect_ = ordinal_ == knownRoot_;
@@ -139,14 +142,26 @@ class Extractor {
         newestName_ = token.tagName;
         newestMatch_ = collect_ && token.tagName.size() == tagName_.size() &&
                        equalsIgnoreCase(token.tagName, tagName_);
-        if (newestMatch_) {
+        if (newestMatch_ && raw_) {
+            // Complete in the finished() that follows: nothing to keep open.
+            newestMatch_ = false;
+            rawMatch_ = true;
+            rawToken_ = token;
+        } else if (newestMatch_) {
             matches_.push_back(Match{refOf(token.attributeText), count(), 0});
             open_.push_back(Open{static_cast<std::uint32_t>(matches_.size() - 1), 0});
         }
         freshSlot_ = true;
     }
-    void finished(std::uint32_t, std::string_view content) {
-        if (!content.empty() && !open_.empty()) pieces_.push_back(content);
+    void finished(std::uint32_t flags, std::string_view content) {
+        if (rawMatch_) {
+            rawMatch_ = false;
+            sink_.rawBlock(current_, rawToken_.tagName, rawToken_.attributeText, content,
+                           (flags & elementFlag::kComment) != 0, ++written_);
+            written();
+        } else if (!content.empty() && !open_.empty()) {
+            pieces_.push_back(content);
+        }
     }
     void descend() {
         chain_.push_back(refOf(newestName_));
@@ -237,29 +252,36 @@ class Extractor {
         for (const Match& m : matches_) {
             decoded_.clear();
             appendDecodedPieces(pieces_.data() + m.first, m.end - m.first, decoded_, scratch_);
-            sink_.element(current_, viewOf(m.attributes), decoded_, first_);
-            first_ = false;
-            if (current_.size() < kBlock) continue;
-            if (knownRoot_ != kUnknown) {
-                sink_.output(current_.view());
-                current_.clear();
-            } else if (current_.size() + firstOther_.size() + lastHtml_.size() > kHoldLimit) {
-                // Stop holding: the second pass will make the report.
-                overflow_ = true;
-                collect_ = false;
-                current_.clear();
-                firstOther_.clear();
-                lastHtml_.clear();
-                break;
-            }
+            sink_.element(current_, viewOf(m.attributes), decoded_, written_++ == 0);
+            if (!written()) break;
         }
         matches_.clear();
         pieces_.clear();
         slotPushed_ = false;
     }
 
+    // After a found element was written: streams a full block, or stops holding the
+    // report when it grows too large. False when it stopped.
+    bool written() {
+        if (current_.size() < kBlock) return true;
+        if (knownRoot_ != kUnknown) {
+            sink_.output(current_.view());
+            current_.clear();
+            return true;
+        }
+        if (current_.size() + firstOther_.size() + lastHtml_.size() <= kHoldLimit) return true;
+        // Stop holding: the second pass will make the report.
+        overflow_ = true;
+        collect_ = false;
+        current_.clear();
+        firstOther_.clear();
+        lastHtml_.clear();
+        return false;
+    }
+
     const char* text_;
     std::string_view tagName_;
+    bool raw_;
     ElementSink& sink_;
     FixedStack<NameRef> chain_;   // names of the open elements, the top-level one first
     std::vector<Match> matches_;  // found elements not yet written, in document order
@@ -267,11 +289,13 @@ class Extractor {
     std::vector<std::string_view> pieces_;
     std::string_view newestName_;
     bool newestMatch_ = false;
+    bool rawMatch_ = false;  // the newest element is a raw block to report
+    Token rawToken_;         // its start tag
     std::size_t knownRoot_;  // from an earlier pass, or as soon as it is certain
     const char* lastHtmlTag_;
     std::size_t ordinal_ = kUnknown;  // of the current top-level element, from 0
     bool overflow_ = false;           // the held output grew past the limit
-    bool first_ = true;               // no element of the current top-level one written yet
+    std::size_t written_ = 0;         // elements of the current top-level one written
     bool collect_ = false;            // the current top-level element may become the root
     bool freshSlot_ = true;           // no text has been given to the current slot yet
     bool slotPushed_ = false;         // the current slot's text is the last piece
@@ -285,18 +309,31 @@ class Extractor {
 
 }  // namespace
 
-bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink) {
-    Extractor first(text, length, tagName, sink, kUnknown);
+namespace {
+
+bool extract(char* text, std::size_t length, std::string_view tagName, bool raw,
+             ElementSink& sink) {
+    Extractor first(text, length, tagName, raw, sink, kUnknown);
     ParserCore<Extractor>(text, length, first).run();
     if (!first.found()) return false;
     if (!first.overflowed()) {
         first.finish();
         return true;
     }
-    Extractor second(text, length, tagName, sink, first.root());
+    Extractor second(text, length, tagName, raw, sink, first.root());
     ParserCore<Extractor>(text, length, second).run();
     second.finish();
     return true;
+}
+
+}  // namespace
+
+bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink) {
+    return extract(text, length, tagName, false, sink);
+}
+
+bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink) {
+    return extract(text, length, tagName, true, sink);
 }
 
 }  // namespace kestrune

@@ -19,11 +19,17 @@ namespace kestrune {
 class ElementSink {
   public:
     virtual ~ElementSink() = default;
-    // One found element, in document order: its raw attribute text and its decoded
-    // text (the sink may change it). What the sink writes goes to `out`; `first`
-    // marks the first element of the report.
-    virtual void element(ByteBuffer& out, std::string_view attributeText, std::string& text,
-                         bool first) = 0;
+    // One found element (extractElements only), in document order: its raw attribute text and its
+    // decoded text (the sink may change it). What the sink writes goes to `out`; `first` marks the
+    // first element of the report.
+    virtual void element(ByteBuffer& /*out*/, std::string_view /*attributeText*/,
+                         std::string& /*text*/, bool /*first*/) {}
+    // One found comment, script or style element (extractRawBlocks only), numbered
+    // from 1 in document order: its tag name as written, raw attribute text and raw
+    // content.
+    virtual void rawBlock(ByteBuffer& /*out*/, std::string_view /*tagName*/,
+                          std::string_view /*attributeText*/, std::string_view /*content*/,
+                          bool /*comment*/, std::size_t /*number*/) {}
     // A block of what element() wrote, for the report, in order. Called at least
     // once (perhaps with no bytes) when there is a root, never before the root is
     // known, and never when there is none.
@@ -38,5 +44,11 @@ class ElementSink {
 // (at once when no "html" tag can follow it); a report too large to hold is made
 // by a second pass that knows the root.
 bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink);
+
+// The same for the raw blocks of a report on "script", "style" or "!--": the
+// elements named `tagName` below the root, each handed to sink.rawBlock as soon as
+// the core has read it (raw elements hold no other element). The results equal
+// findByTag(tag, list, 1) on the root with each element's outerHtml.
+bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink);
 
 }  // namespace kestrune

@@ -2,6 +2,8 @@
 // The HTML serialiser: an element and its subtree written back out with three
 // spaces of indentation per level and CR LF line ends. Comments, script and style
 // blocks are not indented; their raw content is written as it was read.
+#include "query/serializer.h"
+
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -52,6 +54,27 @@ void appendAttributesString(std::string& out, std::string_view attributeText) {
     }
 }
 
+void appendRawElement(std::string& out, std::string_view tagName, std::string_view attributeText,
+                      std::string_view content, bool comment, int lineBreaks) {
+    out.push_back('<');
+    out.append(tagName);
+    if (comment) {
+        out.append(content);
+        out.append("-->");
+    } else {
+        const std::size_t at = out.size();
+        out.push_back(' ');
+        appendAttributesString(out, attributeText);
+        if (out.size() == at + 1) out.pop_back();
+        out.push_back('>');
+        out.append(content);
+        out.append("</");
+        out.append(tagName);
+        out.push_back('>');
+    }
+    if (lineBreaks) out.append(kLineEnd);
+}
+
 namespace {
 
 // An element written as start tag, content and end tag.
@@ -67,17 +90,16 @@ bool writeOpening(std::string& out, const HtmlElement& e, int lineBreaks) {
         out.append(e.precedingText());
         return false;
     }
-    bool raw = e.isComment() || e.isScript() || e.isStyle();
-    if (!raw) appendIndent(out, e.depth());
+    if (e.isComment() || e.isScript() || e.isStyle()) {
+        out.append(e.precedingText());
+        appendRawElement(out, e.tagName(), e.attributeText(), e.ownText(), e.isComment(),
+                         lineBreaks);
+        return false;
+    }
+    appendIndent(out, e.depth());
     out.append(e.precedingText());
     out.push_back('<');
     out.append(e.tagName());
-    if (e.isComment()) {
-        out.append(e.ownText());
-        out.append("-->");
-        if (lineBreaks) out.append(kLineEnd);
-        return false;
-    }
     std::string attrs = e.attributesString();
     if (!attrs.empty()) {
         out.push_back(' ');
@@ -85,15 +107,6 @@ bool writeOpening(std::string& out, const HtmlElement& e, int lineBreaks) {
     }
     if (e.isDoctype() || isVoidTag(e.tagName())) {
         out.append(e.isDoctype() ? ">" : "/>");
-        if (lineBreaks) out.append(kLineEnd);
-        return false;
-    }
-    if (e.isScript() || e.isStyle()) {
-        out.push_back('>');
-        out.append(e.ownText());
-        out.append("</");
-        out.append(e.tagName());
-        out.push_back('>');
         if (lineBreaks) out.append(kLineEnd);
         return false;
     }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The element report both ways: through the tree (reportOnDocument on the parsed
+// The element and raw-block reports both ways: through the tree (reportOnDocument on the parsed
 // document) and straight from the text (reportElementsFromText, which the program
 // uses). Every case, in every mode, must come out byte for byte the same.
 #include <gtest/gtest.h>
@@ -29,8 +29,9 @@ struct Mode {
     const char* attributes;
 };
 
-const Mode kModes[] = {{"a", "href,id"}, {"p", ""},   {"div", "class;title,text"},
-                       {"b", ""},        {"LI", "x"}, {"nosuchtag", ""}};
+const Mode kModes[] = {{"a", "href,id"}, {"p", ""},      {"div", "class;title,text"},
+                       {"b", ""},        {"LI", "x"},    {"nosuchtag", ""},
+                       {"script", ""},   {"StYlE", "x"}, {"!--", ""}};
 
 struct Report {
     int status = 0;  // 0: no root
@@ -69,7 +70,7 @@ Report fromText(std::string_view page, const Options& options) {
 }
 
 // The worst cases nest b and p deeply: their reports would be quadratic in size.
-const Mode kWorstCaseModes[] = {{"a", "href,id"}, {"div", ""}};
+const Mode kWorstCaseModes[] = {{"a", "href,id"}, {"div", ""}, {"script", ""}, {"!--", ""}};
 
 template <std::size_t N = std::size(kModes)>
 void expectSameReports(const std::string& name, std::string_view page,
@@ -116,6 +117,14 @@ const PageCase kPages[] = {
     {"stray and closed children", "<html><div><b>x<i>y</b>z</i>w</div></html>"},
     {"match is the root", "<div><div>inner</div></div>"},
     {"void and self-closing", "<html><p>a<br>b<img src=x/>c<p/>d</html>"},
+    {"raw blocks",
+     "<!--top--><html><SCRIPT type=x a>s<b></Script><p><style b a=1>t</style>"
+     "<!--c--></p><ScRiPt src='y'/>z<!---->y<script></script></html><!--after-->"},
+    {"raw blocks of candidates",
+     "<div><script>1</script></div><html><script>2</script></html><html><!--3--><script>4"},
+    {"script at the top level", "<script>top</script><body><script>in</script><style>s"},
+    {"unclosed comment at the end", "<html><p>x<style>a</style>b<!-- never closed"},
+    {"raw tags at the end", "<html><p><script>"},
     {"utf-8", "<html><p>\xE4\xB8\xAD\xE6\x96\x87</p><a href=\"\xC3\xA9\">\xC3\xA9</a></html>"},
 };
 
@@ -143,6 +152,12 @@ TEST(TwoPathsTest, ReportsTooLargeToHold) {
                       kNested);
     expectSameReports("other loses", "<div>" + nested + "</div><html><b>1</b></html>", kNested);
     expectSameReports("later others", "<body>" + nested + "</body><div><b>1</b></div>", kNested);
+    // Raw blocks of megabytes: a losing candidate, then the root, too large to hold.
+    const Mode kRaw[] = {{"script", ""}};
+    std::string scripts;
+    for (int i = 0; i < 9; ++i)
+        scripts += "<script>" + std::string(2 << 20, static_cast<char>('a' + i)) + "</script>";
+    expectSameReports("raw html loses", "<html>" + scripts + "</html><html>" + scripts, kRaw);
 }
 
 TEST(TwoPathsTest, WorstCases) {
