@@ -9,7 +9,8 @@
 // "html", and the latest "html" one. A candidate that begins after the last place
 // an "html" tag could start is the root and streams at once (the usual page: one
 // "html" element). Past a limit the holding stops; a second pass then knows the
-// root and streams.
+// root and streams. Raw blocks (comment, script, style) hold no other element and
+// no text beyond their content: each is written as soon as the core has read it.
 #include "query/extractElements.h"
 
 #include <cstdint>
@@ -158,7 +159,7 @@ class Extractor {
             rawMatch_ = false;
             sink_.rawBlock(current_, rawToken_.tagName, rawToken_.attributeText, content,
                            (flags & elementFlag::kComment) != 0, ++written_);
-            written();
+            afterWrite();
         } else if (!content.empty() && !open_.empty()) {
             pieces_.push_back(content);
         }
@@ -253,7 +254,7 @@ class Extractor {
             decoded_.clear();
             appendDecodedPieces(pieces_.data() + m.first, m.end - m.first, decoded_, scratch_);
             sink_.element(current_, viewOf(m.attributes), decoded_, written_++ == 0);
-            if (!written()) break;
+            if (!afterWrite()) break;
         }
         matches_.clear();
         pieces_.clear();
@@ -262,7 +263,7 @@ class Extractor {
 
     // After a found element was written: streams a full block, or stops holding the
     // report when it grows too large. False when it stopped.
-    bool written() {
+    bool afterWrite() {
         if (current_.size() < kBlock) return true;
         if (knownRoot_ != kUnknown) {
             sink_.output(current_.view());
@@ -306,10 +307,6 @@ class Extractor {
     ByteBuffer lastHtml_;
     RootChoice<std::size_t> root_;
 };
-
-}  // namespace
-
-namespace {
 
 bool extract(char* text, std::size_t length, std::string_view tagName, bool raw,
              ElementSink& sink) {
