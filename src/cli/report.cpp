@@ -3,7 +3,6 @@
 #include "cli/report.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "base/byteScan.h"
@@ -188,9 +187,9 @@ RecordFile::~RecordFile() {
 }
 
 void RecordFile::render(ByteBuffer& out, std::size_t number, std::string_view block) {
-    char header[32] = {};
-    const int n = std::snprintf(header, sizeof header, "// No.%zu\r\n", number);
-    out.append(std::string_view(header, static_cast<std::size_t>(n)));
+    out.append("// No.");
+    out.append(std::to_string(number));
+    out.append("\r\n");
     out.append(block);
     out.append("\r\n");
 }
