@@ -121,6 +121,8 @@ TEST_F(OptionsTest, RejectionsAndOrderOfChecks) {
         {{bare(), "-tag", "a", "-o", temp.path() + "\\y:z.json"},
          outputNotValid(temp.path() + "\\y:z.json")},
         {{"a<b.html", "-tag", "a", "-o", "x|y.json"}, notValid("a<b.html")},
+        {{"x.html", "-?"}, ""},
+        {{"tag", "-tag", "a"}, notExist("tag")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -130,77 +132,97 @@ TEST_F(OptionsTest, RejectionsAndOrderOfChecks) {
     }
 }
 
-TEST_F(OptionsTest, BareNameMeansProgramDirectory) {
-    ParseResult r = parseArgs(options, {"-TAG", "A", bare()});
-    ASSERT_TRUE(r.accepted);
-    EXPECT_EQ(r.output, "");
-    EXPECT_EQ(options.inputPath, programDirectory() + "/" + bare());
-    EXPECT_EQ(options.tagName, "A");
-    EXPECT_TRUE(options.attributeNames.empty());
-    EXPECT_EQ(options.textFlag, 0);
-    EXPECT_EQ(options.outputPath, "");
-}
-
-TEST_F(OptionsTest, BareNameIsNeverLookedUpInCurrentDirectory) {
-    CurrentDirectory cwd(temp.path());
-    ParseResult r = parseArgs(options, {"page.html", "-tag", "a"});
-    EXPECT_FALSE(r.accepted);
-    EXPECT_EQ(r.output, notExist("page.html"));
-}
-
-TEST_F(OptionsTest, RelativePathWithDirectoryIsUsedAsTyped) {
+// Accepted command lines and the fields they give. The cases run in order on one
+// object, in the temporary directory: each parse starts from empty fields. "@P@"
+// stands for the program's directory, "@T@" for the temporary one.
+TEST_F(OptionsTest, AcceptedCommandLines) {
     std::filesystem::create_directory(temp.path() + "/sub");
     temp.write("sub/page.html", "<p>x</p>");
-    CurrentDirectory cwd(temp.path());
-    for (const std::string typed : {"sub/page.html", "sub\\page.html", "./sub/page.html"}) {
-        SCOPED_TRACE(typed);
-        ParseResult r = parseArgs(options, {typed, "-tag", "a", "-o", "sub\\out.json"});
-        ASSERT_TRUE(r.accepted) << r.output;
-        std::string expected = typed;
-        std::replace(expected.begin(), expected.end(), '\\', '/');
-        EXPECT_EQ(options.inputPath, expected);
-        EXPECT_EQ(options.outputPath, "sub/out.json");
-    }
-}
-
-TEST_F(OptionsTest, FirstOccurrenceWinsAndAttributesSplit) {
-    ParseResult r = parseArgs(options, {"-tag", "a", "-tag", "b", page, "-attr", " href ;;src,",
-                                        "-attr", "alt", "-text", "extra"});
-    ASSERT_TRUE(r.accepted) << r.output;
-    EXPECT_EQ(options.tagName, "a");
-    EXPECT_EQ(options.attributeNames, (Strings{"href", "src"}));
-    EXPECT_EQ(options.textFlag, 1);
-}
-
-TEST_F(OptionsTest, ParsingAgainStartsFromEmptyFields) {
-    ASSERT_TRUE(
-        parseArgs(options, {page, "-tag", "a", "-attr", "href", "-text", "-o", ""}).accepted);
-    ASSERT_TRUE(parseArgs(options, {page, "-tag", "b", "-attr", "src"}).accepted);
-    EXPECT_EQ(options.attributeNames, Strings{"src"});
-    EXPECT_EQ(options.textFlag, 0);
-    EXPECT_EQ(options.outputPath, "");
-}
-
-TEST(SplitAttributeListTest, Cases) {
     struct Case {
-        const char* value;
-        Strings expected;
+        Strings args;
+        std::string input;
+        std::string tag;
+        Strings attributes;
+        int text;
+        std::string output;
     };
+    const std::string b = bare();
     const Case cases[] = {
-        {"", {}},
-        {"href", {"href"}},
-        {" href ;;src,", {"href", "src"}},
-        {",;href,,;src;", {"href", "src"}},
-        {"  ,  ; ", {}},
-        {"HREF,href,HREF", {"HREF", "href", "HREF"}},   // case and duplicates kept
-        {"\thref\t, data x ", {"\thref\t", "data x"}},  // only 0x20 is trimmed
-        {"a b", {"a b"}},
+        // A bare name means the program's directory; option names ignore case, values
+        // keep it; the first occurrence wins.
+        {{"-TAG", "A", "-tag", "b", b}, "@P@/" + b, "A", {}, 0, ""},
+        {{"@T@/page.html", "-tag", "a", "-attr", "href", "-text", "-o", ""},
+         "@T@/page.html",
+         "a",
+         {"href"},
+         1,
+         "@P@/page.html.json"},
+        {{"@T@/page.html", "-tag", "b", "-attr", "src"}, "@T@/page.html", "b", {"src"}, 0, ""},
+        // A path with a directory part is used as typed, "\\" made "/".
+        {{"sub/page.html", "-tag", "a", "-o", "sub\\out.json"},
+         "sub/page.html",
+         "a",
+         {},
+         0,
+         "sub/out.json"},
+        {{"sub\\page.html", "-tag", "a"}, "sub/page.html", "a", {}, 0, ""},
+        {{"./sub/page.html", "-tag", "a", "-o"},
+         "./sub/page.html",
+         "a",
+         {},
+         0,
+         "@P@/page.html.json"},
+        // At most one value per option; the first positional is the input, the rest
+        // and unknown options are passed over, even right after a value-taking option.
+        {{"-tag", "a", "-tag", "b", b, "-attr", " href ;;src,", "-attr", "alt", "-text", "extra"},
+         "@P@/" + b,
+         "a",
+         {"href", "src"},
+         1,
+         ""},
+        {{"-text", b, "-x", "--tag", "x", "-tags", "-t", "/?", "", "-", "-tag", "-y"},
+         "@P@/" + b,
+         "-y",
+         {},
+         1,
+         ""},
+        // The -attr list: "," and ";" separate, only 0x20 is trimmed, case and
+        // duplicates are kept.
+        {{b, "-tag", "a", "-attr", ""}, "@P@/" + b, "a", {}, 0, ""},
+        {{b, "-tag", "a", "-attr", ",;href,,;src;"}, "@P@/" + b, "a", {"href", "src"}, 0, ""},
+        {{b, "-tag", "a", "-attr", "  ,  ; "}, "@P@/" + b, "a", {}, 0, ""},
+        {{b, "-tag", "a", "-attr", "HREF,href,HREF"},
+         "@P@/" + b,
+         "a",
+         {"HREF", "href", "HREF"},
+         0,
+         ""},
+        {{b, "-tag", "a", "-attr", "\thref\t, data x "},
+         "@P@/" + b,
+         "a",
+         {"\thref\t", "data x"},
+         0,
+         ""},
+    };
+    CurrentDirectory cwd(temp.path());
+    auto expand = [&](std::string s) {
+        for (auto [key, value] : {std::pair{"@P@", programDirectory()}, {"@T@", temp.path()}}) {
+            if (s.starts_with(key)) s.replace(0, 3, value);
+        }
+        return s;
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.value);
-        Options options;
-        options.splitAttributeList(c.value);
-        EXPECT_EQ(options.attributeNames, c.expected);
+        Strings args;
+        for (const std::string& a : c.args) args.push_back(expand(a));
+        SCOPED_TRACE(::testing::PrintToString(args));
+        ParseResult r = parseArgs(options, args);
+        ASSERT_TRUE(r.accepted) << r.output;
+        EXPECT_EQ(r.output, "");
+        EXPECT_EQ(options.inputPath, expand(c.input));
+        EXPECT_EQ(options.tagName, c.tag);
+        EXPECT_EQ(options.attributeNames, c.attributes);
+        EXPECT_EQ(options.textFlag, c.text);
+        EXPECT_EQ(options.outputPath, expand(c.output));
     }
 }
 

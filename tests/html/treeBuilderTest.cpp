@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 
 #include "html/HtmlDocument.h"
@@ -18,6 +19,20 @@ struct TreeCase {
 };
 
 class TreeBuilderTest : public ::testing::TestWithParam<TreeCase> {};
+
+// The case's number and its input, every run of other bytes than letters and digits
+// made one "_".
+std::string caseName(const ::testing::TestParamInfo<TreeCase>& info) {
+    std::string name = std::to_string(info.index);
+    for (const char* p = info.param.html; *p != '\0' && name.size() < 40; ++p) {
+        if (std::isalnum(static_cast<unsigned char>(*p))) {
+            name += *p;
+        } else if (name.back() != '_') {
+            name += '_';
+        }
+    }
+    return name;
+}
 
 TEST_P(TreeBuilderTest, BuildsTree) {
     const TreeCase& c = GetParam();
@@ -61,7 +76,7 @@ const TreeCase kNesting[] = {
      "html~\n  table~\n    tr~\n      td~ own='1'\n      td~ own='2'\n        tr~\n"
      "          td~ own='3' stray=/table\n"},
 };
-INSTANTIATE_TEST_SUITE_P(Nesting, TreeBuilderTest, ::testing::ValuesIn(kNesting));
+INSTANTIATE_TEST_SUITE_P(Nesting, TreeBuilderTest, ::testing::ValuesIn(kNesting), caseName);
 
 const TreeCase kRawAndVoid[] = {
     {"<html><Script>a<b></SCRIPT>x</html>", "html\n  Script own='a<b>' tail='x' !script\n"},
@@ -81,7 +96,7 @@ const TreeCase kRawAndVoid[] = {
     // A raw element at the very end of the text reads nothing.
     {"<script>", "script~\n"},
 };
-INSTANTIATE_TEST_SUITE_P(RawAndVoid, TreeBuilderTest, ::testing::ValuesIn(kRawAndVoid));
+INSTANTIATE_TEST_SUITE_P(RawAndVoid, TreeBuilderTest, ::testing::ValuesIn(kRawAndVoid), caseName);
 
 const TreeCase kDroppedTokens[] = {
     // "<" followed by a space starts a tag whose name is rejected: that stretch and
@@ -101,7 +116,8 @@ const TreeCase kDroppedTokens[] = {
     {"<html><p>a</>b</p>", "html~\n  p own='b'\n"},
     {"<html><p>a</ x>b</p>", "html~\n  p own='b' stray=/\n"},
 };
-INSTANTIATE_TEST_SUITE_P(DroppedTokens, TreeBuilderTest, ::testing::ValuesIn(kDroppedTokens));
+INSTANTIATE_TEST_SUITE_P(DroppedTokens, TreeBuilderTest, ::testing::ValuesIn(kDroppedTokens),
+                         caseName);
 
 const TreeCase kTopLevel[] = {
     {"hello", "#text~ pre='hello'\n"},
@@ -115,7 +131,7 @@ const TreeCase kTopLevel[] = {
     {"</p><html><body>x</body></html>", "/p~\n  html\n    body own='x'\n"},
     {"<p>x</p>\r\n\t <p>y", "p own='x'\np~\n"},
 };
-INSTANTIATE_TEST_SUITE_P(TopLevel, TreeBuilderTest, ::testing::ValuesIn(kTopLevel));
+INSTANTIATE_TEST_SUITE_P(TopLevel, TreeBuilderTest, ::testing::ValuesIn(kTopLevel), caseName);
 
 TEST(DocumentTest, RootAndDoctypeChoice) {
     HtmlDocument doc;
