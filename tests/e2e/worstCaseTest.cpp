@@ -59,6 +59,22 @@ INSTANTIATE_TEST_SUITE_P(Large, WorstCaseTest, ::testing::ValuesIn(testing::wors
                              return n;
                          });
 
+// A page of the size limit is refused in the element and doctype modes alike (they
+// read it their own ways); one byte less is read.
+TEST(SizeLimitTest, RefusedAtTheLimit) {
+    constexpr std::size_t kMaxBytes = 10 * 1024 * 1024;
+    TempDir dir;
+    const std::string at = dir.write("at.html", std::string(kMaxBytes, 'x'));
+    const std::string under = dir.write("under.html", std::string(kMaxBytes - 1, 'x'));
+    for (const char* mode : {"a", "!doctype"}) {
+        SCOPED_TRACE(mode);
+        ToolRun r = runTool({at, "-tag", mode});
+        EXPECT_EQ(r.status, 255);
+        EXPECT_EQ(r.output, "Error: The file \"" + at + "\" open failed.\r\n");
+        EXPECT_EQ(runTool({under, "-tag", mode}).status, 1);
+    }
+}
+
 TEST(NulAndEncodingTest, FinishesInEveryMode) {
     for (const testing::WorstCase& c : testing::nulAndEncodingCases())
         runEveryMode(c.name, c.bytes, true);
