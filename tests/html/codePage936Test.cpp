@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 
 #include "base/platform.h"
@@ -80,19 +79,6 @@ TEST(CodePage936Test, IllFormedSequences) {
     for (const Case& c : cases) EXPECT_EQ(convert(c.in), c.out);
     SKIP_WITHOUT_ICONV();
     for (const Case& c : cases) EXPECT_EQ(platform::utf8ToCodePage(c.in, 936), c.out);
-}
-
-TEST(CodePage936Test, RandomBytesMatchTheSystemConverter) {
-    SKIP_WITHOUT_ICONV();
-    std::mt19937 rng(936);
-    for (int round = 0; round < 2000; ++round) {
-        std::string s(1 + rng() % 40, '\0');
-        for (char& c : s) {
-            unsigned v = rng() % 4 == 0 ? rng() % 0x80 : 0x80 + rng() % 0x80;
-            c = static_cast<char>(v == 0 ? 'a' : v);
-        }
-        ASSERT_EQ(convert(s), platform::utf8ToCodePage(s, 936)) << round;
-    }
 }
 
 }  // namespace
