@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "support/caseFile.h"
 #include "support/runTool.h"
 
 namespace kestrune {
@@ -27,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::readFile;
 
-const fs::path kCases = KESTRUNE_GOLDEN_DIR;
+const fs::path kCases = testing::testsPath("cli/data");
 
 std::vector<std::string> caseNames() {
     std::vector<std::string> names;
