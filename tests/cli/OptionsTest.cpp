@@ -11,6 +11,7 @@
 #include "base/platform.h"
 #include "cli/Console.h"
 #include "cli/Options.h"
+#include "support/caseFile.h"
 #include "support/runTool.h"
 
 namespace kestrune {
@@ -19,15 +20,6 @@ namespace {
 using testing::TempDir;
 using Strings = std::vector<std::string>;
 
-const char kLackMessage[] = "Error: lack HTML document for parse.\r\n";
-const char kNeedTagMessage[] = "Warning: need -tag parameter.\r\n";
-
-std::string notValid(const std::string& typed) {
-    return "Error: The file \"" + typed + "\" is not valid.\r\n";
-}
-std::string notExist(const std::string& typed) {
-    return "Error: The file \"" + typed + "\" is not exist.\r\n";
-}
 std::string outputNotValid(const std::string& typed) {
     return "Error: output file by -o \"" + typed + "\" is not valid.\r\n";
 }
@@ -71,8 +63,8 @@ class CurrentDirectory {
     std::filesystem::path saved_;
 };
 
-// Every case has a file next to the test binary (found by its bare name) and one in a
-// temporary directory (found by its full path).
+// A file next to the test binary (found by its bare name) and one in a temporary
+// directory (found by its full path).
 class OptionsTest : public ::testing::Test {
   protected:
     static const std::string& bare() {
@@ -92,137 +84,37 @@ class OptionsTest : public ::testing::Test {
     Options options;
 };
 
-// Each rejection prints exactly one message (or none for help), and the first failing
-// check is the one reported.
-TEST_F(OptionsTest, RejectionsAndOrderOfChecks) {
-    std::filesystem::create_directory(temp.path() + "/sub.html");
-    struct Case {
-        Strings args;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {{}, kLackMessage},
-        {{"-help"}, kLackMessage},  // the input check comes before the help check
-        {{"-o", "x.html", "-tag", "a"}, kLackMessage},  // x.html is the output name
-        {{bare(), "-help"}, ""},
-        {{"no/such/dir/x.html", "-HELP"}, ""},  // help before the path checks
-        {{"a?b.html", "-tag", "a"}, notValid("a?b.html")},
-        {{"no-such-dir/x.html", "-tag", "a"}, notValid("no-such-dir/x.html")},
-        {{"missing-kestrune.html", "-tag", "a"}, notExist("missing-kestrune.html")},
-        {{temp.path() + "/", "-tag", "a"}, notExist(temp.path() + "/")},
-        {{temp.path() + "/sub.html", "-tag", "a"}, notExist(temp.path() + "/sub.html")},
-        {{"-x", bare(), "-tag", "a"}, notExist("-x")},  // unknown option taken as input
-        {{"-attr", "href", "src", bare(), "-tag", "a"}, notExist("src")},
-        {{bare()}, kNeedTagMessage},
-        {{"-tag", "-attr", "href", bare()}, kNeedTagMessage},
-        {{"-tag", "", bare()}, kNeedTagMessage},
-        {{bare(), "-o", "no-such-dir/x.json"}, kNeedTagMessage},  // -tag before -o
-        {{bare(), "-tag", "a", "-o", "no-such-dir/x.json"}, outputNotValid("no-such-dir/x.json")},
-        {{bare(), "-tag", "a", "-o", temp.path() + "\\y:z.json"},
-         outputNotValid(temp.path() + "\\y:z.json")},
-        {{"a<b.html", "-tag", "a", "-o", "x|y.json"}, notValid("a<b.html")},
-        {{"x.html", "-?"}, ""},
-        {{"tag", "-tag", "a"}, notExist("tag")},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.args));
-        ParseResult r = parseArgs(options, c.args);
-        EXPECT_FALSE(r.accepted);
-        EXPECT_EQ(r.output, c.expected);
-    }
-}
-
-// Accepted command lines and the fields they give. The cases run in order on one
-// object, in the temporary directory: each parse starts from empty fields. "@P@"
-// stands for the program's directory, "@T@" for the temporary one.
-TEST_F(OptionsTest, AcceptedCommandLines) {
+// The command lines of the data file, parsed in order by one object in the
+// temporary directory: the printed message, or the fields, must be those the file
+// gives.
+TEST_F(OptionsTest, CommandLines) {
     std::filesystem::create_directory(temp.path() + "/sub");
+    std::filesystem::create_directory(temp.path() + "/sub.html");
     temp.write("sub/page.html", "<p>x</p>");
-    struct Case {
-        Strings args;
-        std::string input;
-        std::string tag;
-        Strings attributes;
-        int text;
-        std::string output;
-    };
-    const std::string b = bare();
-    const Case cases[] = {
-        // A bare name means the program's directory; option names ignore case, values
-        // keep it; the first occurrence wins.
-        {{"-TAG", "A", "-tag", "b", b}, "@P@/" + b, "A", {}, 0, ""},
-        {{"@T@/page.html", "-tag", "a", "-attr", "href", "-text", "-o", ""},
-         "@T@/page.html",
-         "a",
-         {"href"},
-         1,
-         "@P@/page.html.json"},
-        {{"@T@/page.html", "-tag", "b", "-attr", "src"}, "@T@/page.html", "b", {"src"}, 0, ""},
-        // A path with a directory part is used as typed, "\\" made "/".
-        {{"sub/page.html", "-tag", "a", "-o", "sub\\out.json"},
-         "sub/page.html",
-         "a",
-         {},
-         0,
-         "sub/out.json"},
-        {{"sub\\page.html", "-tag", "a"}, "sub/page.html", "a", {}, 0, ""},
-        {{"./sub/page.html", "-tag", "a", "-o"},
-         "./sub/page.html",
-         "a",
-         {},
-         0,
-         "@P@/page.html.json"},
-        // At most one value per option; the first positional is the input, the rest
-        // and unknown options are passed over, even right after a value-taking option.
-        {{"-tag", "a", "-tag", "b", b, "-attr", " href ;;src,", "-attr", "alt", "-text", "extra"},
-         "@P@/" + b,
-         "a",
-         {"href", "src"},
-         1,
-         ""},
-        {{"-text", b, "-x", "--tag", "x", "-tags", "-t", "/?", "", "-", "-tag", "-y"},
-         "@P@/" + b,
-         "-y",
-         {},
-         1,
-         ""},
-        // The -attr list: "," and ";" separate, only 0x20 is trimmed, case and
-        // duplicates are kept.
-        {{b, "-tag", "a", "-attr", ""}, "@P@/" + b, "a", {}, 0, ""},
-        {{b, "-tag", "a", "-attr", ",;href,,;src;"}, "@P@/" + b, "a", {"href", "src"}, 0, ""},
-        {{b, "-tag", "a", "-attr", "  ,  ; "}, "@P@/" + b, "a", {}, 0, ""},
-        {{b, "-tag", "a", "-attr", "HREF,href,HREF"},
-         "@P@/" + b,
-         "a",
-         {"HREF", "href", "HREF"},
-         0,
-         ""},
-        {{b, "-tag", "a", "-attr", "\thref\t, data x "},
-         "@P@/" + b,
-         "a",
-         {"\thref\t", "data x"},
-         0,
-         ""},
-    };
     CurrentDirectory cwd(temp.path());
     auto expand = [&](std::string s) {
-        for (auto [key, value] : {std::pair{"@P@", programDirectory()}, {"@T@", temp.path()}}) {
-            if (s.starts_with(key)) s.replace(0, 3, value);
+        for (auto [key, value] :
+             {std::pair{"@P@", programDirectory()}, {"@T@", temp.path()}, {"@B@", bare()}}) {
+            for (std::size_t at; (at = s.find(key)) != std::string::npos;) s.replace(at, 3, value);
         }
         return s;
     };
-    for (const Case& c : cases) {
+    for (const auto& c : testing::readCases("cli/data/commandLines.txt", 2)) {
         Strings args;
-        for (const std::string& a : c.args) args.push_back(expand(a));
+        for (std::size_t from = 0, end = 0; !c[0].empty() && end != std::string::npos;
+             from = end + 1) {
+            end = c[0].find('\n', from);
+            args.push_back(expand(c[0].substr(from, end - from)));
+        }
         SCOPED_TRACE(::testing::PrintToString(args));
         ParseResult r = parseArgs(options, args);
-        ASSERT_TRUE(r.accepted) << r.output;
-        EXPECT_EQ(r.output, "");
-        EXPECT_EQ(options.inputPath, expand(c.input));
-        EXPECT_EQ(options.tagName, c.tag);
-        EXPECT_EQ(options.attributeNames, c.attributes);
-        EXPECT_EQ(options.textFlag, c.text);
-        EXPECT_EQ(options.outputPath, expand(c.output));
+        std::string result = r.output;
+        if (r.accepted) {
+            result += "input=" + options.inputPath + "\ntag=" + options.tagName + "\n";
+            for (const std::string& name : options.attributeNames) result += "attr=" + name + "\n";
+            result += "text=" + std::to_string(options.textFlag) + "\noutput=" + options.outputPath;
+        }
+        EXPECT_EQ(result, expand(c[1]));
     }
 }
 
