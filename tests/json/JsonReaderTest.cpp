@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "json/JsonValue.h"
+#include "support/caseFile.h"
 #include "support/runTool.h"
 
 namespace kestrune {
@@ -35,73 +37,27 @@ std::string repeat(std::string_view piece, int count) {
 }
 
 TEST(JsonReaderTest, Scalars) {
-    struct Case {
-        std::string text;
-        JsonType type;
-        std::string stored;
-        int length;
-    };
-    const Case cases[] = {
-        {"\"abc\"", JsonType::String, "abc", 5},
-        {"\"a\\\"b\"", JsonType::String, "a\\\"b", 6},  // escapes stay as written
-        {"\"a\\\\\"x", JsonType::String, "a\\\\", 5},   // \\ then the closing quote
-        {"\"abc", JsonType::String, "abc", 4},          // unclosed: only the opening quote counts
-        {"\"ab\\", JsonType::String, "ab\\", 4},        // a final backslash is content
-        {"\"a\0b\""s, JsonType::String, "a", 2},        // the text ends at NUL
-        {"true", JsonType::Boolean, "true", 4},
-        {"NuLl", JsonType::Null, "NuLl", 4},
-        {"TRUE ,", JsonType::Boolean, "TRUE", 5},  // white space before the delimiter is consumed
-        {"t r\tu\ne}", JsonType::Boolean, "true", 7},
-        {"1e5", JsonType::Integer, "1e5", 3},
-        {"1 2", JsonType::Integer, "12", 3},
-        {"-12abc,9", JsonType::Integer, "-12abc", 6},
-        {" \"q\"", JsonType::Integer, "\"q\"", 4},  // no white space is skipped first
-        {"\t 7 \r\n]", JsonType::Integer, "7", 6},
-        {"12\0,3"s, JsonType::Integer, "12", 2},
-        {"", JsonType::Integer, "", 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
+    const std::map<std::string, JsonType> types = {{"String", JsonType::String},
+                                                   {"Boolean", JsonType::Boolean},
+                                                   {"Null", JsonType::Null},
+                                                   {"Integer", JsonType::Integer}};
+    for (const auto& c : testing::readCases("json/data/scalars.txt", 4)) {
+        SCOPED_TRACE(c[0]);
         JsonString scalar;
-        ASSERT_TRUE(scalar.parse(std::string_view(c.text)));
-        EXPECT_EQ(scalar.type(), c.type);
-        EXPECT_EQ(scalar.text(), c.stored);
-        EXPECT_EQ(scalar.length(), c.length);
+        ASSERT_TRUE(scalar.parse(std::string_view(c[0])));
+        EXPECT_EQ(scalar.type(), types.at(c[1]));
+        EXPECT_EQ(scalar.text(), c[2]);
+        EXPECT_EQ(scalar.length(), std::stoi(c[3]));
     }
 }
 
 TEST(JsonReaderTest, Containers) {
-    struct Case {
-        std::string text;
-        std::string written;
-        int length;
-    };
-    const Case cases[] = {
-        {"{", "{}", 1},
-        {"{\"b\":1, \"a\":\"x\"}", "{\"a\":\"x\", \"b\":1}", 16},
-        {"{ \"k\" : true }  ", "{\"k\":true}", 14},
-        {"{\"k\":}", "{\"k\":}", 6},  // missing value: an empty Integer
-        {"{\"k\":1,\"k\":2}", "{\"k\":2}", 13},
-        {"{\"a\\\"b\":\"c\\\\\"}", "{\"a\\\"b\":\"c\\\\\"}", 14},  // keys keep escapes
-        {"{\"a\":1]", "{\"a\":1}", 7},  // the stray ']' is read as a key and skipped
-        {"{\"a\":{\"b\":[true, NULL, 1.5, \"s\"]}, \"c\":[]}",
-         "{\"a\":{\"b\":[true, NULL, 1.5, \"s\"]}, \"c\":[]}", 42},
-        {"[,1]", "[, 1]", 4},   // an empty element before the comma
-        {"[1, ]", "[1, ]", 5},  // white space after the comma starts an empty element
-        {"[1, \"a\", [2], {\"b\":3}]", "[1, \"a\", [2], {\"b\":3}]", 22},
-        {"[\"a\" \"b\"[]{}]", "[\"a\", \"b\", [], {}]", 13},  // commas are optional here
-        {"[1 2, x y]", "[12, xy]", 10},  // but an unquoted value runs to the next comma
-        {"[1}", "[1]", 3},               // '}' where an element should start ends the array
-        {"[1, }", "[1]", 5},
-        {"{\"a\":[1}, \"b\":2}", "{\"a\":[1], \"b\":2}", 16},
-        {"[1]\0[2]"s, "[1]", 3},  // the text ends at NUL
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        std::unique_ptr<JsonValue> value = read(c.text);
+    for (const auto& c : testing::readCases("json/data/containers.txt", 3)) {
+        SCOPED_TRACE(c[0]);
+        std::unique_ptr<JsonValue> value = read(c[0]);
         ASSERT_NE(value, nullptr);
-        EXPECT_EQ(write(*value), c.written);
-        EXPECT_EQ(value->length(), c.length);
+        EXPECT_EQ(write(*value), c[1]);
+        EXPECT_EQ(value->length(), std::stoi(c[2]));
     }
 }
 
