@@ -12,12 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/Console.h"
 #include "cli/Options.h"
-#include "cli/driver.h"
-#include "cli/report.h"
-#include "html/HtmlDocument.h"
-#include "html/documentStorage.h"
+#include "support/caseFile.h"
+#include "support/twoPaths.h"
 #include "support/worstCases.h"
 
 namespace kestrune {
@@ -31,40 +28,10 @@ struct Mode {
 const Mode kModes[] = {{"a", "href,id"}, {"p", ""},   {"div", "class;title,text"},
                        {"b", ""},        {"LI", "x"}, {"nosuchtag", ""}};
 
-struct Report {
-    int status = 0;  // 0: no root
-    std::string console;
-    std::string file;
-};
-
 void setOptions(Options& options, const Mode& mode, bool toFile) {
     options.tagName = mode.tag;
     options.splitAttributeList(mode.attributes);
     if (toFile) options.outputPath = "out.json";
-}
-
-Report throughTree(std::string_view page, const Options& options) {
-    Report r;
-    HtmlDocument document;
-    MemoryFileSink files;
-    if (document.parse(page) == 1) {
-        Console console(&r.console);
-        r.status = reportOnDocument(document, options, console, files);
-    }
-    if (!files.files.empty()) r.file = files.files.begin()->second;
-    return r;
-}
-
-Report fromText(std::string_view page, const Options& options) {
-    Report r;
-    DocumentText text;
-    MemoryFileSink files;
-    if (text.assign(page)) {
-        Console console(&r.console);
-        r.status = reportElementsFromText(text.data(), text.size(), options, console, files);
-    }
-    if (!files.files.empty()) r.file = files.files.begin()->second;
-    return r;
 }
 
 // The worst cases nest b and p deeply: their reports would be quadratic in size.
@@ -78,9 +45,10 @@ void expectSameReports(const std::string& name, std::string_view page,
             SCOPED_TRACE(name + " -tag " + mode.tag + (toFile ? " -o" : ""));
             Options options;
             setOptions(options, mode, toFile);
-            Report tree = throughTree(page, options);
-            Report text = fromText(page, options);
+            testing::Report tree = testing::elementReport(page, options, false);
+            testing::Report text = testing::elementReport(page, options, true);
             EXPECT_EQ(text.status, tree.status);
+            EXPECT_EQ(text.files, tree.files);
             // Compared as booleans first: a large report would flood the log.
             EXPECT_TRUE(text.console == tree.console) << text.console.substr(0, 400);
             EXPECT_TRUE(text.file == tree.file) << text.file.substr(0, 400);
@@ -117,15 +85,8 @@ const PageCase kPages[] = {
 
 TEST(TwoPathsTest, SmallPages) {
     for (const PageCase& c : kPages) expectSameReports(c.name, c.html);
-}
-
-TEST(TwoPathsTest, OpenChildrenAcrossOwners) {
-    std::string html = "<span><div>";
-    for (int i = 0; i < 10; ++i) html += "<p>x<ul></ul>";
-    html += "</p><span>z<ul></ul>";
-    for (int i = 0; i < 30; ++i) html += "<p>y<ul></ul>";
-    html += "</span>x";
-    expectSameReports("open children", html);
+    for (const auto& c : testing::readCases("html/data/trees.txt", 2))
+        expectSameReports(c[0], c[0]);
 }
 
 TEST(TwoPathsTest, ReportsTooLargeToHold) {

@@ -63,27 +63,5 @@ TEST(DocumentTest, ManyOpenChildrenClosedInOrder) {
     EXPECT_EQ(doc.strayEndTags(*doc.root()).size(), 1u);
 }
 
-TEST(DocumentTest, OpenChildrenIndexAcrossOwners) {
-    // A large block of open children gets a by-name index; the first p and the
-    // span are closed through it, every later p stays open.
-    std::string html = "<span><div>";
-    std::string tree = "span~\ndiv~\n";
-    for (int i = 0; i < 10; ++i) {
-        html += "<p>x<ul></ul>";
-        tree += i == 0 ? "  p own='x'\n  ul\n" : "  p~ own='x'\n  ul\n";
-    }
-    html += "</p><span>z<ul></ul>";
-    tree += "  span own='z'\n  ul\n";
-    for (int i = 0; i < 30; ++i) {
-        html += "<p>y<ul></ul>";
-        tree += "  p~ own='y'\n  ul\n";
-    }
-    html += "</span>x";
-    HtmlDocument doc;
-    ASSERT_EQ(doc.parse(html), 1);
-    EXPECT_EQ(dumpTree(doc), tree);
-    EXPECT_EQ(testing::treeFault(doc), "");
-}
-
 }  // namespace
 }  // namespace kestrune
