@@ -5,6 +5,7 @@
 #include <string>
 
 #include "html/HtmlDocument.h"
+#include "support/caseFile.h"
 #include "support/runTool.h"
 #include "support/treeWalk.h"
 
@@ -12,32 +13,10 @@ namespace kestrune {
 namespace {
 
 TEST(IsUtf8Test, LaxRule) {
-    struct Case {
-        std::string text;
-        int valid;
-        int allAscii;
-    };
-    const Case cases[] = {
-        {"plain", 1, 1},
-        {"", 1, 1},
-        {"\xC3\xA9", 1, 0},
-        {"\xE4\xB8\xAD", 1, 0},
-        {"\xEF\xBB\xBF<p>", 1, 0},       // byte-order mark
-        {"\xC0\x80", 1, 0},              // overlong: passes the lax test
-        {"\xED\xA0\x80", 1, 0},          // surrogate
-        {"\xF8\x88\x80\x80\x80", 1, 0},  // five-byte form
-        {"\xFC\x84\x80\x80\x80\x80", 1, 0},
-        {"\xFE\x80\x80\x80\x80", 1, 0},  // FE and FF announce four
-        {"a\x80", 0, 0},                 // lone continuation byte
-        {"\xC3", 0, 0},                  // cut short at the end
-        {"\xE4\xB8", 0, 0},
-        {"\xC3\x41", 0, 0},
-        {"\xD6\xD0\xCE\xC4", 0, 0},  // code page 936 text
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : testing::readCases("html/data/utf8.txt", 3)) {
         int ascii = -1;
-        EXPECT_EQ(isUtf8(c.text, ascii), c.valid) << c.text;
-        EXPECT_EQ(ascii, c.allAscii) << c.text;
+        EXPECT_EQ(isUtf8(c[0], ascii), std::stoi(c[1])) << c[0];
+        EXPECT_EQ(ascii, std::stoi(c[2])) << c[0];
     }
     EXPECT_EQ(countLeadingWhitespace(" \t\r\nx "), 4u);
     EXPECT_EQ(countLeadingWhitespace("\v x"), 0u);
@@ -86,36 +65,12 @@ TEST(LoaderTest, IllFormedSequencesBecomeQuestionMarks) {
 }
 
 TEST(LoaderTest, CharsetDeclarations) {
-    struct Case {
-        const char* html;
-        const char* charset;
-        const char* contentType;
-    };
-    const Case cases[] = {
-        {"<html><meta charset=gbk><meta http-equiv=Content-Type "
-         "content=text/html;charset=utf-8></html>",
-         "gbk", ""},
-        {"<html><meta http-equiv=Content-Type content=\"text/html; charset=utf-8\"></html>",
-         "utf-8", "text/html"},
-        {"<html><meta http-equiv=content-type content=text/html></html>", "", ""},
-        {"<html><meta http-equiv=content-type content=charset=GBK></html>", "GBK", ""},
-        {"<html><meta http-equiv=\"content-type\" content=\"  text/html ;  CharSet = x  \"></html>",
-         "x", "text/html"},
-        {"<html><meta http-equiv=refresh content=\"text/html; charset=utf-8\"></html>", "", ""},
-        {"<html><meta charset=\"\"><meta charset=b></html>", "b", ""},
-        {"<html><meta CHARSET=&lt;a></html>", "<a", ""},
-        {"<html><meta http-equiv=content-type content=\"a;b;charset=c\"></html>", "", "a"},
-        // Only declarations below the root count, however deep.
-        {"<meta charset=a><html><div><p><meta charset=b></p></div></html>", "b", ""},
-        {"<html><p>x</p></html><div><meta charset=c></div>", "", ""},
-    };
-    // Each case ends in </html>: a start tag that ends the text makes no element.
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.html);
+    for (const auto& c : testing::readCases("html/data/charsets.txt", 3)) {
+        SCOPED_TRACE(c[0]);
         HtmlDocument doc;
-        ASSERT_EQ(doc.parse(c.html), 1);
-        EXPECT_EQ(doc.charset, c.charset);
-        EXPECT_EQ(doc.contentType, c.contentType);
+        ASSERT_EQ(doc.parse(c[0]), 1);
+        EXPECT_EQ(doc.charset, c[1]);
+        EXPECT_EQ(doc.contentType, c[2]);
     }
 }
 
