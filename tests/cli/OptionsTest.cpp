@@ -79,6 +79,16 @@ class OptionsTest : public ::testing::Test {
     }
     static void TearDownTestSuite() { std::filesystem::remove(programDirectory() + "/" + bare()); }
 
+    // `s` with "@P@" made the program's directory, "@T@" the temporary one and "@B@"
+    // the bare name.
+    std::string expand(std::string s) const {
+        for (auto [key, value] :
+             {std::pair{"@P@", programDirectory()}, {"@T@", temp.path()}, {"@B@", bare()}}) {
+            for (std::size_t at; (at = s.find(key)) != std::string::npos;) s.replace(at, 3, value);
+        }
+        return s;
+    }
+
     TempDir temp;
     std::string page = temp.write("page.html", "<p>x</p>");
     Options options;
@@ -92,13 +102,6 @@ TEST_F(OptionsTest, CommandLines) {
     std::filesystem::create_directory(temp.path() + "/sub.html");
     temp.write("sub/page.html", "<p>x</p>");
     CurrentDirectory cwd(temp.path());
-    auto expand = [&](std::string s) {
-        for (auto [key, value] :
-             {std::pair{"@P@", programDirectory()}, {"@T@", temp.path()}, {"@B@", bare()}}) {
-            for (std::size_t at; (at = s.find(key)) != std::string::npos;) s.replace(at, 3, value);
-        }
-        return s;
-    };
     for (const auto& c : testing::readCases("cli/data/commandLines.txt", 2)) {
         Strings args;
         for (std::size_t from = 0, end = 0; !c[0].empty() && end != std::string::npos;
@@ -118,76 +121,35 @@ TEST_F(OptionsTest, CommandLines) {
     }
 }
 
-TEST(ValidatePathTest, Cases) {
-    TempDir temp;
+TEST_F(OptionsTest, ValidatePath) {
     // Windows allows no "?" in names: there the cases inside such a directory go.
     std::error_code noOddNames;
     std::filesystem::create_directory(temp.path() + "/a?b", noOddNames);
-    const std::string t = temp.path();
-    struct Case {
-        std::string path;
-        bool valid;
-        int hasDirectory;
-    };
-    const Case cases[] = {
-        {"page.html", true, 0},
-        {"a?b.html", false, 0},
-        {t + "/page.html", true, 1},  // the file itself need not exist
-        {t + "/", true, 1},           // empty file name passes
-        {t + "/no-such-dir/page.html", false, 1},
-        {t + "/page.html/x.html", false, 1},   // a file is not a directory
-        {t + "/a?b/page.html", true, 1},       // forbidden characters left to the
-        {t + "/no?such/page.html", false, 1},  // directory check before the last slash
-        {t + "/a?b/p*.html", false, 1},
-        {"/x.html", true, 1},  // directly under the root
-        {"/x|y.html", false, 1},
-        {"no-such-dir-kestrune/x.html", false, 1},
-    };
-    temp.write("page.html", "");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        if (noOddNames && c.path.find("/a?b/") != std::string::npos) continue;
+    for (const auto& c : testing::readCases("cli/data/paths.txt", 3)) {
+        const std::string path = expand(c[0]);
+        SCOPED_TRACE(path);
+        if (noOddNames && path.find("/a?b/") != std::string::npos) continue;
         int hasDirectory = -1;
-        EXPECT_EQ(validatePath(c.path, hasDirectory), c.valid);
-        EXPECT_EQ(hasDirectory, c.hasDirectory);
+        EXPECT_EQ(validatePath(path, hasDirectory), c[1] == "1");
+        EXPECT_EQ(hasDirectory, std::stoi(c[2]));
     }
 }
 
-TEST(ResolveOutputPathTest, Cases) {
-    TempDir temp;
-    const std::string t = temp.path();
-    struct Case {
-        const char* tag;
-        std::string value;
-        std::string expected;  // empty: rejected
-    };
-    const Case cases[] = {
-        {"a", "", "/prog/dir/news.html.json"},
-        {"style", "", "/prog/dir/news.html.js"},
-        {"!--", "", "/prog/dir/news.html.js"},
-        {"scripts", "", "/prog/dir/news.html.json"},
-        {"!doctype", "", "/prog/dir/news.html.json"},
-        {"a", "out.txt", "/prog/dir/out.txt"},        // any extension
-        {"style", "out.json", "/prog/dir/out.json"},  // the tag only picks the default suffix
-        {"a", t + "/out.json", t + "/out.json"},
-        {"a", t + "\\out.json", t + "/out.json"},
-        {"a", "/out.json", "/out.json"},
-        {"a", "no-such-dir-kestrune/x.json", ""},
-        {"a", "x<y.json", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.value + " " + c.tag);
-        Options options;
+TEST_F(OptionsTest, ResolveOutputPath) {
+    for (const auto& c : testing::readCases("cli/data/outputPaths.txt", 3)) {
+        const std::string value = expand(c[1]);
+        SCOPED_TRACE(value + " " + c[0]);
         options.commandLine->programDirectory = "/prog/dir";
         options.inputPath = "/data/in/news.html";
-        options.tagName = c.tag;
+        options.tagName = c[0];
+        options.outputPath.clear();
         std::string output;
         {
             Console console(&output);
-            EXPECT_EQ(options.resolveOutputPath(c.value, console), !c.expected.empty());
+            EXPECT_EQ(options.resolveOutputPath(value, console), !c[2].empty());
         }
-        EXPECT_EQ(output, c.expected.empty() ? outputNotValid(c.value) : "");
-        EXPECT_EQ(options.outputPath, c.expected);
+        EXPECT_EQ(output, c[2].empty() ? outputNotValid(value) : "");
+        EXPECT_EQ(options.outputPath, expand(c[2]));
     }
 }
 
