@@ -10,22 +10,11 @@ namespace kestrune {
 namespace {
 
 std::string utf8Of(char32_t cp) {
-    std::string s;
-    if (cp < 0x80) {
-        s += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        s += static_cast<char>(0xC0 | (cp >> 6));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        s += static_cast<char>(0xE0 | (cp >> 12));
-        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | (cp >> 18));
-        s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    if (cp < 0x80) return std::string(1, static_cast<char>(cp));
+    const int tail = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+    const unsigned lead[] = {0, 0xC0, 0xE0, 0xF0};
+    std::string s(1, static_cast<char>(lead[tail] | (cp >> (6 * tail))));
+    for (int i = tail - 1; i >= 0; --i) s += static_cast<char>(0x80 | ((cp >> (6 * i)) & 0x3F));
     return s;
 }
 
