@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,21 +33,6 @@ std::string repeat(std::string_view piece, int count) {
     out.reserve(piece.size() * static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) out.append(piece);
     return out;
-}
-
-TEST(JsonReaderTest, Scalars) {
-    const std::map<std::string, JsonType> types = {{"String", JsonType::String},
-                                                   {"Boolean", JsonType::Boolean},
-                                                   {"Null", JsonType::Null},
-                                                   {"Integer", JsonType::Integer}};
-    for (const auto& c : testing::readCases("json/data/scalars.txt", 4)) {
-        SCOPED_TRACE(c[0]);
-        JsonString scalar;
-        ASSERT_TRUE(scalar.parse(std::string_view(c[0])));
-        EXPECT_EQ(scalar.type(), types.at(c[1]));
-        EXPECT_EQ(scalar.text(), c[2]);
-        EXPECT_EQ(scalar.length(), std::stoi(c[3]));
-    }
 }
 
 TEST(JsonReaderTest, Containers) {

@@ -2,54 +2,46 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
+#include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "json/JsonValue.h"
+#include "support/caseFile.h"
 
 namespace kestrune {
 namespace {
 
 using namespace std::string_literals;
 
+const std::map<std::string, JsonType> kTypes = {
+    {"String", JsonType::String}, {"Integer", JsonType::Integer}, {"Boolean", JsonType::Boolean},
+    {"Real", JsonType::Real},     {"Null", JsonType::Null},       {"None", JsonType::None}};
+
 TEST(JsonStringTest, SetTextStoresAndReadsByKind) {
-    struct Case {
-        std::string text;
-        JsonType kind;
-        std::string stored;
-        std::int64_t intValue;
-        std::int32_t boolValue;
-        double realValue;
-    };
-    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
-    const Case cases[] = {
-        // Only String escapes; every other kind keeps its text as given.
-        {"say \"hi\"", JsonType::String, "say \\\"hi\\\"", 0, 0, 0},
-        {"tab\there\0"s, JsonType::String, "tab\\u0009here\\u0000", 0, 0, 0},
-        {"\"1\"", JsonType::Integer, "\"1\"", 0, 0, 0},
-        {" \t-42abc", JsonType::Integer, " \t-42abc", -42, 0, 0},
-        {"99999999999999999999", JsonType::Integer, "99999999999999999999", kMax, 0, 0},
-        {"-99999999999999999999", JsonType::Integer, "-99999999999999999999", kMin, 0, 0},
-        {"1", JsonType::Boolean, "1", 0, 1, 0},
-        {"true", JsonType::Boolean, "true", 0, 0, 0},  // read as a number: a word is 0
-        {"5000000000", JsonType::Boolean, "5000000000", 0, 2147483647, 0},
-        {"1.5e3", JsonType::Real, "1.5e3", 0, 0, 1500.0},
-        {"a\"b", JsonType::None, "a\"b", 0, 0, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.stored);
+    for (const auto& c : testing::readCases("json/data/setText.txt", 4)) {
+        SCOPED_TRACE(c[2]);
         JsonString scalar;
-        EXPECT_TRUE(scalar.setText(c.text, c.kind));
-        EXPECT_EQ(scalar.type(), c.kind);
-        EXPECT_EQ(scalar.text(), c.stored);
-        EXPECT_EQ(scalar.length(), static_cast<std::int32_t>(c.stored.size()));
-        // Only the field of the kind is filled; the others keep their initial 0.
-        EXPECT_EQ(scalar.intValue(), c.intValue);
-        EXPECT_EQ(scalar.boolValue(), c.boolValue);
-        EXPECT_DOUBLE_EQ(scalar.realValue(), c.realValue);
+        EXPECT_TRUE(scalar.setText(c[0], kTypes.at(c[1])));
+        EXPECT_EQ(scalar.type(), kTypes.at(c[1]));
+        EXPECT_EQ(scalar.text(), c[2]);
+        EXPECT_EQ(scalar.length(), static_cast<std::int32_t>(c[2].size()));
+        std::ostringstream values;
+        values << scalar.intValue() << ' ' << scalar.boolValue() << ' ' << scalar.realValue();
+        EXPECT_EQ(values.str(), c[3]);
+    }
+}
+
+TEST(JsonStringTest, ReadsScalars) {
+    for (const auto& c : testing::readCases("json/data/scalars.txt", 4)) {
+        SCOPED_TRACE(c[0]);
+        JsonString scalar;
+        ASSERT_TRUE(scalar.parse(std::string_view(c[0])));
+        EXPECT_EQ(scalar.type(), kTypes.at(c[1]));
+        EXPECT_EQ(scalar.text(), c[2]);
+        EXPECT_EQ(scalar.length(), std::stoi(c[3]));
     }
 }
 
