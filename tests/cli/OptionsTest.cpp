@@ -49,20 +49,6 @@ ParseResult parseArgs(Options& options, const Strings& args) {
     return {accepted, output};
 }
 
-// Runs the body's checks with `dir` as the current directory, restoring it after.
-class CurrentDirectory {
-  public:
-    explicit CurrentDirectory(const std::string& dir) : saved_(std::filesystem::current_path()) {
-        std::filesystem::current_path(dir);
-    }
-    ~CurrentDirectory() { std::filesystem::current_path(saved_); }
-    CurrentDirectory(const CurrentDirectory&) = delete;
-    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
-
-  private:
-    std::filesystem::path saved_;
-};
-
 // A file next to the test binary (found by its bare name) and one in a temporary
 // directory (found by its full path).
 class OptionsTest : public ::testing::Test {
@@ -101,7 +87,7 @@ TEST_F(OptionsTest, CommandLines) {
     std::filesystem::create_directory(temp.path() + "/sub");
     std::filesystem::create_directory(temp.path() + "/sub.html");
     temp.write("sub/page.html", "<p>x</p>");
-    CurrentDirectory cwd(temp.path());
+    testing::CurrentDirectory cwd(temp.path());
     for (const auto& c : testing::readCases("cli/data/commandLines.txt", 2)) {
         Strings args;
         for (std::size_t from = 0, end = 0; !c[0].empty() && end != std::string::npos;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,62 +60,23 @@ TEST(JsonReaderDepthTest, MillionNestedArrays) {
     EXPECT_TRUE(unclosed.toString() == closed);
 }
 
-// The error log is written to the current directory, so each test runs in a fresh one.
-class JsonLogTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_FALSE(dir_.path().empty());
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_.path());
-    }
-    void TearDown() override {
-        setJsonLogEnabled(false);
-        std::filesystem::current_path(previous_);
-    }
-
-    static std::string entry(int position, const std::string& message) {
-        return "\xBD\xE2\xCE\xF6\xB3\xF6\xB4\xED\xA3\xAC\xCE\xBB\xD6\xC3\xA3\xBA" +
-               std::to_string(position) + "(" + message + ")\r\n";
-    }
-    static std::string log() { return testing::readFile("JsonErr.log"); }
-
-    const std::string noKey = "\xCE\xDE\xBC\xFC\xD6\xB5";
-    const std::string missingValue = "\xC8\xB1\xC9\xD9\xBC\xFC\xB5\xC4\xD6\xB5";
-    testing::TempDir dir_;
-
-  private:
-    std::filesystem::path previous_;
-};
-
-TEST_F(JsonLogTest, OffByDefault) { EXPECT_FALSE(jsonLogEnabled()); }
-
-TEST_F(JsonLogTest, KeyFaultsAreAppendedWithTheirPositions) {
+// The error log is off by default and goes to the current directory: a fresh one
+// here. Each case of the data file appends one entry.
+TEST(JsonLogTest, KeyFaultsAreAppendedWithTheirPositions) {
+    EXPECT_FALSE(jsonLogEnabled());
+    testing::TempDir dir;
+    testing::CurrentDirectory cwd(dir.path());
     setJsonLogEnabled(true);
-    struct Case {
-        const char* text;
-        const char* written;
-        std::string logged;
-    };
-    const Case cases[] = {
-        // The unquoted key runs to the comma, which is skipped with it.
-        {"{k:1, \"m\":2}", "{\"m\":2}", entry(5, noKey)},
-        // No colon: the next quoted text is read as the next key.
-        {"{\"k\" \"m\":2}", "{\"m\":2}", entry(5, missingValue)},
-        // Positions count from the nested object's own bracket.
-        {"{\"a\":{x}}", "{\"a\":{}}", entry(3, noKey)},
-        {"{\"a\":1, }", "{\"a\":1}", entry(9, noKey)},
-        {"{\"k\"", "{}", entry(4, missingValue)},
-        {"{]}", "{}", entry(2, noKey)},
-    };
     std::string expectedLog;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
+    for (const auto& c : testing::readCases("json/data/log.txt", 3)) {
+        SCOPED_TRACE(c[0]);
         JsonObject object;
-        ASSERT_TRUE(object.parse(c.text));
-        EXPECT_EQ(object.toString(), c.written);
-        expectedLog += c.logged;
-        EXPECT_EQ(log(), expectedLog);
+        EXPECT_TRUE(object.parse(c[0]));
+        EXPECT_EQ(object.toString(), c[1]);
+        expectedLog += c[2];
+        EXPECT_EQ(testing::readFile("JsonErr.log"), expectedLog);
     }
+    setJsonLogEnabled(false);
 }
 
 }  // namespace

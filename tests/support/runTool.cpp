@@ -247,6 +247,16 @@ std::string TempDir::write(const std::string& name, const std::string& bytes) co
     return full;
 }
 
+CurrentDirectory::CurrentDirectory(const std::string& dir)
+    : saved_(std::filesystem::current_path().string()) {
+    std::filesystem::current_path(dir);
+}
+
+CurrentDirectory::~CurrentDirectory() {
+    std::error_code ec;
+    std::filesystem::current_path(saved_, ec);
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     if (!f) return std::string();
