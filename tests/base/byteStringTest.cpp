@@ -5,32 +5,16 @@
 
 #include "base/asciiTable.h"
 #include "base/byteString.h"
+#include "support/caseFile.h"
 
 namespace kestrune {
 namespace {
 
 TEST(ReplaceAllTest, Table) {
-    struct Case {
-        const char* target;
-        const char* pattern;
-        const char* replacement;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"c:/a/b.html", "\\", "/", "c:/a/b.html"},
-        {"c:\\a\\\\b.html", "\\", "/", "c:/a//b.html"},
-        {"aXbX", "X", "XX", "aXXbXX"},   // inserted text is not searched again
-        {"\r\r\nx\r", "\r", "", "\nx"},  // adjacent occurrences all go
-        {"abcabc", "abc", "", ""},
-        {"aaa", "aa", "b", "ba"},    // non-overlapping, left to right
-        {"text", "", "zz", "text"},  // an empty pattern changes nothing
-        {"", "a", "b", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.target);
-        std::string s = c.target;
-        replaceAll(s, c.pattern, c.replacement);
-        EXPECT_EQ(s, c.expected);
+    for (const auto& c : testing::readCases("base/data/replaceAll.txt", 4)) {
+        std::string s = c[0];
+        replaceAll(s, c[1], c[2]);
+        EXPECT_EQ(s, c[3]) << c[0];
     }
 }
 

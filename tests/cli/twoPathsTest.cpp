@@ -4,16 +4,12 @@
 // uses). Every case, in every mode, must come out byte for byte the same.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/Options.h"
 #include "support/caseFile.h"
+#include "support/runTool.h"
 #include "support/twoPaths.h"
 #include "support/worstCases.h"
 
@@ -113,21 +109,9 @@ TEST(TwoPathsTest, WorstCases) {
 }
 
 TEST(TwoPathsTest, Corpus) {
-    namespace fs = std::filesystem;
-    fs::path dir = fs::path(KESTRUNE_SOURCE_DIR) / ".." / "shared" / "corpus" / "real";
-    std::vector<fs::path> pages;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(dir, ec)) {
-        if (entry.path().extension() == ".html") pages.push_back(entry.path());
-    }
+    const std::vector<std::string> pages = testing::corpusPages();
     if (pages.empty()) GTEST_SKIP() << "../shared/corpus/real is not here";
-    std::sort(pages.begin(), pages.end());
-    for (const fs::path& page : pages) {
-        std::ifstream in(page, std::ios::binary);
-        std::stringstream bytes;
-        bytes << in.rdbuf();
-        expectSameReports(page.filename().string(), bytes.str());
-    }
+    for (const std::string& page : pages) expectSameReports(page, testing::readFile(page));
 }
 
 }  // namespace

@@ -91,14 +91,8 @@ TEST(SizeLimitTest, RefusedAtTheLimit) {
 // independent parser (text stays in the page's code page: the bytes are read as
 // Latin-1).
 TEST(CorpusTest, EveryPageInEveryMode) {
-    std::vector<std::string> pages;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(
-             fs::path(KESTRUNE_SOURCE_DIR) / ".." / "shared" / "corpus" / "real", ec)) {
-        if (entry.path().extension() == ".html") pages.push_back(entry.path().string());
-    }
+    const std::vector<std::string> pages = testing::corpusPages();
     if (pages.empty()) GTEST_SKIP() << "../shared/corpus/real is not here";
-    std::sort(pages.begin(), pages.end());
     TempDir out;
     std::vector<std::string> args{"-c",
                                   "import json, sys\n"

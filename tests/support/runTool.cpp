@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "support/runTool.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -255,6 +256,18 @@ CurrentDirectory::CurrentDirectory(const std::string& dir)
 CurrentDirectory::~CurrentDirectory() {
     std::error_code ec;
     std::filesystem::current_path(saved_, ec);
+}
+
+std::vector<std::string> corpusPages() {
+    std::vector<std::string> pages;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(KESTRUNE_SOURCE_DIR) / ".." / "shared" / "corpus" / "real",
+             ec)) {
+        if (entry.path().extension() == ".html") pages.push_back(entry.path().string());
+    }
+    std::sort(pages.begin(), pages.end());
+    return pages;
 }
 
 std::string readFile(const std::string& path) {

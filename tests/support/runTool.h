@@ -51,6 +51,10 @@ class CurrentDirectory {
     std::string saved_;
 };
 
+// The pages (*.html) of the shared corpus of real web pages beside the checkout
+// (../shared/corpus/real), sorted; none where it is absent, as in a fresh clone.
+std::vector<std::string> corpusPages();
+
 // Reads a whole file; empty when it cannot be read.
 std::string readFile(const std::string& path);
 bool pathExists(const std::string& path);
