@@ -66,18 +66,6 @@ std::vector<std::string> attributeNamesFor(const std::string& tag) {
     return {};
 }
 
-// The member names of a report, in the order the driver hands values over.
-std::vector<std::string> reportKeysFor(const std::string& tag) {
-    std::vector<std::string> keys{"text"};
-    std::vector<std::string> names = attributeNamesFor(tag);
-    if (names.empty()) {
-        keys.emplace_back("attr");
-    } else {
-        keys.insert(keys.end(), names.begin(), names.end());
-    }
-    return keys;
-}
-
 // gatherTexts as the tree at hand declares it: earlier versions also took the element
 // the list was found below. Both forms are accepted so that the same benchmarks run
 // on older commits for before/after comparisons.
@@ -145,7 +133,7 @@ class Input {
     }
 
     // Per element of `tag`, the values the driver hands to the element file
-    // (reportKeysFor order): its text without spaces and control characters, then
+    // (ReportKeys order): its text without spaces and control characters, then
     // the attribute values or the attribute list.
     const std::vector<std::vector<std::string>>& reportValues(const std::string& tag) {
         auto it = reportValues_.find(tag);
@@ -377,7 +365,8 @@ std::size_t writeElementFile(Input& in, const std::string& tag, MemoryFileSink& 
                              std::string& console) {
     {
         Console out(&console);
-        ElementFile file(kOutputPath, tag, reportKeysFor(tag), files);
+        const std::vector<std::string> names = attributeNamesFor(tag);
+        ElementFile file(kOutputPath, tag, ReportKeys(names), files);
         for (const std::vector<std::string>& values : in.reportValues(tag)) file.add(values);
         file.finish(out);
     }
@@ -400,8 +389,7 @@ void benchJsonStream(benchmark::State& state, const Case& c) {
 
 // The same report built as library values (JsonObject of a JsonArray of
 // JsonObjects), written by toString and destroyed.
-std::size_t writeWithLibrary(Input& in, const std::string& tag,
-                             const std::vector<std::string>& keys) {
+std::size_t writeWithLibrary(Input& in, const std::string& tag, ReportKeys keys) {
     JsonObject top;
     auto* list = top.addValue(tag, new JsonArray());
     for (const std::vector<std::string>& values : in.reportValues(tag)) {
@@ -415,7 +403,8 @@ std::size_t writeWithLibrary(Input& in, const std::string& tag,
 
 void benchJsonLibrary(benchmark::State& state, const Case& c) {
     if (!documentsReady(state, c)) return;
-    const std::vector<std::string> keys = reportKeysFor(c.tag);
+    const std::vector<std::string> names = attributeNamesFor(c.tag);
+    const ReportKeys keys(names);
     std::size_t jsonBytes = 0;
     const std::size_t found = c.foundElements();
     for (Input* in : c.inputs) jsonBytes += writeWithLibrary(*in, c.tag, keys);
@@ -479,12 +468,13 @@ void benchExtract(benchmark::State& state, const Case& c) {
 // An element file asked for many distinct attribute names (the most one "-attr"
 // argument can hold): the members are sorted and de-duplicated once per file.
 void benchManyKeys(benchmark::State& state) {
-    std::vector<std::string> keys{"text"};
-    for (int a = 0x21; a < 0x100 && keys.size() <= 43690; ++a) {
-        for (int b = 0x21; b < 0x100 && keys.size() <= 43690; ++b) {
-            keys.push_back({static_cast<char>(a), static_cast<char>(b)});
+    std::vector<std::string> names;
+    for (int a = 0x21; a < 0x100 && names.size() < 43690; ++a) {
+        for (int b = 0x21; b < 0x100 && names.size() < 43690; ++b) {
+            names.push_back({static_cast<char>(a), static_cast<char>(b)});
         }
     }
+    const ReportKeys keys(names);
     MemoryFileSink files;
     std::string captured;
     for (auto _ : state) {

@@ -16,6 +16,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "base/platform.h"
@@ -58,6 +59,30 @@ bool writeAll(HANDLE handle, const char* bytes, std::size_t count) {
     }
     return true;
 }
+
+// The temporary file of the output being written, deleted when Ctrl+C, Ctrl+Break
+// or closing the console ends the run before it is in place. The file is opened
+// with FILE_SHARE_DELETE, so the deletion takes effect when the process ends.
+char pendingTemporary[MAX_PATH * 4];
+volatile LONG havePendingTemporary = 0;
+
+BOOL WINAPI removePendingTemporary(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        if (havePendingTemporary != 0) ::DeleteFileA(pendingTemporary);
+    }
+    return FALSE;  // the default handling ends the process
+}
+
+void rememberTemporary(const std::string& path) {
+    static bool handlerInstalled = false;
+    if (!handlerInstalled) handlerInstalled = ::SetConsoleCtrlHandler(removePendingTemporary, TRUE);
+    havePendingTemporary = 0;
+    if (path.size() >= sizeof pendingTemporary) return;
+    std::memcpy(pendingTemporary, path.c_str(), path.size() + 1);
+    havePendingTemporary = 1;
+}
+
+void forgetTemporary() { havePendingTemporary = 0; }
 
 }  // namespace
 
@@ -227,8 +252,8 @@ bool OutputFile::create(std::string_view path) {
                                std::to_string(::GetCurrentProcessId());
     for (int attempt = 0; fd_ < 0; ++attempt) {
         temporary_ = prefix + "-" + std::to_string(attempt) + ".tmp";
-        HANDLE handle = ::CreateFileA(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle = ::CreateFileA(temporary_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             if (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100) {
                 temporary_.clear();
@@ -239,6 +264,7 @@ bool OutputFile::create(std::string_view path) {
         fd_ = descriptorOf(handle, _O_WRONLY | _O_BINARY);
         if (fd_ < 0) return fail();
     }
+    rememberTemporary(temporary_);
     return true;
 }
 
@@ -266,6 +292,7 @@ bool OutputFile::commit() {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return fail();
     }
+    forgetTemporary();
     temporary_.clear();
     return true;
 }
@@ -274,6 +301,7 @@ void OutputFile::discard() {
     if (fd_ >= 0) ::_close(fd_);
     fd_ = -1;
     if (!temporary_.empty()) ::DeleteFileA(temporary_.c_str());
+    forgetTemporary();
     temporary_.clear();
 }
 

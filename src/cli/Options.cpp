@@ -3,6 +3,7 @@
 // them in a fixed order and printing the first failure.
 #include "cli/Options.h"
 
+#include <algorithm>
 #include <array>
 
 #include "base/asciiTable.h"
@@ -148,6 +149,10 @@ bool Options::parse(int argc, const char* const* argv, Console& console) {
 }
 
 void Options::splitAttributeList(std::string_view value) {
+    attributeNames.reserve(
+        static_cast<std::size_t>(std::count_if(value.begin(), value.end(),
+                                               [](char c) { return c == ',' || c == ';'; })) +
+        1);
     std::size_t pos = 0;
     while (pos < value.size()) {
         std::size_t end = value.find_first_of(",;", pos);

@@ -69,16 +69,10 @@ int reportRawBlocks(const ElementList& elements, const Options& options, Console
 // attributes, cleaned of control characters.
 class ElementValues {
   public:
-    explicit ElementValues(const Options& options) : names_(options.attributeNames) {
-        keys_.emplace_back("text");
-        if (names_.empty()) {
-            keys_.emplace_back("attr");
-        } else {
-            keys_.insert(keys_.end(), names_.begin(), names_.end());
-        }
+    explicit ElementValues(const Options& options) : names_(options.attributeNames), keys_(names_) {
         values_.resize(keys_.size());
     }
-    const std::vector<std::string>& keys() const { return keys_; }
+    ReportKeys keys() const { return keys_; }
 
     // The values of an element with this attribute text and decoded text (taken
     // over); valid until the next call.
@@ -102,7 +96,7 @@ class ElementValues {
 
   private:
     const std::vector<std::string>& names_;
-    std::vector<std::string> keys_;
+    ReportKeys keys_;
     std::vector<std::string> values_;  // reused from element to element
 };
 
@@ -129,7 +123,7 @@ class ElementReport final : public ElementSink {
             file_->render(out, v, first);
             return;
         }
-        const std::vector<std::string>& keys = values_.keys();
+        const ReportKeys keys = values_.keys();
         for (std::size_t k = 0; k < keys.size(); ++k) {
             out.append(keys[k]);
             out.append('=');

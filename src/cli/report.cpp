@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/TextBuffer.h"
+#include "base/byteScan.h"
 #include "cli/Console.h"
 #include "json/JsonValue.h"
 
@@ -77,40 +78,55 @@ bool writeDoctypeFile(const std::string& path, std::string_view text, Console& c
     return true;
 }
 
-ElementFile::ElementFile(const std::string& path, std::string_view tagName,
-                         const std::vector<std::string>& keys, FileSink& files)
-    : path_(path), files_(files) {
+ElementFile::ElementFile(const std::string& path, std::string_view tagName, ReportKeys keys,
+                         FileSink& files)
+    : path_(path), files_(files), keys_(keys) {
     // Members are unique by their escaped key, the first one added wins, and they
     // are written in byte order of the escaped keys: the same for every element.
-    // Key numbers are sorted, not the keys themselves (tens of thousands of names
-    // would otherwise be moved again and again); a stable sort keeps equal keys in
-    // the order added, so the first of each run is the one that stays.
-    // The escaped keys in one text, key i from ends[i] to ends[i + 1].
-    std::string escapedKeys;
-    std::vector<std::size_t> ends{0};
-    ends.reserve(keys.size() + 1);
-    for (const std::string& key : keys) {
-        appendJsonEscaped(escapedKeys, key);
-        ends.push_back(escapedKeys.size());
+    // Key numbers are sorted, not the keys (tens of thousands of names would
+    // otherwise be moved again and again), and the ties go by number, so the first
+    // of each run of equal keys is the one that stays. The keys are escaped into
+    // one text only when one of them needs it.
+    bool plain = true;
+    for (std::size_t i = 0; i < keys.size() && plain; ++i) {
+        plain = findJsonEscape(keys[i].data(), keys[i].size()) == keys[i].size();
     }
-    auto escaped = [&](std::size_t i) {
-        return std::string_view(escapedKeys).substr(ends[i], ends[i + 1] - ends[i]);
-    };
+    if (!plain) {
+        // Room for the worst case, so the text is never moved; only what is
+        // written is touched.
+        std::size_t size = 0;
+        for (std::size_t i = 0; i < keys.size(); ++i) size += keys[i].size();
+        escapedKeys_.reserve(6 * size);
+        escapedEnds_.reserve(keys.size() + 1);
+        escapedEnds_.push_back(0);
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            appendJsonEscaped(escapedKeys_, keys[i]);
+            escapedEnds_.push_back(static_cast<uint32_t>(escapedKeys_.size()));
+        }
+    }
+    // Most comparisons end at the first four bytes, kept beside each key number: as
+    // a number they order like the bytes (escaped keys hold no NUL byte, so zero
+    // padding sorts a key before its extensions).
     order_.resize(keys.size());
-    for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = i;
-    std::stable_sort(order_.begin(), order_.end(),
-                     [&](std::size_t a, std::size_t b) { return escaped(a) < escaped(b); });
-    order_.erase(
-        std::unique(order_.begin(), order_.end(),
-                    [&](std::size_t a, std::size_t b) { return escaped(a) == escaped(b); }),
-        order_.end());
-    prefixEnds_.reserve(order_.size());
-    for (std::size_t index : order_) {
-        prefixes_ += '"';
-        prefixes_ += escaped(index);
-        prefixes_ += "\":\"";
-        prefixEnds_.push_back(prefixes_.size());
+    for (uint32_t i = 0; i < order_.size(); ++i) {
+        const std::string_view key = escapedKey(i);
+        uint32_t head = 0;
+        for (std::size_t b = 0; b < 4; ++b) {
+            head = head << 8 | (b < key.size() ? static_cast<unsigned char>(key[b]) : 0u);
+        }
+        order_[i] = {head, i};
     }
+    std::sort(order_.begin(), order_.end(), [&](const Member& a, const Member& b) {
+        if (a.head != b.head) return a.head < b.head;
+        const int c = escapedKey(a.index).compare(escapedKey(b.index));
+        return c != 0 ? c < 0 : a.index < b.index;
+    });
+    order_.erase(std::unique(order_.begin(), order_.end(),
+                             [&](const Member& a, const Member& b) {
+                                 return a.head == b.head &&
+                                        escapedKey(a.index) == escapedKey(b.index);
+                             }),
+                 order_.end());
     ok_ = files_.create(path_);
     pending_.append("{\"");
     pending_.grewTo(writeJsonEscaped(pending_.room(6 * tagName.size()), tagName));
@@ -124,10 +140,10 @@ ElementFile::~ElementFile() {
 
 void ElementFile::render(ByteBuffer& out, const std::vector<std::string>& values,
                          bool first) const {
-    // Room for the worst case (every byte escaped as \u00XX), then one pass of writes.
-    std::size_t room = 4 + prefixes_.size();
-    for (std::size_t m = 0; m < order_.size(); ++m) {
-        room += 3 + 6 * values[order_[m]].size();
+    // Room for the worst case (every byte escaped as \\u00XX), then one pass of writes.
+    std::size_t room = 4;
+    for (const Member& member : order_) {
+        room += 7 + escapedKey(member.index).size() + 6 * values[member.index].size();
     }
     char* at = out.room(room);
     if (!first) {
@@ -140,9 +156,14 @@ void ElementFile::render(ByteBuffer& out, const std::vector<std::string>& values
             *at++ = ',';
             *at++ = ' ';
         }
-        const std::string_view prefix = memberPrefix(m);
-        std::memcpy(at, prefix.data(), prefix.size());
-        at = writeJsonEscaped(at + prefix.size(), values[order_[m]]);
+        const std::string_view key = escapedKey(order_[m].index);
+        *at++ = '"';
+        std::memcpy(at, key.data(), key.size());
+        at += key.size();
+        std::memcpy(at, "\":\"", 3);
+        at += 3;
+        const std::string& value = values[order_[m].index];
+        if (!value.empty()) at = writeJsonEscaped(at, value);
         *at++ = '"';
     }
     *at++ = '}';

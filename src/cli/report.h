@@ -4,6 +4,7 @@
 // numbered plain-text records.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -75,15 +76,31 @@ class MemoryFileSink final : public FileSink {
 bool writeDoctypeFile(const std::string& path, std::string_view text, Console& console,
                       FileSink& files);
 
+// The member names of an element report: "text", then the attribute names asked
+// for, or "attr" when none were. Refers to the names, which must outlive it.
+class ReportKeys {
+  public:
+    explicit ReportKeys(const std::vector<std::string>& attributeNames) : names_(attributeNames) {}
+    std::size_t size() const { return names_.empty() ? 2 : names_.size() + 1; }
+    std::string_view operator[](std::size_t i) const {
+        if (i == 0) return "text";
+        return names_.empty() ? std::string_view("attr") : std::string_view(names_[i - 1]);
+    }
+
+  private:
+    const std::vector<std::string>& names_;
+};
+
 // The element file: {"<tag>":[{...}, {...}]}, one object per element whose members
 // are "text" and the requested attribute names (or "attr"), in byte order of their
 // keys, the first value under a repeated key kept. Keys and values are escaped for
 // JSON. The file is streamed in large blocks as elements are added.
 class ElementFile {
   public:
-    // `keys` are the member names in the order the values will be handed over.
-    ElementFile(const std::string& path, std::string_view tagName,
-                const std::vector<std::string>& keys, FileSink& files);
+    // `keys` are the member names in the order the values will be handed over; the
+    // names they refer to must outlive the file.
+    ElementFile(const std::string& path, std::string_view tagName, ReportKeys keys,
+                FileSink& files);
     ~ElementFile();
     ElementFile(const ElementFile&) = delete;
     ElementFile& operator=(const ElementFile&) = delete;
@@ -102,19 +119,26 @@ class ElementFile {
     void render(ByteBuffer& out, const std::vector<std::string>& values, bool first) const;
 
   private:
-    std::string_view memberPrefix(std::size_t m) const {
-        const std::size_t begin = m == 0 ? 0 : prefixEnds_[m - 1];
-        return std::string_view(prefixes_).substr(begin, prefixEnds_[m] - begin);
-    }
-
     std::string path_;
     FileSink& files_;
     bool ok_ = false;  // the file was created and every write so far succeeded
     bool finished_ = false;
     bool first_ = true;
-    std::vector<std::size_t> order_;       // value index per written member, in key order
-    std::string prefixes_;                 // "\"key\":\"" of each written member, in order
-    std::vector<std::size_t> prefixEnds_;  // where each member's prefix ends in prefixes_
+    // Key i as written between quotes.
+    std::string_view escapedKey(std::size_t i) const {
+        if (escapedEnds_.empty()) return keys_[i];
+        return std::string_view(escapedKeys_)
+            .substr(escapedEnds_[i], escapedEnds_[i + 1] - escapedEnds_[i]);
+    }
+
+    ReportKeys keys_;
+    std::string escapedKeys_;            // every key escaped, when one of them needs it
+    std::vector<uint32_t> escapedEnds_;  // key i from escapedEnds_[i] to [i + 1]; else empty
+    struct Member {
+        uint32_t head;   // the escaped key's first bytes, for sorting
+        uint32_t index;  // the key's number
+    };
+    std::vector<Member> order_;  // the keys written, in byte order of escaped key
     ByteBuffer pending_;
 };
 
