@@ -78,16 +78,18 @@ bool TextBuffer::insideBlock(const char* p) const {
     return p != nullptr && !before(p, data_) && before(p, data_ + capacity_);
 }
 
+void TextBuffer::moveToNewBlock(int need, const char* a, int la, const char* b, int lb) {
+    char* block = capacity_ < need ? reserveFor(need) : allocateBlock(capacity_, false);
+    std::memcpy(block, a, static_cast<std::size_t>(la));
+    std::memcpy(block + la, b, static_cast<std::size_t>(lb));
+    platform::release(data_);
+    data_ = block;
+}
+
 void TextBuffer::replaceWith(const char* a, int la, const char* b, int lb) {
     int need = sumSize(la, lb);
     if (capacity_ < need || insideBlock(a) || insideBlock(b)) {
-        // Fill a new block before letting go of the old one, so that a source inside
-        // the old block is still readable while it is copied.
-        char* block = capacity_ < need ? reserveFor(need) : allocateBlock(capacity_, false);
-        std::memcpy(block, a, static_cast<std::size_t>(la));
-        std::memcpy(block + la, b, static_cast<std::size_t>(lb));
-        platform::release(data_);
-        data_ = block;
+        moveToNewBlock(need, a, la, b, lb);
     } else {
         std::memcpy(data_, a, static_cast<std::size_t>(la));
         std::memcpy(data_ + la, b, static_cast<std::size_t>(lb));
@@ -111,11 +113,7 @@ TextBuffer& TextBuffer::append(const char* bytes, int count) {
     if (bytes == nullptr || count <= 0) return *this;
     int need = sumSize(length_, count);
     if (capacity_ < need) {
-        char* block = reserveFor(need);
-        std::memcpy(block, data_, static_cast<std::size_t>(length_));
-        std::memcpy(block + length_, bytes, static_cast<std::size_t>(count));  // old block alive
-        platform::release(data_);
-        data_ = block;
+        moveToNewBlock(need, data_, length_, bytes, count);
     } else {
         // The source may be this very block (appending the buffer to itself).
         std::memmove(data_ + length_, bytes, static_cast<std::size_t>(count));
@@ -138,12 +136,6 @@ TextBuffer& TextBuffer::append(const TextBuffer& other) {
 void TextBuffer::concatAssign(const char* a, const char* b) {
     if (a == nullptr || b == nullptr) return;
     replaceWith(a, textLength(a), b, textLength(b));
-}
-
-TextBuffer TextBuffer::concat(const TextBuffer& x, const char* t) {
-    TextBuffer temp(kDefaultCapacity, kDefaultGrowthFactor);
-    temp.concatAssign(x.data_, t);
-    return TextBuffer(temp);
 }
 
 }  // namespace kestrune

@@ -32,8 +32,6 @@ class TextBuffer {
     TextBuffer& append(const char* bytes, int count);
     // The content becomes a followed by b; nothing changes when either is null.
     void concatAssign(const char* a, const char* b);
-    // A new buffer holding x's content followed by t.
-    static TextBuffer concat(const TextBuffer& x, const char* t);
 
     // Raises capacity to floor(growthFactor * needed) when that is larger and returns
     // a new, unfilled block of `capacity` bytes owned by the caller (free with
@@ -48,7 +46,12 @@ class TextBuffer {
 
   private:
     bool insideBlock(const char* p) const;
+    // Content a then b, la + lb bytes, given by callers whose sources may lie in the block.
     void replaceWith(const char* a, int la, const char* b, int lb);
+    // Fills a new block (of `need` or more bytes) with a then b, then lets the old
+    // block go, so that a source inside the old block is still readable while it is
+    // copied. Length and NUL are the caller's.
+    void moveToNewBlock(int need, const char* a, int la, const char* b, int lb);
 
     char* data_ = nullptr;  // owned; data_[length_] == '\0'
     int length_ = 0;

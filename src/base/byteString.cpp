@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Byte-string routines: replace-all, trims, ASCII lower-casing and the cleanups.
+// Byte-string routines: the cleanups of CR, LF, TAB and spaces.
 #include "base/byteString.h"
 
 #include <cstdint>
@@ -9,26 +9,6 @@
 #include "base/byteScan.h"
 
 namespace kestrune {
-
-void replaceAll(std::string& target, std::string_view pattern, std::string_view replacement) {
-    // An empty pattern would match again and again at the same place.
-    if (pattern.empty()) return;
-    std::size_t found = target.find(pattern);
-    if (found == std::string::npos) return;
-    // Non-overlapping matches of the original text, left to right: equivalent to
-    // searching again right after each inserted replacement, but built in one pass.
-    std::string result;
-    result.reserve(target.size());
-    std::size_t from = 0;
-    while (found != std::string::npos) {
-        result.append(target, from, found - from);
-        result.append(replacement);
-        from = found + pattern.size();
-        found = target.find(pattern, from);
-    }
-    result.append(target, from, std::string::npos);
-    target.swap(result);
-}
 
 namespace {
 
@@ -61,24 +41,5 @@ void removeControlChars(std::string& target) {
 }
 
 void removeControlCharsAndSpaces(std::string& target) { removeBytes(target, true); }
-
-void trimLeft(char* text, char ch) {
-    if (text == nullptr) return;
-    std::size_t skip = 0;
-    while (text[skip] != '\0' && text[skip] == ch) ++skip;
-    if (skip != 0) std::memmove(text, text + skip, std::strlen(text + skip) + 1);
-}
-
-void trimRight(char* text, char ch) {
-    if (text == nullptr) return;
-    std::size_t len = std::strlen(text);
-    while (len > 0 && text[len - 1] == ch) --len;
-    text[len] = '\0';
-}
-
-void toLowerAscii(char* text) {
-    if (text == nullptr) return;
-    for (; *text != '\0'; ++text) *text = toLowerByte(*text);
-}
 
 }  // namespace kestrune

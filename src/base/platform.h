@@ -11,6 +11,9 @@
 
 namespace kestrune::platform {
 
+// The path with every "\\" made "/": a backslash separates path parts on every system.
+std::string withForwardSlashes(std::string_view path);
+
 // Full path of the running program ("/usr/bin/kestrune"); empty when unknown.
 std::string programFilePath();
 
@@ -135,6 +138,11 @@ inline constexpr std::size_t kLargeBlockBytes =
     KESTRUNE_ADDRESS_SANITIZER ? ~std::size_t{0} : std::size_t{2} << 20;
 
 void freeLarge(void* block, std::size_t bytes);
+
+// Asks the system to back the whole pages inside [block, block + bytes) at once,
+// for memory about to be filled: one call instead of a page fault per page. A hint
+// only; nothing happens where the system has no such call.
+void prefault(void* block, std::size_t bytes);
 
 // Blocks of memory from the heap, as malloc, realloc and free (null when refused).
 // The buffers of the tool take their memory here, so that tests can refuse it.

@@ -11,25 +11,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "base/platform.h"
+#include "base/platformInternal.h"
 #include "base/utf8.h"
 
 namespace kestrune::platform {
 
 namespace {
-
-// The operating system only knows "/"; a backslash separates path parts too.
-std::string systemPath(std::string_view path) {
-    std::string p(path);
-    for (char& c : p) {
-        if (c == '\\') c = '/';
-    }
-    return p;
-}
 
 // UTF-8 with every ill-formed sequence replaced by U+FFFD, as the decoder finds them.
 std::string wellFormedUtf8(std::string_view utf8) {
@@ -50,8 +43,8 @@ std::string wellFormedUtf8(std::string_view utf8) {
 }
 
 bool statPath(std::string_view path, struct stat& info) {
-    if (path.empty() || path.find('\0') != std::string_view::npos) return false;
-    return ::stat(systemPath(path).c_str(), &info) == 0;
+    if (!detail::usablePath(path)) return false;
+    return ::stat(withForwardSlashes(path).c_str(), &info) == 0;
 }
 
 // The real path of a file, empty when it cannot be found.
@@ -149,7 +142,7 @@ std::string programFilePath() {
 
 std::string programFilePathFromName(std::string_view argv0) {
     if (argv0.empty() || argv0.find('\0') != std::string_view::npos) return std::string();
-    std::string name = systemPath(argv0);
+    std::string name = withForwardSlashes(argv0);
     if (name.find('/') != std::string::npos) return realPath(name);
     // The shell's search: each PATH entry in order, an empty entry meaning the
     // current directory; the first executable regular file wins.
@@ -271,17 +264,33 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
     return out;
 }
 
-InputFile::~InputFile() {
-    if (fd_ >= 0) ::close(fd_);
+namespace detail {
+
+int openInput(std::string_view path) {
+    return ::open(withForwardSlashes(path).c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-bool InputFile::open(std::string_view path) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (path.empty() || path.find('\0') != std::string_view::npos) return false;
-    fd_ = ::open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    return fd_ >= 0;
+void closeInput(int fd) {
+    if (fd >= 0) ::close(fd);
 }
+
+bool writeOutput(int fd, const char* bytes, std::size_t count) {
+    return writeAll(fd, bytes, count);
+}
+
+void noteDiskFull() { errno = ENOSPC; }
+
+bool rewindInput(int fd) { return ::lseek(fd, 0, SEEK_SET) >= 0; }
+
+long long readInput(int fd, char* dst, std::size_t count) {
+    ssize_t n;
+    do {
+        n = ::read(fd, dst, count);
+    } while (n < 0 && errno == EINTR);
+    return static_cast<long long>(n);
+}
+
+}  // namespace detail
 
 long long InputFile::size() {
     if (fd_ < 0) return -1;
@@ -289,43 +298,15 @@ long long InputFile::size() {
     return end < 0 ? -1 : static_cast<long long>(end);
 }
 
-std::size_t InputFile::readFromStart(char* dst, std::size_t count) {
-    if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) < 0) return 0;
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::read(fd_, dst + done, count - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
-}
-
-bool InputFile::readStream(std::string& out, std::size_t limit) {
-    if (fd_ < 0) return false;
-    constexpr std::size_t kChunk = 1 << 16;
-    while (out.size() < limit) {
-        std::size_t at = out.size();
-        out.resize(at + kChunk);
-        ssize_t n = ::read(fd_, out.data() + at, kChunk);
-        out.resize(at + static_cast<std::size_t>(n > 0 ? n : 0));
-        if (n == 0) break;
-        if (n < 0 && errno != EINTR) return false;
-    }
-    return true;
-}
-
-OutputFile::~OutputFile() { discard(); }
-
 bool OutputFile::create(std::string_view path) {
     discard();
     failure_.clear();
     written_ = 0;
-    if (path.empty() || path.find('\0') != std::string_view::npos) {
+    if (!detail::usablePath(path)) {
         errno = ENOENT;
         return fail();
     }
-    target_ = systemPath(path);
+    target_ = withForwardSlashes(path);
     if (!followLinks(target_)) return fail();
     struct stat info;
     bool exists = ::stat(target_.c_str(), &info) == 0;
@@ -361,22 +342,6 @@ bool OutputFile::create(std::string_view path) {
     return true;
 }
 
-bool OutputFile::write(const char* bytes, std::size_t count) {
-    if (fd_ < 0) return false;
-    const long long limit = faults::outputLimit();
-    if (limit >= 0 && written_ + static_cast<long long>(count) > limit) {
-        // The seam: the bytes up to the limit go out, then the disk is "full".
-        auto room = static_cast<std::size_t>(std::max(0LL, limit - written_));
-        if (!writeAll(fd_, bytes, room)) return fail();
-        written_ += static_cast<long long>(room);
-        errno = ENOSPC;
-        return fail();
-    }
-    if (!writeAll(fd_, bytes, count)) return fail();
-    written_ += static_cast<long long>(count);
-    return true;
-}
-
 bool OutputFile::commit() {
     if (fd_ < 0) return false;
     int fd = fd_;
@@ -407,26 +372,63 @@ bool isStandardOutput(std::string_view path) {
 
 bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {
     if (path.empty() || path.find('\0') != std::string_view::npos) return false;
-    int fd = ::open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    int fd =
+        ::open(withForwardSlashes(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     bool written = writeAll(fd, bytes, count);
     return ::close(fd) == 0 && written;
 }
 
+namespace {
+
+// The size of a huge page on the processors that have 2 MiB ones (x86 and most
+// 64-bit ARM systems); elsewhere alignment to it costs only a little address space.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::size_t wholeHugePages(std::size_t bytes) {
+    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+}  // namespace
+
 void* allocateLarge(std::size_t bytes) {
     if (faults::allocationRefused()) return nullptr;
-    void* block =
-        ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED) return nullptr;
+    // Whole huge pages on a huge-page boundary (mapped one huge page longer, then
+    // trimmed): the system backs only whole aligned huge pages with huge pages, and
+    // here a page fault costs as much as zeroing dozens of small pages. The block is
+    // either touched at its start only or filled, so the rounding costs little.
+    const std::size_t length = wholeHugePages(bytes);
+    const std::size_t mapped = length + kHugePage;
+    void* raw = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    auto* start = static_cast<char*>(raw);
+    const std::size_t skip =
+        (kHugePage - reinterpret_cast<std::uintptr_t>(start) % kHugePage) % kHugePage;
+    char* block = start + skip;
+    if (skip != 0) ::munmap(start, skip);
+    if (skip != kHugePage) ::munmap(block + length, kHugePage - skip);
 #ifdef MADV_HUGEPAGE
-    // Fewer page faults for the large arenas of big documents.
-    ::madvise(block, bytes, MADV_HUGEPAGE);
+    ::madvise(block, length, MADV_HUGEPAGE);
 #endif
     return block;
 }
 
 void freeLarge(void* block, std::size_t bytes) {
-    if (block != nullptr) ::munmap(block, bytes);
+    if (block != nullptr) ::munmap(block, wholeHugePages(bytes));
+}
+
+void prefault(void* block, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    // Linux 5.14 and later; an older kernel refuses it, which is harmless.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (start + page - 1) / page * page;
+    const std::uintptr_t end = (start + bytes) / page * page;
+    if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
 }
 
 bool writeStandardOutput(const char* bytes, std::size_t count) {

@@ -20,17 +20,14 @@
 #include <string>
 
 #include "base/platform.h"
+#include "base/platformInternal.h"
 
 namespace kestrune::platform {
 
 namespace {
 
-bool usablePath(std::string_view path) {
-    return !path.empty() && path.find('\0') == std::string_view::npos;
-}
-
 DWORD attributesOf(std::string_view path) {
-    if (!usablePath(path)) return INVALID_FILE_ATTRIBUTES;
+    if (!detail::usablePath(path)) return INVALID_FILE_ATTRIBUTES;
     return ::GetFileAttributesA(std::string(path).c_str());
 }
 
@@ -168,21 +165,42 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
     return out;
 }
 
-InputFile::~InputFile() {
-    if (fd_ >= 0) ::_close(fd_);
-}
+namespace detail {
 
-bool InputFile::open(std::string_view path) {
-    if (fd_ >= 0) ::_close(fd_);
-    fd_ = -1;
-    if (!usablePath(path)) return false;
+int openInput(std::string_view path) {
     // Read-only, and others may go on reading, writing or deleting meanwhile.
     HANDLE handle = ::CreateFileA(std::string(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    fd_ = descriptorOf(handle, _O_RDONLY | _O_BINARY);
-    return fd_ >= 0;
+    return descriptorOf(handle, _O_RDONLY | _O_BINARY);
 }
+
+void closeInput(int fd) {
+    if (fd >= 0) ::_close(fd);
+}
+
+bool writeOutput(int fd, const char* bytes, std::size_t count) {
+    return writeAll(handleOf(fd), bytes, count);
+}
+
+void noteDiskFull() { ::SetLastError(ERROR_DISK_FULL); }
+
+bool rewindInput(int fd) {
+    LARGE_INTEGER start{};
+    return ::SetFilePointerEx(handleOf(fd), start, nullptr, FILE_BEGIN) != 0;
+}
+
+long long readInput(int fd, char* dst, std::size_t count) {
+    const DWORD chunk = count > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count);
+    DWORD got = 0;
+    if (!::ReadFile(handleOf(fd), dst, chunk, &got, nullptr)) {
+        // A pipe whose writer has gone reports its end as a broken pipe.
+        return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    }
+    return static_cast<long long>(got);
+}
+
+}  // namespace detail
 
 long long InputFile::size() {
     if (fd_ < 0) return -1;
@@ -193,45 +211,11 @@ long long InputFile::size() {
     return size.QuadPart;
 }
 
-std::size_t InputFile::readFromStart(char* dst, std::size_t count) {
-    if (fd_ < 0) return 0;
-    HANDLE handle = handleOf(fd_);
-    LARGE_INTEGER start{};
-    if (!::SetFilePointerEx(handle, start, nullptr, FILE_BEGIN)) return 0;
-    std::size_t done = 0;
-    while (done < count) {
-        DWORD chunk = count - done > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count - done);
-        DWORD got = 0;
-        if (!::ReadFile(handle, dst + done, chunk, &got, nullptr) || got == 0) break;
-        done += got;
-    }
-    return done;
-}
-
-bool InputFile::readStream(std::string& out, std::size_t limit) {
-    if (fd_ < 0) return false;
-    HANDLE handle = handleOf(fd_);
-    constexpr std::size_t kChunk = 1 << 16;
-    while (out.size() < limit) {
-        std::size_t at = out.size();
-        out.resize(at + kChunk);
-        DWORD got = 0;
-        BOOL ok = ::ReadFile(handle, out.data() + at, static_cast<DWORD>(kChunk), &got, nullptr);
-        out.resize(at + got);
-        // A pipe whose writer has gone reports its end as a broken pipe.
-        if (!ok) return ::GetLastError() == ERROR_BROKEN_PIPE;
-        if (got == 0) break;
-    }
-    return true;
-}
-
-OutputFile::~OutputFile() { discard(); }
-
 bool OutputFile::create(std::string_view path) {
     discard();
     failure_.clear();
     written_ = 0;
-    if (!usablePath(path)) {
+    if (!detail::usablePath(path)) {
         ::SetLastError(ERROR_INVALID_NAME);
         return fail();
     }
@@ -268,21 +252,6 @@ bool OutputFile::create(std::string_view path) {
     return true;
 }
 
-bool OutputFile::write(const char* bytes, std::size_t count) {
-    if (fd_ < 0) return false;
-    const long long limit = faults::outputLimit();
-    if (limit >= 0 && written_ + static_cast<long long>(count) > limit) {
-        auto room = static_cast<std::size_t>(limit > written_ ? limit - written_ : 0);
-        if (!writeAll(handleOf(fd_), bytes, room)) return fail();
-        written_ += static_cast<long long>(room);
-        ::SetLastError(ERROR_DISK_FULL);
-        return fail();
-    }
-    if (!writeAll(handleOf(fd_), bytes, count)) return fail();
-    written_ += static_cast<long long>(count);
-    return true;
-}
-
 bool OutputFile::commit() {
     if (fd_ < 0) return false;
     int fd = fd_;
@@ -306,7 +275,7 @@ void OutputFile::discard() {
 }
 
 bool isStandardOutput(std::string_view path) {
-    if (!usablePath(path)) return false;
+    if (!detail::usablePath(path)) return false;
     HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
     BY_HANDLE_FILE_INFORMATION outInfo;
     if (out == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(out, &outInfo)) return false;
@@ -324,7 +293,7 @@ bool isStandardOutput(std::string_view path) {
 }
 
 bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {
-    if (!usablePath(path)) return false;
+    if (!detail::usablePath(path)) return false;
     HANDLE handle = ::CreateFileA(std::string(path).c_str(), FILE_APPEND_DATA,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -342,6 +311,8 @@ void* allocateLarge(std::size_t bytes) {
 void freeLarge(void* block, std::size_t) {
     if (block != nullptr) ::VirtualFree(block, 0, MEM_RELEASE);
 }
+
+void prefault(void*, std::size_t) {}
 
 bool writeStandardOutput(const char* bytes, std::size_t count) {
     // The C runtime's standard output in binary mode too, so that nothing written

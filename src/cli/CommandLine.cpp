@@ -28,8 +28,9 @@ void CommandLine::captureProgramPath(std::string_view programName) {
         programDirectory = path.substr(0, cut == 0 ? 1 : cut);
         programFileName = path.substr(cut + 1);
     }
-    commandLineText = platform::rawCommandLine();
 }
+
+std::string CommandLine::commandLineText() const { return platform::rawCommandLine(); }
 
 bool CommandLine::parse() {
     optionPairs.clear();
@@ -47,8 +48,7 @@ bool CommandLine::parse() {
         int argumentTakesValue = 0;
         if (recognizer(argument, argumentTakesValue) != 0) {
             if (!currentName.empty()) {
-                optionPairs.push_back(std::make_unique<OptionPair>(
-                    OptionPair{std::move(currentName), std::move(currentValue)}));
+                optionPairs.push_back(OptionPair{std::move(currentName), std::move(currentValue)});
             }
             currentName = argument;
             currentValue.clear();
@@ -62,17 +62,16 @@ bool CommandLine::parse() {
         }
     }
     if (!currentName.empty()) {
-        optionPairs.push_back(std::make_unique<OptionPair>(
-            OptionPair{std::move(currentName), std::move(currentValue)}));
+        optionPairs.push_back(OptionPair{std::move(currentName), std::move(currentValue)});
     }
     return !optionPairs.empty();
 }
 
 bool CommandLine::getOption(std::string_view name, std::string& value, int ignoreCase) const {
-    for (const auto& pair : optionPairs) {
-        bool same = ignoreCase != 0 ? equalsIgnoreCase(pair->name, name) : pair->name == name;
+    for (const OptionPair& pair : optionPairs) {
+        bool same = ignoreCase != 0 ? equalsIgnoreCase(pair.name, name) : pair.name == name;
         if (same) {
-            value = pair->value;
+            value = pair.value;
             return true;
         }
     }

@@ -3,7 +3,6 @@
 // options only through the OptionRecognizer handed to it.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +30,7 @@ class CommandLine {
     void clear();
     // Appends a copy of one raw argument.
     void addArgument(std::string_view text);
-    // Fills programDirectory, programFileName and commandLineText from the platform.
+    // Fills programDirectory and programFileName from the platform.
     // The program's path is the platform's own answer or, failing that, the one
     // found for `programName` (the name the program was started under, argv[0]).
     // The directory is everything before the last separator of the path; both stay
@@ -49,11 +48,14 @@ class CommandLine {
     // The program's directory, as a copy.
     std::string programDirectoryCopy() const { return programDirectory; }
 
+    // The raw command line as the platform hands it to the process, read when asked
+    // for (nothing in the tool asks).
+    std::string commandLineText() const;
+
     std::string programDirectory;  // the program's own directory, no trailing separator
     std::string programFileName;   // nothing reads it
-    std::string commandLineText;   // nothing reads it
     std::vector<std::string> arguments;
-    std::vector<std::unique_ptr<OptionPair>> optionPairs;
+    std::vector<OptionPair> optionPairs;
     std::vector<std::string> positionals;
     OptionRecognizer recognizer = nullptr;
 };

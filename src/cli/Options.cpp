@@ -32,19 +32,18 @@ constexpr std::array<OptionName, 6> kOptionNames = {{
 // The option names are looked up without regard to ASCII case.
 constexpr int kIgnoreCase = 1;
 
-std::string withForwardSlashes(std::string_view path) {
-    std::string copy(path);
-    replaceAll(copy, "\\", "/");
-    return copy;
-}
-
-// The tags whose report is a list of raw blocks; their output file is text, not JSON.
-bool isRawBlockTag(std::string_view tagName) {
-    return equalsIgnoreCase(tagName, "script") || equalsIgnoreCase(tagName, "style") ||
-           equalsIgnoreCase(tagName, "!--");
-}
-
 }  // namespace
+
+ReportMode reportModeOf(std::string_view tagName) {
+    if (equalsIgnoreCase(tagName, "!doctype") || equalsIgnoreCase(tagName, "doctype")) {
+        return ReportMode::Doctype;
+    }
+    if (equalsIgnoreCase(tagName, "script") || equalsIgnoreCase(tagName, "style") ||
+        equalsIgnoreCase(tagName, "!--")) {
+        return ReportMode::RawBlocks;
+    }
+    return ReportMode::Elements;
+}
 
 int recognizeOption(std::string_view text, int& takesValue) {
     for (const OptionName& option : kOptionNames) {
@@ -56,16 +55,12 @@ int recognizeOption(std::string_view text, int& takesValue) {
     return 0;
 }
 
-bool fileExists(std::string_view path) { return platform::fileExists(path); }
-
-bool directoryExists(std::string_view path) { return platform::directoryExists(path); }
-
 bool hasValidFileNameChars(std::string_view name) {
     return name.find_first_of(std::string_view("/:*?\"<>|\\")) == std::string_view::npos;
 }
 
 bool validatePath(std::string_view path, int& hasDirectory) {
-    std::string copy = withForwardSlashes(path);
+    std::string copy = platform::withForwardSlashes(path);
     std::size_t slash = copy.rfind('/');
     if (slash == std::string::npos) {
         hasDirectory = 0;
@@ -75,11 +70,11 @@ bool validatePath(std::string_view path, int& hasDirectory) {
     // "/x.html" lives in the root: its directory part is "/", not the empty text.
     std::string_view directory =
         slash == 0 ? std::string_view("/") : std::string_view(copy).substr(0, slash);
-    if (!directoryExists(directory)) return false;
+    if (!platform::directoryExists(directory)) return false;
     return hasValidFileNameChars(std::string_view(copy).substr(slash + 1));
 }
 
-Options::Options() : commandLine(std::make_unique<CommandLine>()) {}
+Options::Options() = default;
 
 Options::~Options() = default;
 
@@ -90,7 +85,7 @@ bool Options::parse(int argc, const char* const* argv, Console& console) {
     textFlag = 0;
     outputPath.clear();
 
-    CommandLine& cl = *commandLine;
+    CommandLine& cl = commandLine;
     cl.clear();
     for (int i = 1; argv != nullptr && i < argc && argv[i] != nullptr; ++i) {
         cl.addArgument(argv[i]);
@@ -130,12 +125,11 @@ bool Options::parse(int argc, const char* const* argv, Console& console) {
     // Without a known program directory a bare name names no file at all.
     std::string candidate =
         hasDirectory != 0 ? inputArgument : cl.programDirectory + "\\" + inputArgument;
-    if ((hasDirectory == 0 && cl.programDirectory.empty()) || !fileExists(candidate)) {
+    if ((hasDirectory == 0 && cl.programDirectory.empty()) || !platform::fileExists(candidate)) {
         console << "Error: The file \"" << inputArgument << "\" is not exist.\r\n";
         return false;
     }
-    inputPath = std::move(candidate);
-    replaceAll(inputPath, "\\", "/");
+    inputPath = platform::withForwardSlashes(candidate);
 
     if (tagValue.empty()) {
         console << "Warning: need -tag parameter.\r\n";
@@ -168,7 +162,7 @@ bool Options::resolveOutputPath(std::string_view value, Console& console) {
     std::string resolved;
     int hasDirectory = 0;
     if (!validatePath(value, hasDirectory) ||
-        (hasDirectory == 0 && commandLine->programDirectory.empty())) {
+        (hasDirectory == 0 && commandLine.programDirectory.empty())) {
         // A bare name (or none) goes to the program's directory: without one it
         // cannot be placed anywhere.
         console << "Error: output file by -o \"" << value << "\" is not valid.\r\n";
@@ -178,15 +172,15 @@ bool Options::resolveOutputPath(std::string_view value, Console& console) {
         std::size_t slash = inputPath.rfind('/');
         std::string_view fileName =
             std::string_view(inputPath).substr(slash == std::string::npos ? 0 : slash + 1);
-        resolved = commandLine->programDirectory + "/";
+        resolved = commandLine.programDirectory + "/";
         resolved += fileName;
-        resolved += isRawBlockTag(tagName) ? ".js" : ".json";
+        // Raw blocks are written as text, the other reports as JSON.
+        resolved += reportModeOf(tagName) == ReportMode::RawBlocks ? ".js" : ".json";
     } else {
         resolved = hasDirectory != 0 ? std::string(value)
-                                     : commandLine->programDirectory + "/" + std::string(value);
+                                     : commandLine.programDirectory + "/" + std::string(value);
     }
-    replaceAll(resolved, "\\", "/");
-    outputPath = std::move(resolved);
+    outputPath = platform::withForwardSlashes(resolved);
     return true;
 }
 

@@ -2,7 +2,6 @@
 // Options: the accepted command line of one run, and the checks that lead to it.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +11,12 @@
 namespace kestrune {
 
 class Console;
+
+// What a run reports, chosen from the -tag value (ASCII case ignored): the document
+// type for "!doctype" and "doctype", the raw blocks for "script", "style" and "!--",
+// the elements of that name for any other value.
+enum class ReportMode { Doctype, RawBlocks, Elements };
+ReportMode reportModeOf(std::string_view tagName);
 
 class Options {
   public:
@@ -33,8 +38,8 @@ class Options {
     int textFlag = 0;                         // 1 when -text is present; nothing reads it
     std::string outputPath;                   // resolved; non-empty exactly when -o was accepted
 
-    // Owned; cleared at the start of every parse.
-    std::unique_ptr<CommandLine> commandLine;
+    // Cleared at the start of every parse.
+    CommandLine commandLine;
 
     // Splits an -attr value at "," and ";" (a run of separators counts as one),
     // trims spaces (0x20 only) from each token, drops empty tokens and appends the
@@ -62,9 +67,5 @@ bool validatePath(std::string_view path, int& hasDirectory);
 
 // True when `name` holds none of the nine characters /:*?"<>|\ (the empty name passes).
 bool hasValidFileNameChars(std::string_view name);
-
-// The platform checks, re-exported for the option checks.
-bool fileExists(std::string_view path);
-bool directoryExists(std::string_view path);
 
 }  // namespace kestrune

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/ByteBuffer.h"
-#include "base/asciiTable.h"
 #include "base/byteString.h"
 #include "base/platform.h"
 #include "cli/Console.h"
@@ -23,15 +22,6 @@
 namespace kestrune {
 
 namespace {
-
-bool isDoctypeTag(std::string_view tag) {
-    return equalsIgnoreCase(tag, "!doctype") || equalsIgnoreCase(tag, "doctype");
-}
-
-bool isRawBlockTag(std::string_view tag) {
-    return equalsIgnoreCase(tag, "script") || equalsIgnoreCase(tag, "style") ||
-           equalsIgnoreCase(tag, "!--");
-}
 
 int reportDoctype(const HtmlElement& doctype, const Options& options, Console& console,
                   FileSink& files) {
@@ -186,19 +176,16 @@ int reportOnDocument(const HtmlDocument& document, const Options& options, Conso
                      FileSink& files) {
     const HtmlElement* root = document.root();
     if (root == nullptr) return 1;
-    if (isDoctypeTag(options.tagName) && document.doctype() != nullptr) {
+    const ReportMode mode = reportModeOf(options.tagName);
+    if (mode == ReportMode::Doctype && document.doctype() != nullptr) {
         return reportDoctype(*document.doctype(), options, console, files);
     }
     ElementList elements;
     root->findByTag(options.tagName, elements, 1);
-    if (isRawBlockTag(options.tagName)) {
+    if (mode == ReportMode::RawBlocks) {
         return reportRawBlocks(elements, options, console, files);
     }
     return reportElements(elements, options, console, files);
-}
-
-bool isElementReport(std::string_view tagName) {
-    return !isDoctypeTag(tagName) && !isRawBlockTag(tagName);
 }
 
 int reportElementsFromText(char* text, std::size_t length, const Options& options, Console& console,
@@ -217,7 +204,7 @@ int runExtraction(const Options& options, Console& console) {
                 << platform::kCodePageVariable << " is not available.\r\n";
         return -1;
     }
-    if (isElementReport(options.tagName)) {
+    if (reportModeOf(options.tagName) == ReportMode::Elements) {
         // No tree is needed: the report is written as the text is parsed.
         DocumentText text;
         DiskFileSink files(console);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string_view>
 
 namespace kestrune {
 
@@ -17,22 +16,17 @@ class Options;
 // (after printing the message), else 1 (also when nothing matched).
 int runExtraction(const Options& options, Console& console);
 
-// The report on a loaded document: the doctype, raw-block or element mode chosen
-// from options.tagName, written to `console` or, when options.outputPath is set,
-// to a file created through `files`. Returns 1, or -1 when the file could not be
-// written (the message printed, the target left as it was).
+// The report on a loaded document, in the mode reportModeOf(options.tagName), written
+// to `console` or, when options.outputPath is set, to a file created through `files`.
+// Returns 1, or -1 when the file could not be written (the message printed, the
+// target left as it was).
 int reportOnDocument(const HtmlDocument& document, const Options& options, Console& console,
                      FileSink& files);
 
-// True for the tags whose report lists elements: all but the doctype and the
-// raw-block ones (script, style, comments).
-bool isElementReport(std::string_view tagName);
-
-// The element report (any tag but the doctype and raw-block ones) straight from a
-// document's prepared text (NUL-terminated, zero padding behind it), without a
-// tree: the same output as reportOnDocument gives on the document parsed from that
-// text. 0, with nothing written, when the text yields no root; else what
-// reportOnDocument returns.
+// The element report (ReportMode::Elements) straight from a document's prepared text
+// (NUL-terminated, zero padding behind it), without a tree: the same output as reportOnDocument
+// gives on the document parsed from that text. 0, with nothing written, when the text yields no
+// root; else what reportOnDocument returns.
 int reportElementsFromText(char* text, std::size_t length, const Options& options, Console& console,
                            FileSink& files);
 

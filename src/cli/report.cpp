@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/TextBuffer.h"
 #include "base/byteScan.h"
 #include "cli/Console.h"
 #include "json/JsonValue.h"
@@ -38,25 +37,6 @@ bool DiskFileSink::commit() { return toConsole_ ? console_.flush() : file_.commi
 
 std::string DiskFileSink::failure() const {
     return toConsole_ ? "standard output failed" : file_.failure();
-}
-
-bool MemoryFileSink::create(const std::string& path) {
-    open_ = !refuse;
-    path_ = path;
-    pending_.clear();
-    return open_;
-}
-
-bool MemoryFileSink::write(std::string_view bytes) {
-    if (open_) pending_.append(bytes);
-    return open_;
-}
-
-bool MemoryFileSink::commit() {
-    if (!open_) return false;
-    files[path_] = std::move(pending_);
-    open_ = false;
-    return true;
 }
 
 bool completeFile(const std::string& path, bool written, FileSink& files, Console& console) {
@@ -207,13 +187,27 @@ bool RecordFile::write(long long number, std::string_view block) {
     if (!ok_) return false;
     char header[32] = {};
     std::snprintf(header, sizeof header, "// No.%lld\r\n", number);
-    TextBuffer record(header);
-    record.append(block.data(), static_cast<int>(block.size()));
-    record.append("\r\n");
-    ok_ = files_.write(std::string_view(record.data(), static_cast<std::size_t>(record.length())));
+    pending_.append(header);
+    if (block.size() >= kFileBlock) {
+        ok_ = flush() && files_.write(block);
+    } else {
+        pending_.append(block.data(), static_cast<int>(block.size()));
+    }
+    pending_.append("\r\n");
+    if (ok_ && static_cast<std::size_t>(pending_.length()) >= kFileBlock) ok_ = flush();
     return ok_;
 }
 
-bool RecordFile::close(Console& console) { return completeFile(path_, ok_, files_, console); }
+bool RecordFile::flush() {
+    const bool written = files_.write(
+        std::string_view(pending_.data(), static_cast<std::size_t>(pending_.length())));
+    pending_.assign("");
+    return written;
+}
+
+bool RecordFile::close(Console& console) {
+    ok_ = ok_ && flush();
+    return completeFile(path_, ok_, files_, console);
+}
 
 }  // namespace kestrune

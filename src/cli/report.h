@@ -5,12 +5,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/ByteBuffer.h"
+#include "base/TextBuffer.h"
 #include "base/platform.h"
 
 namespace kestrune {
@@ -19,7 +19,6 @@ class Console;
 
 // Output files. A file is created, written, then committed: only then does it
 // replace its target. One that fails or is discarded leaves the target as it was.
-// The tool writes real files; tests and fuzzing keep them in memory.
 class FileSink {
   public:
     virtual ~FileSink() = default;
@@ -51,23 +50,6 @@ class DiskFileSink final : public FileSink {
     Console& console_;
     bool toConsole_ = false;
     platform::OutputFile file_;
-};
-
-class MemoryFileSink final : public FileSink {
-  public:
-    bool create(const std::string& path) override;
-    bool write(std::string_view bytes) override;
-    bool commit() override;
-    void discard() override { open_ = false; }
-    std::string failure() const override { return "refused"; }
-
-    std::map<std::string, std::string> files;  // path -> committed content
-    bool refuse = false;                       // every create fails
-
-  private:
-    bool open_ = false;
-    std::string path_;
-    std::string pending_;
 };
 
 // The doctype file: writes {"doctype":"<text>"} to `path`, then prints
@@ -142,7 +124,8 @@ class ElementFile {
     ByteBuffer pending_;
 };
 
-// Raw-block records: "// No.<n>\r\n", the block, "\r\n", one write per record.
+// Raw-block records: "// No.<n>\r\n", the block, "\r\n". Records are collected and
+// written in large blocks; a block that large on its own is written as it is.
 class RecordFile {
   public:
     explicit RecordFile(FileSink& files) : files_(files) {}
@@ -154,9 +137,13 @@ class RecordFile {
     bool close(Console& console);
 
   private:
+    // Writes the collected records; false when that fails.
+    bool flush();
+
     FileSink& files_;
     std::string path_;
     bool ok_ = false;
+    TextBuffer pending_{TextBuffer::kDefaultCapacity, TextBuffer::kDefaultGrowthFactor};
 };
 
 // Puts a written file in place (when `written`), or prints why it could not be

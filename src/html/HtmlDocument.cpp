@@ -39,8 +39,13 @@ ElementList HtmlDocument::otherTopLevel() const {
 
 std::vector<std::string_view> HtmlDocument::strayEndTags(const HtmlElement& element) const {
     std::vector<std::string_view> names;
+    const auto owner = static_cast<std::uint32_t>(&element - elements_);
+    constexpr std::uint32_t kLengthMask = (1u << StrayEndTag::kLengthBits) - 1;
     for (const StrayEndTag& s : strayEndTags_) {
-        if (s.owner == &element) names.push_back(s.name);
+        if (s.owner == owner) {
+            names.push_back(
+                text().substr(s.name >> StrayEndTag::kLengthBits, s.name & kLengthMask));
+        }
     }
     return names;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <string>
@@ -36,13 +37,6 @@ class HtmlDocument {
     // Parses `text` (copied; it ends at its first NUL) as load does after reading;
     // a text of 10 MiB or more is refused like such a file.
     int parse(std::string_view text);
-    // Picks the root when none was found (the first other top-level element) and
-    // reads the charset declarations of the meta elements below it. 0 when there is
-    // no root to pick.
-    int detectCharset();
-    // Reads one meta element's declaration into charset / contentType; the first
-    // charset found wins.
-    void examineMeta(const HtmlElement& meta);
 
     // The last top-level "html" element, else the first other top-level element;
     // null before a successful parse.
@@ -72,11 +66,23 @@ class HtmlDocument {
     friend class DocumentText;
 
     struct Storage;
+    // An end tag that closed nothing, in 8 bytes (a worst case has millions): the
+    // element that read it, by its place in the arena, and its name in the text.
     struct StrayEndTag {
-        const HtmlElement* owner;
-        std::string_view name;
+        static constexpr std::uint32_t kLengthBits = 5;  // names hold at most 16 bytes
+        std::uint32_t owner;
+        std::uint32_t name;  // offset in the text << kLengthBits | length
     };
+    static_assert(kMaxInputBytes << StrayEndTag::kLengthBits <= 0xFFFFFFFFll,
+                  "every text offset and name length fit one 32-bit word");
 
+    // Picks the root when none was found (the first other top-level element) and
+    // reads the charset declarations of the meta elements below it. 0 when there is
+    // no root to pick.
+    int detectCharset();
+    // Reads one meta element's declaration into charset / contentType; the first
+    // charset found wins.
+    void examineMeta(const HtmlElement& meta);
     // Takes over a block holding `length` bytes of text; parses it in place.
     int parseStorage(std::unique_ptr<Storage> storage, std::size_t length);
     void reset();

@@ -29,14 +29,6 @@ int parseAttributes(std::string_view text, AttributeMap& attributes,
     return static_cast<int>(attributes.size());
 }
 
-void parseAttribute(std::string_view piece, AttributeMap& attributes,
-                    std::vector<std::string>& valueless) {
-    MapFiller fill{attributes, valueless};
-    auto onPair = [&](std::string_view n, std::string_view v) { fill.pair(n, v); };
-    auto onWord = [&](std::string_view w) { fill.word(w); };
-    attributes_detail::splitPiece(piece, onPair, onWord);
-}
-
 AttributeMap HtmlElement::attributes() const {
     AttributeMap map;
     std::vector<std::string> unused;

@@ -8,58 +8,37 @@
 // scan, so it never separates and never opens quotes. Single quotes protect nothing.
 #pragma once
 
-#include <algorithm>
-#include <array>
-#include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/asciiTable.h"
+#include "base/byteScan.h"
 #include "base/byteString.h"
-#include "base/swar.h"
+#include "base/compiler.h"
 #include "html/HtmlElement.h"
 
 namespace kestrune {
 
 namespace attributes_detail {
 
-// The bytes the scan of attribute text stops at.
-enum : unsigned char { kSeparator = 1, kQuote = 2 };
-constexpr std::array<unsigned char, 256> makeScanStops() {
-    std::array<unsigned char, 256> t{};
-    t[' '] = kSeparator;
-    t['"'] = kQuote;
-    return t;
-}
-inline constexpr std::array<unsigned char, 256> kScanStop = makeScanStops();
-
-inline bool hasControlChar(std::string_view text) {
-    std::size_t i = 0;
-    for (; text.size() - i >= 8; i += 8) {
-        std::uint64_t w = swar::load(text.data() + i);
-        if ((swar::hasByte(w, '\r') | swar::hasByte(w, '\n') | swar::hasByte(w, '\t')) != 0) break;
-    }
-    for (; i < text.size(); ++i) {
-        if (isControlChar(text[i])) return true;
-    }
-    return false;
-}
-
-// One piece: trimmed; "name=rawValue" or a word. The value is handed over as it
-// stands after the "="; attributeValue() gives its final form, so that callers
-// looking for one name only trim the value they keep.
+// The piece [begin, end) of `s` whose first "=" is at `eq` (eq >= end: none),
+// trimmed: "name=rawValue" or a word. The value is handed over as it stands after
+// the "="; attributeValue() gives its final form, so that callers looking for one
+// name only trim the value they keep.
 template <typename OnPair, typename OnWord>
-void splitPiece(std::string_view piece, OnPair& onPair, OnWord& onWord) {
-    piece = trimRightView(trimLeftView(piece, ' '), ' ');
-    if (piece.empty()) return;
-    std::size_t eq = piece.find('=');
-    if (eq == std::string_view::npos) {
-        onWord(piece);
+KESTRUNE_ALWAYS_INLINE void splitPiece(std::string_view s, std::size_t begin, std::size_t end,
+                                       std::size_t eq, OnPair& onPair, OnWord& onWord) {
+    while (begin < end && s[begin] == ' ') ++begin;
+    while (end > begin && s[end - 1] == ' ') --end;
+    if (begin == end) return;
+    if (eq >= end) {
+        onWord(s.substr(begin, end - begin));
         return;
     }
-    std::string_view name = trimRightView(piece.substr(0, eq), ' ');
-    if (!name.empty()) onPair(name, piece.substr(eq + 1));
+    std::string_view name = trimRightView(s.substr(begin, eq - begin), ' ');
+    if (!name.empty()) onPair(name, s.substr(eq + 1, end - eq - 1));
 }
 
 }  // namespace attributes_detail
@@ -85,37 +64,42 @@ void forEachAttribute(std::string_view text, std::string& scratch, OnPair&& onPa
                       OnWord&& onWord) {
     if (text.empty()) return;
     std::string_view s = text;
-    if (attributes_detail::hasControlChar(text)) {
+    if (findCleanupByte(text.data(), text.size(), false) != text.size()) {
         scratch.assign(text);
         removeControlChars(scratch);
         s = scratch;
     }
     s = trimRightView(trimLeftView(s, ' '), ' ');
-    std::size_t start = 0;
-    bool inQuotes = false;
-    std::size_t i = 0;
+    // One pass that also notes each piece's first "=", so that a piece is never
+    // searched again.
     const std::size_t n = s.size();
-    for (; i < n; ++i) {
-        const unsigned char stop = attributes_detail::kScanStop[static_cast<unsigned char>(s[i])];
-        if (stop == 0) continue;
-        if (stop == attributes_detail::kQuote) {
+    const std::size_t none = n;
+    std::size_t start = 0;
+    std::size_t eq = none;
+    bool inQuotes = false;
+    forEachByteOf(s.data(), n, ' ', '"', '=', [&](std::size_t i) -> std::size_t {
+        const char c = s[i];
+        if (c == '=') {
+            if (eq == none) eq = i;
+        } else if (c == '"') {
             inQuotes = !inQuotes;
         } else if (!inQuotes) {
-            attributes_detail::splitPiece(s.substr(start, i - start), onPair, onWord);
+            attributes_detail::splitPiece(s, start, i, eq, onPair, onWord);
             start = i + 1;
-            ++i;  // the byte after a separating space is not examined
+            eq = none;
+            // The byte after a separating space is neither a separator nor a quote,
+            // but it may be the piece's "=".
+            if (i + 1 < n && s[i + 1] == '=') eq = i + 1;
+            return i + 2;
         }
-    }
-    attributes_detail::splitPiece(s.substr(start), onPair, onWord);
+        return i + 1;
+    });
+    attributes_detail::splitPiece(s, start, n, eq, onPair, onWord);
 }
 
 // Fills `attributes` (an existing name keeps its first value) and appends the
 // valueless words to `valueless`. Returns the number of entries in `attributes`.
 int parseAttributes(std::string_view text, AttributeMap& attributes,
-                    std::vector<std::string>& valueless);
-
-// One piece of attribute text, as parseAttributes hands it on.
-void parseAttribute(std::string_view piece, AttributeMap& attributes,
                     std::vector<std::string>& valueless);
 
 // What HtmlElement::getAttribute gives for an element with this attribute text.

@@ -117,13 +117,4 @@ void appendDecoded(std::string& out, std::string_view text) {
     }
 }
 
-std::string decodeReferences(const char* bytes, long length) {
-    std::string out;
-    if (bytes == nullptr) return out;
-    std::size_t n = length < 0 ? std::strlen(bytes) : static_cast<std::size_t>(length);
-    out.reserve(n);
-    appendDecoded(out, std::string_view(bytes, n));
-    return out;
-}
-
 }  // namespace kestrune

@@ -21,7 +21,22 @@ namespace {
 // Zero bytes after the text's NUL, so that word-at-a-time scans may read past it.
 constexpr std::size_t kTextPadding = 64;
 
-std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+constexpr std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+
+// Tag names are classed by reading eight bytes from their start (tagClassOfValidName):
+// a name that ends the text needs seven readable bytes behind it.
+static_assert(kTextPadding + 1 >= 8, "eight-byte reads of names at the end of the text");
+
+// The most elements a text of `textBytes` bytes can produce: a top-level element
+// consumes at least two bytes of text (or the last byte) and a child at least its
+// three-byte start tag.
+constexpr std::size_t elementCapacityFor(std::size_t textBytes) { return textBytes / 2 + 16; }
+
+// Elements keep their links and their texts as 32-bit distances inside the block.
+static_assert(roundUp(kMaxInputBytes + 1 + kTextPadding, 64) +
+                      elementCapacityFor(kMaxInputBytes) * sizeof(HtmlElement) <=
+                  0xFFFFFFFFull,
+              "every distance in the largest block fits 32 bits");
 
 }  // namespace
 
@@ -29,16 +44,20 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t
                                                                      bool arena) {
     std::unique_ptr<Storage> s(new Storage());
     std::size_t textRegion = roundUp(textBytes + 1 + kTextPadding, 64);
-    // A top-level element consumes at least two bytes of text (or the last byte) and
-    // a child at least its three-byte start tag.
-    s->elementCapacity = arena ? textBytes / 2 + 16 : 0;
+    s->elementCapacity = arena ? elementCapacityFor(textBytes) : 0;
     s->blockBytes_ = textRegion + s->elementCapacity * sizeof(HtmlElement);
-    if (textBytes >= platform::kLargeBlockBytes) {
+    // Text that fills most of a huge page is read into huge pages: far fewer page
+    // faults, for at most a quarter of a huge page more memory.
+    if (textBytes >= platform::kLargeBlockBytes / 4 * 3) {
         s->block_ = platform::allocateLarge(s->blockBytes_);
         s->large_ = s->block_ != nullptr;
     }
-    if (s->block_ == nullptr) s->block_ = platform::allocate(s->blockBytes_);
-    if (s->block_ == nullptr) throw std::bad_alloc();
+    if (s->block_ == nullptr) {
+        s->block_ = platform::allocate(s->blockBytes_);
+        if (s->block_ == nullptr) throw std::bad_alloc();
+        // The text is filled next, whole.
+        platform::prefault(s->block_, textRegion);
+    }
     s->text = static_cast<char*>(s->block_);
     std::memset(s->text + textBytes, 0, textRegion - textBytes);
     s->elements = reinterpret_cast<HtmlElement*>(s->text + textRegion);

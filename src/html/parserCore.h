@@ -38,6 +38,7 @@
 #include <string_view>
 
 #include "base/asciiTable.h"
+#include "base/byteScan.h"
 #include "html/tagTables.h"
 
 namespace kestrune {
@@ -62,6 +63,33 @@ inline constexpr std::uint32_t kDoctype = 1u << 31;
 
 // What a finished top-level element is to the root choice.
 enum class TopLevelKind { kDoctype, kHtml, kOther };
+
+// What a top-level element with this name is to the root choice.
+inline TopLevelKind topLevelKindOf(std::string_view name) {
+    if (isValidTagName(name) && (tagClassOfValidName(name) & kTagDoctype) != 0) {
+        return TopLevelKind::kDoctype;
+    }
+    return equalsIgnoreCase(name, "html") ? TopLevelKind::kHtml : TopLevelKind::kOther;
+}
+
+// The last "<" in [text, text + length) that may start an "html" tag: "<" and the
+// letters h, t, m, l in either case, CR, LF and TAB allowed between them (a tag name
+// loses them), whatever follows; null when there is none. No "html" element can
+// begin after it, so the root choice may be settled as soon as the parser passes it.
+inline const char* lastPossibleHtmlTag(const char* text, std::size_t length) {
+    const char* last = nullptr;
+    forEachTagOpening(text, length, 'h', [&](std::size_t at) {
+        std::size_t i = at + 1;
+        for (char letter : std::string_view("html")) {
+            while (i < length && isControlChar(text[i])) ++i;
+            if (i == length || toLowerByte(text[i]) != letter) return at + 1;
+            ++i;
+        }
+        last = text + at;
+        return i;
+    });
+    return last;
+}
 
 // The root: the last top-level "html" element, else the first other top-level
 // element (doctype declarations never count). Ids are the consumer's own.
@@ -158,7 +186,8 @@ inline constexpr std::array<unsigned char, 256> kTagScan = makeTagScanTable();
 inline std::size_t readTag(char* text, char* end, Token& token) {
     const std::size_t available = static_cast<std::size_t>(end - text);
     if (available == 0) return 0;
-    char* lt = static_cast<char*>(std::memchr(text, '<', available));
+    // Tags often follow each other directly: no library call for those.
+    char* lt = *text == '<' ? text : static_cast<char*>(std::memchr(text, '<', available));
     if (lt == nullptr) {
         token.leadingText = std::string_view(text, available);  // kept as it is
         return available;
@@ -281,23 +310,16 @@ class ParserCore {
         return true;
     }
 
-    static TopLevelKind kindOf(std::string_view name, bool doctype) {
-        if (doctype) return TopLevelKind::kDoctype;
-        return equalsIgnoreCase(name, "html") ? TopLevelKind::kHtml : TopLevelKind::kOther;
-    }
-
     void buildSubtree(const Token& top) {
-        bool doctype = false;
         bool closed = false;
         if (isValidTagName(top.tagName)) {
             std::uint16_t classes = tagClassOfValidName(top.tagName);
-            doctype = (classes & kTagDoctype) != 0;
             if (enter(classes, top.selfClosing)) {
                 consumer_.descend();
                 closed = readContent(top.tagName, classes);
             }
         }
-        consumer_.topLevelEnd(closed, kindOf(top.tagName, doctype));
+        consumer_.topLevelEnd(closed, topLevelKindOf(top.tagName));
     }
 
     // Reads the content of the top-level element `topName` and everything nested in

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Tag-class lookups. The tables are constant data; a name's classes are found by
-// folding it to lower case once and comparing with the few names of its length.
+// Tag-class lookups for names of any kind. The tables are constant data; a name's
+// classes are found by folding it to lower case, packing it into one integer and
+// probing the table of packed names built at compile time (tagTables.h).
 #include "html/tagTables.h"
-
-#include <cstring>
 
 #include "base/asciiTable.h"
 
@@ -17,15 +16,9 @@ std::uint16_t tagClassOf(std::string_view name) {
         key |= static_cast<std::uint64_t>(static_cast<unsigned char>(toLowerByte(name[i])))
                << (8 * i);
     }
-    for (std::size_t i = tag_detail::slotOf(key);; i = (i + 1) % tag_detail::kSlots) {
-        if (tag_detail::kClassSlots[i].key == key) return tag_detail::kClassSlots[i].classes;
-        if (tag_detail::kClassSlots[i].key == 0) return 0;
-    }
+    return tag_detail::classesOfKey(key);
 }
 
-int isBlockTag(std::string_view name) { return (tagClassOf(name) & kTagBlock) ? 1 : 0; }
-int isInlineTag(std::string_view name) { return (tagClassOf(name) & kTagInline) ? 1 : 0; }
-int isNoSelfNestTag(std::string_view name) { return (tagClassOf(name) & kTagNoSelfNest) ? 1 : 0; }
 int isVoidTag(std::string_view name) { return (tagClassOf(name) & kTagVoid) ? 1 : 0; }
 
 int mayNest(std::string_view newTag, std::string_view openTag) {

@@ -25,10 +25,7 @@ inline constexpr std::array<std::string_view, 16> voidTags = {
     "meta", "link",  "img",    "hr",    "br",  "input", "area",  "base",
     "col",  "embed", "source", "track", "wbr", "param", "frame", "basefont"};
 
-// 1 when the name is in the table (ASCII case ignored), else 0.
-int isBlockTag(std::string_view name);
-int isInlineTag(std::string_view name);
-int isNoSelfNestTag(std::string_view name);
+// 1 when the name is in voidTags (ASCII case ignored), else 0.
 int isVoidTag(std::string_view name);
 
 // 1 when the tree builder accepts `name` as a tag name: 1 to 16 bytes; "!doctype" or
@@ -124,6 +121,14 @@ constexpr std::array<ClassSlot, kSlots> makeClassSlots() {
 
 inline constexpr std::array<ClassSlot, kSlots> kClassSlots = makeClassSlots();
 
+// The classes of the name packed into `key`; 0 for a name in no table.
+inline std::uint16_t classesOfKey(std::uint64_t key) {
+    for (std::size_t i = slotOf(key);; i = (i + 1) % kSlots) {
+        if (kClassSlots[i].key == key) return kClassSlots[i].classes;
+        if (kClassSlots[i].key == 0) return 0;
+    }
+}
+
 }  // namespace tag_detail
 
 inline std::uint16_t tagClassOfValidName(std::string_view name) {
@@ -134,11 +139,7 @@ inline std::uint16_t tagClassOfValidName(std::string_view name) {
     // byte lower-cases them, eight at a time.
     std::uint64_t word = swar::loadLittle(name.data());
     std::uint64_t mask = name.size() == 8 ? ~0ull : (1ull << (8 * name.size())) - 1;
-    std::uint64_t key = (word | 0x2020202020202020ull) & mask;
-    for (std::size_t i = tag_detail::slotOf(key);; i = (i + 1) % tag_detail::kSlots) {
-        if (tag_detail::kClassSlots[i].key == key) return tag_detail::kClassSlots[i].classes;
-        if (tag_detail::kClassSlots[i].key == 0) return 0;
-    }
+    return tag_detail::classesOfKey((word | 0x2020202020202020ull) & mask);
 }
 
 // 1 when a start tag named `newTag` opens inside an open element named `openTag`,

@@ -13,6 +13,17 @@ namespace kestrune {
 
 // ----- OpenChildren -----
 
+namespace {
+
+bool indexOpenChildren = true;
+
+}  // namespace
+
+void useOpenChildrenIndex(bool on) { indexOpenChildren = on; }
+
+OpenChildren::OpenChildren(const HtmlElement* arena)
+    : arena_(arena), smallBlock_(indexOpenChildren ? kSmallBlock : ~std::size_t{0}) {}
+
 OpenChildren::NameKey OpenChildren::lowerName(std::string_view name) {
     // Children have valid names (at most 16 bytes); an end tag's name is one byte
     // shorter than its own limit. Longer text cannot name a child.
@@ -55,7 +66,7 @@ HtmlElement* OpenChildren::takeFirst(const HtmlElement* owner, std::string_view 
         index = &indexes_.back();
     } else {
         std::size_t start = nodes_.size();
-        while (start > 0 && nodes_[start - 1].owner == o && nodes_.size() - start <= kSmallBlock) {
+        while (start > 0 && nodes_[start - 1].owner == o && nodes_.size() - start <= smallBlock_) {
             --start;
         }
         if (start > 0 && nodes_[start - 1].owner == o) {
@@ -162,7 +173,10 @@ void TreeBuilder::strayEnd(std::string_view name) {
     if (HtmlElement* child = open_.takeFirst(e_, name.substr(1))) {
         child->setFlag(HtmlElement::kClosed);
     } else {
-        document_.strayEndTags_.push_back({e_, name});
+        const auto offset = static_cast<std::uint32_t>(name.data() - text_);
+        document_.strayEndTags_.push_back({static_cast<std::uint32_t>(e_ - document_.elements_),
+                                           offset << HtmlDocument::StrayEndTag::kLengthBits |
+                                               static_cast<std::uint32_t>(name.size())});
     }
 }
 

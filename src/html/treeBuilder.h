@@ -24,7 +24,7 @@ namespace kestrune {
 // and many end tags stay linear.
 class OpenChildren {
   public:
-    explicit OpenChildren(const HtmlElement* arena) : arena_(arena) {}
+    explicit OpenChildren(const HtmlElement* arena);
     void add(const HtmlElement* owner, const HtmlElement* child);
     // Removes and returns the first open child of `owner` named `name`, or null.
     HtmlElement* takeFirst(const HtmlElement* owner, std::string_view name);
@@ -75,9 +75,16 @@ class OpenChildren {
     Index& buildIndex(std::uint32_t owner, std::size_t blockStart);
 
     const HtmlElement* arena_;
+    std::size_t smallBlock_;  // blocks up to this size are scanned without an index
     std::vector<Node> nodes_;
     std::vector<Index> indexes_;  // one per large block, in block order
 };
+
+// The reference mode of the tree builder, for tests and fuzzing: with `on` false no
+// block of open children gets a by-name index, so an end tag that closes no current
+// element scans the open children of its element one by one (slow on large blocks,
+// the same trees). Applies to the whole process until changed; on by default.
+void useOpenChildrenIndex(bool on);
 
 class TreeBuilder {
   public:

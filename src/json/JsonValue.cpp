@@ -3,7 +3,6 @@
 #include "json/JsonValue.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,23 +10,11 @@
 #include <utility>
 
 #include "base/byteScan.h"
-#include "base/swar.h"
 #include "json/jsonInternal.h"
 
 namespace kestrune {
 
 namespace {
-
-// 1 for the bytes that cannot be copied into stored text as they are.
-constexpr std::array<std::uint8_t, 256> makeEscapeTable() {
-    std::array<std::uint8_t, 256> t{};
-    for (int c = 0; c < 0x20; ++c) t[c] = 1;
-    t['"'] = 1;
-    t['\\'] = 1;
-    return t;
-}
-
-constexpr std::array<std::uint8_t, 256> kNeedsEscape = makeEscapeTable();
 
 bool isScalarKind(JsonType kind) { return kind >= JsonType::None && kind <= JsonType::Null; }
 
@@ -43,37 +30,6 @@ void destroyAll(std::vector<std::unique_ptr<JsonValue>>& work) {
 }
 
 }  // namespace
-
-void appendJsonEscaped(std::string& out, std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    const std::size_t n = text.size();
-    std::size_t runStart = 0;
-    std::size_t i = 0;
-    while (i < n) {
-        // Most text needs no escape: skip it eight bytes at a time.
-        while (n - i >= 8) {
-            std::uint64_t w = swar::load(text.data() + i);
-            if (swar::hasLess(w, 0x20) | swar::hasByte(w, '"') | swar::hasByte(w, '\\')) break;
-            i += 8;
-        }
-        if (i == n) break;
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (!kNeedsEscape[byte]) {
-            ++i;
-            continue;
-        }
-        out.append(text.data() + runStart, i - runStart);
-        runStart = ++i;
-        if (byte == '"' || byte == '\\') {
-            out.push_back('\\');
-            out.push_back(static_cast<char>(byte));
-        } else {
-            const char escape[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
-            out.append(escape, sizeof escape);
-        }
-    }
-    out.append(text.data() + runStart, n - runStart);
-}
 
 char* writeJsonEscaped(char* out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -98,6 +54,17 @@ char* writeJsonEscaped(char* out, std::string_view text) {
         }
     }
     return out;
+}
+
+void appendJsonEscaped(std::string& out, std::string_view text) {
+    // Most text needs no escape: it is appended as it is.
+    if (findJsonEscape(text.data(), text.size()) == text.size()) {
+        out.append(text);
+        return;
+    }
+    const std::size_t at = out.size();
+    out.resize(at + 6 * text.size());  // room for the worst case, every byte as \u00XX
+    out.resize(static_cast<std::size_t>(writeJsonEscaped(out.data() + at, text) - out.data()));
 }
 
 namespace json_internal {

@@ -4,12 +4,16 @@
 // core hands over while the element is open; the pieces are kept only while some
 // found element is open, and the found elements are written out in document order
 // once the outermost open one ends. Which top-level element is the root is known
-// only at the end, so the output of the candidates is held: the first top-level
-// element that is neither doctype nor "html", and the latest "html" one. Past a
-// limit the holding stops; a second pass then knows the root and streams.
+// for certain only once no "html" tag can follow, so until then the output of the
+// candidates is held: the first top-level element that is neither doctype nor
+// "html", and the latest "html" one. A candidate that begins after the last place
+// an "html" tag could start is the root and streams at once (the usual page: one
+// "html" element). Past a limit the holding stops; a second pass then knows the
+// root and streams.
 #include "query/extractElements.h"
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -22,31 +26,24 @@ namespace kestrune {
 
 namespace {
 
-// A stack of plain values whose capacity is fixed when it is made, in one block
-// (straight from the system, in huge pages, when it is large): millions of levels
-// of nesting then cost few page faults and are never copied to a larger block.
+// A stack of plain values whose capacity is fixed when it is made. It starts in a
+// small block from the heap; nesting deeper than that moves it once to one block
+// of the full capacity (straight from the system, in huge pages, when it is large):
+// millions of levels of nesting then cost few page faults and are never copied
+// again, while a page of ordinary depth never touches a huge page.
 template <typename T>
 class FixedStack {
   public:
-    explicit FixedStack(std::size_t capacity) : bytes_(capacity * sizeof(T)) {
-        large_ = bytes_ >= platform::kLargeBlockBytes;
-        void* block = large_ ? platform::allocateLarge(bytes_) : platform::allocate(bytes_);
-        if (block == nullptr) throw std::bad_alloc();
-        data_ = static_cast<T*>(block);
-        capacity_ = capacity;
+    explicit FixedStack(std::size_t capacity)
+        : capacity_(capacity), limit_(capacity < kSmall ? capacity : kSmall) {
+        data_ = static_cast<T*>(platform::allocate(limit_ * sizeof(T)));
+        if (data_ == nullptr) throw std::bad_alloc();
     }
     FixedStack(const FixedStack&) = delete;
     FixedStack& operator=(const FixedStack&) = delete;
-    ~FixedStack() {
-        if (large_) {
-            platform::freeLarge(data_, bytes_);
-        } else {
-            platform::release(data_);
-        }
-    }
+    ~FixedStack() { release(); }
     void push_back(const T& value) {
-        // The capacity is an upper bound the text guarantees; never write past it.
-        if (size_ == capacity_) throw std::bad_alloc();
+        if (size_ == limit_) moveToFullBlock();
         data_[size_++] = value;
     }
     void pop_back() { --size_; }
@@ -57,17 +54,42 @@ class FixedStack {
     void clear() { size_ = 0; }
 
   private:
+    static constexpr std::size_t kSmall = 4096;
+
+    void moveToFullBlock() {
+        // The capacity is an upper bound the text guarantees; never write past it.
+        if (limit_ == capacity_) throw std::bad_alloc();
+        const std::size_t bytes = capacity_ * sizeof(T);
+        const bool large = bytes >= platform::kLargeBlockBytes;
+        void* block = large ? platform::allocateLarge(bytes) : platform::allocate(bytes);
+        if (block == nullptr) throw std::bad_alloc();
+        std::memcpy(block, data_, size_ * sizeof(T));
+        release();
+        data_ = static_cast<T*>(block);
+        large_ = large;
+        limit_ = capacity_;
+    }
+    void release() {
+        if (large_) {
+            platform::freeLarge(data_, capacity_ * sizeof(T));
+        } else {
+            platform::release(data_);
+        }
+    }
+
     T* data_ = nullptr;
     std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
-    std::size_t bytes_;
+    std::size_t capacity_;
+    std::size_t limit_;  // of the block in use
     bool large_ = false;
 };
 
 // Held output beyond this size makes a second pass cheaper than holding it.
 constexpr std::size_t kHoldLimit = 16 << 20;
-// Output blocks of about this size when streaming.
-constexpr std::size_t kBlock = 1 << 20;
+// Output blocks of about this size when streaming: small enough that the buffer
+// they are made in stays in few pages, each of which costs a fault when first
+// touched, large enough that writing them costs few calls.
+constexpr std::size_t kBlock = 128 << 10;
 constexpr std::size_t kUnknown = ~std::size_t{0};
 
 class Extractor {
@@ -83,7 +105,11 @@ class Extractor {
           // deepest nesting the text allows, touched only as far as the nesting goes.
           chain_(length / 3 + 1),
           open_(length / 3 + 1),
-          knownRoot_(root) {}
+          knownRoot_(root),
+          lastHtmlTag_(root == kUnknown ? lastPossibleHtmlTag(text, length) : nullptr) {
+        // Room for a streamed block and the element that completes it, made once.
+        current_.room(2 * kBlock);
+    }
 
     // ----- Events of the parser core -----
     void topLevel(const Token& token) {
@@ -98,9 +124,14 @@ class Extractor {
         } else {
             // A later "html" element replaces an earlier one; of the others only the
             // first can become the root.
-            collect_ = !overflow_ &&
-                       root_.wants(equalsIgnoreCase(token.tagName, "html") ? TopLevelKind::kHtml
-                                                                           : TopLevelKind::kOther);
+            const TopLevelKind kind = topLevelKindOf(token.tagName);
+            collect_ = !overflow_ && root_.wants(kind);
+            if (collect_ && isCertainRoot(kind, token.tagName.data())) {
+                // Nothing held is needed any more, and the report streams.
+                knownRoot_ = ordinal_;
+                firstOther_.clear();
+                lastHtml_.clear();
+            }
         }
         freshSlot_ = true;
     }
@@ -194,6 +225,13 @@ class Extractor {
         if (open_.empty()) flush();
     }
 
+    // True when no "html" element can begin after `at` and a top-level element of
+    // this kind starting there therefore is the root.
+    bool isCertainRoot(TopLevelKind kind, const char* at) const {
+        if (lastHtmlTag_ != nullptr && lastHtmlTag_ >= at) return false;
+        return kind == TopLevelKind::kHtml || (kind == TopLevelKind::kOther && !root_.isHtml());
+    }
+
     // Every found element is complete: hands them to the sink in document order.
     void flush() {
         for (const Match& m : matches_) {
@@ -229,7 +267,8 @@ class Extractor {
     std::vector<std::string_view> pieces_;
     std::string_view newestName_;
     bool newestMatch_ = false;
-    std::size_t knownRoot_;
+    std::size_t knownRoot_;  // from an earlier pass, or as soon as it is certain
+    const char* lastHtmlTag_;
     std::size_t ordinal_ = kUnknown;  // of the current top-level element, from 0
     bool overflow_ = false;           // the held output grew past the limit
     bool first_ = true;               // no element of the current top-level one written yet

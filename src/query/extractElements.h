@@ -34,8 +34,9 @@ class ElementSink {
 // document's text is; tag names lose CR, LF and TAB in place, in a way that reading
 // the text again gives the same names) and reports the elements named `tagName`
 // (ASCII case ignored) below the root. False, with nothing output, when the text
-// yields no root. The report of each root candidate is held until the root is
-// known; a report too large to hold is made by a second pass that knows the root.
+// yields no root. The report of a root candidate is held until the root is known
+// (at once when no "html" tag can follow it); a report too large to hold is made
+// by a second pass that knows the root.
 bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink);
 
 }  // namespace kestrune

@@ -60,15 +60,4 @@ void TextRuns::appendText(std::size_t i, std::string& out) const {
     appendDecodedPieces(pieces_.data() + first, end - first, out, scratch);
 }
 
-void gatherTexts(const ElementList& list,
-                 const std::function<void(std::size_t, std::string&)>& emit) {
-    TextRuns runs(list);
-    std::string text;
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        text.clear();
-        runs.appendText(i, text);
-        emit(i, text);
-    }
-}
-
 }  // namespace kestrune

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,16 +27,11 @@ class TextRuns {
     explicit TextRuns(const ElementList& list);
     std::size_t size() const { return runs_.size(); }
     // Appends the decoded text of list[i] to `out` (what getText(out, 1, 0) gives).
-    // Safe to call from several threads at once.
     void appendText(std::size_t i, std::string& out) const;
 
   private:
     std::vector<std::string_view> pieces_;  // texts inside listed elements, in document order
     std::vector<std::pair<std::uint32_t, std::uint32_t>> runs_;  // [first, end) piece per element
 };
-
-// Calls emit(i, text) for i = 0, 1, ... with the decoded text of list[i].
-void gatherTexts(const ElementList& list,
-                 const std::function<void(std::size_t, std::string&)>& emit);
 
 }  // namespace kestrune

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/byteScan.h"
@@ -37,6 +38,28 @@ TEST(ByteScanTest, AgreesWithPlainLoop) {
             return i + (s[i] == ' ' ? 1 + skip : 1);
         });
         ASSERT_EQ(seen, expected) << s;
+
+        // As long a string of the bytes of tag openings: "<" before h, H or a byte
+        // a tag name drops.
+        std::string tags = s;
+        for (char& c : tags) {
+            seed = seed * 1103515245u + 12345u;
+            c = "<hH\r\n\tx<"[(seed >> 16) % 8];
+        }
+        expected.clear();
+        for (std::size_t i = 0; i + 1 < tags.size(); ++i) {
+            if (tags[i] == '<' &&
+                std::string_view("hH\r\n\t").find(tags[i + 1]) != std::string_view::npos) {
+                expected.push_back(i);
+                i += skip;
+            }
+        }
+        seen.clear();
+        forEachTagOpening(tags.data(), tags.size(), 'h', [&](std::size_t i) {
+            seen.push_back(i);
+            return i + 1 + skip;
+        });
+        ASSERT_EQ(seen, expected) << tags;
     }
 }
 

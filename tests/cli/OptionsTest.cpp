@@ -125,7 +125,7 @@ TEST_F(OptionsTest, ResolveOutputPath) {
     for (const auto& c : testing::readCases("cli/data/outputPaths.txt", 3)) {
         const std::string value = expand(c[1]);
         SCOPED_TRACE(value + " " + c[0]);
-        options.commandLine->programDirectory = "/prog/dir";
+        options.commandLine.programDirectory = "/prog/dir";
         options.inputPath = "/data/in/news.html";
         options.tagName = c[0];
         options.outputPath.clear();

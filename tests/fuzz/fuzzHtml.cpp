@@ -22,6 +22,7 @@
 #include "fuzzCheck.h"
 #include "html/HtmlDocument.h"
 #include "html/codePage936.h"
+#include "html/treeBuilder.h"
 #include "query/gatherTexts.h"
 #include "support/treeWalk.h"
 
@@ -245,14 +246,15 @@ class TreeChecker {
             for (const HtmlElement* e : list) cost += gatherCost(indexOf_.at(e));
             // The gathered texts themselves, then one getText per element.
             if (!budget_.take(2 * cost)) continue;
-            std::size_t next = 0;
-            gatherTexts(list, [&](std::size_t i, std::string& text) {
-                FUZZ_CHECK(i == next++);
+            const TextRuns runs(list);
+            FUZZ_CHECK(runs.size() == list.size());
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                std::string text;
+                runs.appendText(i, text);
                 std::string expected = "stale";
                 list[i]->getText(expected, 1, 0);
                 FUZZ_CHECK_EQUAL(text, expected);
-            });
-            FUZZ_CHECK(next == list.size());
+            }
         }
     }
 
@@ -322,6 +324,13 @@ void checkParse(std::string_view input) {
     // Parsing again into the same document starts afresh.
     const std::string before = fingerprint(document);
     FUZZ_CHECK(document.parse(input) == parsed);
+    FUZZ_CHECK_EQUAL(fingerprint(document), before);
+
+    // The builder's reference mode, without the index of open children, agrees.
+    useOpenChildrenIndex(false);
+    const int reference = document.parse(input);
+    useOpenChildrenIndex(true);
+    FUZZ_CHECK(reference == parsed);
     FUZZ_CHECK_EQUAL(fingerprint(document), before);
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "html/HtmlDocument.h"
+#include "html/treeBuilder.h"
 #include "support/caseFile.h"
 #include "support/treeDump.h"
 #include "support/treeWalk.h"
@@ -17,11 +18,17 @@ using testing::dumpTree;
 // Each case of the data file: the input, then the tree it gives.
 class TreeBuilderTest : public ::testing::TestWithParam<std::vector<std::string>> {};
 
+// The builder's reference mode (no index of open children) gives the same tree.
 TEST_P(TreeBuilderTest, BuildsTree) {
-    HtmlDocument doc;
-    doc.parse(GetParam()[0]);
-    EXPECT_EQ(dumpTree(doc), GetParam()[1] + "\n");
-    EXPECT_EQ(testing::treeFault(doc), "");
+    for (bool indexed : {true, false}) {
+        SCOPED_TRACE(indexed ? "indexed" : "reference");
+        useOpenChildrenIndex(indexed);
+        HtmlDocument doc;
+        doc.parse(GetParam()[0]);
+        EXPECT_EQ(dumpTree(doc), GetParam()[1] + "\n");
+        EXPECT_EQ(testing::treeFault(doc), "");
+    }
+    useOpenChildrenIndex(true);
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, TreeBuilderTest,

@@ -81,12 +81,13 @@ TEST_F(QueriesTest, GatherTextsAgreesWithGetText) {
             list.push_back(list.front());  // a duplicate
             list.push_back(list[1]);       // and an earlier element after later ones
         }
-        std::size_t calls = 0;
-        gatherTexts(list, [&](std::size_t i, std::string& text) {
-            EXPECT_EQ(i, calls++);
+        const TextRuns runs(list);
+        ASSERT_EQ(runs.size(), list.size());
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            std::string text;
+            runs.appendText(i, text);
             EXPECT_EQ(text, textOf(*list[i])) << tag << " #" << i;
-        });
-        EXPECT_EQ(calls, list.size());
+        }
     }
 }
 

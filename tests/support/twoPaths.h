@@ -13,9 +13,9 @@
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "cli/driver.h"
-#include "cli/report.h"
 #include "html/HtmlDocument.h"
 #include "html/documentStorage.h"
+#include "support/memoryFileSink.h"
 
 namespace kestrune::testing {
 
