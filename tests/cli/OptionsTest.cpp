@@ -90,11 +90,7 @@ TEST_F(OptionsTest, CommandLines) {
     testing::CurrentDirectory cwd(temp.path());
     for (const auto& c : testing::readCases("cli/data/commandLines.txt", 2)) {
         Strings args;
-        for (std::size_t from = 0, end = 0; !c[0].empty() && end != std::string::npos;
-             from = end + 1) {
-            end = c[0].find('\n', from);
-            args.push_back(expand(c[0].substr(from, end - from)));
-        }
+        for (const std::string& a : testing::fieldLines(c[0])) args.push_back(expand(a));
         SCOPED_TRACE(::testing::PrintToString(args));
         ParseResult r = parseArgs(options, args);
         std::string result = r.output;

@@ -11,28 +11,18 @@
 namespace kestrune {
 namespace {
 
-std::vector<std::string> linesOf(const std::string& field) {
-    std::vector<std::string> lines;
-    for (std::size_t from = 0, end = 0; !field.empty() && end != std::string::npos;
-         from = end + 1) {
-        end = field.find('\n', from);
-        lines.push_back(field.substr(from, end - from));
-    }
-    return lines;
-}
-
 TEST(AttributesTest, Pieces) {
     for (const auto& c : testing::readCases("html/data/attributes.txt", 3)) {
         SCOPED_TRACE(c[0]);
         AttributeMap expected;
-        for (const std::string& pair : linesOf(c[1])) {
+        for (const std::string& pair : testing::fieldLines(c[1])) {
             expected.emplace(pair.substr(0, pair.find('=')), pair.substr(pair.find('=') + 1));
         }
         AttributeMap map;
         std::vector<std::string> words;
         EXPECT_EQ(parseAttributes(c[0], map, words), static_cast<int>(expected.size()));
         EXPECT_EQ(map, expected);
-        EXPECT_EQ(words, linesOf(c[2]));
+        EXPECT_EQ(words, testing::fieldLines(c[2]));
         // A look-up by name finds the first name equal without case, in byte order.
         for (const auto& [name, value] : expected) {
             std::string found;

@@ -60,18 +60,5 @@ TEST(JsonWriterTest, ObjectsByteForByte) {
     }
 }
 
-TEST(JsonWriterTest, ArraysByteForByte) {
-    JsonArray empty;
-    EXPECT_EQ(empty.toString(), "[]");
-
-    JsonArray array;
-    array.add(scalar(JsonType::Integer, "1"));
-    array.add(scalar(JsonType::String, "a"));
-    array.add(new JsonArray)->add(new JsonArray);
-    array.add(new JsonObject)->addString("b", "3");
-    array.add(scalar(JsonType::String, ""));
-    EXPECT_EQ(array.toString(), "[1, \"a\", [[]], {\"b\":\"3\"}, \"\"]");
-}
-
 }  // namespace
 }  // namespace kestrune

@@ -74,6 +74,16 @@ std::vector<std::vector<std::string>> readCases(const std::string& relative, std
     return cases;
 }
 
+std::vector<std::string> fieldLines(const std::string& field) {
+    std::vector<std::string> lines;
+    for (std::size_t from = 0, end = 0; !field.empty() && end != std::string::npos;
+         from = end + 1) {
+        end = field.find('\n', from);
+        lines.push_back(field.substr(from, end - from));
+    }
+    return lines;
+}
+
 std::string caseName(std::size_t index, const std::string& text) {
     std::string name = std::to_string(index);
     for (std::size_t i = 0; i < text.size() && name.size() < 40; ++i) {

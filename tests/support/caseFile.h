@@ -18,6 +18,9 @@ std::string testsPath(const std::string& relative);
 // cannot be read or a case of another length stops the program with a message.
 std::vector<std::vector<std::string>> readCases(const std::string& relative, std::size_t fields);
 
+// The lines of a field: none when it is empty (an empty line cannot stand alone).
+std::vector<std::string> fieldLines(const std::string& field);
+
 // A test name: the case's number, then the start of `text` with each run of bytes
 // other than ASCII letters and digits made one "_".
 std::string caseName(std::size_t index, const std::string& text);
