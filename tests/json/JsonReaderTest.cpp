@@ -27,13 +27,6 @@ std::string write(const JsonValue& value) {
     return value.asArray() ? value.asArray()->toString() : value.asObject()->toString();
 }
 
-std::string repeat(std::string_view piece, int count) {
-    std::string out;
-    out.reserve(piece.size() * static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) out.append(piece);
-    return out;
-}
-
 TEST(JsonReaderTest, Containers) {
     for (const auto& c : testing::readCases("json/data/containers.txt", 3)) {
         SCOPED_TRACE(c[0]);
@@ -48,14 +41,14 @@ TEST(JsonReaderTest, Containers) {
 constexpr int kDepth = 1000000;
 
 TEST(JsonReaderDepthTest, MillionNestedArrays) {
-    const std::string closed = repeat("[", kDepth) + repeat("]", kDepth);
+    const std::string closed = std::string(kDepth, '[') + std::string(kDepth, ']');
     JsonArray array;
     ASSERT_TRUE(array.parse(closed));
     EXPECT_EQ(array.length(), 2 * kDepth);
     EXPECT_TRUE(array.toString() == closed);
 
     JsonArray unclosed;
-    ASSERT_TRUE(unclosed.parse(repeat("[", kDepth)));
+    ASSERT_TRUE(unclosed.parse(std::string(kDepth, '[')));
     EXPECT_EQ(unclosed.length(), kDepth);
     EXPECT_TRUE(unclosed.toString() == closed);
 }
