@@ -4,21 +4,13 @@
 // uses). Every case, in every mode, must come out byte for byte the same.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/Console.h"
 #include "cli/Options.h"
-#include "cli/driver.h"
-#include "cli/report.h"
-#include "html/HtmlDocument.h"
-#include "html/documentStorage.h"
-#include "support/memoryFileSink.h"
+#include "support/caseFile.h"
+#include "support/runTool.h"
+#include "support/twoPaths.h"
 #include "support/worstCases.h"
 
 namespace kestrune {
@@ -33,40 +25,10 @@ const Mode kModes[] = {{"a", "href,id"}, {"p", ""},      {"div", "class;title,te
                        {"b", ""},        {"LI", "x"},    {"nosuchtag", ""},
                        {"script", ""},   {"StYlE", "x"}, {"!--", ""}};
 
-struct Report {
-    int status = 0;  // 0: no root
-    std::string console;
-    std::string file;
-};
-
 void setOptions(Options& options, const Mode& mode, bool toFile) {
     options.tagName = mode.tag;
     options.splitAttributeList(mode.attributes);
     if (toFile) options.outputPath = "out.json";
-}
-
-Report throughTree(std::string_view page, const Options& options) {
-    Report r;
-    HtmlDocument document;
-    MemoryFileSink files;
-    if (document.parse(page) == 1) {
-        Console console(&r.console);
-        r.status = reportOnDocument(document, options, console, files);
-    }
-    if (!files.files.empty()) r.file = files.files.begin()->second;
-    return r;
-}
-
-Report fromText(std::string_view page, const Options& options) {
-    Report r;
-    DocumentText text;
-    MemoryFileSink files;
-    if (text.assign(page)) {
-        Console console(&r.console);
-        r.status = reportElementsFromText(text.data(), text.size(), options, console, files);
-    }
-    if (!files.files.empty()) r.file = files.files.begin()->second;
-    return r;
 }
 
 // The worst cases nest b and p deeply: their reports would be quadratic in size.
@@ -80,9 +42,10 @@ void expectSameReports(const std::string& name, std::string_view page,
             SCOPED_TRACE(name + " -tag " + mode.tag + (toFile ? " -o" : ""));
             Options options;
             setOptions(options, mode, toFile);
-            Report tree = throughTree(page, options);
-            Report text = fromText(page, options);
+            testing::Report tree = testing::elementReport(page, options, false);
+            testing::Report text = testing::elementReport(page, options, true);
             EXPECT_EQ(text.status, tree.status);
+            EXPECT_EQ(text.files, tree.files);
             // Compared as booleans first: a large report would flood the log.
             EXPECT_TRUE(text.console == tree.console) << text.console.substr(0, 400);
             EXPECT_TRUE(text.file == tree.file) << text.file.substr(0, 400);
@@ -130,15 +93,8 @@ const PageCase kPages[] = {
 
 TEST(TwoPathsTest, SmallPages) {
     for (const PageCase& c : kPages) expectSameReports(c.name, c.html);
-}
-
-TEST(TwoPathsTest, OpenChildrenAcrossOwners) {
-    std::string html = "<span><div>";
-    for (int i = 0; i < 10; ++i) html += "<p>x<ul></ul>";
-    html += "</p><span>z<ul></ul>";
-    for (int i = 0; i < 30; ++i) html += "<p>y<ul></ul>";
-    html += "</span>x";
-    expectSameReports("open children", html);
+    for (const auto& c : testing::readCases("html/data/trees.txt", 2))
+        expectSameReports(c[0], c[0]);
 }
 
 TEST(TwoPathsTest, ReportsTooLargeToHold) {
@@ -171,21 +127,9 @@ TEST(TwoPathsTest, WorstCases) {
 }
 
 TEST(TwoPathsTest, Corpus) {
-    namespace fs = std::filesystem;
-    fs::path dir = fs::path(KESTRUNE_SOURCE_DIR) / ".." / "shared" / "corpus" / "real";
-    std::vector<fs::path> pages;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(dir, ec)) {
-        if (entry.path().extension() == ".html") pages.push_back(entry.path());
-    }
+    const std::vector<std::string> pages = testing::corpusPages();
     if (pages.empty()) GTEST_SKIP() << "../shared/corpus/real is not here";
-    std::sort(pages.begin(), pages.end());
-    for (const fs::path& page : pages) {
-        std::ifstream in(page, std::ios::binary);
-        std::stringstream bytes;
-        bytes << in.rdbuf();
-        expectSameReports(page.filename().string(), bytes.str());
-    }
+    for (const std::string& page : pages) expectSameReports(page, testing::readFile(page));
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
-// Hostile inputs through the built binary in every report mode, on the console and
-// to a file: the tool must finish normally (no crash, no sanitizer report, exit
-// status 1 or 255). Time and memory are measured by bench/, not here.
+// Generated and real inputs through the built binary in every report mode, on the
+// console and to a file: hostile inputs (generated on the fly), the size limit, and
+// the shared corpus of real web pages (skipped where it is absent, as in a fresh
+// clone). The tool must finish normally: no crash, no sanitizer report, exit status
+// 1 or 255. Time and memory are measured by bench/, not here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,55 +17,102 @@
 namespace kestrune {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::runTool;
 using testing::TempDir;
 using testing::ToolRun;
+
+// Runs the tool on `page` in each mode, on the console and to a file in `out`, and
+// returns the files of the element and doctype modes (JSON).
+std::vector<std::string> runEveryMode(const std::string& page,
+                                      const std::vector<std::string>& modes,
+                                      const std::string& out) {
+    std::vector<std::string> jsonFiles;
+    for (const std::string& mode : modes) {
+        SCOPED_TRACE(page + " -tag " + mode);
+        const std::string file = out + "/" + fs::path(page).stem().string() + "." + mode + ".out";
+        for (const ToolRun& r : {runTool({page, "-tag", mode, "-attr", "href,id"}),
+                                 runTool({page, "-tag", mode, "-o", file})}) {
+            EXPECT_EQ(r.signal, 0);
+            EXPECT_TRUE(r.status == 1 || r.status == 255) << r.status;
+            EXPECT_EQ(r.errors, "");
+        }
+        if (mode != "script" && mode != "style" && mode != "!--") jsonFiles.push_back(file);
+    }
+    return jsonFiles;
+}
 
 // Element mode (the marker tag, and the tag the inputs nest deepest), raw-block mode
 // and doctype mode. (A tag whose elements each hold the whole rest of such an input,
 // like every <b> of 1.5 million nested ones holding the same 5 MB of text, has a
 // report of quadratic size by definition.)
-const char* const kModes[] = {"a", "div", "script", "!doctype"};
-
-void runEveryMode(const std::string& name, const std::string& bytes, bool withAttributes) {
-    TempDir dir;
-    std::string page = dir.write(name + ".html", bytes);
-    for (const char* mode : kModes) {
-        SCOPED_TRACE(name + " -tag " + mode);
-        std::vector<std::string> console{page, "-tag", mode};
-        if (withAttributes) console.insert(console.end(), {"-attr", "href,a,b"});
-        ToolRun r = runTool(console);
-        EXPECT_EQ(r.signal, 0);
-        EXPECT_TRUE(r.status == 1 || r.status == 255) << r.status;
-        EXPECT_EQ(r.errors, "");
-        std::string out = dir.path() + "/out";
-        ToolRun f = runTool({page, "-tag", mode, "-o", out});
-        EXPECT_EQ(f.signal, 0);
-        EXPECT_TRUE(f.status == 1 || f.status == 255) << f.status;
-        EXPECT_EQ(f.errors, "");
-    }
-}
+const std::vector<std::string> kWorstCaseModes = {"a", "div", "script", "!doctype"};
 
 class WorstCaseTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(WorstCaseTest, FinishesInEveryMode) {
     testing::WorstCase c = testing::makeWorstCase(GetParam());
     ASSERT_LT(c.bytes.size(), 10u * 1024 * 1024);
-    runEveryMode(c.name, c.bytes, true);
+    TempDir dir;
+    runEveryMode(dir.write(c.name + ".html", c.bytes), kWorstCaseModes, dir.path());
 }
 
 INSTANTIATE_TEST_SUITE_P(Large, WorstCaseTest, ::testing::ValuesIn(testing::worstCaseNames()),
                          [](const auto& param) {
                              std::string n = param.param;
-                             for (char& ch : n) {
-                                 if (ch == '-') ch = '_';
-                             }
+                             std::replace(n.begin(), n.end(), '-', '_');
                              return n;
                          });
 
 TEST(NulAndEncodingTest, FinishesInEveryMode) {
-    for (const testing::WorstCase& c : testing::nulAndEncodingCases())
-        runEveryMode(c.name, c.bytes, true);
+    TempDir dir;
+    for (const testing::WorstCase& c : testing::nulAndEncodingCases()) {
+        runEveryMode(dir.write(c.name + ".html", c.bytes), kWorstCaseModes, dir.path());
+    }
+}
+
+// A page of the size limit is refused in the element and doctype modes alike (they
+// read it their own ways); one byte less is read.
+TEST(SizeLimitTest, RefusedAtTheLimit) {
+    constexpr std::size_t kMaxBytes = 10 * 1024 * 1024;
+    TempDir dir;
+    const std::string at = dir.write("at.html", std::string(kMaxBytes, 'x'));
+    const std::string under = dir.write("under.html", std::string(kMaxBytes - 1, 'x'));
+    for (const char* mode : {"a", "!doctype"}) {
+        SCOPED_TRACE(mode);
+        ToolRun r = runTool({at, "-tag", mode});
+        EXPECT_EQ(r.status, 255);
+        EXPECT_EQ(r.output, "Error: The file \"" + at + "\" open failed.\r\n");
+        EXPECT_EQ(runTool({under, "-tag", mode}).status, 1);
+    }
+}
+
+// Every page of the corpus in every mode; every JSON file it writes parses with an
+// independent parser (text stays in the page's code page: the bytes are read as
+// Latin-1).
+TEST(CorpusTest, EveryPageInEveryMode) {
+    const std::vector<std::string> pages = testing::corpusPages();
+    if (pages.empty()) GTEST_SKIP() << "../shared/corpus/real is not here";
+    TempDir out;
+    std::vector<std::string> args{"-c",
+                                  "import json, sys\n"
+                                  "for f in sys.argv[1:]:\n"
+                                  "    with open(f, encoding='latin-1') as h:\n"
+                                  "        v = json.load(h)\n"
+                                  "    assert isinstance(v, dict) and len(v) == 1, f\n"
+                                  "print(len(sys.argv) - 1)\n"};
+    for (const std::string& page : pages) {
+        std::vector<std::string> files = runEveryMode(
+            page, {"a", "p", "div", "script", "style", "!--", "!doctype", "nosuchtag"}, out.path());
+        args.insert(args.end(), files.begin(), files.end());
+    }
+#if defined(_WIN32)
+    GTEST_SKIP() << "the JSON check runs python3, which Windows programs cannot start";
+#endif
+    if (!testing::pathExists("/usr/bin/python3")) GTEST_SKIP() << "no python3 to check the JSON";
+    ToolRun check = runTool(args, "", "/usr/bin/python3");
+    EXPECT_EQ(check.status, 0) << check.errors;
+    EXPECT_EQ(check.output, std::to_string(args.size() - 2) + "\n");
 }
 
 }  // namespace

@@ -11,16 +11,11 @@
 #include <string>
 #include <string_view>
 
-#include "cli/Console.h"
 #include "cli/Options.h"
-#include "cli/driver.h"
-#include "cli/report.h"
 #include "fuzzCheck.h"
 #include "fuzzRequest.h"
-#include "html/HtmlDocument.h"
-#include "html/documentStorage.h"
 #include "html/parserCore.h"
-#include "support/memoryFileSink.h"
+#include "support/twoPaths.h"
 
 namespace kestrune::fuzz {
 namespace {
@@ -59,32 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.splitAttributeList(r.attributeList);
     if (r.toFile) options.outputPath = "fuzz/out.json";
 
-    MemoryFileSink treeFiles;
-    treeFiles.refuse = r.refuse;
-    std::string treeConsole;
-    HtmlDocument document;
-    const bool haveRoot = document.parse(r.page) == 1;
-    int treeStatus = 0;  // what the text path returns without a root
-    if (haveRoot) {
-        Console out(&treeConsole);
-        treeStatus = reportOnDocument(document, options, out, treeFiles);
-    }
-
-    MemoryFileSink textFiles;
-    textFiles.refuse = r.refuse;
-    std::string textConsole;
-    DocumentText text;
-    if (text.assign(r.page)) {
-        Console out(&textConsole);
-        FUZZ_CHECK(reportElementsFromText(text.data(), text.size(), options, out, textFiles) ==
-                   treeStatus);
-    } else {
-        FUZZ_CHECK(!haveRoot);
-    }
-    FUZZ_CHECK_EQUAL(textConsole, treeConsole);
-    FUZZ_CHECK(textFiles.files.size() == treeFiles.files.size());
-    if (!treeFiles.files.empty()) {
-        FUZZ_CHECK_EQUAL(textFiles.files.begin()->second, treeFiles.files.begin()->second);
-    }
+    const testing::Report tree = testing::elementReport(r.page, options, false, r.refuse);
+    const testing::Report text = testing::elementReport(r.page, options, true, r.refuse);
+    FUZZ_CHECK(text.status == tree.status);
+    FUZZ_CHECK_EQUAL(text.console, tree.console);
+    FUZZ_CHECK(text.files == tree.files);
+    FUZZ_CHECK_EQUAL(text.file, tree.file);
     return 0;
 }

@@ -24,6 +24,7 @@
 #include "html/codePage936.h"
 #include "html/treeBuilder.h"
 #include "query/gatherTexts.h"
+#include "support/treeWalk.h"
 
 namespace kestrune {
 namespace {
@@ -56,61 +57,24 @@ struct Node {
     std::size_t serialBytes;  // an estimate of what the serialiser writes for it
 };
 
-// Every element of the document in document order. The walk keeps its own stack
-// instead of trusting the parent links, and checks on the way that links agree, that
-// depths count levels, that the kind flags exclude one another and that every view
-// lies inside the document's text.
+// Every element of the document in document order, once its tree is known sound.
 std::vector<Node> listElements(const HtmlDocument& document) {
-    const std::string_view text = document.text();
-    auto inside = [&](std::string_view v) {
-        return v.empty() ||
-               (v.data() >= text.data() && v.data() + v.size() <= text.data() + text.size());
-    };
-    struct Frame {
-        const HtmlElement* element;
-        const HtmlElement* next;  // the next child to visit
-        std::size_t index;
-    };
+    FUZZ_CHECK_EQUAL(testing::treeFault(document), "");
     std::vector<Node> nodes;
     nodes.reserve(document.elementCount());
-    std::vector<Frame> open;
-    auto visit = [&](const HtmlElement& e) {
-        // A cycle or a stray link would reach more elements than were built.
-        FUZZ_CHECK(nodes.size() < document.elementCount());
-        for (std::string_view v :
-             {e.tagName(), e.attributeText(), e.ownText(), e.tail(), e.precedingText()}) {
-            FUZZ_CHECK(inside(v));
+    std::vector<std::size_t> open;  // the elements whose subtrees have not ended yet
+    testing::walkDocument(document, [&](const HtmlElement& e, int level) {
+        while (!open.empty() && nodes[open.back()].element->depth() >= level) {
+            nodes[open.back()].end = nodes.size();
+            open.pop_back();
         }
-        const int kinds = e.isComment() + e.isScript() + e.isStyle() + e.isDoctype();
-        FUZZ_CHECK(kinds <= 1);
-        if (kinds == 1) FUZZ_CHECK(e.firstChild() == nullptr);
-        if (e.isComment() || e.isScript() || e.isStyle()) FUZZ_CHECK(e.closed());
-        const std::size_t serial = 6 * static_cast<std::size_t>(e.depth()) +
-                                   2 * e.tagName().size() + 2 * e.attributeText().size() +
-                                   e.ownText().size() + e.tail().size() + e.precedingText().size() +
-                                   16;
+        const std::size_t serial = 6 * static_cast<std::size_t>(level) + 2 * e.tagName().size() +
+                                   2 * e.attributeText().size() + e.ownText().size() +
+                                   e.tail().size() + e.precedingText().size() + 16;
+        open.push_back(nodes.size());
         nodes.push_back({&e, 0, e.ownText().size() + e.tail().size(), serial});
-        open.push_back({&e, e.firstChild(), nodes.size() - 1});
-    };
-    for (const HtmlElement& top : document.topLevel()) {
-        FUZZ_CHECK(top.parent() == nullptr);
-        FUZZ_CHECK(top.depth() == 0);
-        visit(top);
-        while (!open.empty()) {
-            Frame& frame = open.back();
-            if (frame.next == nullptr) {
-                nodes[frame.index].end = nodes.size();
-                open.pop_back();
-                continue;
-            }
-            const HtmlElement& child = *frame.next;
-            frame.next = child.nextSibling();
-            FUZZ_CHECK(child.parent() == frame.element);
-            FUZZ_CHECK(child.depth() == frame.element->depth() + 1);
-            visit(child);  // may move `open`: frame is not used after this
-        }
-    }
-    FUZZ_CHECK(nodes.size() == document.elementCount());
+    });
+    for (std::size_t i : open) nodes[i].end = nodes.size();
     return nodes;
 }
 

@@ -24,6 +24,7 @@
 #include "html/HtmlDocument.h"
 #include "json/JsonValue.h"
 #include "support/memoryFileSink.h"
+#include "support/treeWalk.h"
 
 namespace kestrune {
 namespace {
@@ -40,14 +41,12 @@ class WalkBudget {
     explicit WalkBudget(std::size_t elements) : left_(elements) {}
     // Spends one unit per element of e's subtree; false once the budget is used up.
     bool take(const HtmlElement& e) {
-        std::vector<const HtmlElement*> todo{&e};
-        while (!todo.empty()) {
-            const HtmlElement* x = todo.back();
-            todo.pop_back();
-            if (left_ == 0) return false;
-            --left_;
-            for (const HtmlElement& c : x->children()) todo.push_back(&c);
+        const std::size_t walked = testing::walkTree(e, left_ + 1, [](const HtmlElement&, int) {});
+        if (walked > left_) {
+            left_ = 0;
+            return false;
         }
+        left_ -= walked;
         return true;
     }
 

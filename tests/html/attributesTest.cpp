@@ -6,58 +6,30 @@
 #include "html/HtmlDocument.h"
 #include "html/attributes.h"
 #include "html/charRefs.h"
+#include "support/caseFile.h"
 
 namespace kestrune {
 namespace {
 
-struct AttributeCase {
-    const char* text;
-    AttributeMap attributes;
-    std::vector<std::string> valueless;
-};
-
 TEST(AttributesTest, Pieces) {
-    const AttributeCase cases[] = {
-        {" href=\"a b.html\" title=x", {{"href", "a b.html"}, {"title", "x"}}, {}},
-        {" disabled id=main hidden", {{"id", "main"}}, {"disabled", "hidden"}},
-        // Single quotes do not protect spaces.
-        {" class='a b'", {{"class", "a"}}, {"b'"}},
-        // The first value of a name stays; byte order puts ID first.
-        {" id=a ID=b id=z", {{"ID", "b"}, {"id", "a"}}, {}},
-        {" a = 1", {}, {"a", "1"}},
-        // The byte after a separating space is never examined: here the opening quote.
-        {" a= \"x y\" b=z", {{"a", ""}, {"y\" b", "z"}}, {"\"x"}},
-        // CR, LF and TAB are removed, not turned into spaces.
-        {" a=\"1\"\nb=\"2\"", {{"a", "1\"b=\"2"}}, {}},
-        {" v=\"\"x\"\"", {{"v", "x"}}, {}},
-        {" v='\"x\"'", {{"v", "\"x\""}}, {}},
-        {" v=\"'x'\"", {{"v", "x"}}, {}},
-        {"   ", {}, {}},
-        {"", {}, {}},
-        {" =x", {}, {}},
-        {" a  b", {}, {"a", "b"}},
-        {" a\tb=1 c", {{"ab", "1"}}, {"c"}},
-        {" x=a=b", {{"x", "a=b"}}, {}},
-        {" HREF=1 href=2 Href=3", {{"HREF", "1"}, {"Href", "3"}, {"href", "2"}}, {}},
-        {" z=1 \xE9=2 ab=3 abc=4", {{"ab", "3"}, {"abc", "4"}, {"z", "1"}, {"\xE9", "2"}}, {}},
-    };
-    for (const AttributeCase& c : cases) {
-        SCOPED_TRACE(c.text);
+    for (const auto& c : testing::readCases("html/data/attributes.txt", 3)) {
+        SCOPED_TRACE(c[0]);
+        AttributeMap expected;
+        for (const std::string& pair : testing::fieldLines(c[1])) {
+            expected.emplace(pair.substr(0, pair.find('=')), pair.substr(pair.find('=') + 1));
+        }
         AttributeMap map;
         std::vector<std::string> words;
-        EXPECT_EQ(parseAttributes(c.text, map, words), static_cast<int>(c.attributes.size()));
-        EXPECT_EQ(map, c.attributes);
-        EXPECT_EQ(words, c.valueless);
+        EXPECT_EQ(parseAttributes(c[0], map, words), static_cast<int>(expected.size()));
+        EXPECT_EQ(map, expected);
+        EXPECT_EQ(words, testing::fieldLines(c[2]));
         // A look-up by name finds the first name equal without case, in byte order.
-        for (const auto& attribute : c.attributes) {
-            const std::string& name = attribute.first;
+        for (const auto& [name, value] : expected) {
             std::string found;
-            EXPECT_EQ(findAttribute(c.text, name, found), 1) << name;
-            EXPECT_EQ(
-                found,
-                std::find_if(c.attributes.begin(), c.attributes.end(), [&](const auto& entry) {
-                    return equalsIgnoreCase(entry.first, name);
-                })->second);
+            EXPECT_EQ(findAttribute(c[0], name, found), 1) << name;
+            EXPECT_EQ(found, std::find_if(expected.begin(), expected.end(), [&](const auto& e) {
+                                 return equalsIgnoreCase(e.first, name);
+                             })->second);
         }
     }
 }
@@ -88,48 +60,10 @@ TEST(AttributesTest, ElementLookups) {
 }
 
 TEST(CharRefsTest, Decoding) {
-    struct Case {
-        std::string in;
-        std::string out;
-    };
-    const Case cases[] = {
-        {"a &lt; b &amp;&amp; x", "a < b && x"},
-        {"&LT;", "&LT;"},
-        {"x&lt", "x&lt"},
-        {"&gt;&apos;&quot;", ">'\""},
-        {"&amp;lt;", "&lt;"},
-        {"&#65;&#x42;", "AB"},
-        {"&#X42;", "&#X42;"},
-        {"&#x;", "&#x;"},
-        {"&#0;", "&#0;"},
-        {"&#;", "&#;"},
-        {"&#12345678;", "&#12345678;"},
-        {"&#1234567;", "\xED\x9A\x87"},
-        {"&#65abc;", "A"},
-        {"&#233;", "\xC3\xA9"},
-        {"&#8364;", "\xE2\x82\xAC"},
-        {"&#-1;", "\xFF"},
-        {"&#-256;", std::string("\0", 1)},
-        {"&#65536;", "\xE0\x80\x80"},
-        {"&#x0x41;", "A"},
-        {"&#x-41;", "\xBF"},  // -0x41, one byte of its low 8 bits
-        {"&# 65;", "A"},
-        {"&#+66;", "B"},
-        {"&#xFFFF;", "\xEF\xBF\xBF"},
-        {"&#127;&#128;&#2047;&#2048;", "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80"},
-        {"&#", "&#"},
-        {"&#x", "&#x"},
-        {"&", "&"},
-        {"&&lt;", "&<"},
-        {"&#6;5;",
-         "\x06"
-         "5;"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.in);
+    for (const auto& c : testing::readCases("html/data/charRefs.txt", 2)) {
         std::string out = "kept:";
-        appendDecoded(out, c.in);
-        EXPECT_EQ(out, "kept:" + c.out);
+        appendDecoded(out, c[0]);
+        EXPECT_EQ(out, "kept:" + c[1]) << c[0];
     }
     // A reference must end inside the text.
     std::string out;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "html/tagTables.h"
+#include "support/caseFile.h"
 
 namespace kestrune {
 namespace {
@@ -36,46 +37,14 @@ TEST(TagTablesTest, ClassOfValidNameAgrees) {
 }
 
 TEST(TagTablesTest, ValidTagNames) {
-    struct Case {
-        const char* name;
-        int valid;
-    };
-    const Case cases[] = {
-        {"h1", 1},
-        {"/h1", 1},
-        {"!DOCTYPE", 1},
-        {"!--", 1},
-        {"/", 1},
-        {"abcdefghijklmnop", 1},
-        {"abcdefghijklmnopq", 0},
-        {"", 0},
-        {"br/", 0},
-        {"?xml", 0},
-        {"x-y", 0},
-        {"o:p", 0},
-        {"h1 ", 0},
-        {"//p", 0},
-        {"!doc", 0},
-        {"/!--", 0},
-        {"\xD6\xD0", 0},
-        {"!doctypE", 1},
-    };
-    for (const Case& c : cases) EXPECT_EQ(isValidTagName(c.name), c.valid) << c.name;
+    for (const auto& c : testing::readCases("html/data/tagNames.txt", 2)) {
+        EXPECT_EQ(isValidTagName(c[0]), std::stoi(c[1])) << c[0];
+    }
 }
 
 TEST(TagTablesTest, MayNest) {
-    struct Case {
-        const char* newTag;
-        const char* openTag;
-        int nests;
-    };
-    const Case cases[] = {
-        {"p", "P", 0},   {"li", "li", 0},   {"TD", "td", 0}, {"div", "div", 1}, {"div", "span", 0},
-        {"p", "a", 0},   {"table", "p", 0}, {"hr", "b", 0},  {"div", "td", 1},  {"span", "p", 1},
-        {"!--", "a", 1}, {"li", "p", 1},    {"tr", "td", 1}, {"hr", "hr", 1},   {"img", "img", 1},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(mayNest(c.newTag, c.openTag), c.nests) << c.newTag << " in " << c.openTag;
+    for (const auto& c : testing::readCases("html/data/nesting.txt", 3)) {
+        EXPECT_EQ(mayNest(c[0], c[1]), std::stoi(c[2])) << c[0] << " in " << c[1];
     }
 }
 

@@ -17,12 +17,6 @@ JsonString* scalar(JsonType kind, std::string_view text) {
     return value;
 }
 
-JsonString* readScalar(const char* text) {
-    auto* value = new JsonString;
-    value->parse(text);
-    return value;
-}
-
 TEST(JsonWriterTest, ObjectsByteForByte) {
     struct Case {
         const char* name;
@@ -31,31 +25,12 @@ TEST(JsonWriterTest, ObjectsByteForByte) {
     };
     const Case cases[] = {
         {"empty", [](JsonObject&) {}, "{}"},
-        {"empty array member", [](JsonObject& o) { o.addValue("k", new JsonArray); }, "{\"k\":[]}"},
         {"empty object member", [](JsonObject& o) { o.addValue("k", new JsonObject); },
          "{\"k\":{}}"},
-        {"key order, not insertion order",
-         [](JsonObject& o) {
-             o.addString("text", "t");
-             o.addString("attr", "a");
-         },
-         "{\"attr\":\"a\", \"text\":\"t\"}"},
         {"empty string", [](JsonObject& o) { o.addString("k", ""); }, "{\"k\":\"\"}"},
-        {"quotes and backslashes",
-         [](JsonObject& o) {
-             o.addString("q", "say \"hi\"");
-             o.addString("s", "a\\b");
-         },
-         "{\"q\":\"say \\\"hi\\\"\", \"s\":\"a\\\\b\"}"},
         {"control bytes, NUL and high bytes",
          [](JsonObject& o) { o.addString("k", "\t\r\n\0\x1f\x7f\xD6\xD0"s); },
          "{\"k\":\"\\u0009\\u000d\\u000a\\u0000\\u001f\x7f\xD6\xD0\"}"},
-        {"escaped key",
-         [](JsonObject& o) {
-             o.addString("a\"b", "x");
-             o.addValue("c\\\n", new JsonObject);
-         },
-         "{\"a\\\"b\":\"x\", \"c\\\\\\u000a\":{}}"},
         {"scalars by kind",
          [](JsonObject& o) {
              o.addValue("b", scalar(JsonType::Boolean, "true"));
@@ -65,16 +40,6 @@ TEST(JsonWriterTest, ObjectsByteForByte) {
              o.addValue("u", new JsonString);  // never given a value: empty text
          },
          "{\"b\":true, \"i\":-42, \"n\":null, \"r\":1.50, \"u\":}"},
-        {"read scalars keep their text",
-         [](JsonObject& o) {
-             o.addValue("a", readScalar("null"));
-             o.addValue("b", readScalar("TRUE"));
-             o.addValue("c", readScalar("1.50"));
-             o.addValue("d", readScalar("word"));
-             o.addValue("e", readScalar("}"));  // missing value: empty Integer
-             o.addValue("f", readScalar("\"x\\/y\""));
-         },
-         "{\"a\":null, \"b\":TRUE, \"c\":1.50, \"d\":word, \"e\":, \"f\":\"x\\/y\"}"},
         {"report shape",
          [](JsonObject& o) {
              auto* list = new JsonArray;
@@ -93,19 +58,6 @@ TEST(JsonWriterTest, ObjectsByteForByte) {
         c.build(object);
         EXPECT_EQ(object.toString(), c.expected);
     }
-}
-
-TEST(JsonWriterTest, ArraysByteForByte) {
-    JsonArray empty;
-    EXPECT_EQ(empty.toString(), "[]");
-
-    JsonArray array;
-    array.add(scalar(JsonType::Integer, "1"));
-    array.add(scalar(JsonType::String, "a"));
-    array.add(new JsonArray)->add(new JsonArray);
-    array.add(new JsonObject)->addString("b", "3");
-    array.add(scalar(JsonType::String, ""));
-    EXPECT_EQ(array.toString(), "[1, \"a\", [[]], {\"b\":\"3\"}, \"\"]");
 }
 
 }  // namespace

@@ -47,20 +47,6 @@ TEST_F(QueriesTest, FindByTagInDocumentOrder) {
     EXPECT_EQ(html.findByTag("body", none, 0), 1);
 }
 
-TEST_F(QueriesTest, FindByTagNestedMatchesOuterFirst) {
-    parse("<html><div id=a><div id=b><div id=c></div></div></div><div id=d>x</div></html>");
-    const HtmlElement& outer = first("div");
-    ElementList list;
-    outer.findByTag("div", list, 1);
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0]->attributeText(), " id=b");
-    EXPECT_EQ(list[1]->attributeText(), " id=c");
-    list.clear();
-    doc.root()->findByTag("DIV", list, 1);
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(list[3]->attributeText(), " id=d");
-}
-
 TEST_F(QueriesTest, GetTextJoinsPiecesAndDecodesOnce) {
     parse("<html><p>Hello <b>big</b> world</p><i>x</i></html>");
     const HtmlElement& p = first("p");

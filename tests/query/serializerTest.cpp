@@ -4,6 +4,7 @@
 #include <string>
 
 #include "html/HtmlDocument.h"
+#include "support/caseFile.h"
 
 namespace kestrune {
 namespace {
@@ -21,36 +22,12 @@ std::string outer(const std::string& html, std::string_view tag, int lineBreaks 
 }
 
 TEST(SerializerTest, Layout) {
-    struct Case {
-        const char* html;
-        const char* tag;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"<html><body><a href=x class=y>t</a>", "a", "      <a class=\"y\" href=\"x\" >t</a>\r\n"},
-        {"<html><body><p><br>x", "br", "         <br/>\r\n"},
-        {"<html><body><img src=p.png>x", "img", "      <img src=\"p.png\" />\r\n"},
-        {"<html><body><p><b><!-- note -->x", "!--", "<!-- note -->\r\n"},
-        {"<html><body><script type=text/javascript>var a;</script>", "script",
-         "<script type=\"text/javascript\" >var a;</script>\r\n"},
-        {"<html><STYLE>p{}</style>", "style", "<STYLE>p{}</STYLE>\r\n"},
-        {"<html><body><div/>x", "div", "      <div></div>\r\n"},
-        {"<html><input disabled readonly>x", "input", "   <input disabled readonly/>\r\n"},
-        {"<html><input disabled type=text readonly>x", "input",
-         "   <input disabled readonly type=\"text\" />\r\n"},
-        {"<html><a t='x\"y'>z</a>", "a", "   <a t=\"x\"y\" >z</a>\r\n"},
-        {"<html><a h=&amp;>z</a>", "a", "   <a h=\"&amp;\" >z</a>\r\n"},
-        // The worked example: a tail that is not the last child's shares its line.
-        {"<html><div><p>x</p><p>y</p>z</div>", "div",
-         "   <div>\r\n      <p>x</p>\r\n      <p>y</p>z\r\n   </div>\r\n"},
-        {"<html><body><p>a<br>b</p>", "p", "      <p>a\r\n         <br/>\r\nb\r\n      </p>\r\n"},
-        {"<html><ul><li>1</li>x<li>2</li></ul>", "ul",
-         "   <ul>\r\n      <li>1</li>x      <li>2</li>\r\n   </ul>\r\n"},
-        {"<html><p>a<!--c-->b<i>d</i></p>", "p",
-         "   <p>a\r\n<!--c-->\r\nb      <i>d</i>\r\n   </p>\r\n"},
-        {"<html><p><!DOCTYPE x y></p>", "p", "   <p>\r\n      <!DOCTYPE x y>\r\n   </p>\r\n"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(outer(c.html, c.tag), c.expected) << c.html;
+    for (const auto& c : testing::readCases("query/data/layout.txt", 3)) {
+        std::string expected;
+        for (char ch : c[2] + "\n")
+            expected += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+        EXPECT_EQ(outer(c[0], c[1]), expected) << c[0];
+    }
 }
 
 TEST(SerializerTest, WithoutLineBreaks) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "support/runTool.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -245,6 +246,28 @@ std::string TempDir::write(const std::string& name, const std::string& bytes) co
     std::ofstream f(full, std::ios::binary);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return full;
+}
+
+CurrentDirectory::CurrentDirectory(const std::string& dir)
+    : saved_(std::filesystem::current_path().string()) {
+    std::filesystem::current_path(dir);
+}
+
+CurrentDirectory::~CurrentDirectory() {
+    std::error_code ec;
+    std::filesystem::current_path(saved_, ec);
+}
+
+std::vector<std::string> corpusPages() {
+    std::vector<std::string> pages;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(KESTRUNE_SOURCE_DIR) / ".." / "shared" / "corpus" / "real",
+             ec)) {
+        if (entry.path().extension() == ".html") pages.push_back(entry.path().string());
+    }
+    std::sort(pages.begin(), pages.end());
+    return pages;
 }
 
 std::string readFile(const std::string& path) {

@@ -39,6 +39,22 @@ class TempDir {
     std::string path_;
 };
 
+// Makes `dir` the current directory while the object lives.
+class CurrentDirectory {
+  public:
+    explicit CurrentDirectory(const std::string& dir);
+    ~CurrentDirectory();
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+  private:
+    std::string saved_;
+};
+
+// The pages (*.html) of the shared corpus of real web pages beside the checkout
+// (../shared/corpus/real), sorted; none where it is absent, as in a fresh clone.
+std::vector<std::string> corpusPages();
+
 // Reads a whole file; empty when it cannot be read.
 std::string readFile(const std::string& path);
 bool pathExists(const std::string& path);

@@ -1,0 +1,6 @@
+// No.1
+<script>a()</script>
+
+// No.2
+<script src="x" >b</script>
+
