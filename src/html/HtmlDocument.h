@@ -73,7 +73,7 @@ class HtmlDocument {
         std::uint32_t owner;
         std::uint32_t name;  // offset in the text << kLengthBits | length
     };
-    static_assert(kMaxInputBytes << StrayEndTag::kLengthBits <= 0xFFFFFFFFll,
+    static_assert(std::uint64_t{kMaxInputBytes} << StrayEndTag::kLengthBits <= 0xFFFFFFFFull,
                   "every text offset and name length fit one 32-bit word");
 
     // Picks the root when none was found (the first other top-level element) and

@@ -2,6 +2,7 @@
 // Loading a document: read the file whole, convert UTF-8 to the local code page, build
 // the tree, find the root and read the charset declarations.
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,9 +34,10 @@ static_assert(kTextPadding + 1 >= 8, "eight-byte reads of names at the end of th
 constexpr std::size_t elementCapacityFor(std::size_t textBytes) { return textBytes / 2 + 16; }
 
 // Elements keep their links and their texts as 32-bit distances inside the block.
-static_assert(roundUp(kMaxInputBytes + 1 + kTextPadding, 64) +
-                      elementCapacityFor(kMaxInputBytes) * sizeof(HtmlElement) <=
-                  0xFFFFFFFFull,
+// (Counted in 64 bits, so that the sum cannot wrap where std::size_t has 32.)
+static_assert(std::uint64_t{roundUp(kMaxInputBytes + 1 + kTextPadding, 64)} +
+                      std::uint64_t{elementCapacityFor(kMaxInputBytes)} * sizeof(HtmlElement) <=
+                  std::uint64_t{0xFFFFFFFF},
               "every distance in the largest block fits 32 bits");
 
 }  // namespace
