@@ -90,7 +90,7 @@ constexpr std::size_t kHoldLimit = 16 << 20;
 // Output blocks of about this size when streaming: small enough that the buffer
 // they are made in stays in few pages, each of which costs a fault when first
 // touched, large enough that writing them costs few calls.
-constexpr std::size_t kBlock = 128 << 10;
+constexpr std::size_t kBlock = 64 << 10;
 constexpr std::size_t kUnknown = ~std::size_t{0};
 
 class Extractor {
