@@ -377,7 +377,12 @@ std::size_t writeElementFile(Input& in, const std::string& tag, MemoryFileSink& 
         Console out(&console);
         const std::vector<std::string> names = attributeNamesFor(tag);
         ElementFile file(kOutputPath, tag, ReportKeys(names), files);
-        for (const std::vector<std::string>& values : in.reportValues(tag)) file.add(values);
+        std::vector<KeyedValue> keyed;
+        for (const std::vector<std::string>& values : in.reportValues(tag)) {
+            keyed.clear();
+            for (std::uint32_t k = 0; k < values.size(); ++k) keyed.push_back({k, values[k]});
+            file.add(keyed);
+        }
         file.finish(out);
     }
     console.clear();
@@ -490,7 +495,7 @@ void benchManyKeys(benchmark::State& state) {
     for (auto _ : state) {
         Console console(&captured);
         ElementFile file(kOutputPath, "a", keys, files);
-        file.add(std::vector<std::string>(keys.size()));
+        file.add({});
         file.finish(console);
         captured.clear();
     }

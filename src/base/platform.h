@@ -144,6 +144,12 @@ void freeLarge(void* block, std::size_t bytes);
 // only; nothing happens where the system has no such call.
 void prefault(void* block, std::size_t bytes);
 
+// Tells the heap to keep memory that is freed for the blocks that follow, rather
+// than hand it back to the system and take it again: a short run frees large
+// buffers and allocates others, and each page taken afresh costs a page fault.
+// Called once, first thing; nothing happens where the heap has no such setting.
+void keepFreedMemory();
+
 // Blocks of memory from the heap, as malloc, realloc and free (null when refused).
 // The buffers of the tool take their memory here, so that tests can refuse it.
 void* allocate(std::size_t bytes);

@@ -9,6 +9,9 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -428,6 +431,15 @@ void prefault(void* block, std::size_t bytes) {
 #else
     (void)block;
     (void)bytes;
+#endif
+}
+
+void keepFreedMemory() {
+#ifdef __GLIBC__
+    // Blocks up to 32 MiB come from the heap and stay there once freed (larger ones
+    // are taken with allocateLarge).
+    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
 }
 

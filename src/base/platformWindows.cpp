@@ -314,6 +314,8 @@ void freeLarge(void* block, std::size_t) {
 
 void prefault(void*, std::size_t) {}
 
+void keepFreedMemory() {}
+
 bool writeStandardOutput(const char* bytes, std::size_t count) {
     // The C runtime's standard output in binary mode too, so that nothing written
     // through it ever turns "\n" into "\r\n"; the bytes here go to the handle as

@@ -36,38 +36,60 @@ int reportDoctype(const HtmlElement& doctype, const Options& options, Console& c
 }
 
 // The values reported for each found element: its text, then "attr" or the asked
-// attributes, cleaned of control characters.
+// attributes, cleaned of control characters. Only the values that are not empty
+// are handed on.
 class ElementValues {
   public:
-    explicit ElementValues(const Options& options) : names_(options.attributeNames), keys_(names_) {
-        values_.resize(keys_.size());
-    }
+    explicit ElementValues(const Options& options)
+        : names_(options.attributeNames), keys_(names_), finder_(names_) {}
     ReportKeys keys() const { return keys_; }
 
     // The values of an element with this attribute text and decoded text (taken
-    // over); valid until the next call.
-    const std::vector<std::string>& of(std::string_view attributeText, std::string& text) {
-        values_[0].swap(text);
+    // over) that are not empty; valid until the next call.
+    const std::vector<KeyedValue>& of(std::string_view attributeText, std::string& text) {
+        used_ = 0;
+        filledKeys_.clear();
+        std::string& ownText = next();
+        ownText.swap(text);
         // Element text loses every space too, so that words run together.
-        if (!values_[0].empty()) removeControlCharsAndSpaces(values_[0]);
+        if (!ownText.empty()) removeControlCharsAndSpaces(ownText);
+        keep(0, ownText);
         if (names_.empty()) {
-            values_[1].clear();
-            appendAttributesString(values_[1], attributeText);
-            removeControlChars(values_[1]);
+            std::string& list = next();
+            list.clear();
+            appendAttributesString(list, attributeText);
+            removeControlChars(list);
+            keep(1, list);
         } else {
-            for (std::size_t k = 0; k < names_.size(); ++k) {
-                std::string& value = values_[k + 1];
-                value.clear();
-                if (findAttribute(attributeText, names_[k], value)) removeControlChars(value);
-            }
+            finder_.find(attributeText, [&](std::size_t k, const std::string& found) {
+                std::string& value = next();
+                value.assign(found);
+                removeControlChars(value);
+                keep(static_cast<std::uint32_t>(k + 1), value);
+            });
         }
-        return values_;
+        // Views only now: the strings may have moved while the pool grew.
+        filled_.clear();
+        for (const auto& [key, slot] : filledKeys_) filled_.push_back({key, pool_[slot]});
+        return filled_;
     }
 
   private:
+    std::string& next() {
+        if (used_ == pool_.size()) pool_.emplace_back();
+        return pool_[used_++];
+    }
+    void keep(std::uint32_t key, const std::string& value) {
+        if (!value.empty()) filledKeys_.emplace_back(key, static_cast<std::uint32_t>(used_ - 1));
+    }
+
     const std::vector<std::string>& names_;
     ReportKeys keys_;
-    std::vector<std::string> values_;  // reused from element to element
+    AttributeFinder finder_;
+    std::vector<std::string> pool_;  // reused from element to element
+    std::size_t used_ = 0;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> filledKeys_;  // key, pool slot
+    std::vector<KeyedValue> filled_;
 };
 
 // The console report is written in blocks of about this size, so that the buffered
@@ -109,31 +131,38 @@ class StreamedReport : public ElementSink {
 class ElementReport final : public StreamedReport<ElementFile> {
   public:
     ElementReport(const Options& options, Console& console, FileSink& files)
-        : StreamedReport(console), values_(options) {
+        : StreamedReport(console),
+          values_(options),
+          lines_(options.outputPath.empty() ? values_.keys().size() : 0) {
         if (!options.outputPath.empty()) {
             file_.emplace(options.outputPath, options.tagName, values_.keys(), files);
+            return;
         }
+        // On the console a line "key=value" for every key, in their order.
+        const ReportKeys keys = values_.keys();
+        std::size_t size = 0;
+        for (std::size_t k = 0; k < keys.size(); ++k) size += keys[k].size() + 3;
+        lines_.reserve(size);
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            lines_.addGapAfter(k > 0 ? "\r\n" : "", keys[k], "=", k);
+        }
+        lines_.addText("\r\n");
     }
 
     void element(ByteBuffer& out, std::string_view attributeText, std::string& text,
                  bool first) override {
         if (failed_) return;
-        const std::vector<std::string>& v = values_.of(attributeText, text);
+        const std::vector<KeyedValue>& values = values_.of(attributeText, text);
         if (file_) {
-            file_->render(out, v, first);
-            return;
-        }
-        const ReportKeys keys = values_.keys();
-        for (std::size_t k = 0; k < keys.size(); ++k) {
-            out.append(keys[k]);
-            out.append('=');
-            out.append(v[k]);
-            out.append("\r\n");
+            file_->render(out, values, first);
+        } else {
+            lines_.render(out, values, false);
         }
     }
 
   private:
     ElementValues values_;
+    ElementLayout lines_;  // of the console report
 };
 
 int reportElements(const ElementList& elements, const Options& options, Console& console,

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/byteScan.h"
+#include "base/keyOrder.h"
 #include "cli/Console.h"
 #include "json/JsonValue.h"
 
@@ -57,55 +58,83 @@ bool writeDoctypeFile(const std::string& path, std::string_view text, Console& c
     return true;
 }
 
+void ElementLayout::render(ByteBuffer& out, const std::vector<KeyedValue>& values, bool json) {
+    placed_.clear();
+    const std::string_view fixed = fixed_.view();
+    std::size_t room = fixed.size();
+    for (const KeyedValue& value : values) {
+        const std::uint32_t at = gapAt_[value.key];
+        if (at == kNoGap || value.text.empty()) continue;
+        placed_.push_back({at, value.key, value.text});
+        // The worst case: every byte escaped as \u00XX.
+        room += (json ? 6 : 1) * value.text.size();
+    }
+    std::sort(placed_.begin(), placed_.end(), [](const Placed& a, const Placed& b) {
+        return a.at != b.at ? a.at < b.at : a.key < b.key;
+    });
+    char* to = out.room(room);
+    std::size_t from = 0;
+    for (const Placed& value : placed_) {
+        std::memcpy(to, fixed.data() + from, value.at - from);
+        to += value.at - from;
+        from = value.at;
+        if (json) {
+            to = writeJsonEscaped(to, value.text);
+        } else {
+            std::memcpy(to, value.text.data(), value.text.size());
+            to += value.text.size();
+        }
+    }
+    std::memcpy(to, fixed.data() + from, fixed.size() - from);
+    out.grewTo(to + (fixed.size() - from));
+}
+
 ElementFile::ElementFile(const std::string& path, std::string_view tagName, ReportKeys keys,
                          FileSink& files)
-    : path_(path), files_(files), keys_(keys) {
+    : path_(path), files_(files), layout_(keys.size()) {
     // Members are unique by their escaped key, the first one added wins, and they
-    // are written in byte order of the escaped keys: the same for every element.
-    // Key numbers are sorted, not the keys (tens of thousands of names would
-    // otherwise be moved again and again), and the ties go by number, so the first
-    // of each run of equal keys is the one that stays. The keys are escaped into
-    // one text only when one of them needs it.
-    bool plain = true;
-    for (std::size_t i = 0; i < keys.size() && plain; ++i) {
-        plain = findJsonEscape(keys[i].data(), keys[i].size()) == keys[i].size();
+    // are written in byte order of the escaped keys: the same for every element, so
+    // the order is found once and becomes the layout of every element. Keys that
+    // need escaping are rare: only those are escaped, into one text.
+    struct Escaped {
+        std::uint32_t key;
+        std::uint32_t begin;
+        std::uint32_t end;
+    };
+    std::string escapedText;
+    std::vector<Escaped> escaped;  // by key number
+    std::vector<bool> isEscaped(keys.size());
+    for (std::uint32_t i = 0; i < keys.size(); ++i) {
+        if (findJsonEscape(keys[i].data(), keys[i].size()) == keys[i].size()) continue;
+        const auto begin = static_cast<std::uint32_t>(escapedText.size());
+        appendJsonEscaped(escapedText, keys[i]);
+        escaped.push_back({i, begin, static_cast<std::uint32_t>(escapedText.size())});
+        isEscaped[i] = true;
     }
-    if (!plain) {
-        // Room for the worst case, so the text is never moved; only what is
-        // written is touched.
-        std::size_t size = 0;
-        for (std::size_t i = 0; i < keys.size(); ++i) size += keys[i].size();
-        escapedKeys_.reserve(6 * size);
-        escapedEnds_.reserve(keys.size() + 1);
-        escapedEnds_.push_back(0);
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            appendJsonEscaped(escapedKeys_, keys[i]);
-            escapedEnds_.push_back(static_cast<uint32_t>(escapedKeys_.size()));
+    auto escapedKey = [&](std::size_t i) {
+        if (!isEscaped[i]) return keys[i];
+        auto it = std::lower_bound(escaped.begin(), escaped.end(), i,
+                                   [](const Escaped& e, std::size_t key) { return e.key < key; });
+        if (it == escaped.end() || it->key != i) return keys[i];
+        return std::string_view(escapedText).substr(it->begin, it->end - it->begin);
+    };
+    // Ties go by number, so the first of each run of equal keys is the one kept.
+    const std::vector<std::uint32_t> order =
+        keyOrder(keys.size(), escapedKey, [](unsigned char c) { return c; });
+    std::size_t size = 2;
+    for (std::uint32_t k : order) size += escapedKey(k).size() + 7;
+    layout_.reserve(size);
+    std::string_view previous;
+    for (std::size_t m = 0; m < order.size(); ++m) {
+        const std::string_view key = escapedKey(order[m]);
+        if (m > 0 && key.size() == previous.size() &&
+            (key.empty() || key.back() == previous.back()) && key == previous) {
+            continue;
         }
+        previous = key;
+        layout_.addGapAfter(m > 0 ? "\", \"" : "{\"", key, "\":\"", order[m]);
     }
-    // Most comparisons end at the first four bytes, kept beside each key number: as
-    // a number they order like the bytes (escaped keys hold no NUL byte, so zero
-    // padding sorts a key before its extensions).
-    order_.resize(keys.size());
-    for (uint32_t i = 0; i < order_.size(); ++i) {
-        const std::string_view key = escapedKey(i);
-        uint32_t head = 0;
-        for (std::size_t b = 0; b < 4; ++b) {
-            head = head << 8 | (b < key.size() ? static_cast<unsigned char>(key[b]) : 0u);
-        }
-        order_[i] = {head, i};
-    }
-    std::sort(order_.begin(), order_.end(), [&](const Member& a, const Member& b) {
-        if (a.head != b.head) return a.head < b.head;
-        const int c = escapedKey(a.index).compare(escapedKey(b.index));
-        return c != 0 ? c < 0 : a.index < b.index;
-    });
-    order_.erase(std::unique(order_.begin(), order_.end(),
-                             [&](const Member& a, const Member& b) {
-                                 return a.head == b.head &&
-                                        escapedKey(a.index) == escapedKey(b.index);
-                             }),
-                 order_.end());
+    layout_.addText("\"}");
     ok_ = files_.create(path_);
     pending_.append("{\"");
     pending_.grewTo(writeJsonEscaped(pending_.room(6 * tagName.size()), tagName));
@@ -117,39 +146,12 @@ ElementFile::~ElementFile() {
     if (!finished_) files_.discard();
 }
 
-void ElementFile::render(ByteBuffer& out, const std::vector<std::string>& values,
-                         bool first) const {
-    // Room for the worst case (every byte escaped as \\u00XX), then one pass of writes.
-    std::size_t room = 4;
-    for (const Member& member : order_) {
-        room += 7 + escapedKey(member.index).size() + 6 * values[member.index].size();
-    }
-    char* at = out.room(room);
-    if (!first) {
-        *at++ = ',';
-        *at++ = ' ';
-    }
-    *at++ = '{';
-    for (std::size_t m = 0; m < order_.size(); ++m) {
-        if (m > 0) {
-            *at++ = ',';
-            *at++ = ' ';
-        }
-        const std::string_view key = escapedKey(order_[m].index);
-        *at++ = '"';
-        std::memcpy(at, key.data(), key.size());
-        at += key.size();
-        std::memcpy(at, "\":\"", 3);
-        at += 3;
-        const std::string& value = values[order_[m].index];
-        if (!value.empty()) at = writeJsonEscaped(at, value);
-        *at++ = '"';
-    }
-    *at++ = '}';
-    out.grewTo(at);
+void ElementFile::render(ByteBuffer& out, const std::vector<KeyedValue>& values, bool first) {
+    if (!first) out.append(", ");
+    layout_.render(out, values, true);
 }
 
-bool ElementFile::add(const std::vector<std::string>& values) {
+bool ElementFile::add(const std::vector<KeyedValue>& values) {
     if (!ok_) return false;
     render(pending_, values, first_);
     first_ = false;

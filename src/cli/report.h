@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,23 +73,70 @@ class ReportKeys {
     const std::vector<std::string>& names_;
 };
 
+// One value of an element's report that is not empty: its key's number and its text.
+struct KeyedValue {
+    std::uint32_t key;
+    std::string_view text;
+};
+
+// An element's report as fixed text with a gap for each key whose value is written.
+// Rendering copies the fixed text around the values: empty values cost nothing, so
+// an element costs the same with thousands of keys asked for as with a few.
+class ElementLayout {
+  public:
+    explicit ElementLayout(std::size_t keys) : gapAt_(keys, kNoGap) {}
+    // Room for `bytes` more fixed text, so that building the layout moves nothing.
+    void reserve(std::size_t bytes) { fixed_.room(bytes); }
+    void addText(std::string_view bytes) { fixed_.append(bytes); }
+    // Three texts, then the gap of `key`, whose value is written there: what each key
+    // of a report adds. A key given no gap is not written.
+    void addGapAfter(std::string_view a, std::string_view b, std::string_view c, std::size_t key) {
+        char* to = fixed_.room(a.size() + b.size() + c.size());
+        to = copyShort(copyShort(copyShort(to, a), b), c);
+        fixed_.grewTo(to);
+        gapAt_[key] = static_cast<std::uint32_t>(fixed_.size());
+    }
+    // Appends the element with these values to `out`, escaped for JSON when `json`.
+    void render(ByteBuffer& out, const std::vector<KeyedValue>& values, bool json);
+
+  private:
+    static constexpr std::uint32_t kNoGap = ~std::uint32_t{0};
+    struct Placed {
+        std::uint32_t at;  // gap
+        std::uint32_t key;
+        std::string_view text;
+    };
+    // Keys are mostly a few bytes long: copied without a call.
+    static char* copyShort(char* to, std::string_view s) {
+        if (s.size() > 16) {
+            std::memcpy(to, s.data(), s.size());
+            return to + s.size();
+        }
+        for (char c : s) *to++ = c;
+        return to;
+    }
+
+    ByteBuffer fixed_;
+    std::vector<std::uint32_t> gapAt_;  // by key number
+    std::vector<Placed> placed_;        // the values being rendered, in gap order
+};
+
 // The element file: {"<tag>":[{...}, {...}]}, one object per element whose members
 // are "text" and the requested attribute names (or "attr"), in byte order of their
 // keys, the first value under a repeated key kept. Keys and values are escaped for
 // JSON. The file is streamed in large blocks as elements are added.
 class ElementFile {
   public:
-    // `keys` are the member names in the order the values will be handed over; the
-    // names they refer to must outlive the file.
+    // `keys` are the member names the values' key numbers refer to.
     ElementFile(const std::string& path, std::string_view tagName, ReportKeys keys,
                 FileSink& files);
     ~ElementFile();
     ElementFile(const ElementFile&) = delete;
     ElementFile& operator=(const ElementFile&) = delete;
 
-    // One element: `values[i]` belongs to keys[i]. False once the file has failed:
+    // One element: its values that are not empty. False once the file has failed:
     // nothing more need be added.
-    bool add(const std::vector<std::string>& values);
+    bool add(const std::vector<KeyedValue>& values);
     // Elements rendered elsewhere by render(), the first one without ", ". False
     // once the file has failed.
     bool addRendered(std::string_view elements);
@@ -97,7 +145,7 @@ class ElementFile {
     bool finish(Console& console);
 
     // Writes one element object to `out`, with ", " in front unless it is the first.
-    void render(ByteBuffer& out, const std::vector<std::string>& values, bool first) const;
+    void render(ByteBuffer& out, const std::vector<KeyedValue>& values, bool first);
 
   private:
     std::string path_;
@@ -105,21 +153,7 @@ class ElementFile {
     bool ok_ = false;  // the file was created and every write so far succeeded
     bool finished_ = false;
     bool first_ = true;
-    // Key i as written between quotes.
-    std::string_view escapedKey(std::size_t i) const {
-        if (escapedEnds_.empty()) return keys_[i];
-        return std::string_view(escapedKeys_)
-            .substr(escapedEnds_[i], escapedEnds_[i + 1] - escapedEnds_[i]);
-    }
-
-    ReportKeys keys_;
-    std::string escapedKeys_;            // every key escaped, when one of them needs it
-    std::vector<uint32_t> escapedEnds_;  // key i from escapedEnds_[i] to [i + 1]; else empty
-    struct Member {
-        uint32_t head;   // the escaped key's first bytes, for sorting
-        uint32_t index;  // the key's number
-    };
-    std::vector<Member> order_;  // the keys written, in byte order of escaped key
+    ElementLayout layout_;
     ByteBuffer pending_;
 };
 

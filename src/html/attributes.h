@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -104,6 +105,51 @@ int parseAttributes(std::string_view text, AttributeMap& attributes,
 
 // What HtmlElement::getAttribute gives for an element with this attribute text.
 int findAttribute(std::string_view attributeText, std::string_view name, std::string& value);
+
+// The values of many attribute names, found in one scan of an attribute text: for
+// each name the same value findAttribute gives. Names equal without case share
+// their look-up.
+class AttributeFinder {
+  public:
+    explicit AttributeFinder(const std::vector<std::string>& names);
+
+    // Calls found(k, value) for every name names[k] the text holds (in no fixed
+    // order); the value is valid until the next call of find.
+    template <typename Found>
+    void find(std::string_view attributeText, Found&& found) {
+        scan(attributeText);
+        for (const Hit& hit : hits_) {
+            const std::string& value = values_[hit.value];
+            for (std::uint32_t i = groupStart_[hit.group]; i < groupStart_[hit.group + 1]; ++i) {
+                found(static_cast<std::size_t>(byGroup_[i]), value);
+            }
+        }
+    }
+
+  private:
+    struct Hit {
+        std::uint32_t group;
+        std::uint32_t value;  // index into values_
+    };
+    struct Candidate {
+        std::uint32_t group;
+        std::uint32_t order;  // place in the text
+        std::string_view name;
+        std::string_view rawValue;
+    };
+    // Fills hits_ with one decoded value per group found in the text.
+    void scan(std::string_view attributeText);
+    // The group of names equal to `name` without case, or -1.
+    long groupOf(std::string_view name) const;
+
+    const std::vector<std::string>& names_;
+    std::vector<std::uint32_t> byGroup_;     // name numbers, grouped, groups in order without case
+    std::vector<std::uint32_t> groupStart_;  // group g is byGroup_[groupStart_[g], [g + 1])
+    std::vector<Candidate> candidates_;
+    std::vector<Hit> hits_;
+    std::vector<std::string> values_;  // kept for their memory
+    std::string scratch_;
+};
 
 // Appends what HtmlElement::attributesString gives for an element with this
 // attribute text.

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Element queries: find by tag, attribute lookup, text gathering. All read-only and
 // iterative.
+#include <algorithm>
+
 #include "base/asciiTable.h"
+#include "base/keyOrder.h"
 #include "html/HtmlElement.h"
 #include "html/attributes.h"
 #include "html/charRefs.h"
@@ -56,6 +59,82 @@ int findAttribute(std::string_view text, std::string_view name, std::string& val
     value.clear();
     appendDecoded(value, attributeValue(match.rawValue));
     return 1;
+}
+
+namespace {
+
+// Byte order of the texts with ASCII letters made lower case.
+int compareIgnoreCase(std::string_view a, std::string_view b) {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = ascii::kLower[static_cast<unsigned char>(a[i])];
+        const unsigned char y = ascii::kLower[static_cast<unsigned char>(b[i])];
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+}  // namespace
+
+AttributeFinder::AttributeFinder(const std::vector<std::string>& names) : names_(names) {
+    byGroup_ = keyOrder(
+        names.size(), [&](std::size_t k) { return std::string_view(names[k]); },
+        [](unsigned char c) { return ascii::kLower[c]; });
+    // An empty name is never found (an attribute's name is never empty); they sort first.
+    std::size_t empty = 0;
+    while (empty < byGroup_.size() && names[byGroup_[empty]].empty()) ++empty;
+    byGroup_.erase(byGroup_.begin(), byGroup_.begin() + static_cast<std::ptrdiff_t>(empty));
+    for (std::uint32_t i = 0; i < byGroup_.size(); ++i) {
+        if (i == 0 || compareIgnoreCase(names[byGroup_[i - 1]], names[byGroup_[i]]) != 0) {
+            groupStart_.push_back(i);
+        }
+    }
+    groupStart_.push_back(static_cast<std::uint32_t>(byGroup_.size()));
+}
+
+long AttributeFinder::groupOf(std::string_view name) const {
+    std::size_t low = 0;
+    std::size_t high = groupStart_.size() - 1;
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        const int c = compareIgnoreCase(name, names_[byGroup_[groupStart_[middle]]]);
+        if (c == 0) return static_cast<long>(middle);
+        if (c < 0) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return -1;
+}
+
+void AttributeFinder::scan(std::string_view attributeText) {
+    hits_.clear();
+    candidates_.clear();
+    if (byGroup_.empty()) return;
+    std::uint32_t order = 0;
+    forEachAttribute(
+        attributeText, scratch_,
+        [&](std::string_view n, std::string_view v) {
+            const long group = groupOf(n);
+            if (group >= 0)
+                candidates_.push_back({static_cast<std::uint32_t>(group), order++, n, v});
+        },
+        [](std::string_view) {});
+    // In each group the name first in byte order answers, the first of identical ones.
+    std::sort(candidates_.begin(), candidates_.end(), [](const Candidate& a, const Candidate& b) {
+        if (a.group != b.group) return a.group < b.group;
+        const int c = a.name.compare(b.name);
+        return c != 0 ? c < 0 : a.order < b.order;
+    });
+    for (std::size_t i = 0; i < candidates_.size(); ++i) {
+        if (i > 0 && candidates_[i].group == candidates_[i - 1].group) continue;
+        const auto slot = static_cast<std::uint32_t>(hits_.size());
+        if (slot == values_.size()) values_.emplace_back();
+        values_[slot].clear();
+        appendDecoded(values_[slot], attributeValue(candidates_[i].rawValue));
+        hits_.push_back({candidates_[i].group, slot});
+    }
 }
 
 int HtmlElement::getAttribute(std::string_view name, std::string& value) const {

@@ -21,6 +21,7 @@
 #include "base/utf8.h"
 #include "fuzzCheck.h"
 #include "html/HtmlDocument.h"
+#include "html/attributes.h"
 #include "html/codePage936.h"
 #include "html/treeBuilder.h"
 #include "query/gatherTexts.h"
@@ -98,6 +99,8 @@ class TreeChecker {
         : document_(document),
           text_(document.text()),
           names_(std::move(names)),
+          finderNames_(withUpperCase(names_)),
+          finder_(finderNames_),
           nodes_(listElements(document)),
           budget_(16 * text_.size() + (1u << 18)) {
         textSums_.assign(nodes_.size() + 1, 0);
@@ -157,6 +160,20 @@ class TreeChecker {
             checkAttributeLookUp(e, map, entry.first);
         }
         for (const std::string& name : names_) checkAttributeLookUp(e, map, name);
+
+        // One scan for all the names (and their upper-case forms) finds what each
+        // look-up finds.
+        std::vector<int> seen(finderNames_.size(), 0);
+        finder_.find(e.attributeText(), [&](std::size_t k, const std::string& value) {
+            FUZZ_CHECK(seen[k]++ == 0);
+            std::string lookedUp;
+            FUZZ_CHECK(e.getAttribute(finderNames_[k], lookedUp) == 1);
+            FUZZ_CHECK_EQUAL(value, lookedUp);
+        });
+        for (std::size_t k = 0; k < finderNames_.size(); ++k) {
+            std::string ignored;
+            if (seen[k] == 0) FUZZ_CHECK(e.getAttribute(finderNames_[k], ignored) == 0);
+        }
     }
 
     void checkAttributeLookUp(const HtmlElement& e, const AttributeMap& map,
@@ -260,7 +277,18 @@ class TreeChecker {
 
     const HtmlDocument& document_;
     const std::string_view text_;
+    static std::vector<std::string> withUpperCase(const std::vector<std::string>& names) {
+        std::vector<std::string> all = names;
+        for (std::string name : names) {
+            for (char& c : name) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+            all.push_back(name);
+        }
+        return all;
+    }
+
     const std::vector<std::string> names_;
+    const std::vector<std::string> finderNames_;
+    AttributeFinder finder_;
     const std::vector<Node> nodes_;
     std::unordered_map<const HtmlElement*, std::size_t> indexOf_;
     std::vector<std::size_t> textSums_;    // prefix sums of Node::textBytes

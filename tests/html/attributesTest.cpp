@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "html/HtmlDocument.h"
 #include "html/attributes.h"
@@ -30,6 +31,38 @@ TEST(AttributesTest, Pieces) {
             EXPECT_EQ(found, std::find_if(expected.begin(), expected.end(), [&](const auto& e) {
                                  return equalsIgnoreCase(e.first, name);
                              })->second);
+        }
+    }
+}
+
+// One scan for many names finds for each what its own look-up finds: names in
+// any case, repeated, empty or absent.
+TEST(AttributesTest, FinderAgreesWithLookUps) {
+    for (const auto& c : testing::readCases("html/data/attributes.txt", 3)) {
+        SCOPED_TRACE(c[0]);
+        std::vector<std::string> names = {"", "missing"};
+        for (const std::string& pair : testing::fieldLines(c[1])) {
+            std::string name = pair.substr(0, pair.find('='));
+            names.push_back(name);
+            names.push_back(name);
+            for (char& ch : name) ch = ch ^ ((ch | 0x20) >= 'a' && (ch | 0x20) <= 'z' ? 0x20 : 0);
+            names.push_back(name);
+        }
+        AttributeFinder finder(names);
+        for (int pass = 0; pass < 2; ++pass) {  // a finder is reused from text to text
+            std::vector<std::optional<std::string>> found(names.size());
+            finder.find(c[0], [&](std::size_t k, const std::string& value) {
+                EXPECT_FALSE(found[k].has_value()) << names[k];
+                found[k] = value;
+            });
+            for (std::size_t k = 0; k < names.size(); ++k) {
+                std::string expected;
+                const bool has = findAttribute(c[0], names[k], expected) == 1;
+                EXPECT_EQ(found[k].has_value(), has) << names[k];
+                if (has && found[k]) {
+                    EXPECT_EQ(*found[k], expected) << names[k];
+                }
+            }
         }
     }
 }
