@@ -134,19 +134,21 @@ inline std::size_t findCleanupByte(const char* s, std::size_t n, bool withSpace)
 }
 
 // The index of the first byte that JSON text must escape (below 0x20, a double
-// quote or a backslash) in [s, s + n), or n.
-inline std::size_t findJsonEscape(const char* s, std::size_t n) {
+// quote or a backslash), or of the first space when withSpace, in [s, s + n), or n.
+inline std::size_t findJsonEscape(const char* s, std::size_t n, bool withSpace = false) {
     std::size_t i = 0;
 #if KESTRUNE_HAS_SSE2
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i space = _mm_set1_epi8(withSpace ? ' ' : '"');
     const __m128i high3 = _mm_set1_epi8(static_cast<char>(0xE0));
     const __m128i zero = _mm_setzero_si128();
     while (i + 16 <= n) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
         const __m128i control = _mm_cmpeq_epi8(_mm_and_si128(v, high3), zero);
-        const __m128i hits = _mm_or_si128(
-            control, _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+        const __m128i hits =
+            _mm_or_si128(_mm_or_si128(control, _mm_cmpeq_epi8(v, space)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
         if (mask != 0) return i + static_cast<std::size_t>(std::countr_zero(mask));
         i += 16;
@@ -154,7 +156,7 @@ inline std::size_t findJsonEscape(const char* s, std::size_t n) {
 #endif
     for (; i < n; ++i) {
         auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x20 || c == '"' || c == '\\') return i;
+        if (c < 0x20 || c == '"' || c == '\\' || (withSpace && c == ' ')) return i;
     }
     return n;
 }

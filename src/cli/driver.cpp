@@ -36,8 +36,8 @@ int reportDoctype(const HtmlElement& doctype, const Options& options, Console& c
 }
 
 // The values reported for each found element: its text, then "attr" or the asked
-// attributes, cleaned of control characters. Only the values that are not empty
-// are handed on.
+// attributes, as found (the report cleans them of control characters as it writes
+// them). Only the values that are not empty are handed on.
 class ElementValues {
   public:
     explicit ElementValues(const Options& options)
@@ -47,48 +47,32 @@ class ElementValues {
     // The values of an element with this attribute text and decoded text (taken
     // over) that are not empty; valid until the next call.
     const std::vector<KeyedValue>& of(std::string_view attributeText, std::string& text) {
-        used_ = 0;
-        filledKeys_.clear();
-        std::string& ownText = next();
-        ownText.swap(text);
+        filled_.clear();
+        text_.swap(text);
         // Element text loses every space too, so that words run together.
-        if (!ownText.empty()) removeControlCharsAndSpaces(ownText);
-        keep(0, ownText);
+        keep(0, text_, true);
         if (names_.empty()) {
-            std::string& list = next();
-            list.clear();
-            appendAttributesString(list, attributeText);
-            removeControlChars(list);
-            keep(1, list);
+            list_.clear();
+            appendAttributesString(list_, attributeText);
+            keep(1, list_, false);
         } else {
-            finder_.find(attributeText, [&](std::size_t k, const std::string& found) {
-                std::string& value = next();
-                value.assign(found);
-                removeControlChars(value);
-                keep(static_cast<std::uint32_t>(k + 1), value);
+            finder_.find(attributeText, [&](std::size_t k, std::string_view value) {
+                keep(static_cast<std::uint32_t>(k + 1), value, false);
             });
         }
-        // Views only now: the strings may have moved while the pool grew.
-        filled_.clear();
-        for (const auto& [key, slot] : filledKeys_) filled_.push_back({key, pool_[slot]});
         return filled_;
     }
 
   private:
-    std::string& next() {
-        if (used_ == pool_.size()) pool_.emplace_back();
-        return pool_[used_++];
-    }
-    void keep(std::uint32_t key, const std::string& value) {
-        if (!value.empty()) filledKeys_.emplace_back(key, static_cast<std::uint32_t>(used_ - 1));
+    void keep(std::uint32_t key, std::string_view value, bool dropSpaces) {
+        if (!value.empty()) filled_.push_back({key, value, dropSpaces});
     }
 
     const std::vector<std::string>& names_;
     ReportKeys keys_;
     AttributeFinder finder_;
-    std::vector<std::string> pool_;  // reused from element to element
-    std::size_t used_ = 0;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> filledKeys_;  // key, pool slot
+    std::string text_;  // reused from element to element
+    std::string list_;
     std::vector<KeyedValue> filled_;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/asciiTable.h"
 #include "base/byteScan.h"
 #include "base/keyOrder.h"
 #include "cli/Console.h"
@@ -58,35 +59,79 @@ bool writeDoctypeFile(const std::string& path, std::string_view text, Console& c
     return true;
 }
 
+char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool json) {
+    const char* in = text.data();
+    std::size_t n = text.size();
+    if (n < 16) {
+        // Short values (most attribute values, many texts): byte by byte, without
+        // the calls of the search and the copy.
+        for (const char c : text) {
+            const auto u = static_cast<unsigned char>(c);
+            if (u >= 0x20 && c != '"' && c != '\\' && (c != ' ' || !dropSpaces)) {
+                *to++ = c;
+            } else if (!isControlChar(c) && !(dropSpaces && c == ' ')) {
+                if (json) {
+                    to = writeJsonEscaped(to, std::string_view(&c, 1));
+                } else {
+                    *to++ = c;
+                }
+            }
+        }
+        return to;
+    }
+    while (n > 0) {
+        const std::size_t run =
+            json ? findJsonEscape(in, n, dropSpaces) : findCleanupByte(in, n, dropSpaces);
+        std::memcpy(to, in, run);
+        to += run;
+        in += run;
+        n -= run;
+        if (n == 0) break;
+        const char c = *in++;
+        --n;
+        // What the scan stopped at is dropped, or else escaped.
+        if (isControlChar(c) || (dropSpaces && c == ' ')) continue;
+        to = writeJsonEscaped(to, std::string_view(&c, 1));
+    }
+    return to;
+}
+
 void ElementLayout::render(ByteBuffer& out, const std::vector<KeyedValue>& values, bool json) {
     placed_.clear();
     const std::string_view fixed = fixed_.view();
     std::size_t room = fixed.size();
+    bool inOrder = true;
     for (const KeyedValue& value : values) {
         const std::uint32_t at = gapAt_[value.key];
         if (at == kNoGap || value.text.empty()) continue;
-        placed_.push_back({at, value.key, value.text});
+        inOrder = inOrder && (placed_.empty() || placed_.back().at < at);
+        placed_.push_back({at, value.key, value.text, value.dropSpaces});
         // The worst case: every byte escaped as \u00XX.
         room += (json ? 6 : 1) * value.text.size();
     }
-    std::sort(placed_.begin(), placed_.end(), [](const Placed& a, const Placed& b) {
-        return a.at != b.at ? a.at < b.at : a.key < b.key;
-    });
-    char* to = out.room(room);
-    std::size_t from = 0;
-    for (const Placed& value : placed_) {
-        std::memcpy(to, fixed.data() + from, value.at - from);
-        to += value.at - from;
-        from = value.at;
-        if (json) {
-            to = writeJsonEscaped(to, value.text);
+    if (!inOrder) {
+        auto before = [](const Placed& a, const Placed& b) {
+            return a.at != b.at ? a.at < b.at : a.key < b.key;
+        };
+        if (placed_.size() > 8) {
+            std::sort(placed_.begin(), placed_.end(), before);
         } else {
-            std::memcpy(to, value.text.data(), value.text.size());
-            to += value.text.size();
+            // A few values (the usual case): insertion, without a call.
+            for (std::size_t i = 1; i < placed_.size(); ++i) {
+                for (std::size_t j = i; j > 0 && before(placed_[j], placed_[j - 1]); --j) {
+                    std::swap(placed_[j], placed_[j - 1]);
+                }
+            }
         }
     }
-    std::memcpy(to, fixed.data() + from, fixed.size() - from);
-    out.grewTo(to + (fixed.size() - from));
+    char* to = out.room(room + kSlack);
+    std::size_t from = 0;
+    for (const Placed& value : placed_) {
+        to = copySegment(to, fixed.data() + from, value.at - from);
+        from = value.at;
+        to = writeCleanedValue(to, value.text, value.dropSpaces, json);
+    }
+    out.grewTo(copySegment(to, fixed.data() + from, fixed.size() - from));
 }
 
 ElementFile::ElementFile(const std::string& path, std::string_view tagName, ReportKeys keys,

@@ -73,11 +73,20 @@ class ReportKeys {
     const std::vector<std::string>& names_;
 };
 
-// One value of an element's report that is not empty: its key's number and its text.
+// One value of an element's report that is not empty: its key's number and its text
+// as found. It is written without CR, LF and TAB, and without spaces when
+// `dropSpaces` (an element's own text).
 struct KeyedValue {
     std::uint32_t key;
     std::string_view text;
+    bool dropSpaces = false;
 };
+
+// Writes `text` at `to` without CR, LF and TAB (and spaces when dropSpaces), escaped
+// for JSON when `json`: in one pass what removeControlChars (or
+// removeControlCharsAndSpaces) and then writeJsonEscaped give. Room for 6 bytes per
+// byte of text is needed. Returns the end of what was written.
+char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool json);
 
 // An element's report as fixed text with a gap for each key whose value is written.
 // Rendering copies the fixed text around the values: empty values cost nothing, so
@@ -86,12 +95,15 @@ class ElementLayout {
   public:
     explicit ElementLayout(std::size_t keys) : gapAt_(keys, kNoGap) {}
     // Room for `bytes` more fixed text, so that building the layout moves nothing.
-    void reserve(std::size_t bytes) { fixed_.room(bytes); }
-    void addText(std::string_view bytes) { fixed_.append(bytes); }
+    void reserve(std::size_t bytes) { fixed_.room(bytes + kSlack); }
+    void addText(std::string_view bytes) {
+        fixed_.append(bytes);
+        fixed_.room(kSlack);
+    }
     // Three texts, then the gap of `key`, whose value is written there: what each key
     // of a report adds. A key given no gap is not written.
     void addGapAfter(std::string_view a, std::string_view b, std::string_view c, std::size_t key) {
-        char* to = fixed_.room(a.size() + b.size() + c.size());
+        char* to = fixed_.room(a.size() + b.size() + c.size() + kSlack);
         to = copyShort(copyShort(copyShort(to, a), b), c);
         fixed_.grewTo(to);
         gapAt_[key] = static_cast<std::uint32_t>(fixed_.size());
@@ -105,8 +117,9 @@ class ElementLayout {
         std::uint32_t at;  // gap
         std::uint32_t key;
         std::string_view text;
+        bool dropSpaces;
     };
-    // Keys are mostly a few bytes long: copied without a call.
+    // Keys and the text between gaps are mostly a few bytes long: copied without a call.
     static char* copyShort(char* to, std::string_view s) {
         if (s.size() > 16) {
             std::memcpy(to, s.data(), s.size());
@@ -114,6 +127,18 @@ class ElementLayout {
         }
         for (char c : s) *to++ = c;
         return to;
+    }
+
+    // The text between gaps is copied sixteen bytes at a time: the fixed text and
+    // the output have this much room behind them.
+    static constexpr std::size_t kSlack = 16;
+    static char* copySegment(char* to, const char* from, std::size_t n) {
+        if (n <= kSlack) {
+            std::memcpy(to, from, kSlack);
+        } else {
+            std::memcpy(to, from, n);
+        }
+        return to + n;
     }
 
     ByteBuffer fixed_;

@@ -114,14 +114,14 @@ class AttributeFinder {
     explicit AttributeFinder(const std::vector<std::string>& names);
 
     // Calls found(k, value) for every name names[k] the text holds (in no fixed
-    // order); the value is valid until the next call of find.
+    // order); the value is valid until the next call of find and as long as the
+    // text.
     template <typename Found>
     void find(std::string_view attributeText, Found&& found) {
         scan(attributeText);
         for (const Hit& hit : hits_) {
-            const std::string& value = values_[hit.value];
             for (std::uint32_t i = groupStart_[hit.group]; i < groupStart_[hit.group + 1]; ++i) {
-                found(static_cast<std::size_t>(byGroup_[i]), value);
+                found(static_cast<std::size_t>(byGroup_[i]), hit.value);
             }
         }
     }
@@ -129,7 +129,7 @@ class AttributeFinder {
   private:
     struct Hit {
         std::uint32_t group;
-        std::uint32_t value;  // index into values_
+        std::string_view value;  // into the text, or into values_ when decoded
     };
     struct Candidate {
         std::uint32_t group;
@@ -141,13 +141,15 @@ class AttributeFinder {
     void scan(std::string_view attributeText);
     // The group of names equal to `name` without case, or -1.
     long groupOf(std::string_view name) const;
+    // Up to this many groups are looked up one by one, comparing lengths first.
+    static constexpr std::size_t kFewGroups = 8;
 
     const std::vector<std::string>& names_;
     std::vector<std::uint32_t> byGroup_;     // name numbers, grouped, groups in order without case
     std::vector<std::uint32_t> groupStart_;  // group g is byGroup_[groupStart_[g], [g + 1])
     std::vector<Candidate> candidates_;
     std::vector<Hit> hits_;
-    std::vector<std::string> values_;  // kept for their memory
+    std::vector<std::string> values_;  // decoded values, kept for their memory
     std::string scratch_;
 };
 

@@ -93,8 +93,18 @@ AttributeFinder::AttributeFinder(const std::vector<std::string>& names) : names_
 }
 
 long AttributeFinder::groupOf(std::string_view name) const {
+    const std::size_t groups = groupStart_.size() - 1;
+    if (groups <= kFewGroups) {
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::string& first = names_[byGroup_[groupStart_[g]]];
+            if (first.size() == name.size() && equalsIgnoreCase(first, name)) {
+                return static_cast<long>(g);
+            }
+        }
+        return -1;
+    }
     std::size_t low = 0;
-    std::size_t high = groupStart_.size() - 1;
+    std::size_t high = groups;
     while (low < high) {
         const std::size_t middle = low + (high - low) / 2;
         const int c = compareIgnoreCase(name, names_[byGroup_[groupStart_[middle]]]);
@@ -122,18 +132,27 @@ void AttributeFinder::scan(std::string_view attributeText) {
         },
         [](std::string_view) {});
     // In each group the name first in byte order answers, the first of identical ones.
-    std::sort(candidates_.begin(), candidates_.end(), [](const Candidate& a, const Candidate& b) {
-        if (a.group != b.group) return a.group < b.group;
-        const int c = a.name.compare(b.name);
-        return c != 0 ? c < 0 : a.order < b.order;
-    });
+    if (candidates_.size() > 1)
+        std::sort(candidates_.begin(), candidates_.end(),
+                  [](const Candidate& a, const Candidate& b) {
+                      if (a.group != b.group) return a.group < b.group;
+                      const int c = a.name.compare(b.name);
+                      return c != 0 ? c < 0 : a.order < b.order;
+                  });
+    // Room for every value to be decoded, so that no string moves while viewed.
+    if (values_.size() < candidates_.size()) values_.resize(candidates_.size());
     for (std::size_t i = 0; i < candidates_.size(); ++i) {
         if (i > 0 && candidates_[i].group == candidates_[i - 1].group) continue;
-        const auto slot = static_cast<std::uint32_t>(hits_.size());
-        if (slot == values_.size()) values_.emplace_back();
-        values_[slot].clear();
-        appendDecoded(values_[slot], attributeValue(candidates_[i].rawValue));
-        hits_.push_back({candidates_[i].group, slot});
+        const std::string_view value = attributeValue(candidates_[i].rawValue);
+        if (value.find('&') == std::string_view::npos) {
+            // Nothing to decode: the value is the text itself.
+            hits_.push_back({candidates_[i].group, value});
+            continue;
+        }
+        std::string& decoded = values_[hits_.size()];
+        decoded.clear();
+        appendDecoded(decoded, value);
+        hits_.push_back({candidates_[i].group, decoded});
     }
 }
 

@@ -88,6 +88,9 @@ TEST(ByteScanTest, SearchesAgreeWithPlainLoops) {
                   }));
         EXPECT_EQ(findJsonEscape(s.data(), s.size()),
                   first([](unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }));
+        EXPECT_EQ(findJsonEscape(s.data(), s.size(), true), first([](unsigned char c) {
+                      return c < 0x20 || c == '"' || c == '\\' || c == ' ';
+                  }));
         std::string controls, all;
         for (char c : s) {
             const bool control = c == '\r' || c == '\n' || c == '\t';

@@ -164,11 +164,11 @@ class TreeChecker {
         // One scan for all the names (and their upper-case forms) finds what each
         // look-up finds.
         std::vector<int> seen(finderNames_.size(), 0);
-        finder_.find(e.attributeText(), [&](std::size_t k, const std::string& value) {
+        finder_.find(e.attributeText(), [&](std::size_t k, std::string_view value) {
             FUZZ_CHECK(seen[k]++ == 0);
             std::string lookedUp;
             FUZZ_CHECK(e.getAttribute(finderNames_[k], lookedUp) == 1);
-            FUZZ_CHECK_EQUAL(value, lookedUp);
+            FUZZ_CHECK_EQUAL(std::string(value), lookedUp);
         });
         for (std::size_t k = 0; k < finderNames_.size(); ++k) {
             std::string ignored;

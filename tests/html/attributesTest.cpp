@@ -51,9 +51,9 @@ TEST(AttributesTest, FinderAgreesWithLookUps) {
         AttributeFinder finder(names);
         for (int pass = 0; pass < 2; ++pass) {  // a finder is reused from text to text
             std::vector<std::optional<std::string>> found(names.size());
-            finder.find(c[0], [&](std::size_t k, const std::string& value) {
+            finder.find(c[0], [&](std::size_t k, std::string_view value) {
                 EXPECT_FALSE(found[k].has_value()) << names[k];
-                found[k] = value;
+                found[k] = std::string(value);
             });
             for (std::size_t k = 0; k < names.size(); ++k) {
                 std::string expected;
