@@ -7,6 +7,7 @@
 
 #include "base/byteScan.h"
 #include "base/byteString.h"
+#include "support/sprinkled.h"
 
 namespace kestrune {
 namespace {
@@ -69,11 +70,8 @@ TEST(ByteScanTest, SearchesAgreeWithPlainLoops) {
     const std::string alphabet("ab\r\n\t \"\\\x01\x1f\x80\xff\0", 14);
     unsigned seed = 5;
     for (int round = 0; round < 3000; ++round) {
-        std::string s(static_cast<std::size_t>(round % 70), 'x');
-        for (char& c : s) {
-            seed = seed * 1103515245u + 12345u;
-            if ((seed >> 16) % 6 == 0) c = alphabet[(seed >> 8) % alphabet.size()];
-        }
+        const std::string s =
+            testing::sprinkled(seed, static_cast<std::size_t>(round % 70), alphabet, 6);
         auto first = [&](auto pred) {
             std::size_t i = 0;
             while (i < s.size() && !pred(static_cast<unsigned char>(s[i]))) ++i;

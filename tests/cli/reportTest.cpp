@@ -8,6 +8,7 @@
 #include "base/byteString.h"
 #include "cli/report.h"
 #include "json/JsonValue.h"
+#include "support/sprinkled.h"
 
 namespace kestrune {
 namespace {
@@ -18,11 +19,8 @@ TEST(ReportTest, CleanedValueEqualsCleanupThenEscape) {
     const std::string alphabet("ab\r\n\t \"\\\x01\x1f\x7f\x80\xff\0", 15);
     unsigned seed = 7;
     for (int round = 0; round < 2000; ++round) {
-        std::string s(static_cast<std::size_t>(round % 50), 'x');
-        for (char& c : s) {
-            seed = seed * 1103515245u + 12345u;
-            if ((seed >> 16) % 4 == 0) c = alphabet[(seed >> 8) % alphabet.size()];
-        }
+        const std::string s =
+            testing::sprinkled(seed, static_cast<std::size_t>(round % 50), alphabet, 4);
         for (bool dropSpaces : {false, true}) {
             std::string cleaned = s;
             if (dropSpaces) {
