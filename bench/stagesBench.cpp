@@ -170,6 +170,21 @@ class Input {
         return reportValues_.emplace(tag, std::move(rows)).first->second;
     }
 
+    // The same values as the report hands them to the element file: the ones that
+    // are not empty, by key number (views into reportValues).
+    const std::vector<std::vector<KeyedValue>>& keyedValues(const std::string& tag) {
+        auto it = keyedValues_.find(tag);
+        if (it != keyedValues_.end()) return it->second;
+        std::vector<std::vector<KeyedValue>> rows;
+        for (const std::vector<std::string>& values : reportValues(tag)) {
+            std::vector<KeyedValue>& row = rows.emplace_back();
+            for (std::uint32_t k = 0; k < values.size(); ++k) {
+                if (!values[k].empty()) row.push_back({k, values[k]});
+            }
+        }
+        return keyedValues_.emplace(tag, std::move(rows)).first->second;
+    }
+
   private:
     std::string name_;
     std::string bytes_;  // the file as read
@@ -180,6 +195,7 @@ class Input {
     std::unique_ptr<HtmlDocument> document_;
     std::map<std::string, ElementList> elements_;
     std::map<std::string, std::vector<std::vector<std::string>>> reportValues_;
+    std::map<std::string, std::vector<std::vector<KeyedValue>>> keyedValues_;
 };
 
 // One registered benchmark: a stage over one input or a set of inputs, with the tag
@@ -377,12 +393,7 @@ std::size_t writeElementFile(Input& in, const std::string& tag, MemoryFileSink& 
         Console out(&console);
         const std::vector<std::string> names = attributeNamesFor(tag);
         ElementFile file(kOutputPath, tag, ReportKeys(names), files);
-        std::vector<KeyedValue> keyed;
-        for (const std::vector<std::string>& values : in.reportValues(tag)) {
-            keyed.clear();
-            for (std::uint32_t k = 0; k < values.size(); ++k) keyed.push_back({k, values[k]});
-            file.add(keyed);
-        }
+        for (const std::vector<KeyedValue>& values : in.keyedValues(tag)) file.add(values);
         file.finish(out);
     }
     console.clear();

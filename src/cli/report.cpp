@@ -160,7 +160,6 @@ ElementFile::ElementFile(const std::string& path, std::string_view tagName, Repo
         if (!isEscaped[i]) return keys[i];
         auto it = std::lower_bound(escaped.begin(), escaped.end(), i,
                                    [](const Escaped& e, std::size_t key) { return e.key < key; });
-        if (it == escaped.end() || it->key != i) return keys[i];
         return std::string_view(escapedText).substr(it->begin, it->end - it->begin);
     };
     // Ties go by number, so the first of each run of equal keys is the one kept.
@@ -172,10 +171,7 @@ ElementFile::ElementFile(const std::string& path, std::string_view tagName, Repo
     std::string_view previous;
     for (std::size_t m = 0; m < order.size(); ++m) {
         const std::string_view key = escapedKey(order[m]);
-        if (m > 0 && key.size() == previous.size() &&
-            (key.empty() || key.back() == previous.back()) && key == previous) {
-            continue;
-        }
+        if (m > 0 && key == previous) continue;
         previous = key;
         layout_.addGapAfter(m > 0 ? "\", \"" : "{\"", key, "\":\"", order[m]);
     }

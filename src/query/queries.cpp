@@ -85,7 +85,7 @@ AttributeFinder::AttributeFinder(const std::vector<std::string>& names) : names_
     while (empty < byGroup_.size() && names[byGroup_[empty]].empty()) ++empty;
     byGroup_.erase(byGroup_.begin(), byGroup_.begin() + static_cast<std::ptrdiff_t>(empty));
     for (std::uint32_t i = 0; i < byGroup_.size(); ++i) {
-        if (i == 0 || compareIgnoreCase(names[byGroup_[i - 1]], names[byGroup_[i]]) != 0) {
+        if (i == 0 || !equalsIgnoreCase(names[byGroup_[i - 1]], names[byGroup_[i]])) {
             groupStart_.push_back(i);
         }
     }
@@ -95,11 +95,10 @@ AttributeFinder::AttributeFinder(const std::vector<std::string>& names) : names_
 long AttributeFinder::groupOf(std::string_view name) const {
     const std::size_t groups = groupStart_.size() - 1;
     if (groups <= kFewGroups) {
+        // The usual case (one name or a few): lengths compared first, no order needed.
         for (std::size_t g = 0; g < groups; ++g) {
-            const std::string& first = names_[byGroup_[groupStart_[g]]];
-            if (first.size() == name.size() && equalsIgnoreCase(first, name)) {
+            if (equalsIgnoreCase(names_[byGroup_[groupStart_[g]]], name))
                 return static_cast<long>(g);
-            }
         }
         return -1;
     }
@@ -132,13 +131,15 @@ void AttributeFinder::scan(std::string_view attributeText) {
         },
         [](std::string_view) {});
     // In each group the name first in byte order answers, the first of identical ones.
-    if (candidates_.size() > 1)
+    // (Most elements have one candidate at most: no call for them.)
+    if (candidates_.size() > 1) {
         std::sort(candidates_.begin(), candidates_.end(),
                   [](const Candidate& a, const Candidate& b) {
                       if (a.group != b.group) return a.group < b.group;
                       const int c = a.name.compare(b.name);
                       return c != 0 ? c < 0 : a.order < b.order;
                   });
+    }
     // Room for every value to be decoded, so that no string moves while viewed.
     if (values_.size() < candidates_.size()) values_.resize(candidates_.size());
     for (std::size_t i = 0; i < candidates_.size(); ++i) {
