@@ -49,7 +49,15 @@ struct Token {
     std::string_view attributeText;  // from the first space after the name, space included
     std::string_view leadingText;    // text in front of "<", leading white space removed
     bool selfClosing = false;        // the tag ended in "/>"
+    bool plainName = false;          // the name is not empty and, after an optional
+                                     // "/", holds ASCII letters and digits only
 };
+
+// The tree builder's test of a tag name (isValidTagName), for a token readTag cut:
+// the scan of the name has already seen whether it is plain.
+inline bool isValidTagToken(const Token& token) {
+    return token.plainName ? token.tagName.size() <= 16 : isValidTagName(token.tagName) != 0;
+}
 
 // Why an element is complete as soon as it is made (the same bits as the element's
 // own flags).
@@ -166,11 +174,17 @@ inline std::size_t compactName(char* name, std::size_t length) {
     return out;
 }
 
-// What the scan of a tag's name stops at.
-enum : unsigned char { kEndOfTag = 1, kSpace = 2, kNameControl = 4 };
+// What the scan of a tag's name stops at (">", space) and notes on the way (CR, LF,
+// TAB, any other byte that is not an ASCII letter or digit).
+enum : unsigned char { kEndOfTag = 1, kSpace = 2, kNameControl = 4, kNotPlain = 8 };
 
 constexpr std::array<unsigned char, 256> makeTagScanTable() {
     std::array<unsigned char, 256> t{};
+    for (std::size_t c = 0; c < 256; ++c) {
+        const bool alnum =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!alnum) t[c] = kNotPlain;
+    }
     t['>'] = kEndOfTag;
     t[' '] = kSpace;
     t['\r'] = t['\n'] = t['\t'] = kNameControl;
@@ -180,10 +194,12 @@ inline constexpr std::array<unsigned char, 256> kTagScan = makeTagScanTable();
 
 }  // namespace core_detail
 
-// Reads one token from [text, end) (text < end, *end == '\0') and returns the bytes
-// consumed. CR, LF and TAB are removed from the tag name in place, so the name stays
-// a view into the text. Inline: the core's loop reads hundreds of thousands of tokens.
+// Reads one token from [text, end) (text < end, *end == '\0') into `token` (all of it
+// is set) and returns the bytes consumed. CR, LF and TAB are removed from the tag
+// name in place, so the name stays a view into the text. Inline: the core's loop reads hundreds of
+// thousands of tokens.
 inline std::size_t readTag(char* text, char* end, Token& token) {
+    token = Token();
     const std::size_t available = static_cast<std::size_t>(end - text);
     if (available == 0) return 0;
     // Tags often follow each other directly: no library call for those.
@@ -204,15 +220,16 @@ inline std::size_t readTag(char* text, char* end, Token& token) {
         return static_cast<std::size_t>(after - text) + 3;
     }
     // One pass over the name: it ends at the first space or at ">"; CR, LF and TAB
-    // in it are noted. Names are short, so this beats two library searches.
-    char* q = after;
-    bool control = false;
+    // in it are noted, and so is any other byte that makes it less than plain (a
+    // leading "/" does not). Names are short, so this beats two library searches.
+    char* q = after + (*after == '/' ? 1 : 0);  // *end is NUL: after may be end
+    unsigned seen = 0;
     unsigned char stop = 0;
     for (; q < end; ++q) {
         stop = core_detail::kTagScan[static_cast<unsigned char>(*q)];
         if (stop == 0) continue;
-        if (stop != core_detail::kNameControl) break;
-        control = true;
+        if (stop & (core_detail::kEndOfTag | core_detail::kSpace)) break;
+        seen |= stop;
     }
     char* space = nullptr;
     char* gt = q;
@@ -232,12 +249,18 @@ inline std::size_t readTag(char* text, char* end, Token& token) {
     }
     if (tagLength > 0) {
         std::size_t nameLength = tagLength;
-        if (space != nullptr && space != after && space < after + tagLength) {
-            nameLength = static_cast<std::size_t>(space - after);
-            token.attributeText = std::string_view(space, tagLength - nameLength);
+        if (space != nullptr) {
+            if (space != after && space < after + tagLength) {
+                nameLength = static_cast<std::size_t>(space - after);
+                token.attributeText = std::string_view(space, tagLength - nameLength);
+            } else {
+                seen |= core_detail::kNotPlain;  // the name runs on past the scan
+            }
         }
-        if (control) nameLength = core_detail::compactName(after, nameLength);
+        if (seen & core_detail::kNameControl)
+            nameLength = core_detail::compactName(after, nameLength);
         token.tagName = std::string_view(after, nameLength);
+        token.plainName = nameLength > 0 && (seen & core_detail::kNotPlain) == 0;
     }
     return static_cast<std::size_t>(gt + 1 - text);
 }
@@ -277,6 +300,8 @@ class ParserCore {
     // Raw content, flags and immediate completion of a new element with a valid name
     // and the given tag classes; true when the element goes on to read content.
     bool enter(std::uint16_t classes, bool selfClosing) {
+        constexpr std::uint16_t kSpecial = kTagDoctype | kTagComment | kTagScript | kTagStyle;
+        if (!selfClosing && (classes & (kSpecial | kTagVoid)) == 0) return cursor_ != end_;
         if (classes & kTagDoctype) {
             consumer_.finished(elementFlag::kDoctype, std::string_view());
             return false;
@@ -312,7 +337,7 @@ class ParserCore {
 
     void buildSubtree(const Token& top) {
         bool closed = false;
-        if (isValidTagName(top.tagName)) {
+        if (isValidTagToken(top)) {
             std::uint16_t classes = tagClassOfValidName(top.tagName);
             if (enter(classes, top.selfClosing)) {
                 consumer_.descend();
@@ -332,10 +357,9 @@ class ParserCore {
         while (true) {
             bool ends = false;
             bool closed = false;
-            token = Token();
             if (!nextToken(token)) {
                 ends = true;  // end of the text: the element stays open
-            } else if (!isValidTagName(token.tagName)) {
+            } else if (!isValidTagToken(token)) {
                 continue;  // the token and the text in front of it are dropped
             } else {
                 // Each accepted tag assigns the text in front of it to the current slot.

@@ -59,12 +59,13 @@ std::uint16_t tagClassOf(std::string_view name);
 inline std::uint16_t tagClassOfValidName(std::string_view name);
 
 // mayNest for names whose classes are known.
+// A tag that may nest in itself opens inside its own kind whatever the classes say;
+// the names are compared only where the answer depends on it.
 inline int mayNestClasses(std::string_view newTag, std::uint16_t newClass, std::string_view openTag,
                           std::uint16_t openClass) {
-    if (newTag.size() == openTag.size() && equalsIgnoreCase(newTag, openTag)) {
-        return (newClass & kTagNoSelfNest) ? 0 : 1;
-    }
-    if (newClass & kTagBlock) return (openClass & (kTagInline | kTagParagraph)) ? 0 : 1;
+    if ((newClass & kTagNoSelfNest) && equalsIgnoreCase(newTag, openTag)) return 0;
+    if ((newClass & kTagBlock) && (openClass & (kTagInline | kTagParagraph)))
+        return equalsIgnoreCase(newTag, openTag) ? 1 : 0;
     return 1;
 }
 

@@ -3,7 +3,8 @@
 // (the document built, its root searched, the texts gathered or the blocks written
 // out) and the extraction straight from the text. Both must write the same console output and the
 // same file, byte for byte, and agree on whether there is a root at all. The search that lets the
-// extraction settle the root early is checked against a plain loop first.
+// extraction settle the root early is checked against a plain loop first, and the
+// name test of every tag the token cut reads against the full one.
 //
 // Input: a first line that plays the command line, then the page (fuzzRequest.h).
 #include <cstddef>
@@ -46,6 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     FUZZ_CHECK(lastPossibleHtmlTag(r.page.data(), r.page.size()) == lastHtml);
+    // The name test the scan of each tag allows against the full one.
+    std::string cut(r.page);
+    for (char *at = cut.data(), *end = cut.data() + cut.size(); at != end;) {
+        Token token;
+        at += readTag(at, end, token);
+        FUZZ_CHECK(isValidTagToken(token) == (isValidTagName(token.tagName) != 0));
+    }
 
     // The doctype report is made from the tree only.
     if (reportModeOf(r.tagName) == ReportMode::Doctype) return 0;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "html/parserCore.h"
 #include "html/tagTables.h"
 #include "support/caseFile.h"
 
@@ -39,6 +40,24 @@ TEST(TagTablesTest, ClassOfValidNameAgrees) {
 TEST(TagTablesTest, ValidTagNames) {
     for (const auto& c : testing::readCases("html/data/tagNames.txt", 2)) {
         EXPECT_EQ(isValidTagName(c[0]), std::stoi(c[1])) << c[0];
+    }
+}
+
+// The token cut's name test agrees with the full one, whatever surrounds the name.
+TEST(TagTablesTest, TokenNameTestAgrees) {
+    std::vector<std::string> tags{"< y z</p>", "</>",      "<>",       "<a\tb>",
+                                  "<\n/a>",    "<a\"b c>", "<br/>",    "<//p>",
+                                  "</ p>",     "<p",       "<!-- -->", "<\xc3\xa9>"};
+    for (const auto& c : testing::readCases("html/data/tagNames.txt", 2)) {
+        for (const char* form : {"<%>", "<% x=1>", "<%/>", "< %>", "<%\r\n>", "x <%>"}) {
+            std::string tag(form);
+            tags.push_back(tag.replace(tag.find('%'), 1, c[0]));
+        }
+    }
+    for (std::string tag : tags) {
+        Token token;
+        readTag(tag.data(), tag.data() + tag.size(), token);
+        EXPECT_EQ(isValidTagToken(token), isValidTagName(token.tagName) != 0) << tag;
     }
 }
 
