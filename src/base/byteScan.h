@@ -5,6 +5,8 @@
 
 #include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "base/asciiTable.h"
 #include "base/compiler.h"
@@ -30,6 +32,57 @@ std::size_t visitBlock(std::size_t base, unsigned mask, Visit& visit) {
     return base + 16;
 }
 
+#if KESTRUNE_HAS_SSE2
+// The n < 16 bytes at s in the first lanes of a vector, zeros after them, read
+// without touching a byte past the text: short texts (most attribute texts and
+// values) and the ends of longer ones take one step instead of a loop.
+inline __m128i loadPartial(const char* s, std::size_t n) {
+    // Two reads that overlap cover the bytes; shifts drop what the second read has
+    // in common with the first. (x86 is little-endian: the first byte is the lowest.)
+    auto read = [](const char* p, auto word) {
+        std::memcpy(&word, p, sizeof word);
+        return static_cast<std::uint64_t>(word);
+    };
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    if (n >= 8) {
+        low = read(s, std::uint64_t{});
+        if (n > 8) high = read(s + n - 8, std::uint64_t{}) >> (8 * (16 - n));
+    } else if (n >= 4) {
+        low = read(s, std::uint32_t{}) | (read(s + n - 4, std::uint32_t{}) >> (8 * (8 - n))) << 32;
+    } else if (n > 0) {
+        low = read(s, std::uint8_t{}) | read(s + n / 2, std::uint8_t{}) << (8 * (n / 2)) |
+              read(s + n - 1, std::uint8_t{}) << (8 * (n - 1));
+    }
+    return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
+}
+
+// The bits of the first n lanes.
+inline unsigned firstLanes(std::size_t n) { return (1u << n) - 1; }
+
+// The lanes holding CR, LF or TAB (or a space, when withSpace).
+inline unsigned cleanupLanes(__m128i v, bool withSpace) {
+    const __m128i space = _mm_set1_epi8(withSpace ? ' ' : '\r');
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
+                     _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')), _mm_cmpeq_epi8(v, space)));
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+}
+
+// The lanes holding a byte that JSON text must escape (below 0x20, a double quote or
+// a backslash), or a space when withSpace.
+inline unsigned jsonEscapeLanes(__m128i v, bool withSpace) {
+    const __m128i space = _mm_set1_epi8(withSpace ? ' ' : '"');
+    const __m128i control = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xE0))),
+                                           _mm_setzero_si128());
+    const __m128i hits = _mm_or_si128(_mm_or_si128(control, _mm_cmpeq_epi8(v, space)),
+                                      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+}
+#endif
+
 }  // namespace byte_scan_detail
 
 // Calls visit(i) for every i in [0, n), in increasing order, where s[i] is a, b or
@@ -48,11 +101,19 @@ void forEachByteOf(const char* s, std::size_t n, char a, char b, char c, Visit&&
             _mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc));
         i = byte_scan_detail::visitBlock(i, static_cast<unsigned>(_mm_movemask_epi8(hits)), visit);
     }
-#endif
+    if (i < n) {
+        const __m128i v = byte_scan_detail::loadPartial(s + i, n - i);
+        const __m128i hits = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        byte_scan_detail::visitBlock(i, mask & byte_scan_detail::firstLanes(n - i), visit);
+    }
+#else
     while (i < n) {
         char x = s[i];
         i = (x == a || x == b || x == c) ? visit(i) : i + 1;
     }
+#endif
 }
 
 // Calls visit(i) for every i in [0, n - 1), in increasing order, where s[i] is "<"
@@ -88,6 +149,27 @@ void forEachTagOpening(const char* s, std::size_t n, char letter, Visit&& visit)
     }
 }
 
+// The first `c` in [s, s + n), or null, like memchr, for a text that at least 16
+// readable bytes follow: the usual short distance (the end of a tag, the next tag)
+// is found inline, sixteen bytes per step, a long one by the library.
+inline const char* findBytePadded(const char* s, std::size_t n, char c) {
+#if KESTRUNE_HAS_SSE2
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (std::size_t i = 0; i < 64; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted)));
+        if (mask != 0) {
+            const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(mask));
+            return at < n ? s + at : nullptr;
+        }
+        if (i + 16 >= n) return nullptr;
+    }
+    return static_cast<const char*>(std::memchr(s + 64, c, n - 64));
+#else
+    return static_cast<const char*>(std::memchr(s, c, n));
+#endif
+}
+
 // The length of the run of bytes below 0x80, NUL excluded, at the start of [s, s + n).
 inline std::size_t asciiRunLength(const char* s, std::size_t n) {
     std::size_t i = 0;
@@ -109,28 +191,28 @@ inline std::size_t asciiRunLength(const char* s, std::size_t n) {
 inline std::size_t findCleanupByte(const char* s, std::size_t n, bool withSpace) {
     std::size_t i = 0;
 #if KESTRUNE_HAS_SSE2
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i tab = _mm_set1_epi8('\t');
-    const __m128i space = _mm_set1_epi8(withSpace ? ' ' : '\r');
+    using byte_scan_detail::cleanupLanes;
+    if (n < 16) {
+        const unsigned mask = cleanupLanes(byte_scan_detail::loadPartial(s, n), withSpace);
+        return mask != 0 ? static_cast<std::size_t>(std::countr_zero(mask)) : n;
+    }
     while (i + 16 <= n) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        const __m128i hits =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, space)));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        const unsigned mask =
+            cleanupLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), withSpace);
         if (mask != 0) return i + static_cast<std::size_t>(std::countr_zero(mask));
         i += 16;
         // The last bytes of a text of 16 or more: one more block, overlapping the
         // bytes already seen, ends the search without a byte-at-a-time tail.
         if (i < n && i + 16 > n) i = n - 16;
     }
-#endif
+    return n;
+#else
     for (; i < n; ++i) {
         char c = s[i];
         if (isControlChar(c) || (withSpace && c == ' ')) return i;
     }
     return n;
+#endif
 }
 
 // The index of the first byte that JSON text must escape (below 0x20, a double
@@ -138,27 +220,49 @@ inline std::size_t findCleanupByte(const char* s, std::size_t n, bool withSpace)
 inline std::size_t findJsonEscape(const char* s, std::size_t n, bool withSpace = false) {
     std::size_t i = 0;
 #if KESTRUNE_HAS_SSE2
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i backslash = _mm_set1_epi8('\\');
-    const __m128i space = _mm_set1_epi8(withSpace ? ' ' : '"');
-    const __m128i high3 = _mm_set1_epi8(static_cast<char>(0xE0));
-    const __m128i zero = _mm_setzero_si128();
+    using byte_scan_detail::jsonEscapeLanes;
+    if (n < 16) {
+        // The zeros after the text count as controls: only its own lanes are looked at.
+        const unsigned mask = jsonEscapeLanes(byte_scan_detail::loadPartial(s, n), withSpace) &
+                              byte_scan_detail::firstLanes(n);
+        return mask != 0 ? static_cast<std::size_t>(std::countr_zero(mask)) : n;
+    }
     while (i + 16 <= n) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        const __m128i control = _mm_cmpeq_epi8(_mm_and_si128(v, high3), zero);
-        const __m128i hits =
-            _mm_or_si128(_mm_or_si128(control, _mm_cmpeq_epi8(v, space)),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        const unsigned mask =
+            jsonEscapeLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), withSpace);
         if (mask != 0) return i + static_cast<std::size_t>(std::countr_zero(mask));
         i += 16;
+        // As above: the last bytes in one overlapping block.
+        if (i < n && i + 16 > n) i = n - 16;
     }
-#endif
+    return n;
+#else
     for (; i < n; ++i) {
         auto c = static_cast<unsigned char>(s[i]);
         if (c < 0x20 || c == '"' || c == '\\' || (withSpace && c == ' ')) return i;
     }
     return n;
+#endif
+}
+
+// Copies the n < 16 bytes at s to `to` (writing 16 bytes there) when none of them
+// is one that findJsonEscape (json) or findCleanupByte would stop at, spaces
+// included when withSpace; false, with nothing written, otherwise.
+inline bool copyShortPlain(char* to, const char* s, std::size_t n, bool json, bool withSpace) {
+#if KESTRUNE_HAS_SSE2
+    const __m128i v = byte_scan_detail::loadPartial(s, n);
+    const unsigned lanes = json ? byte_scan_detail::jsonEscapeLanes(v, withSpace)
+                                : byte_scan_detail::cleanupLanes(v, withSpace);
+    if ((lanes & byte_scan_detail::firstLanes(n)) != 0) return false;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), v);
+    return true;
+#else
+    const std::size_t stop =
+        json ? findJsonEscape(s, n, withSpace) : findCleanupByte(s, n, withSpace);
+    if (stop != n) return false;
+    std::memcpy(to, s, n);
+    return true;
+#endif
 }
 
 }  // namespace kestrune

@@ -44,13 +44,12 @@ class ElementValues {
         : names_(options.attributeNames), keys_(names_), finder_(names_) {}
     ReportKeys keys() const { return keys_; }
 
-    // The values of an element with this attribute text and decoded text (taken
-    // over) that are not empty; valid until the next call.
-    const std::vector<KeyedValue>& of(std::string_view attributeText, std::string& text) {
+    // The values of an element with this attribute text and decoded text that are
+    // not empty; valid until the next call, and as long as both texts.
+    const std::vector<KeyedValue>& of(std::string_view attributeText, std::string_view text) {
         filled_.clear();
-        text_.swap(text);
         // Element text loses every space too, so that words run together.
-        keep(0, text_, true);
+        keep(0, text, true);
         if (names_.empty()) {
             list_.clear();
             appendAttributesString(list_, attributeText);
@@ -71,7 +70,6 @@ class ElementValues {
     const std::vector<std::string>& names_;
     ReportKeys keys_;
     AttributeFinder finder_;
-    std::string text_;  // reused from element to element
     std::string list_;
     std::vector<KeyedValue> filled_;
 };
@@ -133,7 +131,7 @@ class ElementReport final : public StreamedReport<ElementFile> {
         lines_.addText("\r\n");
     }
 
-    void element(ByteBuffer& out, std::string_view attributeText, std::string& text,
+    void element(ByteBuffer& out, std::string_view attributeText, std::string_view text,
                  bool first) override {
         if (failed_) return;
         const std::vector<KeyedValue>& values = values_.of(attributeText, text);

@@ -194,16 +194,17 @@ inline constexpr std::array<unsigned char, 256> kTagScan = makeTagScanTable();
 
 }  // namespace core_detail
 
-// Reads one token from [text, end) (text < end, *end == '\0') into `token` (all of it
-// is set) and returns the bytes consumed. CR, LF and TAB are removed from the tag
-// name in place, so the name stays a view into the text. Inline: the core's loop reads hundreds of
+// Reads one token from [text, end) (text < end; *end == '\0' and at least 16 readable
+// bytes from end, as in a document's text) into `token` (all of it is set) and returns
+// the bytes consumed. CR, LF and TAB are removed from the tag name in place, so the
+// name stays a view into the text. Inline: the core's loop reads hundreds of
 // thousands of tokens.
 inline std::size_t readTag(char* text, char* end, Token& token) {
     token = Token();
     const std::size_t available = static_cast<std::size_t>(end - text);
     if (available == 0) return 0;
     // Tags often follow each other directly: no library call for those.
-    char* lt = *text == '<' ? text : static_cast<char*>(std::memchr(text, '<', available));
+    char* lt = *text == '<' ? text : const_cast<char*>(findBytePadded(text, available, '<'));
     if (lt == nullptr) {
         token.leadingText = std::string_view(text, available);  // kept as it is
         return available;
@@ -235,7 +236,7 @@ inline std::size_t readTag(char* text, char* end, Token& token) {
     char* gt = q;
     if (q < end && stop == core_detail::kSpace) {
         space = q;
-        gt = static_cast<char*>(std::memchr(q, '>', static_cast<std::size_t>(end - q)));
+        gt = const_cast<char*>(findBytePadded(q, static_cast<std::size_t>(end - q), '>'));
     }
     if (gt == nullptr || gt == end) {
         // An unterminated tag: everything after "<" is text.

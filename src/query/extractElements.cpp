@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/asciiTable.h"
+#include "base/byteScan.h"
 #include "base/platform.h"
 #include "html/parserCore.h"
 #include "query/gatherTexts.h"
@@ -251,9 +252,17 @@ class Extractor {
     // Every found element is complete: hands them to the sink in document order.
     void flush() {
         for (const Match& m : matches_) {
-            decoded_.clear();
-            appendDecodedPieces(pieces_.data() + m.first, m.end - m.first, decoded_, scratch_);
-            sink_.element(current_, viewOf(m.attributes), decoded_, written_++ == 0);
+            std::string_view text;
+            // Pieces are views into the text, which padding follows.
+            if (m.end - m.first == 1 &&
+                findBytePadded(pieces_[m.first].data(), pieces_[m.first].size(), '&') == nullptr) {
+                text = pieces_[m.first];  // nothing to join or decode
+            } else if (m.end != m.first) {
+                decoded_.clear();
+                appendDecodedPieces(pieces_.data() + m.first, m.end - m.first, decoded_, scratch_);
+                text = decoded_;
+            }
+            sink_.element(current_, viewOf(m.attributes), text, written_++ == 0);
             if (!afterWrite()) break;
         }
         matches_.clear();

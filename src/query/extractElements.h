@@ -20,10 +20,10 @@ class ElementSink {
   public:
     virtual ~ElementSink() = default;
     // One found element (extractElements only), in document order: its raw attribute text and its
-    // decoded text (the sink may change it). What the sink writes goes to `out`; `first` marks the
-    // first element of the report.
+    // decoded text (both valid during the call). What the sink writes goes to `out`; `first` marks
+    // the first element of the report.
     virtual void element(ByteBuffer& /*out*/, std::string_view /*attributeText*/,
-                         std::string& /*text*/, bool /*first*/) {}
+                         std::string_view /*text*/, bool /*first*/) {}
     // One found comment, script or style element (extractRawBlocks only), numbered
     // from 1 in document order: its tag name as written, raw attribute text and raw
     // content.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,12 @@ TEST(ByteScanTest, SearchesAgreeWithPlainLoops) {
             while (i < s.size() && !pred(static_cast<unsigned char>(s[i]))) ++i;
             return i;
         };
+        const std::string padded = s + std::string(16, '\0');
+        for (char c : {'a', '"', '\n', '\0'}) {
+            EXPECT_EQ(findBytePadded(padded.data(), s.size(), c),
+                      std::memchr(padded.data(), c, s.size()))
+                << round;
+        }
         EXPECT_EQ(asciiRunLength(s.data(), s.size()),
                   first([](unsigned char c) { return c >= 0x80 || c == 0; }));
         EXPECT_EQ(findCleanupByte(s.data(), s.size(), false),

@@ -4,11 +4,13 @@
 // out) and the extraction straight from the text. Both must write the same console output and the
 // same file, byte for byte, and agree on whether there is a root at all. The search that lets the
 // extraction settle the root early is checked against a plain loop first, and the
-// name test of every tag the token cut reads against the full one.
+// name test of every tag the token cut reads against the full one (and its search
+// for ">" against memchr).
 //
 // Input: a first line that plays the command line, then the page (fuzzRequest.h).
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -49,7 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(lastPossibleHtmlTag(r.page.data(), r.page.size()) == lastHtml);
     // The name test the scan of each tag allows against the full one.
     std::string cut(r.page);
-    for (char *at = cut.data(), *end = cut.data() + cut.size(); at != end;) {
+    cut.append(16, '\0');  // the padding of a document's text
+    for (char *at = cut.data(), *end = cut.data() + r.page.size(); at != end;) {
+        const auto left = static_cast<std::size_t>(end - at);
+        FUZZ_CHECK(findBytePadded(at, left, '>') == std::memchr(at, '>', left));
         Token token;
         at += readTag(at, end, token);
         FUZZ_CHECK(isValidTagToken(token) == (isValidTagName(token.tagName) != 0));

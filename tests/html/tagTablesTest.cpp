@@ -55,8 +55,10 @@ TEST(TagTablesTest, TokenNameTestAgrees) {
         }
     }
     for (std::string tag : tags) {
+        const std::size_t size = tag.size();
+        tag.append(16, '\0');  // the padding of a document's text
         Token token;
-        readTag(tag.data(), tag.data() + tag.size(), token);
+        readTag(tag.data(), tag.data() + size, token);
         EXPECT_EQ(isValidTagToken(token), isValidTagName(token.tagName) != 0) << tag;
     }
 }
