@@ -23,7 +23,7 @@ namespace byte_scan_detail {
 // `mask`, in order, as long as visit resumes inside the block; returns where
 // scanning goes on.
 template <typename Visit>
-std::size_t visitBlock(std::size_t base, unsigned mask, Visit& visit) {
+KESTRUNE_ALWAYS_INLINE std::size_t visitBlock(std::size_t base, unsigned mask, Visit& visit) {
     while (mask != 0) {
         std::size_t resume = visit(base + static_cast<std::size_t>(std::countr_zero(mask)));
         if (resume >= base + 16) return resume;

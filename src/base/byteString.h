@@ -19,12 +19,12 @@ void removeControlCharsAndSpaces(std::string& target);
 inline std::string_view trimLeftView(std::string_view text, char ch) {
     std::size_t skip = 0;
     while (skip < text.size() && text[skip] == ch) ++skip;
-    return text.substr(skip);
+    return std::string_view(text.data() + skip, text.size() - skip);
 }
 inline std::string_view trimRightView(std::string_view text, char ch) {
     std::size_t len = text.size();
     while (len > 0 && text[len - 1] == ch) --len;
-    return text.substr(0, len);
+    return std::string_view(text.data(), len);
 }
 
 }  // namespace kestrune

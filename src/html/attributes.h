@@ -34,12 +34,18 @@ KESTRUNE_ALWAYS_INLINE void splitPiece(std::string_view s, std::size_t begin, st
     while (begin < end && s[begin] == ' ') ++begin;
     while (end > begin && s[end - 1] == ' ') --end;
     if (begin == end) return;
+    const char* p = s.data();
     if (eq >= end) {
-        onWord(s.substr(begin, end - begin));
+        onWord(std::string_view(p + begin, end - begin));
         return;
     }
-    std::string_view name = trimRightView(s.substr(begin, eq - begin), ' ');
-    if (!name.empty()) onPair(name, s.substr(eq + 1, end - eq - 1));
+    // A space is never "=": begin <= eq < end.
+    std::size_t nameEnd = eq;
+    while (nameEnd > begin && p[nameEnd - 1] == ' ') --nameEnd;
+    if (nameEnd > begin) {
+        onPair(std::string_view(p + begin, nameEnd - begin),
+               std::string_view(p + eq + 1, end - eq - 1));
+    }
 }
 
 }  // namespace attributes_detail
@@ -48,11 +54,15 @@ KESTRUNE_ALWAYS_INLINE void splitPiece(std::string_view s, std::size_t begin, st
 // leading single quotes, trailing double quotes and trailing single quotes removed.
 // Quotes inside stay.
 inline std::string_view attributeValue(std::string_view rawValue) {
-    std::string_view value = trimLeftView(rawValue, ' ');
-    value = trimLeftView(value, '"');
-    value = trimLeftView(value, '\'');
-    value = trimRightView(value, '"');
-    return trimRightView(value, '\'');
+    const char* begin = rawValue.data();
+    const char* end = begin + rawValue.size();
+    for (char leading : {' ', '"', '\''}) {
+        while (begin < end && *begin == leading) ++begin;
+    }
+    for (char trailing : {'"', '\''}) {
+        while (end > begin && end[-1] == trailing) --end;
+    }
+    return std::string_view(begin, static_cast<std::size_t>(end - begin));
 }
 
 // Calls onPair(name, rawValue) for every piece with "=" and a non-empty name and
@@ -147,6 +157,7 @@ class AttributeFinder {
     const std::vector<std::string>& names_;
     std::vector<std::uint32_t> byGroup_;     // name numbers, grouped, groups in order without case
     std::vector<std::uint32_t> groupStart_;  // group g is byGroup_[groupStart_[g], [g + 1])
+    std::vector<std::string> groupNames_;    // of each group, in lower case
     std::vector<Candidate> candidates_;
     std::vector<Hit> hits_;
     std::vector<std::string> values_;  // decoded values, kept for their memory

@@ -87,18 +87,24 @@ AttributeFinder::AttributeFinder(const std::vector<std::string>& names) : names_
     for (std::uint32_t i = 0; i < byGroup_.size(); ++i) {
         if (i == 0 || !equalsIgnoreCase(names[byGroup_[i - 1]], names[byGroup_[i]])) {
             groupStart_.push_back(i);
+            std::string lower = names[byGroup_[i]];
+            for (char& c : lower) c = toLowerByte(c);
+            groupNames_.push_back(std::move(lower));
         }
     }
     groupStart_.push_back(static_cast<std::uint32_t>(byGroup_.size()));
 }
 
 long AttributeFinder::groupOf(std::string_view name) const {
-    const std::size_t groups = groupStart_.size() - 1;
+    const std::size_t groups = groupNames_.size();
     if (groups <= kFewGroups) {
         // The usual case (one name or a few): lengths compared first, no order needed.
         for (std::size_t g = 0; g < groups; ++g) {
-            if (equalsIgnoreCase(names_[byGroup_[groupStart_[g]]], name))
-                return static_cast<long>(g);
+            const std::string& lower = groupNames_[g];
+            if (lower.size() != name.size()) continue;
+            std::size_t i = 0;
+            while (i < lower.size() && toLowerByte(name[i]) == lower[i]) ++i;
+            if (i == lower.size()) return static_cast<long>(g);
         }
         return -1;
     }
@@ -106,7 +112,7 @@ long AttributeFinder::groupOf(std::string_view name) const {
     std::size_t high = groups;
     while (low < high) {
         const std::size_t middle = low + (high - low) / 2;
-        const int c = compareIgnoreCase(name, names_[byGroup_[groupStart_[middle]]]);
+        const int c = compareIgnoreCase(name, groupNames_[middle]);
         if (c == 0) return static_cast<long>(middle);
         if (c < 0) {
             high = middle;
