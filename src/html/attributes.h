@@ -154,7 +154,6 @@ class AttributeFinder {
     // Up to this many groups are looked up one by one, comparing lengths first.
     static constexpr std::size_t kFewGroups = 8;
 
-    const std::vector<std::string>& names_;
     std::vector<std::uint32_t> byGroup_;     // name numbers, grouped, groups in order without case
     std::vector<std::uint32_t> groupStart_;  // group g is byGroup_[groupStart_[g], [g + 1])
     std::vector<std::string> groupNames_;    // of each group, in lower case

@@ -76,7 +76,7 @@ int compareIgnoreCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-AttributeFinder::AttributeFinder(const std::vector<std::string>& names) : names_(names) {
+AttributeFinder::AttributeFinder(const std::vector<std::string>& names) {
     byGroup_ = keyOrder(
         names.size(), [&](std::size_t k) { return std::string_view(names[k]); },
         [](unsigned char c) { return ascii::kLower[c]; });
