@@ -245,24 +245,4 @@ inline std::size_t findJsonEscape(const char* s, std::size_t n, bool withSpace =
 #endif
 }
 
-// Copies the n < 16 bytes at s to `to` (writing 16 bytes there) when none of them
-// is one that findJsonEscape (json) or findCleanupByte would stop at, spaces
-// included when withSpace; false, with nothing written, otherwise.
-inline bool copyShortPlain(char* to, const char* s, std::size_t n, bool json, bool withSpace) {
-#if KESTRUNE_HAS_SSE2
-    const __m128i v = byte_scan_detail::loadPartial(s, n);
-    const unsigned lanes = json ? byte_scan_detail::jsonEscapeLanes(v, withSpace)
-                                : byte_scan_detail::cleanupLanes(v, withSpace);
-    if ((lanes & byte_scan_detail::firstLanes(n)) != 0) return false;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), v);
-    return true;
-#else
-    const std::size_t stop =
-        json ? findJsonEscape(s, n, withSpace) : findCleanupByte(s, n, withSpace);
-    if (stop != n) return false;
-    std::memcpy(to, s, n);
-    return true;
-#endif
-}
-
 }  // namespace kestrune

@@ -63,10 +63,8 @@ char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool j
     const char* in = text.data();
     std::size_t n = text.size();
     if (n < 16) {
-        // Short values (most attribute values, many texts): in one step when there is
-        // nothing to drop or escape, else byte by byte, without the calls of the
-        // search and the copy.
-        if (copyShortPlain(to, in, n, json, dropSpaces)) return to + n;
+        // Short values (most attribute values, many texts): byte by byte, without
+        // the calls of the search and the copy.
         for (const char c : text) {
             const auto u = static_cast<unsigned char>(c);
             if (u >= 0x20 && c != '"' && c != '\\' && (c != ' ' || !dropSpaces)) {

@@ -85,7 +85,7 @@ struct KeyedValue {
 // Writes `text` at `to` without CR, LF and TAB (and spaces when dropSpaces), escaped
 // for JSON when `json`: in one pass what removeControlChars (or
 // removeControlCharsAndSpaces) and then writeJsonEscaped give. Room for 6 bytes per
-// byte of text, and for at least 16, is needed. Returns the end of what was written.
+// byte of text is needed. Returns the end of what was written.
 char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool json);
 
 // An element's report as fixed text with a gap for each key whose value is written.

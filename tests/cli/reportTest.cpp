@@ -31,7 +31,7 @@ TEST(ReportTest, CleanedValueEqualsCleanupThenEscape) {
             std::string escaped;
             appendJsonEscaped(escaped, cleaned);
             for (bool json : {false, true}) {
-                std::string written(6 * s.size() + 16, '\0');
+                std::string written(6 * s.size(), '\0');
                 written.resize(static_cast<std::size_t>(
                     writeCleanedValue(written.data(), s, dropSpaces, json) - written.data()));
                 EXPECT_EQ(written, json ? escaped : cleaned)
