@@ -156,7 +156,7 @@ class AttributeFinder {
 
     std::vector<std::uint32_t> byGroup_;     // name numbers, grouped, groups in order without case
     std::vector<std::uint32_t> groupStart_;  // group g is byGroup_[groupStart_[g], [g + 1])
-    std::vector<std::string> groupNames_;    // of each group, in lower case
+    std::vector<std::string> groupNames_;    // the first name of each group
     std::vector<Candidate> candidates_;
     std::vector<Hit> hits_;
     std::vector<std::string> values_;  // decoded values, kept for their memory

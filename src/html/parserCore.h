@@ -181,9 +181,7 @@ enum : unsigned char { kEndOfTag = 1, kSpace = 2, kNameControl = 4, kNotPlain = 
 constexpr std::array<unsigned char, 256> makeTagScanTable() {
     std::array<unsigned char, 256> t{};
     for (std::size_t c = 0; c < 256; ++c) {
-        const bool alnum =
-            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!alnum) t[c] = kNotPlain;
+        if (!isAsciiAlnum(static_cast<char>(c))) t[c] = kNotPlain;
     }
     t['>'] = kEndOfTag;
     t[' '] = kSpace;

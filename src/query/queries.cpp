@@ -87,9 +87,7 @@ AttributeFinder::AttributeFinder(const std::vector<std::string>& names) {
     for (std::uint32_t i = 0; i < byGroup_.size(); ++i) {
         if (i == 0 || !equalsIgnoreCase(names[byGroup_[i - 1]], names[byGroup_[i]])) {
             groupStart_.push_back(i);
-            std::string lower = names[byGroup_[i]];
-            for (char& c : lower) c = toLowerByte(c);
-            groupNames_.push_back(std::move(lower));
+            groupNames_.push_back(names[byGroup_[i]]);
         }
     }
     groupStart_.push_back(static_cast<std::uint32_t>(byGroup_.size()));
@@ -100,11 +98,7 @@ long AttributeFinder::groupOf(std::string_view name) const {
     if (groups <= kFewGroups) {
         // The usual case (one name or a few): lengths compared first, no order needed.
         for (std::size_t g = 0; g < groups; ++g) {
-            const std::string& lower = groupNames_[g];
-            if (lower.size() != name.size()) continue;
-            std::size_t i = 0;
-            while (i < lower.size() && toLowerByte(name[i]) == lower[i]) ++i;
-            if (i == lower.size()) return static_cast<long>(g);
+            if (equalsIgnoreCase(groupNames_[g], name)) return static_cast<long>(g);
         }
         return -1;
     }
