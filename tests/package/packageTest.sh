@@ -5,17 +5,18 @@
 # unpacked into a temporary root, its documentation compared with the sources,
 # and the installed program run on the sample page, output compared byte for byte.
 #
-# Usage: packageTest.sh CPACK BUILD_DIR SOURCE_DIR VERSION STATIC_RUNTIME
-# VERSION is the program's; the package's is VERSION-REVISION. STATIC_RUNTIME is ON
-# when the program carries its own C++ runtime, so that the package must depend on
-# libc6 alone. Exits 77 (skipped) without dpkg-dev.
+# Usage: packageTest.sh CPACK BUILD_DIR SOURCE_DIR VERSION LINKAGE
+# VERSION is the program's; the package's is VERSION-REVISION. LINKAGE is how the
+# program was linked: "static" (it needs no library, so the package depends on
+# nothing), "runtime" (it carries its own C++ runtime and needs libc6 alone) or
+# "dynamic". Exits 77 (skipped) without dpkg-dev.
 set -eu
 
 cpack=$1
 build=$2
 source=$3
 version=$4
-static=$5
+linkage=$5
 
 . "$(dirname "$0")/common.sh"
 need_tools dpkg dpkg-deb dpkg-shlibdeps gzip
@@ -43,15 +44,13 @@ esac
 [ "$(basename "$deb")" = "kestrune_${package_version}_$(dpkg --print-architecture).deb" ] ||
     fail "file name $(basename "$deb") does not carry the version $package_version"
 depends=$(field Depends)
-case $depends in
-libc6\ \(\>=\ *\)*) ;;
+case $linkage:$depends in
+static:) ;;
+static:*) fail "Depends is '$depends': a static program needs no package" ;;
+runtime:*,*) fail "Depends is '$depends': the program should need libc6 alone" ;;
+runtime:libc6\ \(\>=\ *\) | dynamic:libc6\ \(\>=\ *\)*) ;;
 *) fail "Depends is '$depends': dependencies were not computed from the binary" ;;
 esac
-if [ "$static" = ON ]; then
-    case $depends in
-    *,*) fail "Depends is '$depends': the program should need libc6 alone" ;;
-    esac
-fi
 
 # Exactly these files, owned by root, with the usual modes.
 dpkg-deb --contents "$deb" | awk '{ print $1, $2, $6 }' >"$work/contents"
