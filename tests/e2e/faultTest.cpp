@@ -151,13 +151,18 @@ TEST_F(FaultTest, StandardOutput) {
     EXPECT_EQ(r.output, "\r\nOutput File: /dev/null\r\n");
 }
 
-// A symbolic link stays a link; its target gets the report, with its own permission bits.
+// A symbolic link stays a link; its target gets the report, with its own permission
+// bits. A second name of the old file keeps the old report, and the old file leaves
+// nothing else behind.
 TEST_F(FaultTest, LinkedTargetReplaced) {
     ToolRun r = shell(
-        "echo old > real.json; chmod 640 real.json; ln -s real.json T.json; T=./T.json; run\n"
-        "st=$?; [ -L T.json ] && stat -c %a real.json; exit $st");
+        "echo old > real.json; chmod 640 real.json; ln real.json hard.json; ln -s real.json "
+        "T.json\n"
+        "T=./T.json; run; st=$?; [ -L T.json ] && stat -c %a real.json; cat hard.json\n"
+        "ls -a | grep -c '^\\.kestrune-'\n"
+        "exit $st");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output, "\r\nOutput File: ./T.json\r\n640\n");
+    EXPECT_EQ(r.output, "\r\nOutput File: ./T.json\r\n640\nold\n0\n");
     EXPECT_EQ(readFile(dir.path() + "/real.json"), kReport);
 }
 
