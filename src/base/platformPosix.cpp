@@ -357,11 +357,11 @@ bool moveIntoPlace(const std::string& temporary, const std::string& target) {
 #if defined(__linux__) && defined(RENAME_EXCHANGE)
     if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
         if (::unlink(temporary.c_str()) == 0) return true;
-        // The target had become a directory meanwhile: it goes back, as a rename
-        // over it would have failed.
+        // The old one cannot be removed (the target had become a directory
+        // meanwhile, EISDIR): it goes back, as a rename over it would have failed.
         const int error = errno;
         ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE);
-        errno = error == EISDIR || error == EPERM ? EISDIR : error;
+        errno = error;
         return false;
     }
     // No target any more, or a file system that cannot swap: a rename.
