@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: MIT
+// Kestrune's one call: extract(page, request) reads one HTML page and returns what the
+// request asks of it as data, which can also be rendered exactly as the kestrune program
+// prints it on the console or writes it to its output file.
+//
+//   #include <kestrune/extract.h>
+//
+//   kestrune::Request request;
+//   request.tag = "a";
+//   request.attributes = {"href"};
+//   const kestrune::Report report = kestrune::extract(page, request);
+//   if (!report) return report.status();  // why nothing could be read
+//   for (std::size_t i = 0; i < report.size(); ++i)
+//       std::cout << report.value(i, 1) << '\t' << report.text(i) << '\n';
+//
+// The page is read by the same lenient parser as the program's: any bytes give a result,
+// however broken the HTML. Element texts, attribute values and raw blocks are byte strings
+// in the request's code page (UTF-8 by default).
+//
+// Threads: extract() keeps no state between calls, so calls from many threads at once are
+// safe (on different pages or the same one). A Report is a value: its const operations may
+// be called from many threads at once.
+// Errors: failures are results (Report::status()). No exception leaves these calls except
+// std::bad_alloc, when memory runs out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrune {
+
+// What a report holds, chosen by the tag name (ASCII case ignored): the words of the
+// document type for "!doctype" and "doctype" (when the page has one; else the elements
+// of that name), the raw blocks for "script", "style" and "!--", else the elements.
+enum class ReportMode { Doctype, RawBlocks, Elements };
+
+// How element texts and attribute values are given.
+enum class TextForm {
+    // As written: character references decoded, every space, tab and line break kept.
+    Written,
+    // As the program reports them: element texts lose every CR, LF, TAB and space,
+    // attribute values and attribute lists lose CR, LF and TAB.
+    Reported,
+};
+
+// The code page that means "the local one, as the program chooses it": KESTRUNE_CODEPAGE
+// when set, else the system's (936 on Linux).
+inline constexpr unsigned kLocalCodePage = 0;
+// UTF-8: the library's default.
+inline constexpr unsigned kUtf8 = 65001;
+
+struct Request {
+    // The tag to report on, as the program's -tag; must not be empty.
+    std::string tag;
+    // Attribute names to report, in this order (duplicates and case kept, as the program's
+    // -attr after splitting). Empty: each element's whole attribute list, under "attr".
+    std::vector<std::string> attributes;
+    // A page that is valid UTF-8 with a non-ASCII byte is converted to this code page (by
+    // its Windows number) before it is read; other pages are read in their own bytes.
+    // 65001 keeps UTF-8 (ill-formed sequences become U+FFFD); 936 is GBK; others as the
+    // system converter has them; kLocalCodePage as the program.
+    unsigned codePage = kUtf8;
+    TextForm text = TextForm::Written;
+};
+
+enum class Status {
+    Ok,
+    InvalidRequest,    // the tag is empty
+    CodePageUnusable,  // the converter lacks the code page, or it does not keep ASCII
+    PageTooLarge,      // 10 MiB (10,485,760 bytes) or more
+    ConversionFailed,  // the page could not be converted to the code page
+    NoRoot,            // nothing to read: empty, or no element (a NUL first, only a doctype)
+};
+
+// Why a call failed, in a few words ("the page is 10 MiB or larger"); "" for Ok.
+std::string_view describe(Status status);
+
+// The result of one call. Elements are numbered 0 .. size() - 1 in document order, as are
+// raw blocks.
+class Report {
+  public:
+    Report() = default;
+
+    Status status() const { return status_; }
+    explicit operator bool() const { return status_ == Status::Ok; }
+    ReportMode mode() const { return mode_; }
+
+    // Elements, or raw blocks, found; 0 for a doctype report.
+    std::size_t size() const { return count_; }
+
+    // Element reports. The keys of each element: "text", then the requested attribute
+    // names, or "attr" when none were requested.
+    const std::vector<std::string>& keys() const { return keys_; }
+    // The value of key `key` of element `element`: key 0 is its text; key k > 0 the
+    // value of the k-th requested attribute ("" when the element has none), or its whole
+    // attribute list when none were requested. Valid as long as the report.
+    std::string_view value(std::size_t element, std::size_t key) const;
+    std::string_view text(std::size_t element) const { return value(element, 0); }
+
+    // Raw-block reports: block i as HTML (start tag, content, end tag).
+    std::string_view block(std::size_t i) const;
+
+    // Doctype reports: the words of the document type.
+    std::string_view doctype() const { return doctype_; }
+
+    // The report as the program prints it on the console, and as it writes it to an
+    // output file (-o): CR LF line ends, element texts without spaces whatever the
+    // TextForm, byte for byte the program's, in the request's code page.
+    std::string consoleText() const;
+    std::string fileText() const;
+
+  private:
+    friend class ReportBuilder;
+
+    Status status_ = Status::InvalidRequest;
+    ReportMode mode_ = ReportMode::Elements;
+    std::size_t count_ = 0;
+    std::vector<std::string> keys_;
+    std::string doctype_;
+    std::string tag_;                  // as requested: the file report's member name
+    std::string bytes_;                // every value or block, one after the other
+    std::vector<std::size_t> ends_;    // where each value (or block) ends in bytes_
+};
+
+// Reads the page and reports what the request asks.
+Report extract(std::string_view page, const Request& request);
+
+}  // namespace kestrune
