@@ -34,7 +34,8 @@ bool keepsAscii(unsigned number) {
 CodePageChoice localCodePage() {
     CodePageChoice choice;
     const char* setting = std::getenv(kCodePageVariable);
-    if (setting == nullptr) {
+    // Set but empty is not set, as with most variables ("KESTRUNE_CODEPAGE= kestrune ...").
+    if (setting == nullptr || *setting == '\0') {
         choice.number = systemCodePage();
         choice.usable = true;
         return choice;

@@ -35,9 +35,9 @@ std::u16string utf8ToWide(std::string_view utf8);
 
 // The local ("ANSI") code page, by its Windows number: the system's own on Windows,
 // 936 (GBK) elsewhere, unless the environment variable KESTRUNE_CODEPAGE names
-// another (437, 850, 932, 1252, ...; 65001 is UTF-8). `usable` is false when the
-// variable names no code page the system converter has, or one whose bytes for
-// ASCII are not ASCII; `setting` is then the variable's text.
+// another (437, 850, 932, 1252, ...; 65001 is UTF-8; set but empty counts as unset).
+// `usable` is false when the variable names no code page the system converter has,
+// or one whose bytes for ASCII are not ASCII; `setting` is then the variable's text.
 struct CodePageChoice {
     unsigned number = 0;
     bool usable = false;
@@ -80,13 +80,28 @@ class InputFile {
     int fd_ = -1;
 };
 
+namespace detail {
+// Where an output file goes, as the system layer keeps it (see OutputFile).
+struct OutputPlace {
+    int directory = -1;       // the target's directory, where the system has descriptors
+    std::string target;       // the target's name in `directory`, else its path
+    std::string temporary;    // the same for the temporary file; empty when written directly
+    bool madeTarget = false;  // the target was created empty, to be removed if not replaced
+};
+}  // namespace detail
+
 // An output file that replaces its target as a whole. A regular target (or a
-// missing one) is written to a new temporary file in the target's directory, with
-// the target's permission bits (else 0666 less the umask), and commit() renames it
-// over the target: the target holds either the old or the whole new content, never
-// a mix. A symbolic link is followed, so the link stays and its target is replaced.
-// Any other existing target (a device, a FIFO) is written directly. A directory,
-// a link loop or a target that may not be written is refused.
+// missing one) is written to a new temporary file in the target's directory, under
+// a name no one can guess, and commit() moves it over the target: the target holds
+// either the old or the whole new content, never a mix. The temporary file takes
+// the old file's owner, group and permission bits where the process may set them,
+// and its user.* extended attributes; a new file gets 0666 less the umask.
+// The path is opened as open(2) opens it, so the kernel decides whether symbolic
+// links may be followed; a link stays a link and the file it leads to is replaced.
+// Any other existing target (a device, a FIFO, a pipe named by /dev/fd/N) and a
+// file that was deleted while open are written directly. A directory, or a target
+// that may not be opened for writing, is refused. A signal that ends the process
+// removes the temporary file first.
 // Every failure is kept: failure() describes the first one.
 class OutputFile {
   public:
@@ -113,8 +128,7 @@ class OutputFile {
 
     int fd_ = -1;
     long long written_ = 0;  // bytes written so far
-    std::string target_;     // the file to replace (symbolic links resolved)
-    std::string temporary_;  // empty when the target is written directly
+    detail::OutputPlace place_;
     std::string failure_;
 };
 

@@ -102,6 +102,23 @@ bool OutputFile::write(const char* bytes, std::size_t count) {
     return true;
 }
 
+bool OutputFile::commit() {
+    if (fd_ < 0) return false;
+    const int fd = fd_;
+    fd_ = -1;
+    if (!detail::closeOutput(fd)) return fail();
+    if (!place_.temporary.empty() && !detail::moveIntoPlace(place_)) return fail();
+    detail::releasePlace(place_);
+    return true;
+}
+
+void OutputFile::discard() {
+    if (fd_ >= 0) detail::closeOutput(fd_);
+    fd_ = -1;
+    if (!place_.temporary.empty() || place_.madeTarget) detail::removeTemporary(place_);
+    detail::releasePlace(place_);
+}
+
 // The same on every system: errorText() says what failed in the system's words.
 bool OutputFile::fail() {
     if (failure_.empty()) failure_ = errorText();

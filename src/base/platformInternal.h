@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "base/platform.h"
+
 namespace kestrune::platform::detail {
 
 // A path the system can be asked about: not empty, no NUL inside.
@@ -28,5 +30,15 @@ long long readInput(int fd, char* dst, std::size_t count);
 bool writeOutput(int fd, const char* bytes, std::size_t count);
 // Makes the system's last error "disk full", for the output fault of the tests.
 void noteDiskFull();
+// Closes an output file's descriptor; false when the system reports an error.
+bool closeOutput(int fd);
+// Puts the finished temporary file of `place` in the target's place, in one
+// atomic step; false (the system's error set) when that fails.
+bool moveIntoPlace(const OutputPlace& place);
+// Removes the temporary file of `place`, which was not put in place.
+void removeTemporary(const OutputPlace& place);
+// Lets go of `place`: the temporary file is no longer removed on a signal, the
+// directory is closed, and `place` is empty again.
+void releasePlace(OutputPlace& place);
 
 }  // namespace kestrune::platform::detail

@@ -219,8 +219,9 @@ bool OutputFile::create(std::string_view path) {
         ::SetLastError(ERROR_INVALID_NAME);
         return fail();
     }
-    target_ = std::string(path);
-    DWORD attributes = ::GetFileAttributesA(target_.c_str());
+    place_.target = std::string(path);
+    const std::string& target = place_.target;
+    DWORD attributes = ::GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         ::SetLastError(ERROR_DIRECTORY);
         return fail();
@@ -230,17 +231,17 @@ bool OutputFile::create(std::string_view path) {
         return fail();
     }
     // A new file beside the target, moved over it by commit().
-    const std::size_t cut = target_.find_last_of("/\\");
-    const std::string directory = cut == std::string::npos ? "." : target_.substr(0, cut + 1);
+    const std::size_t cut = target.find_last_of("/\\");
+    const std::string directory = cut == std::string::npos ? "." : target.substr(0, cut + 1);
     const std::string prefix = directory + (cut == std::string::npos ? "/" : "") + ".kestrune-" +
                                std::to_string(::GetCurrentProcessId());
     for (int attempt = 0; fd_ < 0; ++attempt) {
-        temporary_ = prefix + "-" + std::to_string(attempt) + ".tmp";
-        HANDLE handle = ::CreateFileA(temporary_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        place_.temporary = prefix + "-" + std::to_string(attempt) + ".tmp";
+        HANDLE handle = ::CreateFileA(place_.temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             if (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100) {
-                temporary_.clear();
+                place_.temporary.clear();
                 return fail();
             }
             continue;
@@ -248,31 +249,30 @@ bool OutputFile::create(std::string_view path) {
         fd_ = descriptorOf(handle, _O_WRONLY | _O_BINARY);
         if (fd_ < 0) return fail();
     }
-    rememberTemporary(temporary_);
+    rememberTemporary(place_.temporary);
     return true;
 }
 
-bool OutputFile::commit() {
-    if (fd_ < 0) return false;
-    int fd = fd_;
-    fd_ = -1;
-    if (::_close(fd) != 0) return fail();
-    if (!::MoveFileExA(temporary_.c_str(), target_.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return fail();
-    }
-    forgetTemporary();
-    temporary_.clear();
-    return true;
+namespace detail {
+
+bool closeOutput(int fd) { return ::_close(fd) == 0; }
+
+bool moveIntoPlace(const OutputPlace& place) {
+    return ::MoveFileExA(place.temporary.c_str(), place.target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-void OutputFile::discard() {
-    if (fd_ >= 0) ::_close(fd_);
-    fd_ = -1;
-    if (!temporary_.empty()) ::DeleteFileA(temporary_.c_str());
+void removeTemporary(const OutputPlace& place) {
+    ::DeleteFileA(place.temporary.c_str());
     forgetTemporary();
-    temporary_.clear();
 }
+
+void releasePlace(OutputPlace& place) {
+    forgetTemporary();
+    place = OutputPlace();
+}
+
+}  // namespace detail
 
 bool isStandardOutput(std::string_view path) {
     if (!detail::usablePath(path)) return false;

@@ -20,7 +20,8 @@ struct ToolRun {
 ToolRun runTool(const std::vector<std::string>& args, const std::string& cwd = "",
                 const std::string& binary = "", const std::vector<std::string>& environment = {});
 
-// Path of the built binary under test.
+// Path of the built binary under test; the environment variable KESTRUNE_BINARY,
+// when set, names another.
 std::string toolPath();
 
 // A fresh, empty directory below the system's temporary directory; removed with
