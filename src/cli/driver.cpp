@@ -197,7 +197,6 @@ class RawBlockReport final : public StreamedReport<RecordFile> {
 
   private:
     std::string html_;  // reused from block to block
-    bool failed_ = false;
 };
 
 int reportRawBlocks(const ElementList& elements, const Options& options, Console& console,
