@@ -187,27 +187,37 @@ std::string pathOfDescriptor(int fd) {
     return std::string();
 }
 
-// Opens the directory of the open regular file `fd` (described by `file`) and
-// names the file in it, in `place`: the path the system gives for the descriptor
-// (else the real path of `given`, where /proc is missing), checked to lead to that
-// very file. False, with errno set, when it cannot be found.
-bool locate(int fd, const struct stat& file, const std::string& given, detail::OutputPlace& place) {
-    std::string path = pathOfDescriptor(fd);
-    if (path.empty() || path.front() != '/') path = realPath(given);
-    if (path.empty()) return false;
+// Opens the directory of `path` and names in it the file described by `file`, in
+// `place`, if that entry is the file itself (not a link to it); false otherwise.
+bool placeAt(const std::string& path, const struct stat& file, detail::OutputPlace& place) {
     const std::string name = nameOf(path);
-    place.directory = ::open(directoryOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (place.directory < 0) return false;
+    const int directory = ::open(directoryOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct stat found;
-    if (name.empty() ||
-        ::fstatat(place.directory, name.c_str(), &found, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !sameFile(found, file)) {
-        // Moved or replaced meanwhile: the file named is no longer where it was.
-        errno = ESTALE;
-        return false;
+    if (directory >= 0 && !name.empty() &&
+        ::fstatat(directory, name.c_str(), &found, AT_SYMLINK_NOFOLLOW) == 0 &&
+        sameFile(found, file)) {
+        place.directory = directory;
+        place.target = name;
+        return true;
     }
-    place.target = name;
-    return true;
+    if (directory >= 0) ::close(directory);
+    return false;
+}
+
+// Finds the directory and name of the open regular file `fd` (described by
+// `file`), opened through the path `given`, in `place`: the path itself when its
+// last part is the file, else the path the system gives for the descriptor, else
+// (without /proc) the real path of `given`; each is checked to lead to that very
+// file. False, with errno set, when none does.
+bool locate(int fd, const struct stat& file, const std::string& given, detail::OutputPlace& place) {
+    if (placeAt(given, file, place)) return true;
+    std::string path = pathOfDescriptor(fd);
+    if (path.empty()) path = realPath(given);
+    if (path.empty()) return false;
+    if (placeAt(path, file, place)) return true;
+    // Moved or replaced meanwhile: the file named is no longer where it was.
+    errno = ESTALE;
+    return false;
 }
 
 // Eight bytes no one can guess, for the names of temporary files.

@@ -245,6 +245,10 @@ TEST_F(FaultTest, TargetsGetTheReport) {
         "L=$(printf '%0140d' 0); D=\"$PWD/$L/$L/$L\"; mkdir -p \"$D\" && exec 3>>\"$D/got.json\"\n"
         "\"$K\" \"$P\" -tag a -attr href -o /dev/fd/3 > /dev/null; echo $?; exec 3>&-\n"
         "cat \"$D/got.json\"; find . -type f ! -name page.html ! -name got.json",
+        // An existing file named by a short path whose full path is over 4096 bytes.
+        "d=$(printf '%0200d' 0); for i in $(seq 25); do mkdir -p $d && cd -P $d; done\n"
+        "echo old > got.json; \"$K\" \"$P\" -tag a -attr href -o ./got.json > /dev/null\n"
+        "echo $?; cat got.json",
         "exec 3<>del.json; rm del.json\n"
         "\"$K\" \"$P\" -tag a -attr href -o /dev/fd/3 > /dev/null; echo $?; cat /dev/fd/3\n"
         "ls -A | grep -v '^page.html$'",
