@@ -17,6 +17,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "base/platform.h"
@@ -230,13 +231,17 @@ bool OutputFile::create(std::string_view path) {
         ::SetLastError(ERROR_ACCESS_DENIED);
         return fail();
     }
-    // A new file beside the target, moved over it by commit().
+    // A new file beside the target, moved over it by commit(), under a name no one
+    // can guess: ".kestrune-" and sixteen random hex digits, ".tmp".
     const std::size_t cut = target.find_last_of("/\\");
     const std::string directory = cut == std::string::npos ? "." : target.substr(0, cut + 1);
-    const std::string prefix = directory + (cut == std::string::npos ? "/" : "") + ".kestrune-" +
-                               std::to_string(::GetCurrentProcessId());
+    const std::string prefix = directory + (cut == std::string::npos ? "/" : "") + ".kestrune-";
+    std::random_device entropy;  // the system's generator (rand_s)
     for (int attempt = 0; fd_ < 0; ++attempt) {
-        place_.temporary = prefix + "-" + std::to_string(attempt) + ".tmp";
+        char digits[17];
+        std::snprintf(digits, sizeof digits, "%08x%08x", static_cast<unsigned>(entropy()),
+                      static_cast<unsigned>(entropy()));
+        place_.temporary = prefix + digits + ".tmp";
         HANDLE handle = ::CreateFileA(place_.temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
