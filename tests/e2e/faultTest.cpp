@@ -139,7 +139,7 @@ TEST_F(FaultTest, OutputsThatFail) {
                             std::string("keep() { cp \"$T\" ./original; }\n") + c.script + epilogue,
                             contains(c.script, "$B"), c.isolated);
         if (r.status == kSkipped) {
-            std::printf("[  SKIPPED ] %s: %s", c.name,
+            std::printf("(case skipped) %s: %s", c.name,
                         r.output.empty() ? "not permitted on this machine\n" : r.output.c_str());
             continue;
         }
@@ -219,7 +219,8 @@ TEST_F(FaultTest, ReplacedFileKeepsOwnerAndAttributes) {
         TempDir caseDir;
         ToolRun r = shellIn(caseDir, std::string("[ \"$(id -u)\" = 0 ] || exit 77\n") + c.script);
         if (r.status == kSkipped) {
-            std::printf("[  SKIPPED ] %s: needs root and a file system that keeps them\n", c.name);
+            std::printf("(case skipped) %s: needs root and a file system that keeps them\n",
+                        c.name);
             continue;
         }
         EXPECT_EQ(r.output, c.expected);
