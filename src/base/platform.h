@@ -93,15 +93,16 @@ struct OutputPlace {
 // An output file that replaces its target as a whole. A regular target (or a
 // missing one) is written to a new temporary file in the target's directory, under
 // a name no one can guess, and commit() moves it over the target: the target holds
-// either the old or the whole new content, never a mix. The temporary file takes
-// the old file's owner, group and permission bits where the process may set them,
-// and its user.* extended attributes; a new file gets 0666 less the umask.
-// The path is opened as open(2) opens it, so the kernel decides whether symbolic
-// links may be followed; a link stays a link and the file it leads to is replaced.
-// Any other existing target (a device, a FIFO, a pipe named by /dev/fd/N) and a
-// file that was deleted while open are written directly. A directory, or a target
-// that may not be opened for writing, is refused. A signal that ends the process
-// removes the temporary file first.
+// either the old or the whole new content, never a mix.
+// On Linux the temporary file takes the old file's owner, group and permission
+// bits where the process may set them, and its user.* extended attributes; a new
+// file gets 0666 less the umask. The path is opened as open(2) opens it, so the
+// kernel decides whether symbolic links may be followed; a link stays a link and
+// the file it leads to is replaced. Any other existing target (a device, a FIFO, a
+// pipe named by /dev/fd/N) and a file that was deleted while open are written
+// directly. A directory, or a target that may not be opened for writing, is
+// refused. A signal that ends the process (Ctrl+C and the like on Windows) removes
+// the temporary file first.
 // Every failure is kept: failure() describes the first one.
 class OutputFile {
   public:
