@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The file report: where the findings go when the command line named an output
-// file. Doctype and element reports become one line of JSON; raw blocks become
-// numbered plain-text records.
+// The library's rendering of a page's report, for the program and Report: bytes in
+// the two forms the program gives it: the console's lines, and the output file (one line of JSON
+// for doctype and element reports, numbered plain-text records for raw blocks). No I/O: the caller
+// takes the bytes where they go.
 #pragma once
+
+#include <kestrune/extract.h>
 
 #include <cstdint>
 #include <cstring>
@@ -11,52 +14,13 @@
 #include <vector>
 
 #include "base/ByteBuffer.h"
-#include "base/platform.h"
 
 namespace kestrune {
 
-class Console;
+// The report mode a tag name asks for (ASCII case ignored), as ReportMode tells.
+ReportMode reportModeOf(std::string_view tagName);
 
-// Output files. A file is created, written, then committed: only then does it
-// replace its target. One that fails or is discarded leaves the target as it was.
-class FileSink {
-  public:
-    virtual ~FileSink() = default;
-    // Starts the file that will replace `path`; false when it cannot be created.
-    virtual bool create(const std::string& path) = 0;
-    // False once the file has failed; the bytes of a failed file are dropped.
-    virtual bool write(std::string_view bytes) = 0;
-    // Completes the file and puts it in place; false when that fails.
-    virtual bool commit() = 0;
-    // Drops the file; the target stays as it was.
-    virtual void discard() = 0;
-    // Why the file failed ("No space left on device").
-    virtual std::string failure() const = 0;
-};
-
-// Files on disk, replaced as a whole (platform::OutputFile). A path that names the
-// file already open as standard output goes through the console instead, so that the
-// report and the console lines follow each other rather than overwrite each other.
-class DiskFileSink final : public FileSink {
-  public:
-    explicit DiskFileSink(Console& console) : console_(console) {}
-    bool create(const std::string& path) override;
-    bool write(std::string_view bytes) override;
-    bool commit() override;
-    void discard() override { file_.discard(); }
-    std::string failure() const override;
-
-  private:
-    Console& console_;
-    bool toConsole_ = false;
-    platform::OutputFile file_;
-};
-
-// The doctype file: writes {"doctype":"<text>"} to `path`, then prints
-// "\r\nOutput File: <path>\r\n". False when the file could not be written (the
-// message printed, the target left as it was).
-bool writeDoctypeFile(const std::string& path, std::string_view text, Console& console,
-                      FileSink& files);
+enum class ReportForm { Console, File };
 
 // The member names of an element report: "text", then the attribute names asked
 // for, or "attr" when none were. Refers to the names, which must outlive it.
@@ -146,68 +110,34 @@ class ElementLayout {
     std::vector<Placed> placed_;        // the values being rendered, in gap order
 };
 
-// The element file: {"<tag>":[{...}, {...}]}, one object per element whose members
-// are "text" and the requested attribute names (or "attr"), in byte order of their
-// keys, the first value under a repeated key kept. Keys and values are escaped for
-// JSON. The file is streamed in large blocks as elements are added.
-class ElementFile {
+// The element report in either form: on the console "key=value" lines for every key,
+// each element after the other; in the file {"<tag>":[{...}, {...}]}, one object per
+// element whose members are "text" and the requested attribute names (or "attr"), in
+// byte order of their keys, the first value under a repeated key kept, keys and
+// values escaped for JSON.
+class ElementRenderer {
   public:
     // `keys` are the member names the values' key numbers refer to.
-    ElementFile(const std::string& path, std::string_view tagName, ReportKeys keys,
-                FileSink& files);
-    ~ElementFile();
-    ElementFile(const ElementFile&) = delete;
-    ElementFile& operator=(const ElementFile&) = delete;
-
-    // One element: its values that are not empty. False once the file has failed:
-    // nothing more need be added.
-    bool add(const std::vector<KeyedValue>& values);
-    // Elements rendered elsewhere by render(), the first one without ", ". False
-    // once the file has failed.
-    bool addRendered(std::string_view elements);
-    // Completes the file and prints the "Output File" line; false when the file
-    // could not be written (the message printed, the target left as it was).
-    bool finish(Console& console);
-
-    // Writes one element object to `out`, with ", " in front unless it is the first.
-    void render(ByteBuffer& out, const std::vector<KeyedValue>& values, bool first);
+    ElementRenderer(ReportForm form, std::string_view tagName, ReportKeys keys);
+    // What comes before the first element and after the last.
+    void head(ByteBuffer& out) const;
+    void tail(ByteBuffer& out) const;
+    // One element: its values that are not empty.
+    void element(ByteBuffer& out, const std::vector<KeyedValue>& values, bool first);
 
   private:
-    std::string path_;
-    FileSink& files_;
-    bool ok_ = false;  // the file was created and every write so far succeeded
-    bool finished_ = false;
-    bool first_ = true;
+    ReportForm form_;
+    std::string tagName_;
     ElementLayout layout_;
-    ByteBuffer pending_;
 };
 
-// Raw-block records: "// No.<n>\r\n", the block, "\r\n", rendered by render() and
-// added in large blocks.
-class RecordFile {
-  public:
-    // Creates the file at once, also when no record follows.
-    RecordFile(const std::string& path, FileSink& files);
-    ~RecordFile();
-    RecordFile(const RecordFile&) = delete;
-    RecordFile& operator=(const RecordFile&) = delete;
+// One raw block, numbered from 1, as HTML (without a line break after it): on the
+// console "===<n>===" and the block, in the file "// No.<n>" and the block, each
+// line ended by CR LF and an empty line after the block.
+void renderBlock(ByteBuffer& out, ReportForm form, std::size_t number, std::string_view html);
 
-    // Writes one record to `out`.
-    static void render(ByteBuffer& out, std::size_t number, std::string_view block);
-    // Records made by render(). False once the file has failed.
-    bool addRendered(std::string_view records);
-    // Completes the file; false when it could not be written (the message printed).
-    bool finish(Console& console);
-
-  private:
-    std::string path_;
-    FileSink& files_;
-    bool ok_ = false;
-    bool finished_ = false;
-};
-
-// Puts a written file in place (when `written`), or prints why it could not be
-// written and leaves the target as it was. True when the file is in place.
-bool completeFile(const std::string& path, bool written, FileSink& files, Console& console);
+// The words of the document type: "doctype=<words>" on the console, {"doctype":"<words>"}
+// in the file, without CR, LF and TAB.
+void renderDoctype(ByteBuffer& out, ReportForm form, std::string_view words);
 
 }  // namespace kestrune
