@@ -55,6 +55,7 @@ class StreamedReport final : public Findings {
         }
         pending_.clear();
     }
+    bool failed() const override { return failed_; }
 
     // 1, or -1 when the file could not be written (a console failure is reported by
     // the entry).

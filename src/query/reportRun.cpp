@@ -78,6 +78,8 @@ class Forward final : public ElementSink {
     }
     void rawBlock(ByteBuffer& out, std::string_view tagName, std::string_view attributeText,
                   std::string_view content, bool comment, std::size_t number) override {
+        // A block of megabytes is not written out for a report that has failed.
+        if (to_.failed()) return;
         html_.clear();
         appendRawElement(html_, tagName, attributeText, content, comment, 0);
         to_.rawBlock(out, number, html_);
@@ -107,6 +109,7 @@ void reportFromTree(const HtmlDocument& document, const RunRequest& request, Fin
     std::string text;
     ByteBuffer out;
     for (std::size_t i = 0; i < elements.size(); ++i) {
+        if (findings.failed()) break;
         text.clear();
         if (raw) {
             elements[i]->outerHtml(text, 0);

@@ -55,6 +55,8 @@ class Findings {
     // A raw block as HTML, numbered from 1.
     virtual void rawBlock(ByteBuffer& out, std::size_t number, std::string_view html) = 0;
     virtual void output(std::string_view bytes) = 0;
+    // True once the report can no longer be written: nothing more need be found for it.
+    virtual bool failed() const { return false; }
 };
 
 // Reads the page (refused from 10 MiB; cut at its first NUL; UTF-8 with a non-ASCII
