@@ -5,6 +5,7 @@
 // byte for byte the same.
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,7 @@ void expectSameReports(const std::string& name, std::string_view page,
             Options options;
             setOptions(options, mode, toFile);
             const testing::Report tree = testing::elementReport(page, options, testing::kWays[0]);
-            for (const testing::Way& way : testing::kWays) {
+            for (const testing::Way& way : std::span(testing::kWays).subspan(1)) {
                 const testing::Report text = testing::elementReport(page, options, way);
                 EXPECT_EQ(text.status, tree.status);
                 EXPECT_EQ(text.files, tree.files);

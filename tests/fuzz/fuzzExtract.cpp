@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -92,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const testing::Report tree =
         testing::elementReport(r.page, options, testing::kWays[0], r.refuse);
-    for (const testing::Way& way : testing::kWays) {
+    for (const testing::Way& way : std::span(testing::kWays).subspan(1)) {
         const testing::Report text = testing::elementReport(r.page, options, way, r.refuse);
         FUZZ_CHECK(text.status == tree.status);
         FUZZ_CHECK_EQUAL(text.console, tree.console);
