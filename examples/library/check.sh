@@ -28,7 +28,8 @@ run() {
 }
 
 # find_package, with the staged prefix as the only place to look.
-cmake -S "$here" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$stage$prefix" -DCMAKE_BUILD_TYPE=Release \
+generator=$(sed -n 's/^CMAKE_GENERATOR:INTERNAL=//p' "$build/CMakeCache.txt")
+cmake -S "$here" -B "$work/cmake" -G "$generator" -DCMAKE_PREFIX_PATH="$stage$prefix" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF \
     >"$work/cmake.log" 2>&1 || { cat "$work/cmake.log"; fail "configuring with find_package"; }
 cmake --build "$work/cmake" >>"$work/cmake.log" 2>&1 || { cat "$work/cmake.log"; fail "building with find_package"; }
@@ -37,10 +38,9 @@ run "$work/cmake/links"
 # pkg-config: its paths are those of the real prefix, found below the stage.
 pc=$(find "$stage$prefix" -name kestrune.pc)
 [ -n "$pc" ] || fail "no kestrune.pc installed"
-mkdir "$work/make"
-PKG_CONFIG_PATH=$(dirname "$pc") PKG_CONFIG_SYSROOT_DIR=$stage \
-    make -s -C "$work/make" -f "$here/Makefile" CXX="$compiler" >"$work/make.log" 2>&1 ||
-    { cat "$work/make.log"; fail "building with pkg-config"; }
-run "$work/make/links"
+PKG_CONFIG_PATH=$(dirname "$pc") PKG_CONFIG_SYSROOT_DIR=$stage CXX=$compiler \
+    "$here/pkgconfig.sh" "$work/links" >"$work/pkgconfig.log" 2>&1 ||
+    { cat "$work/pkgconfig.log"; fail "building with pkg-config"; }
+run "$work/links"
 
 echo "the links example, built against the staged install with find_package and with pkg-config, reads the sample page"
