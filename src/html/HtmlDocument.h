@@ -76,9 +76,8 @@ class HtmlDocument {
     static_assert(std::uint64_t{kMaxInputBytes} << StrayEndTag::kLengthBits <= 0xFFFFFFFFull,
                   "every text offset and name length fit one 32-bit word");
 
-    // Picks the root when none was found (the first other top-level element) and
-    // reads the charset declarations of the meta elements below it. 0 when there is
-    // no root to pick.
+    // Reads the charset declarations of the meta elements below the root the builder
+    // chose. 0 when there is no root.
     int detectCharset();
     // Reads one meta element's declaration into charset / contentType; the first
     // charset found wins.

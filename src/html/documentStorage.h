@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Internal to src/html: the one block that holds a document's text followed by its
+// Internal to the library: the one block that holds a document's text followed by its
 // element arena. Elements store their texts as distances back into the text, so
 // both must live in the same block.
 #pragma once

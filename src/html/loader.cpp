@@ -240,15 +240,7 @@ int HtmlDocument::parseStorage(std::unique_ptr<Storage> storage, std::size_t len
 }
 
 int HtmlDocument::detectCharset() {
-    if (root_ == nullptr) {
-        for (const HtmlElement& e : topLevel()) {
-            if (!e.isDoctype() && !equalsIgnoreCase(e.tagName(), "html")) {
-                root_ = &e;
-                break;
-            }
-        }
-        if (root_ == nullptr) return 0;
-    }
+    if (root_ == nullptr) return 0;
     // The builder listed the meta elements in document order; those below the root
     // count. Elements are made in document order, so the root's subtree is the run of
     // elements from the root up to the next top-level element.

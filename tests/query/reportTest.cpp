@@ -6,8 +6,8 @@
 
 #include "base/ByteBuffer.h"
 #include "base/byteString.h"
-#include "cli/report.h"
 #include "json/JsonValue.h"
+#include "query/report.h"
 #include "support/sprinkled.h"
 
 namespace kestrune {
