@@ -7,6 +7,8 @@
 // scan, so it never separates and never opens quotes. Single quotes protect nothing.
 #pragma once
 
+#include <kestrune/document.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -17,7 +19,6 @@
 #include "base/byteScan.h"
 #include "base/byteString.h"
 #include "base/compiler.h"
-#include "html/HtmlElement.h"
 
 namespace kestrune {
 

@@ -161,7 +161,7 @@ class Extractor {
         if (rawMatch_) {
             rawMatch_ = false;
             sink_.rawBlock(current_, rawToken_.tagName, rawToken_.attributeText, content,
-                           (flags & elementFlag::kComment) != 0, ++written_);
+                           (flags & HtmlElement::kComment) != 0, ++written_);
             afterWrite();
         } else if (!content.empty() && !open_.empty()) {
             pieces_.push_back(content);

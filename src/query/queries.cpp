@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Element queries: find by tag, attribute lookup, text gathering. All read-only and
 // iterative.
+#include <kestrune/document.h>
+
 #include <algorithm>
 
 #include "base/asciiTable.h"
-#include "html/HtmlElement.h"
 #include "html/attributes.h"
 #include "html/charRefs.h"
 #include "html/walk.h"

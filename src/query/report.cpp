@@ -2,6 +2,8 @@
 // Rendering the report of one page.
 #include "query/report.h"
 
+#include <kestrune/json.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -9,7 +11,6 @@
 #include "base/byteScan.h"
 #include "base/byteString.h"
 #include "base/keyOrder.h"
-#include "json/JsonValue.h"
 
 namespace kestrune {
 

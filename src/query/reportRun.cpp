@@ -4,8 +4,9 @@
 // pass of the parser core; the doctype, and the references of tests, from the tree.
 #include "query/reportRun.h"
 
+#include <kestrune/document.h>
+
 #include "base/byteString.h"
-#include "html/HtmlDocument.h"
 #include "html/attributes.h"
 #include "html/documentStorage.h"
 #include "query/gatherTexts.h"

@@ -4,11 +4,12 @@
 // blocks are not indented; their raw content is written as it was read.
 #include "query/serializer.h"
 
+#include <kestrune/document.h>
+
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "html/HtmlElement.h"
 #include "html/attributes.h"
 #include "html/tagTables.h"
 #include "html/walk.h"

@@ -7,6 +7,9 @@
 // console lines byte for byte, and the element file byte for byte the JSON library's
 // own writing of the same values (the report streams its JSON itself). Every JSON file
 // must read back with the library and write out unchanged.
+#include <kestrune/document.h>
+#include <kestrune/json.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,8 +23,6 @@
 #include "cli/driver.h"
 #include "fuzzCheck.h"
 #include "fuzzRequest.h"
-#include "html/HtmlDocument.h"
-#include "json/JsonValue.h"
 #include "query/report.h"
 #include "support/memoryFileSink.h"
 #include "support/treeWalk.h"

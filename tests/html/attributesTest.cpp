@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
+#include <kestrune/document.h>
 
 #include <algorithm>
 #include <optional>
 
-#include "html/HtmlDocument.h"
 #include "html/attributes.h"
 #include "html/charRefs.h"
 #include "support/caseFile.h"
