@@ -17,7 +17,8 @@
 //                      peak resident memory one call adds, divided by the page size).
 //   threads/kestrune   every corpus page once per iteration in each of 1, 2 and 4 threads:
 //                      bytes_per_second is the throughput of all threads together.
-// Peers skip the nesting worst cases (stress-deep-*), where each takes minutes or gives up.
+// Peers skip the worst cases where one of them takes many minutes or gives up:
+// stress-deep-*, stress-*handback* (gumbo) and stress-one-tag-many-attributes (libxml2).
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -174,7 +175,10 @@ int main(int argc, char** argv) {
     for (const Page& page : pages) {
         for (const kbench::Engine& engine : kbench::engines()) {
             const bool kestrune = std::string(engine.name) == "kestrune";
-            if (!kestrune && !peersEverywhere && page.name.rfind("stress-deep-", 0) == 0) continue;
+            const bool tooSlow = page.name.rfind("stress-deep-", 0) == 0 ||
+                                 page.name.find("handback") != std::string::npos ||
+                                 page.name == "stress-one-tag-many-attributes";
+            if (!kestrune && !peersEverywhere && page.stress && tooSlow) continue;
             benchmark::RegisterBenchmark((std::string(engine.name) + "/" + page.name).c_str(),
                                          runPage, &engine, &page)
                 ->UseRealTime()
