@@ -7,9 +7,9 @@
 //   kestrune_library_bench [BENCHMARK FLAGS] [FOLDER_OR_PAGE...]
 //
 // Pages: the arguments left after Google Benchmark's flags, else $KESTRUNE_BENCH_CORPUS,
-// else the shared corpus beside the checkout; plus the worst cases from
-// $KESTRUNE_BENCH_STRESS (a folder; "off" leaves them out), else stress/ of this build
-// folder, made there by bench/genStress.py the first time.
+// else the shared corpus beside the checkout; plus the worst cases in $KESTRUNE_BENCH_STRESS
+// ("off" leaves them out), else in stress/ of this build folder, made there by
+// bench/genStress.py the first time (the realistic one from the first corpus folder).
 //
 // Benchmarks:
 //   ENGINE/PAGE        one page per iteration. Counters: bytes_per_second (page bytes),
@@ -71,14 +71,15 @@ void addPages(const fs::path& place, bool stress, std::vector<Page>& pages) {
         pages.push_back({path.stem().string(), readFile(path), stress});
 }
 
-fs::path stressFolder() {
+// The worst cases' folder; the realistic page is made from the corpus pages given.
+fs::path stressFolder(const std::string& corpus) {
     const char* chosen = std::getenv("KESTRUNE_BENCH_STRESS");
-    if (chosen != nullptr) return std::string(chosen) == "off" ? fs::path() : fs::path(chosen);
-    const fs::path folder = KBENCH_STRESS_DIR;
-    if (!fs::exists(folder / "stress-realistic.html")) {
+    if (chosen != nullptr && std::string(chosen) == "off") return {};
+    const fs::path folder = chosen != nullptr ? fs::path(chosen) : fs::path(KBENCH_STRESS_DIR);
+    if (!fs::exists(folder / "stress-deep-div.html")) {
         std::cerr << "making the worst cases in " << folder << " (bench/genStress.py)\n";
         const std::string command = std::string(KBENCH_PYTHON) + " " + KBENCH_GENERATOR + " " +
-                                    folder.string() + " --corpus " + KBENCH_DEFAULT_CORPUS;
+                                    folder.string() + " --corpus " + corpus;
         if (std::system(command.c_str()) != 0)
             std::cerr << "note: the worst cases could not be made\n";
     }
@@ -151,12 +152,11 @@ void runBatch(benchmark::State& state, const kbench::Engine* engine,
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     static std::vector<Page> pages;
+    const char* chosen = std::getenv("KESTRUNE_BENCH_CORPUS");
+    std::string corpus = argc > 1 ? argv[1] : chosen != nullptr ? chosen : KBENCH_DEFAULT_CORPUS;
     for (int i = 1; i < argc; ++i) addPages(argv[i], false, pages);
-    if (argc == 1) {
-        const char* corpus = std::getenv("KESTRUNE_BENCH_CORPUS");
-        addPages(corpus != nullptr ? corpus : KBENCH_DEFAULT_CORPUS, false, pages);
-    }
-    const fs::path stress = stressFolder();
+    if (argc == 1) addPages(corpus, false, pages);
+    const fs::path stress = stressFolder(corpus);
     if (!stress.empty()) {
         std::vector<Page> worst;
         addPages(stress, true, worst);
