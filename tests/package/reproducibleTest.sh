@@ -8,11 +8,11 @@
 # Usage: reproducibleTest.sh CMAKE CPACK SOURCE_DIR GENERATOR PACKAGE PROGRAM FIRST
 #                            [CONFIGURE_OPTION...]
 # PACKAGE is the CPack generator (DEB or ZIP), PROGRAM the program's file name in
-# the build directory. FIRST is a build directory of these sources whose program is
-# compared with a fresh one, or "-" to make two fresh builds. The fresh builds get
-# the CONFIGURE_OPTIONs (a compiler, a toolchain file) and leave the tests out: the
-# program and its package, nothing else. Exits 77 (skipped) without dpkg-dev when
-# PACKAGE is DEB.
+# the build directory. FIRST is a build directory of these sources, brought up to
+# date and compared with a fresh build, or "-" to make two fresh builds. Fresh
+# builds get the CONFIGURE_OPTIONs (a compiler, a toolchain file) and leave the
+# tests out: the program and its package, nothing else. Exits 77 (skipped)
+# without dpkg-dev when PACKAGE is DEB.
 set -eu
 
 cmake=$1
@@ -59,6 +59,10 @@ mkdir "$work/packages"
 if [ "$first" = - ]; then
     first=$work/first
     build "$first" "$source" "$@"
+elif ! "$cmake" --build "$first" -j 2 >"$work/first.log" 2>&1; then
+    # Brought up to date: a commit since it was built changes SOURCE_DATE_EPOCH.
+    cat "$work/first.log" >&2
+    fail "building $first failed"
 fi
 build "$work/second-build" "$work/linked-source" "$@"
 
