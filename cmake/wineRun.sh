@@ -39,20 +39,33 @@ done
 [ -n "$server" ] || fail "no wineserver beside $real_loader (looked for wineserver, wineserver64, wineserver32 in $dir)"
 
 if [ "${1-}" = --stop ]; then
+    # Ends the server and waits until it has gone, so that the next run's server
+    # does not meet it on its way out.
     "$server" -k </dev/null >/dev/null 2>&1 || true
+    "$server" -w </dev/null >/dev/null 2>&1 || true
     exit 0
 fi
 mkdir -p "$prefix"
 (
     flock 9
     # Status 0: no server was running and this one now is; 2: one is running.
-    # Neither may keep the lock: it would be held for as long as they run.
-    status=0
-    "$server" -p </dev/null >/dev/null 2>&1 9>&- || status=$?
-    case $status in
-    0) "$loader" wineboot </dev/null >/dev/null 2>&1 9>&- || true ;;
-    2) ;;
-    *) fail "$server -p failed with status $status" ;;
-    esac
+    # Neither may keep the lock: it would be held for as long as they run. Any
+    # other status is a server still shutting down, or one that cannot start:
+    # tried again for a few seconds.
+    tries=0
+    while :; do
+        status=0
+        "$server" -p </dev/null >/dev/null 2>&1 9>&- || status=$?
+        case $status in
+        0)
+            "$loader" wineboot </dev/null >/dev/null 2>&1 9>&- || true
+            break
+            ;;
+        2) break ;;
+        esac
+        tries=$((tries + 1))
+        [ "$tries" -lt 20 ] || fail "$server -p failed with status $status"
+        sleep 0.5
+    done
 ) 9>"$prefix/.session-lock"
 exec "$loader" "$@"
