@@ -68,4 +68,13 @@ mkdir -p "$prefix"
         sleep 0.5
     done
 ) 9>"$prefix/.session-lock"
-exec "$loader" "$@"
+# The programs end with 0, 1 or 255 (GoogleTest with 0 or 1): any other status is
+# Wine's or a crash's, and a crashed program may have lost its buffered output, so
+# the status is said.
+status=0
+"$loader" "$@" || status=$?
+case $status in
+0 | 1 | 255) ;;
+*) echo "wineRun.sh: $1 ended with status $status under $loader" >&2 ;;
+esac
+exit "$status"
