@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
+
+#include "base/byteScan.h"
 
 namespace kestrune {
 
@@ -50,6 +53,22 @@ inline char32_t decodeUtf8(const unsigned char*& p, const unsigned char* end) {
     }
     p = q;
     return cp;
+}
+
+// True when decoding the text changes nothing: every sequence in it is well-formed
+// UTF-8 (U+FFFD itself included). Runs of ASCII are passed over sixteen bytes at a time.
+inline bool isWellFormedUtf8(std::string_view text) {
+    auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    auto* end = p + text.size();
+    while (p < end) {
+        p += asciiRunLength(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p));
+        if (p == end) break;
+        const unsigned char* from = p;
+        if (decodeUtf8(p, end) == kReplacementChar && !(p - from == 3 && from[0] == 0xEF)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace kestrune

@@ -12,6 +12,7 @@
 #include "base/byteScan.h"
 #include "base/byteString.h"
 #include "base/platform.h"
+#include "base/utf8.h"
 #include "html/codePage936.h"
 #include "html/documentStorage.h"
 #include "html/treeBuilder.h"
@@ -192,6 +193,10 @@ bool HtmlDocument::prepareText(std::unique_ptr<Storage>& storage, std::size_t& l
     if (!isUtf8(std::string_view(text, length), allAscii) || allAscii) return true;
     converted = 1;
     const unsigned target = codePage != 0 ? codePage : platform::localCodePage().number;
+    // Well-formed UTF-8 stays as it is in UTF-8: no second copy of the page.
+    if (target == platform::kUtf8CodePage && isWellFormedUtf8(std::string_view(text, length))) {
+        return true;
+    }
     if (target == 936 && kCodePage936TableIsSystemConverter) {
         // Code page 936 never needs more bytes than UTF-8 for the same text, so the
         // table conversion happens in place.

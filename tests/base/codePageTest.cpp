@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/platform.h"
+#include "base/utf8.h"
 
 namespace kestrune {
 namespace {
@@ -45,6 +46,30 @@ TEST(CodePageTest, ConversionsThroughTheSystemConverter) {
     for (const Case& c : cases) {
         EXPECT_EQ(platform::utf8ToCodePage(c.utf8, c.codePage), c.expected)
             << c.codePage << " " << c.utf8;
+    }
+}
+
+// The test that lets well-formed UTF-8 skip the conversion to UTF-8 agrees with the
+// conversion: the text is well-formed exactly when converting it changes nothing.
+TEST(CodePageTest, WellFormedUtf8IsKept) {
+    const std::pair<std::string, bool> cases[] = {
+        {"", true},
+        {"plain ASCII, longer than sixteen bytes", true},
+        {std::string("nul\0inside", 11), true},
+        {"a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", true},
+        {"\xEF\xBF\xBD", true},  // U+FFFD itself
+        {"0123456789abcdef\xC3\xA9 after a block", true},
+        {"\xC0\x80", false},                      // overlong
+        {"\xED\xA0\x80", false},                  // surrogate
+        {"\xF8\x88\x80\x80\x80", false},          // five bytes
+        {"0123456789abcdef0123\xE4\xB8", false},  // cut short at the end
+        {"x\x80y", false},
+    };
+    for (const auto& [text, wellFormed] : cases) {
+        EXPECT_EQ(isWellFormedUtf8(text), wellFormed) << text;
+        EXPECT_EQ(platform::utf8ToCodePage(text, platform::kUtf8CodePage) == text,
+                  wellFormed || text.empty())
+            << text;
     }
 }
 
