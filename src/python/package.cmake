@@ -3,7 +3,8 @@
 # packaging when the module is built): CPack makes one package per install component.
 # It holds the module in Debian's Python layout, its copyright file and changelog, and
 # depends on the Python 3 version it was built for (the extension's file name carries
-# that version), and on the libraries dpkg-shlibdeps finds.
+# that version), and on the libraries dpkg-shlibdeps finds. CPack puts the project's
+# summary line above this description.
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_KESTRUNE_PACKAGE_NAME kestrune)
 
@@ -13,12 +14,12 @@ set(CPACK_DEBIAN_${component}_PACKAGE_SECTION python)
 math(EXPR next_minor "${Python3_VERSION_MINOR} + 1")
 set(CPACK_DEBIAN_${component}_PACKAGE_DEPENDS
     "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3 (<< ${Python3_VERSION_MAJOR}.${next_minor})")
-set(CPACK_COMPONENT_${component}_DESCRIPTION
-    "Python module for Kestrune's HTML extraction
-The kestrune module reads HTML pages with Kestrune's lenient single-pass
-parser and returns what is asked of them as Python data: every element of a
-tag with its text and chosen attributes, script blocks, style sheets and
-comments as raw HTML, or the words of the document type.
+set(CPACK_DEBIAN_${component}_DESCRIPTION
+    "This package holds the Python 3 module kestrune. It reads HTML pages with
+Kestrune's lenient single-pass parser and returns what is asked of them as
+Python data: every element of a tag with its text and chosen attributes,
+script blocks, style sheets and comments as raw HTML, or the words of the
+document type.
 .
 Any page, however broken, gives a predictable result, and hostile input is
 read in linear time; the parser releases the GIL, so threads scale. The
