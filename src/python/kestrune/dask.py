@@ -21,7 +21,7 @@ from __future__ import annotations
 import glob
 import json
 import os
-from typing import Any, Iterable, Sequence
+from typing import Any, Iterable, Iterator, Sequence
 
 import dask.bag
 
@@ -37,15 +37,18 @@ def page_paths(paths: str | os.PathLike | Iterable[str | os.PathLike]) -> list[s
 
 
 def page_findings(path: str, tag: str, attrs: Sequence[str] | None = None,
-                  **options: Any) -> list[dict]:
-    """The records of one page (extract_file's keyword options pass through)."""
+                  **options: Any) -> Iterator[dict]:
+    """The records of one page, one at a time (extract_file's keyword options pass
+    through): a worker holds one page's findings, not its records as well."""
     try:
         found = extract_file(path, tag, attrs, **options)
     except (Error, OSError) as error:
-        return [{"page": path, "error": f"{type(error).__name__}: {error}"}]
+        yield {"page": path, "error": f"{type(error).__name__}: {error}"}
+        return
     if not isinstance(found, list):
         found = [] if found is None else [found]
-    return [{"page": path, "index": i, "finding": f} for i, f in enumerate(found)]
+    for i, finding in enumerate(found):
+        yield {"page": path, "index": i, "finding": finding}
 
 
 def findings(paths, tag: str, attrs: Sequence[str] | None = None, *,
