@@ -36,14 +36,17 @@ build "$work/first" "$source"
 build "$work/second-build" "$work/linked-source"
 
 cmp "$work/first/kestrune" "$work/second-build/kestrune" || fail "the two kestrune binaries differ"
-first_deb=$(ls "$work"/first/out/*.deb)
-second_deb=$(ls "$work"/second-build/out/*.deb)
-cmp "$first_deb" "$second_deb" || fail "the two packages differ"
-
-dpkg-deb -x "$first_deb" "$work/unpacked"
+# Every package CPack made (kestrune, and python3-kestrune when the module is built).
+debs=
+for first_deb in "$work"/first/out/*.deb; do
+    name=$(basename "$first_deb")
+    cmp "$first_deb" "$work/second-build/out/$name" || fail "the two $name differ"
+    dpkg-deb -x "$first_deb" "$work/unpacked"
+    debs="$debs $name"
+done
 for path in "$source" "$work"; do
     if grep -rlF "$path" "$work/first/kestrune" "$work/unpacked"; then
         fail "the files above hold the build path $path"
     fi
 done
-echo "two builds: identical kestrune ($(wc -c <"$work/first/kestrune") bytes) and $(basename "$first_deb")"
+echo "two builds: identical kestrune ($(wc -c <"$work/first/kestrune") bytes) and$debs"
