@@ -300,6 +300,9 @@ cannot be read. The GIL is released while the page is parsed.)";
 }  // namespace
 
 PYBIND11_MODULE(_kestrune, m) {
+    // The docstring's first line is the signature, in Python's terms.
+    py::options options;
+    options.disable_function_signatures();
     m.doc() = "The Kestrune engine: extract elements, raw blocks and the doctype from HTML.";
     m.attr("__version__") = KESTRUNE_VERSION;
 
