@@ -22,6 +22,8 @@
 // first time they are missing; KESTRUNE_BENCH_STRESS=off leaves them out. Whatever
 // cannot be found is skipped with a note on standard error.
 #include <benchmark/benchmark.h>
+#include <kestrune/document.h>
+#include <kestrune/json.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -42,13 +44,10 @@
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "cli/driver.h"
-#include "cli/report.h"
-#include "html/HtmlDocument.h"
-#include "html/HtmlElement.h"
 #include "html/codePage936.h"
 #include "html/documentStorage.h"
-#include "json/JsonValue.h"
 #include "query/gatherTexts.h"
+#include "query/report.h"
 #include "support/memoryFileSink.h"
 
 namespace kestrune {
@@ -67,24 +66,15 @@ std::vector<std::string> attributeNamesFor(const std::string& tag) {
     return {};
 }
 
-// gatherTexts as the tree at hand declares it: earlier versions also took the element
-// the list was found below, later ones have only TextRuns. Every form is accepted so that the same
-// benchmarks run on older commits for before/after comparisons.
+// The decoded text of each listed element, as the report gathers them.
 template <typename Emit>
-void gatherTextsBelow(const HtmlElement& top, const ElementList& list, const Emit& emit) {
-    if constexpr (requires { gatherTexts(list, emit); }) {
-        gatherTexts(list, emit);
-    } else if constexpr (requires { gatherTexts(top, list, emit); }) {
-        gatherTexts(top, list, emit);
-    } else {
-        // Later trees keep only the text runs the driver reads.
-        const TextRuns runs(list);
-        std::string text;
-        for (std::size_t i = 0; i < runs.size(); ++i) {
-            text.clear();
-            runs.appendText(i, text);
-            emit(i, text);
-        }
+void gatherTextsBelow(const HtmlElement&, const ElementList& list, const Emit& emit) {
+    const TextRuns runs(list);
+    std::string text;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        text.clear();
+        runs.appendText(i, text);
+        emit(i, text);
     }
 }
 
@@ -386,29 +376,29 @@ void benchAttributesString(benchmark::State& state, const Case& c) {
     setRates(state, c.inputBytes(), found);
 }
 
-// The element file written by ElementFile from ready-made values (to memory).
-std::size_t writeElementFile(Input& in, const std::string& tag, MemoryFileSink& files,
-                             std::string& console) {
-    {
-        Console out(&console);
-        const std::vector<std::string> names = attributeNamesFor(tag);
-        ElementFile file(kOutputPath, tag, ReportKeys(names), files);
-        for (const std::vector<KeyedValue>& values : in.keyedValues(tag)) file.add(values);
-        file.finish(out);
+// The element file rendered from ready-made values (to memory).
+std::size_t writeElementFile(Input& in, const std::string& tag) {
+    const std::vector<std::string> names = attributeNamesFor(tag);
+    ElementRenderer file(ReportForm::File, tag, ReportKeys(names));
+    ByteBuffer out;
+    file.head(out);
+    bool first = true;
+    for (const std::vector<KeyedValue>& values : in.keyedValues(tag)) {
+        file.element(out, values, first);
+        first = false;
     }
-    console.clear();
-    return files.files[kOutputPath].size();
+    file.tail(out);
+    benchmark::DoNotOptimize(out.view().data());
+    return out.size();
 }
 
 void benchJsonStream(benchmark::State& state, const Case& c) {
     if (!documentsReady(state, c)) return;
-    MemoryFileSink files;
-    std::string console;
     std::size_t jsonBytes = 0;
     const std::size_t found = c.foundElements();
-    for (Input* in : c.inputs) jsonBytes += writeElementFile(*in, c.tag, files, console);
+    for (Input* in : c.inputs) jsonBytes += writeElementFile(*in, c.tag);
     for (auto _ : state) {
-        for (Input* in : c.inputs) writeElementFile(*in, c.tag, files, console);
+        for (Input* in : c.inputs) writeElementFile(*in, c.tag);
     }
     setRates(state, jsonBytes, found);
 }
@@ -440,22 +430,29 @@ void benchJsonLibrary(benchmark::State& state, const Case& c) {
     setRates(state, jsonBytes, found);
 }
 
-// reportOnDocument on the loaded document: find, texts, attributes and the output,
-// to a file in memory (toFile) or to a captured console.
-void runReports(benchmark::State& state, const Case& c, bool toFile) {
+// The program's report run on a page in memory (read, converted, parsed, reported),
+// to a file in memory (toFile) or to a captured console: through the tree, or
+// straight from the text as the program does.
+void runReports(benchmark::State& state, const Case& c, bool toFile, bool fromTree) {
     if (!documentsReady(state, c)) return;
     Options options;
     options.tagName = c.tag;
+    options.mode = reportModeOf(c.tag);
     options.attributeNames = attributeNamesFor(c.tag);
     if (toFile) options.outputPath = kOutputPath;
+    RunRequest request = runRequestOf(options, 0);
+    request.fromTree = fromTree;
     const std::size_t found = c.foundElements();
     MemoryFileSink files;
     std::string captured;
     for (auto _ : state) {
         for (Input* in : c.inputs) {
+            PageSource page;
+            page.bytes = in->bytes();
+            page.inMemory = true;
             {
                 Console console(&captured);
-                reportOnDocument(in->document(), options, console, files);
+                reportPage(page, options, request, console, files);
             }
             benchmark::DoNotOptimize(captured.data());
             captured.clear();
@@ -464,32 +461,7 @@ void runReports(benchmark::State& state, const Case& c, bool toFile) {
     setRates(state, c.inputBytes(), found);
 }
 
-// The command line's element report straight from the file bytes, without a tree:
-// the copy and conversion of the text (what parse does before building), then
-// reportElementsFromText to a file in memory. Compare with parse + report.
-void benchExtract(benchmark::State& state, const Case& c) {
-    if (!documentsReady(state, c)) return;
-    Options options;
-    options.tagName = c.tag;
-    options.attributeNames = attributeNamesFor(c.tag);
-    options.outputPath = kOutputPath;
-    const std::size_t found = c.foundElements();
-    MemoryFileSink files;
-    std::string captured;
-    for (auto _ : state) {
-        for (Input* in : c.inputs) {
-            DocumentText text;
-            text.assign(in->bytes());
-            {
-                Console console(&captured);
-                reportElementsFromText(text.data(), text.size(), options, console, files);
-            }
-            benchmark::DoNotOptimize(captured.data());
-            captured.clear();
-        }
-    }
-    setRates(state, c.inputBytes(), found);
-}
+void benchExtract(benchmark::State& state, const Case& c) { runReports(state, c, true, false); }
 
 // An element file asked for many distinct attribute names (the most one "-attr"
 // argument can hold): the members are sorted and de-duplicated once per file.
@@ -501,19 +473,18 @@ void benchManyKeys(benchmark::State& state) {
         }
     }
     const ReportKeys keys(names);
-    MemoryFileSink files;
-    std::string captured;
     for (auto _ : state) {
-        Console console(&captured);
-        ElementFile file(kOutputPath, "a", keys, files);
-        file.add({});
-        file.finish(console);
-        captured.clear();
+        ElementRenderer file(ReportForm::File, "a", keys);
+        ByteBuffer out;
+        file.element(out, {}, true);
+        benchmark::DoNotOptimize(out.view().data());
     }
 }
 
-void benchReport(benchmark::State& state, const Case& c) { runReports(state, c, true); }
-void benchReportConsole(benchmark::State& state, const Case& c) { runReports(state, c, false); }
+void benchReport(benchmark::State& state, const Case& c) { runReports(state, c, true, true); }
+void benchReportConsole(benchmark::State& state, const Case& c) {
+    runReports(state, c, false, true);
+}
 
 // ----- Inputs -----
 

@@ -187,62 +187,58 @@ inline std::size_t asciiRunLength(const char* s, std::size_t n) {
     return i;
 }
 
-// The index of the first CR, LF or TAB (or space, when withSpace) in [s, s + n), or n.
-inline std::size_t findCleanupByte(const char* s, std::size_t n, bool withSpace) {
+namespace byte_scan_detail {
+
+// The index of the first byte of [s, s + n) whose lane `lanes(block)` marks, or n;
+// `isWanted(c)` is the same test for one byte. A text under 16 bytes is read as one
+// partial block (the zeros behind it masked off); a longer one in blocks, its last
+// bytes in one block overlapping the bytes already seen.
+template <typename Lanes, typename IsWanted>
+KESTRUNE_ALWAYS_INLINE std::size_t findFirst(const char* s, std::size_t n, Lanes&& lanes,
+                                             IsWanted&& isWanted) {
     std::size_t i = 0;
 #if KESTRUNE_HAS_SSE2
-    using byte_scan_detail::cleanupLanes;
+    (void)isWanted;
     if (n < 16) {
-        const unsigned mask = cleanupLanes(byte_scan_detail::loadPartial(s, n), withSpace);
+        const unsigned mask = lanes(loadPartial(s, n)) & firstLanes(n);
         return mask != 0 ? static_cast<std::size_t>(std::countr_zero(mask)) : n;
     }
     while (i + 16 <= n) {
-        const unsigned mask =
-            cleanupLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), withSpace);
+        const unsigned mask = lanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
         if (mask != 0) return i + static_cast<std::size_t>(std::countr_zero(mask));
         i += 16;
-        // The last bytes of a text of 16 or more: one more block, overlapping the
-        // bytes already seen, ends the search without a byte-at-a-time tail.
         if (i < n && i + 16 > n) i = n - 16;
     }
     return n;
 #else
+    (void)lanes;
     for (; i < n; ++i) {
-        char c = s[i];
-        if (isControlChar(c) || (withSpace && c == ' ')) return i;
+        if (isWanted(static_cast<unsigned char>(s[i]))) return i;
     }
     return n;
 #endif
 }
 
+}  // namespace byte_scan_detail
+
+// The index of the first CR, LF or TAB (or space, when withSpace) in [s, s + n), or n.
+inline std::size_t findCleanupByte(const char* s, std::size_t n, bool withSpace) {
+    return byte_scan_detail::findFirst(
+        s, n, [withSpace](auto block) { return byte_scan_detail::cleanupLanes(block, withSpace); },
+        [withSpace](unsigned char c) {
+            return isControlChar(static_cast<char>(c)) || (withSpace && c == ' ');
+        });
+}
+
 // The index of the first byte that JSON text must escape (below 0x20, a double
 // quote or a backslash), or of the first space when withSpace, in [s, s + n), or n.
 inline std::size_t findJsonEscape(const char* s, std::size_t n, bool withSpace = false) {
-    std::size_t i = 0;
-#if KESTRUNE_HAS_SSE2
-    using byte_scan_detail::jsonEscapeLanes;
-    if (n < 16) {
-        // The zeros after the text count as controls: only its own lanes are looked at.
-        const unsigned mask = jsonEscapeLanes(byte_scan_detail::loadPartial(s, n), withSpace) &
-                              byte_scan_detail::firstLanes(n);
-        return mask != 0 ? static_cast<std::size_t>(std::countr_zero(mask)) : n;
-    }
-    while (i + 16 <= n) {
-        const unsigned mask =
-            jsonEscapeLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), withSpace);
-        if (mask != 0) return i + static_cast<std::size_t>(std::countr_zero(mask));
-        i += 16;
-        // As above: the last bytes in one overlapping block.
-        if (i < n && i + 16 > n) i = n - 16;
-    }
-    return n;
-#else
-    for (; i < n; ++i) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x20 || c == '"' || c == '\\' || (withSpace && c == ' ')) return i;
-    }
-    return n;
-#endif
+    return byte_scan_detail::findFirst(
+        s, n,
+        [withSpace](auto block) { return byte_scan_detail::jsonEscapeLanes(block, withSpace); },
+        [withSpace](unsigned char c) {
+            return c < 0x20 || c == '"' || c == '\\' || (withSpace && c == ' ');
+        });
 }
 
 }  // namespace kestrune

@@ -21,15 +21,14 @@ unsigned parseCodePageNumber(std::string_view text) {
     return number <= 0xFFFF ? number : 0;
 }
 
-// The parser finds tags by their ASCII bytes: a code page that gives other bytes
-// for ASCII (EBCDIC, UTF-16) cannot be the local one.
-bool keepsAscii(unsigned number) {
+}  // namespace
+
+bool isUsableCodePage(unsigned number) {
+    // A code page that gives other bytes for ASCII (EBCDIC, UTF-16) cannot be used.
     std::string ascii;
     for (int c = 1; c < 0x80; ++c) ascii.push_back(static_cast<char>(c));
-    return utf8ToCodePage(ascii, number) == ascii;
+    return number != 0 && utf8ToCodePage(ascii, number) == ascii;
 }
-
-}  // namespace
 
 CodePageChoice localCodePage() {
     CodePageChoice choice;
@@ -41,12 +40,8 @@ CodePageChoice localCodePage() {
     }
     choice.setting = setting;
     choice.number = parseCodePageNumber(choice.setting);
-    choice.usable = choice.number != 0 && keepsAscii(choice.number);
+    choice.usable = isUsableCodePage(choice.number);
     return choice;
-}
-
-std::string utf8ToAnsi(std::string_view utf8) {
-    return utf8ToCodePage(utf8, localCodePage().number);
 }
 
 }  // namespace kestrune::platform

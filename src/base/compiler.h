@@ -6,16 +6,10 @@
 #if defined(__GNUC__) || defined(__clang__)
 // A function the optimiser must inline, whatever its size heuristics say.
 #define KESTRUNE_ALWAYS_INLINE __attribute__((always_inline)) inline
-// A function whose arguments from `firstArgument` on are checked against the printf format at
-// `formatIndex`.
-#define KESTRUNE_PRINTF_FORMAT(formatIndex, firstArgument) \
-    __attribute__((format(printf, formatIndex, firstArgument)))
 #elif defined(_MSC_VER)
 #define KESTRUNE_ALWAYS_INLINE __forceinline
-#define KESTRUNE_PRINTF_FORMAT(formatIndex, firstArgument)
 #else
 #define KESTRUNE_ALWAYS_INLINE inline
-#define KESTRUNE_PRINTF_FORMAT(formatIndex, firstArgument)
 #endif
 
 // Sixteen-byte SSE2 instructions: every x86-64 processor has them, a 32-bit x86

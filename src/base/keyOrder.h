@@ -11,13 +11,27 @@
 
 namespace kestrune {
 
-// The numbers 0 .. count - 1 in byte order of keyOf(i) with every byte passed
-// through `fold` (an unsigned char to unsigned char map); equal keys keep the
-// order of their numbers. The first four folded bytes of each key are kept beside
-// its number as one 32-bit head, which orders like the bytes (a key shorter than
-// four bytes is padded with zeros, which sorts it before every key it is the start
-// of). A stable radix sort on the heads, then each run of equal heads sorted by
-// the rest of the keys: O(count) for keys that differ early.
+// The one order of keys: byte order with every byte passed through `fold` (an
+// unsigned char to unsigned char map), a key before every longer key it is the start
+// of. Compares from byte `from` on (the bytes before are known to be equal).
+template <typename Fold>
+int compareFolded(std::string_view a, std::string_view b, Fold&& fold, std::size_t from = 0) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = from; i < n; ++i) {
+        const unsigned x = fold(static_cast<unsigned char>(a[i]));
+        const unsigned y = fold(static_cast<unsigned char>(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+// The numbers 0 .. count - 1 in the order compareFolded gives their keys keyOf(i);
+// equal keys keep the order of their numbers. The first four folded bytes of each key are kept
+// beside its number as one 32-bit head, which orders like the bytes (a key shorter than four bytes
+// is padded with zeros, which sorts it before every key it is the start of). A stable radix sort on
+// the heads, then each run of equal heads sorted by the rest of the keys: O(count) for keys that
+// differ early.
 template <typename KeyOf, typename Fold>
 std::vector<std::uint32_t> keyOrder(std::size_t count, KeyOf&& keyOf, Fold&& fold) {
     struct Entry {
@@ -44,14 +58,8 @@ std::vector<std::uint32_t> keyOrder(std::size_t count, KeyOf&& keyOf, Fold&& fol
         entries.swap(spare);
     }
     auto rest = [&](const Entry& a, const Entry& b) {
-        const std::string_view x = keyOf(a.number);
-        const std::string_view y = keyOf(b.number);
-        const std::size_t n = std::min(x.size(), y.size());
-        for (std::size_t i = 4; i < n; ++i) {
-            if (byte(x, i) != byte(y, i)) return byte(x, i) < byte(y, i);
-        }
-        if (x.size() != y.size()) return x.size() < y.size();
-        return a.number < b.number;
+        const int c = compareFolded(keyOf(a.number), keyOf(b.number), fold, 4);
+        return c != 0 ? c < 0 : a.number < b.number;
     };
     std::vector<std::uint32_t> order(count);
     for (std::size_t i = 0; i < count;) {

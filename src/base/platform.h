@@ -55,8 +55,16 @@ inline constexpr const char* kCodePageVariable = "KESTRUNE_CODEPAGE";
 // well-formed UTF-8 (and may be longer than the input). Empty input, or a code
 // page the converter does not have, gives the empty text.
 std::string utf8ToCodePage(std::string_view utf8, unsigned number);
-// The same to the local code page.
-std::string utf8ToAnsi(std::string_view utf8);
+// The system converter is glibc's iconv (on Windows the system's own tables).
+#if defined(_WIN32)
+inline constexpr bool kConverterIsIconv = false;
+#else
+inline constexpr bool kConverterIsIconv = true;
+#endif
+
+// True when `number` names a code page the converter has and whose bytes for ASCII
+// are ASCII (the parser finds tags by their ASCII bytes).
+bool isUsableCodePage(unsigned number);
 
 // A file opened read-only.
 class InputFile {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The parts of the platform layer that every system shares: heap blocks and the
 // fault seams of the tests, the path separators, and reading input files.
+#include <atomic>
 #include <cstdlib>
 #include <string>
 
@@ -11,8 +12,10 @@ namespace kestrune::platform {
 
 namespace {
 
-long long outputFailsAfter = -1;
-long long allocationsLeft = -1;
+// Read on every allocation, from any thread: atomic, so that runs in many threads at
+// once are race-free whether or not a test has set them.
+std::atomic<long long> outputFailsAfter{-1};
+std::atomic<long long> allocationsLeft{-1};
 
 }  // namespace
 
@@ -25,10 +28,11 @@ void failAllocationAfter(long long calls) { allocationsLeft = calls; }
 long long outputLimit() { return outputFailsAfter; }
 
 bool allocationRefused() {
-    if (allocationsLeft < 0) return false;
-    if (allocationsLeft == 0) return true;
-    --allocationsLeft;
-    return false;
+    long long left = allocationsLeft.load(std::memory_order_relaxed);
+    while (left > 0 &&
+           !allocationsLeft.compare_exchange_weak(left, left - 1, std::memory_order_relaxed)) {
+    }
+    return left == 0;
 }
 
 }  // namespace faults

@@ -34,17 +34,6 @@ constexpr int kIgnoreCase = 1;
 
 }  // namespace
 
-ReportMode reportModeOf(std::string_view tagName) {
-    if (equalsIgnoreCase(tagName, "!doctype") || equalsIgnoreCase(tagName, "doctype")) {
-        return ReportMode::Doctype;
-    }
-    if (equalsIgnoreCase(tagName, "script") || equalsIgnoreCase(tagName, "style") ||
-        equalsIgnoreCase(tagName, "!--")) {
-        return ReportMode::RawBlocks;
-    }
-    return ReportMode::Elements;
-}
-
 int recognizeOption(std::string_view text, int& takesValue) {
     for (const OptionName& option : kOptionNames) {
         if (equalsIgnoreCase(text, option.name)) {
@@ -136,6 +125,7 @@ bool Options::parse(int argc, const char* const* argv, Console& console) {
         return false;
     }
     tagName = tagValue;
+    mode = reportModeOf(tagName);
     splitAttributeList(attrValue);
 
     if (!outputRequested) return true;
@@ -175,7 +165,7 @@ bool Options::resolveOutputPath(std::string_view value, Console& console) {
         resolved = commandLine.programDirectory + "/";
         resolved += fileName;
         // Raw blocks are written as text, the other reports as JSON.
-        resolved += reportModeOf(tagName) == ReportMode::RawBlocks ? ".js" : ".json";
+        resolved += mode == ReportMode::RawBlocks ? ".js" : ".json";
     } else {
         resolved = hasDirectory != 0 ? std::string(value)
                                      : commandLine.programDirectory + "/" + std::string(value);

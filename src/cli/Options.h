@@ -7,16 +7,11 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
+#include "query/report.h"
 
 namespace kestrune {
 
 class Console;
-
-// What a run reports, chosen from the -tag value (ASCII case ignored): the document
-// type for "!doctype" and "doctype", the raw blocks for "script", "style" and "!--",
-// the elements of that name for any other value.
-enum class ReportMode { Doctype, RawBlocks, Elements };
-ReportMode reportModeOf(std::string_view tagName);
 
 class Options {
   public:
@@ -34,6 +29,7 @@ class Options {
 
     std::string inputPath;                    // resolved, "/" separators only
     std::string tagName;                      // the -tag value as typed
+    ReportMode mode = ReportMode::Elements;   // what the -tag value asks for
     std::vector<std::string> attributeNames;  // split from -attr, in order, duplicates kept
     int textFlag = 0;                         // 1 when -text is present; nothing reads it
     std::string outputPath;                   // resolved; non-empty exactly when -o was accepted

@@ -2,13 +2,12 @@
 // The extraction run: load the document, choose the report mode, report.
 #pragma once
 
-#include <cstddef>
+#include "query/reportRun.h"
 
 namespace kestrune {
 
 class Console;
 class FileSink;
-class HtmlDocument;
 class Options;
 
 // Loads options.inputPath and reports on it, on the console or through the file
@@ -16,18 +15,14 @@ class Options;
 // (after printing the message), else 1 (also when nothing matched).
 int runExtraction(const Options& options, Console& console);
 
-// The report on a loaded document, in the mode reportModeOf(options.tagName), written
-// to `console` or, when options.outputPath is set, to a file created through `files`.
-// Returns 1, or -1 when the file could not be written (the message printed, the
-// target left as it was).
-int reportOnDocument(const HtmlDocument& document, const Options& options, Console& console,
-                     FileSink& files);
+// The run's request for these options, in this code page (0: the local one).
+RunRequest runRequestOf(const Options& options, unsigned codePage);
 
-// The element or raw-block report (ReportMode::Elements, RawBlocks) straight from a document's
-// prepared text (NUL-terminated, zero padding behind it), without a tree: the same output as
-// reportOnDocument gives on the document parsed from that text. 0, with nothing written, when the
-// text yields no root; else what reportOnDocument returns.
-int reportElementsFromText(char* text, std::size_t length, const Options& options, Console& console,
-                           FileSink& files);
+// The report on `page` as `request` asks, written to `console` or, when
+// options.outputPath is set, to a file created through `files`. Returns 1, or -1
+// when the page could not be read or the file could not be written (the message
+// printed, the target left as it was).
+int reportPage(const PageSource& page, const Options& options, const RunRequest& request,
+               Console& console, FileSink& files);
 
 }  // namespace kestrune

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // HtmlDocument: storage of the text and the element arena, and the document-level
 // views of the tree.
-#include "html/HtmlDocument.h"
+#include <kestrune/document.h>
 
 #include <new>
 

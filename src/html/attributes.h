@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
-// Attribute text of a start tag -> name/value pairs and valueless words. Used inside
-// src/html and src/query only.
+// Internal: attribute text of a start tag -> name/value pairs and valueless words.
 //
 // The syntax is a simple one: pieces separated by spaces, double quotes protecting
 // spaces, one "=" between name and value. CR, LF and TAB are removed first (not
 // turned into spaces). The byte right after a separating space is skipped by the
 // scan, so it never separates and never opens quotes. Single quotes protect nothing.
 #pragma once
+
+#include <kestrune/document.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +19,6 @@
 #include "base/byteScan.h"
 #include "base/byteString.h"
 #include "base/compiler.h"
-#include "html/HtmlElement.h"
 
 namespace kestrune {
 
@@ -49,6 +49,10 @@ KESTRUNE_ALWAYS_INLINE void splitPiece(std::string_view s, std::size_t begin, st
 }
 
 }  // namespace attributes_detail
+
+// Of two different names equal without case, whether `name` answers before `other`:
+// the one first in byte order does.
+inline bool nameWins(std::string_view name, std::string_view other) { return name < other; }
 
 // The value of a name=value piece: leading spaces, then leading double quotes,
 // leading single quotes, trailing double quotes and trailing single quotes removed.
@@ -121,7 +125,11 @@ int findAttribute(std::string_view attributeText, std::string_view name, std::st
 // their look-up.
 class AttributeFinder {
   public:
-    explicit AttributeFinder(const std::vector<std::string>& names);
+    // Up to `fewGroups` groups of names are looked up one by one, comparing lengths
+    // first; more by binary search in their order. Tests pick either way.
+    static constexpr std::size_t kFewGroups = 8;
+    explicit AttributeFinder(const std::vector<std::string>& names,
+                             std::size_t fewGroups = kFewGroups);
 
     // Calls found(k, value) for every name names[k] the text holds (in no fixed
     // order); the value is valid until the next call of find and as long as the
@@ -151,8 +159,7 @@ class AttributeFinder {
     void scan(std::string_view attributeText);
     // The group of names equal to `name` without case, or -1.
     long groupOf(std::string_view name) const;
-    // Up to this many groups are looked up one by one, comparing lengths first.
-    static constexpr std::size_t kFewGroups = 8;
+    std::size_t fewGroups_;
 
     std::vector<std::uint32_t> byGroup_;     // name numbers, grouped, groups in order without case
     std::vector<std::uint32_t> groupStart_;  // group g is byGroup_[groupStart_[g], [g + 1])

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "base/platform.h"
+
 namespace kestrune {
 
 // Converts the UTF-8 text of `length` bytes at `text` in place and returns its new
@@ -13,11 +15,8 @@ namespace kestrune {
 std::size_t convertUtf8ToCodePage936(char* text, std::size_t length);
 
 // The table is that of the converter of the system it was generated on (glibc
-// iconv). Windows converts with its own tables, which the defined behaviour follows.
-#if defined(_WIN32)
-inline constexpr bool kCodePage936TableIsSystemConverter = false;
-#else
-inline constexpr bool kCodePage936TableIsSystemConverter = true;
-#endif
+// iconv); where the system converts with its own tables, the defined behaviour
+// follows those.
+inline constexpr bool kCodePage936TableIsSystemConverter = platform::kConverterIsIconv;
 
 }  // namespace kestrune

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
-// Internal to src/html: the one block that holds a document's text followed by its
+// Internal to the library: the one block that holds a document's text followed by its
 // element arena. Elements store their texts as distances back into the text, so
 // both must live in the same block.
 #pragma once
 
+#include <kestrune/document.h>
+
 #include <cstddef>
 #include <memory>
 #include <string_view>
-
-#include "html/HtmlDocument.h"
 
 namespace kestrune {
 
@@ -36,6 +36,12 @@ struct HtmlDocument::Storage {
     std::size_t blockBytes_ = 0;
     bool large_ = false;  // from platform::allocateLarge
 };
+
+// 1 when the bytes of [text, text + length) are UTF-8 by a lax rule (lead bytes
+// announce 1 to 5 continuation bytes; overlong forms and surrogates pass) with
+// nothing pending at the end; allAscii = 1 when no byte >= 0x80 was seen before the
+// scan ended.
+int isUtf8(std::string_view text, int& allAscii);
 
 // A document's text read and prepared as HtmlDocument::load prepares it (cut at its
 // first NUL, UTF-8 converted to the local code page), for consumers of the parser core

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Loading a document: read the file whole, convert UTF-8 to the local code page, build
 // the tree, find the root and read the charset declarations.
+#include <kestrune/document.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -10,7 +12,6 @@
 #include "base/byteScan.h"
 #include "base/byteString.h"
 #include "base/platform.h"
-#include "html/HtmlDocument.h"
 #include "html/codePage936.h"
 #include "html/documentStorage.h"
 #include "html/treeBuilder.h"
@@ -111,12 +112,6 @@ int isUtf8(std::string_view text, int& allAscii) {
         }
     }
     return pending == 0 ? 1 : 0;
-}
-
-std::size_t countLeadingWhitespace(std::string_view text) {
-    std::size_t n = 0;
-    while (n < text.size() && isHtmlSpace(text[n])) ++n;
-    return n;
 }
 
 std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::copyText(std::string_view text,
@@ -240,15 +235,7 @@ int HtmlDocument::parseStorage(std::unique_ptr<Storage> storage, std::size_t len
 }
 
 int HtmlDocument::detectCharset() {
-    if (root_ == nullptr) {
-        for (const HtmlElement& e : topLevel()) {
-            if (!e.isDoctype() && !equalsIgnoreCase(e.tagName(), "html")) {
-                root_ = &e;
-                break;
-            }
-        }
-        if (root_ == nullptr) return 0;
-    }
+    if (root_ == nullptr) return 0;
     // The builder listed the meta elements in document order; those below the root
     // count. Elements are made in document order, so the root's subtree is the run of
     // elements from the root up to the next top-level element.

@@ -31,6 +31,8 @@
 //   topLevelEnd(closed, kind)   the top-level element is done
 #pragma once
 
+#include <kestrune/document.h>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -58,16 +60,6 @@ struct Token {
 inline bool isValidTagToken(const Token& token) {
     return token.plainName ? token.tagName.size() <= 16 : isValidTagName(token.tagName) != 0;
 }
-
-// Why an element is complete as soon as it is made (the same bits as the element's
-// own flags).
-namespace elementFlag {
-inline constexpr std::uint32_t kClosed = 1u << 27;
-inline constexpr std::uint32_t kComment = 1u << 28;
-inline constexpr std::uint32_t kScript = 1u << 29;
-inline constexpr std::uint32_t kStyle = 1u << 30;
-inline constexpr std::uint32_t kDoctype = 1u << 31;
-}  // namespace elementFlag
 
 // What a finished top-level element is to the root choice.
 enum class TopLevelKind { kDoctype, kHtml, kOther };
@@ -302,7 +294,7 @@ class ParserCore {
         constexpr std::uint16_t kSpecial = kTagDoctype | kTagComment | kTagScript | kTagStyle;
         if (!selfClosing && (classes & (kSpecial | kTagVoid)) == 0) return cursor_ != end_;
         if (classes & kTagDoctype) {
-            consumer_.finished(elementFlag::kDoctype, std::string_view());
+            consumer_.finished(HtmlElement::kDoctype, std::string_view());
             return false;
         }
         if (cursor_ == end_) return false;
@@ -311,7 +303,7 @@ class ParserCore {
             const char* close = core_detail::findCommentEnd(cursor_, end_);
             std::size_t length =
                 close == nullptr ? left : static_cast<std::size_t>(close - cursor_);
-            consumer_.finished(elementFlag::kComment | elementFlag::kClosed,
+            consumer_.finished(HtmlElement::kComment | HtmlElement::kClosed,
                                std::string_view(cursor_, length));
             cursor_ += close == nullptr ? left : length + 3;
             return false;
@@ -322,13 +314,13 @@ class ParserCore {
             const char* close = core_detail::findRawCloser(cursor_, end_, closer);
             std::size_t length = static_cast<std::size_t>(close - cursor_);
             consumer_.finished(
-                (style ? elementFlag::kStyle : elementFlag::kScript) | elementFlag::kClosed,
+                (style ? HtmlElement::kStyle : HtmlElement::kScript) | HtmlElement::kClosed,
                 std::string_view(cursor_, length));
             cursor_ += close == end_ ? length : length + closer.size();
             return false;
         }
         if (selfClosing || (classes & kTagVoid)) {
-            consumer_.finished(elementFlag::kClosed, std::string_view());
+            consumer_.finished(HtmlElement::kClosed, std::string_view());
             return false;
         }
         return true;
@@ -350,7 +342,7 @@ class ParserCore {
     // it; true when its own end tag closed it.
     bool readContent(std::string_view topName, std::uint16_t topClasses) {
         std::string_view name = topName;  // of the element whose content is being read
-        std::uint16_t eClass = topClasses;
+        std::uint16_t parentClass = topClasses;
         std::size_t depth = 0;  // of that element below the top-level one
         Token token;
         while (true) {
@@ -377,20 +369,20 @@ class ParserCore {
                 } else if (cursor_ == end_) {
                     ends = true;  // a start tag that ends the text creates no element
                 } else {
-                    std::uint16_t kClass = tagClassOfValidName(tag);
+                    std::uint16_t childClass = tagClassOfValidName(tag);
                     // The open element's classes only matter to a block tag.
-                    if ((kClass & kTagBlock) && eClass == core_detail::kUnknownClass)
-                        eClass = tagClassOfValidName(name);
-                    if (!mayNestClasses(tag, kClass, name, eClass)) {
+                    if ((childClass & kTagBlock) && parentClass == core_detail::kUnknownClass)
+                        parentClass = tagClassOfValidName(name);
+                    if (!mayNestClasses(tag, childClass, name, parentClass)) {
                         handedBack_ = true;
                         handedBackToken_ = token;
                         ends = true;
                     } else {
-                        consumer_.child(token, kClass);
-                        if (enter(kClass, token.selfClosing)) {
+                        consumer_.child(token, childClass);
+                        if (enter(childClass, token.selfClosing)) {
                             consumer_.descend();
                             name = tag;
-                            eClass = kClass;
+                            parentClass = childClass;
                             ++depth;
                         } else {
                             consumer_.leaf(cursor_ != end_ && tag[0] != '!');
@@ -403,7 +395,7 @@ class ParserCore {
                 if (depth == 0) return closed;
                 name = consumer_.ascend(closed, cursor_ != end_ || handedBack_);
                 --depth;
-                eClass = core_detail::kUnknownClass;
+                parentClass = core_detail::kUnknownClass;
             }
         }
     }

@@ -122,71 +122,67 @@ void TreeBuilder::topLevel(const Token& token) {
     e->attributeText_ = e->spanOf(token.attributeText);
     e->trailing_ = e->spanOf(token.leadingText);
     newest_ = e;
-    e_ = e;
-    last_ = nullptr;
+    current_ = e;
+    lastChild_ = nullptr;
 }
 
 void TreeBuilder::child(const Token& token, std::uint16_t classes) {
-    HtmlElement* k = document_.newElement();
-    k->state_ = static_cast<std::uint32_t>(e_->depth() + 1);
-    k->parent_ = static_cast<std::uint32_t>(k - e_);
-    if (last_ != nullptr) {
-        last_->nextSibling_ = static_cast<std::uint32_t>(k - last_);
+    HtmlElement* child = document_.newElement();
+    child->state_ = static_cast<std::uint32_t>(current_->depth() + 1);
+    child->parent_ = static_cast<std::uint32_t>(child - current_);
+    if (lastChild_ != nullptr) {
+        lastChild_->nextSibling_ = static_cast<std::uint32_t>(child - lastChild_);
     } else {
-        e_->firstChild_ = static_cast<std::uint32_t>(k - e_);
+        current_->firstChild_ = static_cast<std::uint32_t>(child - current_);
     }
-    k->tagName_ = k->spanOf(token.tagName);
-    k->attributeText_ = k->spanOf(token.attributeText);
-    if (classes & kTagMeta) document_.metas_.push_back(k);
-    newest_ = k;
+    child->tagName_ = child->spanOf(token.tagName);
+    child->attributeText_ = child->spanOf(token.attributeText);
+    if (classes & kTagMeta) document_.metas_.push_back(child);
+    newest_ = child;
 }
 
 void TreeBuilder::finished(std::uint32_t flags, std::string_view content) {
-    static_assert(elementFlag::kClosed == HtmlElement::kClosed &&
-                  elementFlag::kComment == HtmlElement::kComment &&
-                  elementFlag::kScript == HtmlElement::kScript &&
-                  elementFlag::kStyle == HtmlElement::kStyle &&
-                  elementFlag::kDoctype == HtmlElement::kDoctype);
     newest_->setFlag(flags);
     newest_->ownText_ = newest_->spanOf(content);
 }
 
 void TreeBuilder::descend() {
-    e_ = newest_;
-    last_ = nullptr;
+    current_ = newest_;
+    lastChild_ = nullptr;
 }
 
 void TreeBuilder::leaf(bool mayCloseLater) {
-    last_ = newest_;
-    if (mayCloseLater && !newest_->closed()) open_.add(e_, newest_);
+    lastChild_ = newest_;
+    if (mayCloseLater && !newest_->closed()) open_.add(current_, newest_);
 }
 
 void TreeBuilder::slot(std::string_view text) {
-    if (last_ != nullptr) {
-        last_->trailing_ = last_->spanOf(text);
+    if (lastChild_ != nullptr) {
+        lastChild_->trailing_ = lastChild_->spanOf(text);
     } else {
-        e_->ownText_ = e_->spanOf(text);
+        current_->ownText_ = current_->spanOf(text);
     }
 }
 
 void TreeBuilder::strayEnd(std::string_view name) {
-    if (HtmlElement* child = open_.takeFirst(e_, name.substr(1))) {
+    if (HtmlElement* child = open_.takeFirst(current_, name.substr(1))) {
         child->setFlag(HtmlElement::kClosed);
     } else {
         const auto offset = static_cast<std::uint32_t>(name.data() - text_);
-        document_.strayEndTags_.push_back({static_cast<std::uint32_t>(e_ - document_.elements_),
-                                           offset << HtmlDocument::StrayEndTag::kLengthBits |
-                                               static_cast<std::uint32_t>(name.size())});
+        document_.strayEndTags_.push_back(
+            {static_cast<std::uint32_t>(current_ - document_.elements_),
+             offset << HtmlDocument::StrayEndTag::kLengthBits |
+                 static_cast<std::uint32_t>(name.size())});
     }
 }
 
 std::string_view TreeBuilder::ascend(bool closed, bool more) {
-    if (closed) e_->setFlag(HtmlElement::kClosed);
-    open_.dropOwner(e_);
-    HtmlElement* parent = const_cast<HtmlElement*>(e_->parent());
-    if (!closed && more) open_.add(parent, e_);
-    last_ = e_;
-    e_ = parent;
+    if (closed) current_->setFlag(HtmlElement::kClosed);
+    open_.dropOwner(current_);
+    HtmlElement* parent = const_cast<HtmlElement*>(current_->parent());
+    if (!closed && more) open_.add(parent, current_);
+    lastChild_ = current_;
+    current_ = parent;
     return parent->tagName();
 }
 

@@ -3,6 +3,8 @@
 // its events into the document's top-level elements and their subtrees.
 #pragma once
 
+#include <kestrune/document.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,8 +12,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "html/HtmlDocument.h"
-#include "html/HtmlElement.h"
 #include "html/parserCore.h"
 
 namespace kestrune {
@@ -109,9 +109,9 @@ class TreeBuilder {
     char* text_;
     std::size_t length_;
     HtmlElement* previousTop_ = nullptr;
-    HtmlElement* newest_ = nullptr;  // the element made last
-    HtmlElement* e_ = nullptr;       // the element whose content is being read
-    HtmlElement* last_ = nullptr;    // e_'s last child so far
+    HtmlElement* newest_ = nullptr;     // the element made last
+    HtmlElement* current_ = nullptr;    // the element whose content is being read
+    HtmlElement* lastChild_ = nullptr;  // current_'s last child so far
     RootChoice<const HtmlElement*> root_;
     OpenChildren open_;
 };

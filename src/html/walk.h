@@ -2,7 +2,7 @@
 // Internal to src/html and src/query: iterative walks over a subtree.
 #pragma once
 
-#include "html/HtmlElement.h"
+#include <kestrune/document.h>
 
 namespace kestrune {
 

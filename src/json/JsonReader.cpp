@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The lenient reader and its error log. Reading never fails once the opening bracket is
 // there: the rules below decide what every byte becomes, and key faults are logged.
+#include <kestrune/json.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +13,6 @@
 
 #include "base/asciiTable.h"
 #include "base/platform.h"
-#include "json/JsonValue.h"
 #include "json/jsonInternal.h"
 
 namespace kestrune {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The JSON value model: escaping, scalars, containers, ownership and teardown.
-#include "json/JsonValue.h"
+#include <kestrune/json.h>
 
 #include <algorithm>
 #include <cstdint>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The compact writer: one line, ", " between items, no other white space. Stored
 // texts and keys are written unchanged (they are escaped when they are stored).
+#include <kestrune/json.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "json/JsonValue.h"
 
 namespace kestrune {
 

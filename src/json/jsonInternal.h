@@ -3,13 +3,13 @@
 // JsonValue.h or from outside this folder.
 #pragma once
 
+#include <kestrune/json.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "json/JsonValue.h"
 
 namespace kestrune {
 

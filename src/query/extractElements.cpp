@@ -100,7 +100,7 @@ class Extractor {
     // else kUnknown.
     // With `raw` the elements found are raw blocks (comment, script, style).
     Extractor(const char* text, std::size_t length, std::string_view tagName, bool raw,
-              ElementSink& sink, std::size_t root)
+              ElementSink& sink, std::size_t root, RootSettling settling)
         : text_(text),
           tagName_(tagName),
           raw_(raw),
@@ -110,7 +110,9 @@ class Extractor {
           chain_(length / 3 + 1),
           open_(length / 3 + 1),
           knownRoot_(root),
-          lastHtmlTag_(root == kUnknown ? lastPossibleHtmlTag(text, length) : nullptr) {
+          lastHtmlTag_(root != kUnknown                 ? nullptr
+                       : settling == RootSettling::Hold ? text + length
+                                                        : lastPossibleHtmlTag(text, length)) {
         // Room for a streamed block and the element that completes it, made once.
         current_.room(2 * kBlock);
     }
@@ -159,7 +161,7 @@ class Extractor {
         if (rawMatch_) {
             rawMatch_ = false;
             sink_.rawBlock(current_, rawToken_.tagName, rawToken_.attributeText, content,
-                           (flags & elementFlag::kComment) != 0, ++written_);
+                           (flags & HtmlElement::kComment) != 0, ++written_);
             afterWrite();
         } else if (!content.empty() && !open_.empty()) {
             pieces_.push_back(content);
@@ -317,16 +319,16 @@ class Extractor {
     RootChoice<std::size_t> root_;
 };
 
-bool extract(char* text, std::size_t length, std::string_view tagName, bool raw,
-             ElementSink& sink) {
-    Extractor first(text, length, tagName, raw, sink, kUnknown);
+bool extract(char* text, std::size_t length, std::string_view tagName, bool raw, ElementSink& sink,
+             RootSettling settling) {
+    Extractor first(text, length, tagName, raw, sink, kUnknown, settling);
     ParserCore<Extractor>(text, length, first).run();
     if (!first.found()) return false;
     if (!first.overflowed()) {
         first.finish();
         return true;
     }
-    Extractor second(text, length, tagName, raw, sink, first.root());
+    Extractor second(text, length, tagName, raw, sink, first.root(), settling);
     ParserCore<Extractor>(text, length, second).run();
     second.finish();
     return true;
@@ -334,12 +336,14 @@ bool extract(char* text, std::size_t length, std::string_view tagName, bool raw,
 
 }  // namespace
 
-bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink) {
-    return extract(text, length, tagName, false, sink);
+bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
+                     RootSettling settling) {
+    return extract(text, length, tagName, false, sink, settling);
 }
 
-bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink) {
-    return extract(text, length, tagName, true, sink);
+bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
+                      RootSettling settling) {
+    return extract(text, length, tagName, true, sink, settling);
 }
 
 }  // namespace kestrune

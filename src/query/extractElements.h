@@ -16,6 +16,11 @@
 
 namespace kestrune {
 
+// How the extraction settles the root: Early streams a candidate's report as soon as
+// no "html" tag can follow it; Hold, the reference, holds every candidate's report
+// until the text ends.
+enum class RootSettling { Early, Hold };
+
 class ElementSink {
   public:
     virtual ~ElementSink() = default;
@@ -43,12 +48,14 @@ class ElementSink {
 // yields no root. The report of a root candidate is held until the root is known
 // (at once when no "html" tag can follow it); a report too large to hold is made
 // by a second pass that knows the root.
-bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink);
+bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
+                     RootSettling settling = RootSettling::Early);
 
 // The same for the raw blocks of a report on "script", "style" or "!--": the
 // elements named `tagName` below the root, each handed to sink.rawBlock as soon as
 // the core has read it (raw elements hold no other element). The results equal
 // findByTag(tag, list, 1) on the root with each element's outerHtml.
-bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink);
+bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
+                      RootSettling settling = RootSettling::Early);
 
 }  // namespace kestrune

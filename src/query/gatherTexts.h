@@ -4,13 +4,13 @@
 // in proportion to their texts, not to the sizes of their subtrees.
 #pragma once
 
+#include <kestrune/document.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "html/HtmlElement.h"
 
 namespace kestrune {
 

@@ -4,11 +4,12 @@
 // blocks are not indented; their raw content is written as it was read.
 #include "query/serializer.h"
 
+#include <kestrune/document.h>
+
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "html/HtmlElement.h"
 #include "html/attributes.h"
 #include "html/tagTables.h"
 #include "html/walk.h"
@@ -25,34 +26,6 @@ void appendIndent(std::string& out, int depth) {
 }
 
 }  // namespace
-
-void appendAttributesString(std::string& out, std::string_view attributeText) {
-    if (attributeText.empty()) return;
-    std::string scratch;
-    std::vector<std::pair<std::string_view, std::string_view>> pairs;
-    bool anyWord = false;
-    forEachAttribute(
-        attributeText, scratch,
-        [&](std::string_view n, std::string_view v) { pairs.emplace_back(n, attributeValue(v)); },
-        [&](std::string_view w) {
-            if (anyWord) out.push_back(' ');
-            out.append(w);
-            anyWord = true;
-        });
-    // Byte order of the names; of identical names the first value stays.
-    std::stable_sort(pairs.begin(), pairs.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    bool first = true;
-    for (std::size_t i = 0; i < pairs.size(); ++i) {
-        if (i > 0 && pairs[i].first == pairs[i - 1].first) continue;
-        if (first && anyWord) out.push_back(' ');
-        first = false;
-        out.append(pairs[i].first);
-        out.append("=\"");
-        out.append(pairs[i].second);
-        out.append("\" ");
-    }
-}
 
 void appendRawElement(std::string& out, std::string_view tagName, std::string_view attributeText,
                       std::string_view content, bool comment, int lineBreaks) {

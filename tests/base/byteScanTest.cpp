@@ -66,7 +66,7 @@ TEST(ByteScanTest, AgreesWithPlainLoop) {
 }
 
 // The sixteen-byte searches find the first byte a plain loop finds, wherever it is,
-// and the cleanups (eight bytes at a time) remove what a plain filter removes.
+// and the cleanups (sixteen bytes at a time) remove what a plain filter removes.
 TEST(ByteScanTest, SearchesAgreeWithPlainLoops) {
     const std::string alphabet("ab\r\n\t \"\\\x01\x1f\x80\xff\0", 14);
     unsigned seed = 5;

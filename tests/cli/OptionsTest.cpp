@@ -124,6 +124,7 @@ TEST_F(OptionsTest, ResolveOutputPath) {
         options.commandLine.programDirectory = "/prog/dir";
         options.inputPath = "/data/in/news.html";
         options.tagName = c[0];
+        options.mode = reportModeOf(c[0]);
         options.outputPath.clear();
         std::string output;
         {

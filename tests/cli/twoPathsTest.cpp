@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The element and raw-block reports both ways: through the tree (reportOnDocument on the parsed
-// document) and straight from the text (reportElementsFromText, which the program
-// uses). Every case, in every mode, must come out byte for byte the same.
+// The element and raw-block reports every way (support/twoPaths.h): through the tree,
+// straight from the text with the root settled early or held to the end, attribute
+// names looked up one by one or searched. Every case, in every mode, must come out
+// byte for byte the same.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,12 +22,22 @@ struct Mode {
     const char* attributes;
 };
 
-const Mode kModes[] = {{"a", "href,id"}, {"p", ""},      {"div", "class;title,text"},
-                       {"b", ""},        {"LI", "x"},    {"nosuchtag", ""},
-                       {"script", ""},   {"StYlE", "x"}, {"!--", ""}};
+const Mode kModes[] = {{"a", "href,id"},
+                       {"p", ""},
+                       {"div", "class;title,text"},
+                       {"b", ""},
+                       {"LI", "x"},
+                       {"nosuchtag", ""},
+                       {"script", ""},
+                       {"StYlE", "x"},
+                       {"!--", ""},
+                       // More names than the finder looks up one by one: prefixes of each
+                       // other and case variants, searched in the order of the groups.
+                       {"x", "a,b,c,d,e,f,g,h,i,ab,A,hreflang,href,HREF,id,b"}};
 
 void setOptions(Options& options, const Mode& mode, bool toFile) {
     options.tagName = mode.tag;
+    options.mode = reportModeOf(mode.tag);
     options.splitAttributeList(mode.attributes);
     if (toFile) options.outputPath = "out.json";
 }
@@ -42,13 +53,15 @@ void expectSameReports(const std::string& name, std::string_view page,
             SCOPED_TRACE(name + " -tag " + mode.tag + (toFile ? " -o" : ""));
             Options options;
             setOptions(options, mode, toFile);
-            testing::Report tree = testing::elementReport(page, options, false);
-            testing::Report text = testing::elementReport(page, options, true);
-            EXPECT_EQ(text.status, tree.status);
-            EXPECT_EQ(text.files, tree.files);
-            // Compared as booleans first: a large report would flood the log.
-            EXPECT_TRUE(text.console == tree.console) << text.console.substr(0, 400);
-            EXPECT_TRUE(text.file == tree.file) << text.file.substr(0, 400);
+            const testing::Report tree = testing::elementReport(page, options, testing::kWays[0]);
+            for (const testing::Way& way : testing::kWays) {
+                const testing::Report text = testing::elementReport(page, options, way);
+                EXPECT_EQ(text.status, tree.status);
+                EXPECT_EQ(text.files, tree.files);
+                // Compared as booleans first: a large report would flood the log.
+                EXPECT_TRUE(text.console == tree.console) << text.console.substr(0, 400);
+                EXPECT_TRUE(text.file == tree.file) << text.file.substr(0, 400);
+            }
         }
     }
 }
@@ -88,6 +101,10 @@ const PageCase kPages[] = {
     {"script at the top level", "<script>top</script><body><script>in</script><style>s"},
     {"unclosed comment at the end", "<html><p>x<style>a</style>b<!-- never closed"},
     {"raw tags at the end", "<html><p><script>"},
+    {"html written by a script",
+     "<html><a href=1>x</a><script>document.write(\"<html>\")</script></html><!-- served -->"},
+    {"many names",
+     "<html><body><x a=1 ab=2 b=3 hreflang=en HREF=u>t</x><x AB=4 i=5/></body></html>"},
     {"utf-8", "<html><p>\xE4\xB8\xAD\xE6\x96\x87</p><a href=\"\xC3\xA9\">\xC3\xA9</a></html>"},
 };
 

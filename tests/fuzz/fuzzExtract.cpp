@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
-// Fuzz target comparing the two ways to an element or raw-block report: the tree
-// (the document built, its root searched, the texts gathered or the blocks written
-// out) and the extraction straight from the text. Both must write the same console output and the
-// same file, byte for byte, and agree on whether there is a root at all. The search that lets the
-// extraction settle the root early is checked against a plain loop first, and the
-// name test of every tag the token cut reads against the full one (and its search
-// for ">" against memchr).
+// Fuzz target comparing the ways to an element or raw-block report (support/twoPaths.h):
+// the tree (the document built, its root searched, the texts gathered or the blocks
+// written out) and the extraction straight from the text, its root settled early or
+// held, attribute names looked up one by one or searched. All must write the same
+// console output and the same file, byte for byte, and agree on whether there is a
+// root at all; the library call's rendering must equal the program's output. The search that lets
+// the extraction settle the root early is checked against a plain loop first, and the name test of
+// every tag the token cut reads against the full one (and its search for ">" against memchr).
 //
 // Input: a first line that plays the command line, then the page (fuzzRequest.h).
+#include <kestrune/extract.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -60,18 +63,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(isValidTagToken(token) == (isValidTagName(token.tagName) != 0));
     }
 
-    // The doctype report is made from the tree only.
-    if (reportModeOf(r.tagName) == ReportMode::Doctype) return 0;
     Options options;
     options.tagName = r.tagName;
+    options.mode = reportModeOf(r.tagName);
     options.splitAttributeList(r.attributeList);
     if (r.toFile) options.outputPath = "fuzz/out.json";
 
-    const testing::Report tree = testing::elementReport(r.page, options, false, r.refuse);
-    const testing::Report text = testing::elementReport(r.page, options, true, r.refuse);
-    FUZZ_CHECK(text.status == tree.status);
-    FUZZ_CHECK_EQUAL(text.console, tree.console);
-    FUZZ_CHECK(text.files == tree.files);
-    FUZZ_CHECK_EQUAL(text.file, tree.file);
+    // The library call renders what the program prints or writes, in every mode.
+    if (!r.tagName.empty()) {
+        const testing::Report program = testing::elementReport(r.page, options, {}, r.refuse);
+        Request request;
+        request.tag = r.tagName;
+        request.attributes = options.attributeNames;
+        request.codePage = kLocalCodePage;
+        request.text = r.refuse ? TextForm::Reported : TextForm::Written;
+        const kestrune::Report report = extract(r.page, request);
+        if (!r.toFile) {
+            FUZZ_CHECK(static_cast<bool>(report) == (program.status == 1));
+            if (report) FUZZ_CHECK_EQUAL(report.consoleText(), program.console);
+        } else if (!r.refuse) {
+            FUZZ_CHECK(static_cast<bool>(report) == (program.status == 1));
+            if (report) FUZZ_CHECK_EQUAL(report.fileText(), program.file);
+        }
+    }
+
+    // The doctype report is made from the tree only.
+    if (options.mode == ReportMode::Doctype) return 0;
+
+    const testing::Report tree =
+        testing::elementReport(r.page, options, testing::kWays[0], r.refuse);
+    for (const testing::Way& way : testing::kWays) {
+        const testing::Report text = testing::elementReport(r.page, options, way, r.refuse);
+        FUZZ_CHECK(text.status == tree.status);
+        FUZZ_CHECK_EQUAL(text.console, tree.console);
+        FUZZ_CHECK(text.files == tree.files);
+        FUZZ_CHECK_EQUAL(text.file, tree.file);
+    }
     return 0;
 }

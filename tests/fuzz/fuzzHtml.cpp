@@ -8,6 +8,8 @@
 // indentation grows with depth, so running them on every element of a deep tree would
 // be quadratic. They draw on a work budget proportional to the input instead: the root
 // and the outer elements get them first, deeper elements while the budget lasts.
+#include <kestrune/document.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,9 +22,9 @@
 #include "base/platform.h"
 #include "base/utf8.h"
 #include "fuzzCheck.h"
-#include "html/HtmlDocument.h"
 #include "html/attributes.h"
 #include "html/codePage936.h"
+#include "html/documentStorage.h"
 #include "html/treeBuilder.h"
 #include "query/gatherTexts.h"
 #include "support/treeWalk.h"

@@ -7,6 +7,8 @@
 //   is written out, reading and writing is stable from the second round on.
 // - The writer: keys and strings taken from the input, split at line breaks, are
 //   stored with addString and written; that text reads back and writes out unchanged.
+#include <kestrune/json.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,7 +16,6 @@
 #include <vector>
 
 #include "fuzzCheck.h"
-#include "json/JsonValue.h"
 
 namespace kestrune {
 namespace {

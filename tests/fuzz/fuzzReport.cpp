@@ -7,6 +7,9 @@
 // console lines byte for byte, and the element file byte for byte the JSON library's
 // own writing of the same values (the report streams its JSON itself). Every JSON file
 // must read back with the library and write out unchanged.
+#include <kestrune/document.h>
+#include <kestrune/json.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,11 +21,9 @@
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "cli/driver.h"
-#include "cli/report.h"
 #include "fuzzCheck.h"
 #include "fuzzRequest.h"
-#include "html/HtmlDocument.h"
-#include "json/JsonValue.h"
+#include "query/report.h"
 #include "support/memoryFileSink.h"
 #include "support/treeWalk.h"
 
@@ -124,6 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Options options;
     options.tagName = r.tagName;
+    options.mode = reportModeOf(r.tagName);
     options.splitAttributeList(r.attributeList);
     if (r.toFile) options.outputPath = kOutputPath;
     MemoryFileSink files;
@@ -132,14 +134,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         Console out(&console);
         // A file that cannot be made fails the run.
-        const int expected = r.toFile && r.refuse && document.root() != nullptr ? -1 : 1;
-        FUZZ_CHECK(reportOnDocument(document, options, out, files) == expected);
+        // A page without a root, or a file that cannot be made, fails the run.
+        const int expected = (r.toFile && r.refuse) || document.root() == nullptr ? -1 : 1;
+        RunRequest request = runRequestOf(options, 0);
+        request.fromTree = true;
+        PageSource page;
+        page.bytes = r.page;
+        page.inMemory = true;
+        FUZZ_CHECK(reportPage(page, options, request, out, files) == expected);
     }  // the console hands over its output when it goes
 
     const HtmlElement* root = document.root();
     if (root == nullptr) {
-        // Nothing to report on (the program stops at the failed load before this).
-        FUZZ_CHECK_EQUAL(console, "");
+        // Nothing to report on: the load failed.
+        FUZZ_CHECK_EQUAL(console, "Error: The file \"\" open failed.\r\n");
         FUZZ_CHECK(files.files.empty());
         return 0;
     }

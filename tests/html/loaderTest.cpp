@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
+#include <kestrune/document.h>
 
 #include <string>
 
-#include "html/HtmlDocument.h"
+#include "html/documentStorage.h"
 #include "support/caseFile.h"
 #include "support/runTool.h"
 #include "support/treeDump.h"
@@ -18,8 +19,6 @@ TEST(IsUtf8Test, LaxRule) {
         EXPECT_EQ(isUtf8(c[0], ascii), std::stoi(c[1])) << c[0];
         EXPECT_EQ(ascii, std::stoi(c[2])) << c[0];
     }
-    EXPECT_EQ(countLeadingWhitespace(" \t\r\nx "), 4u);
-    EXPECT_EQ(countLeadingWhitespace("\v x"), 0u);
 }
 
 TEST(LoaderTest, ConvertsUtf8ToCodePage936) {

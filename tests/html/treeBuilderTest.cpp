@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
+#include <kestrune/document.h>
 
 #include <string>
 #include <vector>
 
-#include "html/HtmlDocument.h"
 #include "html/treeBuilder.h"
 #include "support/caseFile.h"
 #include "support/treeDump.h"

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
+#include <kestrune/json.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "json/JsonValue.h"
 #include "support/caseFile.h"
 #include "support/runTool.h"
 

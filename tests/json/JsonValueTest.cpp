@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
+#include <kestrune/json.h>
 
 #include <cstdint>
 #include <map>
@@ -8,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "json/JsonValue.h"
 #include "support/caseFile.h"
 
 namespace kestrune {

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
+#include <kestrune/json.h>
 
 #include <functional>
 #include <string>
-
-#include "json/JsonValue.h"
 
 namespace kestrune {
 namespace {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
+#include <kestrune/document.h>
 
 #include <string>
 
-#include "html/HtmlDocument.h"
 #include "query/gatherTexts.h"
 
 namespace kestrune {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/report.h"
+#include "cli/output.h"
 
 namespace kestrune {
 

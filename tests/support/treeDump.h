@@ -2,10 +2,10 @@
 // Compact, readable dumps of parsed trees, for the parser tests.
 #pragma once
 
+#include <kestrune/document.h>
+
 #include <string>
 #include <string_view>
-
-#include "html/HtmlDocument.h"
 
 namespace kestrune::testing {
 

@@ -3,12 +3,12 @@
 // Free of GoogleTest, so that the fuzz targets share it.
 #pragma once
 
+#include <kestrune/document.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "html/HtmlDocument.h"
 
 namespace kestrune::testing {
 

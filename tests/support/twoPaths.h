@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The element report both ways: through the tree (reportOnDocument on the parsed
-// document) and straight from the text (reportElementsFromText, which the program
-// uses). Both must give the same status, console output and file, byte for byte;
-// the table test and the fuzz target that compare them share these. Free of
+// A report made by the program's run on a page in memory, one way or another: through
+// the tree or straight from the text (which the program uses), its candidates for the
+// root held to the end or streamed early, attribute names looked up one way or the
+// other. Every way must give the same status, console output and file, byte for
+// byte; the table test and the fuzz target that compare them share these. Free of
 // GoogleTest.
 #pragma once
 
@@ -13,34 +14,48 @@
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "cli/driver.h"
-#include "html/HtmlDocument.h"
-#include "html/documentStorage.h"
 #include "support/memoryFileSink.h"
 
 namespace kestrune::testing {
 
 struct Report {
-    int status = 0;  // 0: no root to report on
+    int status = 0;
     std::string console;
     std::size_t files = 0;
     std::string file;  // the first file's bytes
 };
 
-// One way's report of `page`, its file made in memory (or refused, with `refuse`).
-inline Report elementReport(std::string_view page, const Options& options, bool fromText,
-                            bool refuse = false) {
+// A way to the report: the program's own when default.
+struct Way {
+    bool fromTree = false;
+    RootSettling settling = RootSettling::Early;
+    NameLookUp lookUp = NameLookUp::Auto;
+};
+
+// The ways every report is compared through; the first is the reference.
+inline const Way kWays[] = {
+    {true, RootSettling::Early, NameLookUp::OneByOne},
+    {false, RootSettling::Early, NameLookUp::Auto},
+    {false, RootSettling::Hold, NameLookUp::Search},
+};
+
+// The report of `page` one way, its file made in memory (or refused, with `refuse`),
+// in code page `codePage` (0: the local one).
+inline Report elementReport(std::string_view page, const Options& options, const Way& way,
+                            bool refuse = false, unsigned codePage = 0) {
     Report r;
     MemoryFileSink files;
     files.refuse = refuse;
     {
         Console console(&r.console);
-        HtmlDocument document;
-        DocumentText text;
-        if (!fromText && document.parse(page) == 1) {
-            r.status = reportOnDocument(document, options, console, files);
-        } else if (fromText && text.assign(page)) {
-            r.status = reportElementsFromText(text.data(), text.size(), options, console, files);
-        }
+        RunRequest request = runRequestOf(options, codePage);
+        request.fromTree = way.fromTree;
+        request.settling = way.settling;
+        request.lookUp = way.lookUp;
+        PageSource source;
+        source.bytes = page;
+        source.inMemory = true;
+        r.status = reportPage(source, options, request, console, files);
     }
     r.files = files.files.size();
     if (r.files != 0) r.file = files.files.begin()->second;

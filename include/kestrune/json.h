@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The JSON library: value classes, the compact writer and the lenient reader with its
-// error log. All text is bytes; the library knows no character set.
+// Kestrune's JSON library: value classes, the compact writer and the lenient reader
+// with its error log. All text is bytes; the library knows no character set.
+//
+//   #include <kestrune/json.h>
 //
 // Building: make containers and scalars, hand them to a container with add/addValue/
 // addString (which take ownership), then call toString on the top container.
@@ -17,7 +19,12 @@
 #include <type_traits>
 #include <vector>
 
-#include "base/compiler.h"
+#if defined(__GNUC__) || defined(__clang__)
+#define KESTRUNE_JSON_PRINTF(formatIndex, firstArgument) \
+    __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define KESTRUNE_JSON_PRINTF(formatIndex, firstArgument)
+#endif
 
 namespace kestrune {
 
@@ -52,7 +59,7 @@ bool jsonLogEnabled();
 // 4095 bytes). Does nothing while the log switch is off. With a null `path` the
 // message goes to standard output; otherwise it is appended to the file (opened and
 // closed for this one message; an entry that cannot be written is dropped silently).
-KESTRUNE_PRINTF_FORMAT(2, 3)
+KESTRUNE_JSON_PRINTF(2, 3)
 void logMessage(const char* path, const char* format, ...);
 
 // The reader's white space: space, TAB, LF and CR; nothing else.

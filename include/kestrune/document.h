@@ -1,16 +1,35 @@
 // SPDX-License-Identifier: MIT
-// HtmlElement: one node of a parsed document, with the read-only queries and the
-// serialiser as its operations.
+// Kestrune's document model: an HTML page parsed by the lenient parser into a tree of
+// elements, with the read-only queries (find by tag, attributes, texts) and the
+// serialiser as their operations.
+//
+//   #include <kestrune/document.h>
+//
+//   kestrune::HtmlDocument document;
+//   if (document.parse(page) == 1) {
+//       kestrune::ElementList links;
+//       document.root()->findByTag("a", links, 1);
+//       for (const kestrune::HtmlElement* a : links) {
+//           std::string href;
+//           a->getAttribute("href", href);
+//       }
+//   }
 //
 // Elements live in their document's arena, right behind the document's text, and
 // are immutable once built. Every text of an element is a view into that text:
 // views stay valid, and element pointers stay valid, while the HtmlDocument lives
 // and until it parses again. An element is 48 bytes: links and views are stored
 // as 32-bit distances (children and texts are never further than 4 GiB away).
+// Threads: a document's const operations may be called from many threads at once.
+// Errors: loads and parses report failure in their results; no exception leaves
+// these calls except std::bad_alloc.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +47,14 @@ using AttributeMap = std::map<std::string, std::string>;
 
 class HtmlElement {
   public:
+    // The bits of an element's state above its depth: why it is complete. The parser
+    // reports an element complete as soon as it is made with these.
+    static constexpr std::uint32_t kClosed = 1u << 27;
+    static constexpr std::uint32_t kComment = 1u << 28;
+    static constexpr std::uint32_t kScript = 1u << 29;
+    static constexpr std::uint32_t kStyle = 1u << 30;
+    static constexpr std::uint32_t kDoctype = 1u << 31;
+
     HtmlElement(const HtmlElement&) = delete;
     HtmlElement& operator=(const HtmlElement&) = delete;
 
@@ -91,7 +118,8 @@ class HtmlElement {
     // `text` = ownText, then per child (its text when recursive != 0) and its tail,
     // with character references decoded once over the whole. With skipSpecial != 0
     // comment, script, style and doctype children are left out with their tails.
-    // The element's own tail is never part of it. Returns 1.
+    // The element's own tail is never part of it. Always 1: every element has a text,
+    // perhaps empty.
     int getText(std::string& text, int recursive, int skipSpecial) const;
 
     // ----- Serialiser -----
@@ -102,7 +130,7 @@ class HtmlElement {
     // The valueless words joined by spaces, then name="value" pieces (each followed
     // by a space) in byte order of the names; values as stored, not decoded.
     std::string attributesString() const;
-    // `out` = attributesString(). Returns 1.
+    // `out` = attributesString(). Always 1.
     int writeAttributes(std::string& out) const;
 
   private:
@@ -112,11 +140,6 @@ class HtmlElement {
     HtmlElement() = default;
 
     static constexpr std::uint32_t kDepthMask = (1u << 27) - 1;
-    static constexpr std::uint32_t kClosed = 1u << 27;
-    static constexpr std::uint32_t kComment = 1u << 28;
-    static constexpr std::uint32_t kScript = 1u << 29;
-    static constexpr std::uint32_t kStyle = 1u << 30;
-    static constexpr std::uint32_t kDoctype = 1u << 31;
 
     // A text at `back` bytes in front of this element.
     struct Span {
@@ -153,18 +176,18 @@ class HtmlElement::ChildRange {
   public:
     class Iterator {
       public:
-        explicit Iterator(const HtmlElement* e) : e_(e) {}
-        const HtmlElement& operator*() const { return *e_; }
-        const HtmlElement* operator->() const { return e_; }
+        explicit Iterator(const HtmlElement* e) : element_(e) {}
+        const HtmlElement& operator*() const { return *element_; }
+        const HtmlElement* operator->() const { return element_; }
         Iterator& operator++() {
-            e_ = e_->nextSibling();
+            element_ = element_->nextSibling();
             return *this;
         }
-        bool operator==(const Iterator& o) const { return e_ == o.e_; }
-        bool operator!=(const Iterator& o) const { return e_ != o.e_; }
+        bool operator==(const Iterator& o) const { return element_ == o.element_; }
+        bool operator!=(const Iterator& o) const { return element_ != o.element_; }
 
       private:
-        const HtmlElement* e_;
+        const HtmlElement* element_;
     };
     explicit ChildRange(const HtmlElement* first) : first_(first) {}
     Iterator begin() const { return Iterator(first_); }
@@ -178,5 +201,99 @@ class HtmlElement::ChildRange {
 static_assert(sizeof(HtmlElement) == 48, "an element is four links and four views of 32 bits");
 
 inline HtmlElement::ChildRange HtmlElement::children() const { return ChildRange(firstChild()); }
+
+// Files of this size or larger are refused.
+inline constexpr long long kMaxInputBytes = 10 * 1024 * 1024;
+
+class HtmlDocument {
+  public:
+    HtmlDocument();
+    virtual ~HtmlDocument();
+    // Elements point into the document's own storage: it can be neither copied nor moved.
+    HtmlDocument(const HtmlDocument&) = delete;
+    HtmlDocument& operator=(const HtmlDocument&) = delete;
+    HtmlDocument(HtmlDocument&&) = delete;
+    HtmlDocument& operator=(HtmlDocument&&) = delete;
+
+    // Reads the file (read-only; "\\" counts as a separator), converts it when it is
+    // valid UTF-8 with a non-ASCII byte, and parses it. 0 when the file cannot be
+    // opened, holds 10 MiB or more, has an empty text, or yields no root; then an
+    // earlier document stays as it was unless the new text was non-empty.
+    int load(std::string_view fileName);
+    // Parses `text` (copied; it ends at its first NUL) as load does after reading;
+    // a text of 10 MiB or more is refused like such a file.
+    int parse(std::string_view text);
+
+    // The last top-level "html" element, else the first other top-level element;
+    // null before a successful parse.
+    const HtmlElement* root() const { return root_; }
+    // The last top-level doctype declaration, or null.
+    const HtmlElement* doctype() const { return doctype_; }
+    // Every top-level element in document order (linked by nextSibling()).
+    HtmlElement::ChildRange topLevel() const { return HtmlElement::ChildRange(firstTopLevel_); }
+    // The top-level elements that are neither doctype nor "html" elements.
+    ElementList otherTopLevel() const;
+    // End tags met in `element`'s content that closed neither it nor one of its open
+    // children, each with its leading "/", in source order.
+    std::vector<std::string_view> strayEndTags(const HtmlElement& element) const;
+    // The text the elements were built from.
+    std::string_view text() const { return std::string_view(text_, textLength_); }
+    std::size_t elementCount() const { return elementCount_; }
+
+    int convertedFromUtf8 = 0;  // the input was UTF-8 with non-ASCII bytes and was converted
+    // The code page UTF-8 input is converted to, by its Windows number; 0: the local
+    // one (platform::localCodePage), looked up when a text needs converting.
+    unsigned codePage = 0;
+    std::string contentType;  // from a meta http-equiv="content-type", before its ";"
+    std::string charset;      // from the first meta element that declares one
+
+  private:
+    friend class TreeBuilder;
+    friend class DocumentText;
+
+    struct Storage;
+    // An end tag that closed nothing, in 8 bytes (a worst case has millions): the
+    // element that read it, by its place in the arena, and its name in the text.
+    struct StrayEndTag {
+        static constexpr std::uint32_t kLengthBits = 5;  // names hold at most 16 bytes
+        std::uint32_t owner;
+        std::uint32_t name;  // offset in the text << kLengthBits | length
+    };
+    static_assert(std::uint64_t{kMaxInputBytes} << StrayEndTag::kLengthBits <= 0xFFFFFFFFull,
+                  "every text offset and name length fit one 32-bit word");
+
+    // Reads the charset declarations of the meta elements below the root the builder
+    // chose. 0 when there is no root.
+    int detectCharset();
+    // Reads one meta element's declaration into charset / contentType; the first
+    // charset found wins.
+    void examineMeta(const HtmlElement& meta);
+    // Takes over a block holding `length` bytes of text; parses it in place.
+    int parseStorage(std::unique_ptr<Storage> storage, std::size_t length);
+    void reset();
+    // Converts the `length` bytes of text in `storage` to `codePage` (0: the local
+    // one) when they are valid UTF-8 with a non-ASCII byte, and sets `converted`.
+    // Code page 936 is converted in place; a text that grows gets a new block (with an
+    // element arena when `arena`). False when the converter failed.
+    static bool prepareText(std::unique_ptr<Storage>& storage, std::size_t& length,
+                            unsigned codePage, bool arena, int& converted);
+    HtmlElement* newElement() {
+        if (elementCount_ == elementCapacity_) arenaExhausted();
+        return new (elements_ + elementCount_++) HtmlElement();
+    }
+    [[noreturn]] static void arenaExhausted();
+
+    std::unique_ptr<Storage> storage_;
+    char* text_ = nullptr;
+    std::size_t textLength_ = 0;
+    HtmlElement* elements_ = nullptr;
+    std::size_t elementCount_ = 0;
+    std::size_t elementCapacity_ = 0;
+    const HtmlElement* root_ = nullptr;
+    const HtmlElement* doctype_ = nullptr;
+    const HtmlElement* firstTopLevel_ = nullptr;
+    std::vector<StrayEndTag> strayEndTags_;
+    std::vector<const HtmlElement*> metas_;  // meta elements below the top level, in order
+};
 
 }  // namespace kestrune

@@ -1,62 +1,28 @@
 // SPDX-License-Identifier: MIT
-// The file report.
-#include "cli/report.h"
+// Rendering the report of one page.
+#include "query/report.h"
+
+#include <kestrune/json.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "base/asciiTable.h"
 #include "base/byteScan.h"
+#include "base/byteString.h"
 #include "base/keyOrder.h"
-#include "cli/Console.h"
-#include "json/JsonValue.h"
 
 namespace kestrune {
 
-namespace {
-
-constexpr std::size_t kFileBlock = 1 << 20;
-
-void printOutputFileLine(const std::string& path, Console& console) {
-    console << "\r\nOutput File: " << path << "\r\n";
-}
-
-}  // namespace
-
-bool DiskFileSink::create(const std::string& path) {
-    toConsole_ = platform::isStandardOutput(path);
-    return toConsole_ || file_.create(path);
-}
-
-bool DiskFileSink::write(std::string_view bytes) {
-    if (!toConsole_) return file_.write(bytes.data(), bytes.size());
-    console_.write(bytes);
-    return !console_.failed();
-}
-
-bool DiskFileSink::commit() { return toConsole_ ? console_.flush() : file_.commit(); }
-
-std::string DiskFileSink::failure() const {
-    return toConsole_ ? "standard output failed" : file_.failure();
-}
-
-bool completeFile(const std::string& path, bool written, FileSink& files, Console& console) {
-    if (written && files.commit()) return true;
-    files.discard();
-    console << "Error: output file \"" << path << "\" could not be written: " << files.failure()
-            << ".\r\n";
-    return false;
-}
-
-bool writeDoctypeFile(const std::string& path, std::string_view text, Console& console,
-                      FileSink& files) {
-    JsonObject top;
-    top.addString("doctype", text);
-    std::string json = top.toString();
-    bool written = files.create(path) && files.write(json);
-    if (!completeFile(path, written, files, console)) return false;
-    printOutputFileLine(path, console);
-    return true;
+ReportMode reportModeOf(std::string_view tagName) {
+    if (equalsIgnoreCase(tagName, "!doctype") || equalsIgnoreCase(tagName, "doctype")) {
+        return ReportMode::Doctype;
+    }
+    if (equalsIgnoreCase(tagName, "script") || equalsIgnoreCase(tagName, "style") ||
+        equalsIgnoreCase(tagName, "!--")) {
+        return ReportMode::RawBlocks;
+    }
+    return ReportMode::Elements;
 }
 
 char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool json) {
@@ -134,9 +100,19 @@ void ElementLayout::render(ByteBuffer& out, const std::vector<KeyedValue>& value
     out.grewTo(copySegment(to, fixed.data() + from, fixed.size() - from));
 }
 
-ElementFile::ElementFile(const std::string& path, std::string_view tagName, ReportKeys keys,
-                         FileSink& files)
-    : path_(path), files_(files), layout_(keys.size()) {
+ElementRenderer::ElementRenderer(ReportForm form, std::string_view tagName, ReportKeys keys)
+    : form_(form), tagName_(tagName), layout_(keys.size()) {
+    if (form == ReportForm::Console) {
+        // A line "key=value" for every key, in their order.
+        std::size_t size = 0;
+        for (std::size_t k = 0; k < keys.size(); ++k) size += keys[k].size() + 3;
+        layout_.reserve(size);
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            layout_.addGapAfter(k > 0 ? "\r\n" : "", keys[k], "=", k);
+        }
+        layout_.addText("\r\n");
+        return;
+    }
     // Members are unique by their escaped key, the first one added wins, and they
     // are written in byte order of the escaped keys: the same for every element, so
     // the order is found once and becomes the layout of every element. Keys that
@@ -176,75 +152,38 @@ ElementFile::ElementFile(const std::string& path, std::string_view tagName, Repo
         layout_.addGapAfter(m > 0 ? "\", \"" : "{\"", key, "\":\"", order[m]);
     }
     layout_.addText("\"}");
-    ok_ = files_.create(path_);
-    pending_.append("{\"");
-    pending_.grewTo(writeJsonEscaped(pending_.room(6 * tagName.size()), tagName));
-    pending_.append("\":[");
 }
 
-ElementFile::~ElementFile() {
-    // A run that ends early (out of memory) leaves the target as it was.
-    if (!finished_) files_.discard();
+void ElementRenderer::head(ByteBuffer& out) const {
+    if (form_ == ReportForm::Console) return;
+    out.append("{\"");
+    out.grewTo(writeJsonEscaped(out.room(6 * tagName_.size()), tagName_));
+    out.append("\":[");
 }
 
-void ElementFile::render(ByteBuffer& out, const std::vector<KeyedValue>& values, bool first) {
-    if (!first) out.append(", ");
-    layout_.render(out, values, true);
+void ElementRenderer::tail(ByteBuffer& out) const {
+    if (form_ == ReportForm::File) out.append("]}");
 }
 
-bool ElementFile::add(const std::vector<KeyedValue>& values) {
-    if (!ok_) return false;
-    render(pending_, values, first_);
-    first_ = false;
-    if (pending_.size() < kFileBlock) return true;
-    ok_ = files_.write(pending_.view());
-    pending_.clear();
-    return ok_;
+void ElementRenderer::element(ByteBuffer& out, const std::vector<KeyedValue>& values, bool first) {
+    const bool json = form_ == ReportForm::File;
+    if (json && !first) out.append(", ");
+    layout_.render(out, values, json);
 }
 
-bool ElementFile::addRendered(std::string_view elements) {
-    if (!ok_ || elements.empty()) return ok_;
-    first_ = false;
-    ok_ = files_.write(pending_.view()) && files_.write(elements);
-    pending_.clear();
-    return ok_;
-}
-
-bool ElementFile::finish(Console& console) {
-    pending_.append("]}");
-    bool written = ok_ && files_.write(pending_.view());
-    pending_.clear();
-    finished_ = true;
-    if (!completeFile(path_, written, files_, console)) return false;
-    printOutputFileLine(path_, console);
-    return true;
-}
-
-RecordFile::RecordFile(const std::string& path, FileSink& files) : path_(path), files_(files) {
-    ok_ = files_.create(path_);
-}
-
-RecordFile::~RecordFile() {
-    // A run that ends early (out of memory, no root) leaves the target as it was.
-    if (!finished_) files_.discard();
-}
-
-void RecordFile::render(ByteBuffer& out, std::size_t number, std::string_view block) {
-    out.append("// No.");
+void renderBlock(ByteBuffer& out, ReportForm form, std::size_t number, std::string_view html) {
+    out.append(form == ReportForm::Console ? "===" : "// No.");
     out.append(std::to_string(number));
-    out.append("\r\n");
-    out.append(block);
-    out.append("\r\n");
+    out.append(form == ReportForm::Console ? "===\r\n" : "\r\n");
+    out.append(html);
+    out.append("\r\n\r\n");
 }
 
-bool RecordFile::addRendered(std::string_view records) {
-    if (ok_ && !records.empty()) ok_ = files_.write(records);
-    return ok_;
-}
-
-bool RecordFile::finish(Console& console) {
-    finished_ = true;
-    return completeFile(path_, ok_, files_, console);
+void renderDoctype(ByteBuffer& out, ReportForm form, std::string_view words) {
+    const bool json = form == ReportForm::File;
+    out.append(json ? "{\"doctype\":\"" : "doctype=");
+    out.grewTo(writeCleanedValue(out.room(6 * words.size()), words, false, json));
+    out.append(json ? "\"}" : "\r\n");
 }
 
 }  // namespace kestrune

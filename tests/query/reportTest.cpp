@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
+#include <kestrune/json.h>
 
 #include <string>
 #include <vector>
 
 #include "base/ByteBuffer.h"
 #include "base/byteString.h"
-#include "cli/report.h"
-#include "json/JsonValue.h"
+#include "query/report.h"
 #include "support/sprinkled.h"
 
 namespace kestrune {

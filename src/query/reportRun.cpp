@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: MIT
+// One report run: the page read and prepared, the mode's path chosen once, the
+// findings handed on. Elements and raw blocks come straight from the text, in one
+// pass of the parser core; the doctype, and the references of tests, from the tree.
+#include "query/reportRun.h"
+
+#include <kestrune/document.h>
+
+#include "base/byteString.h"
+#include "html/attributes.h"
+#include "html/documentStorage.h"
+#include "query/gatherTexts.h"
+#include "query/serializer.h"
+
+namespace kestrune {
+
+namespace {
+
+// The tree path hands its findings on in blocks of about this size, so that the
+// buffered report stays bounded however large it is.
+constexpr std::size_t kTreeBlock = 1 << 20;
+
+std::size_t fewGroupsOf(NameLookUp lookUp) {
+    switch (lookUp) {
+        case NameLookUp::OneByOne:
+            return ~std::size_t{0};
+        case NameLookUp::Search:
+            return 0;
+        case NameLookUp::Auto:
+            break;
+    }
+    return AttributeFinder::kFewGroups;
+}
+
+// The values of each found element: its text, then "attr" or the asked attributes,
+// as found. Only the values that are not empty are handed on.
+class ElementValues {
+  public:
+    explicit ElementValues(const RunRequest& request)
+        : names_(*request.attributeNames), finder_(names_, fewGroupsOf(request.lookUp)) {}
+
+    // Valid until the next call, and as long as both texts.
+    const std::vector<KeyedValue>& of(std::string_view attributeText, std::string_view text) {
+        filled_.clear();
+        // Element text loses every space too, so that words run together.
+        keep(0, text, true);
+        if (names_.empty()) {
+            list_.clear();
+            appendAttributesString(list_, attributeText);
+            keep(1, list_, false);
+        } else {
+            finder_.find(attributeText, [&](std::size_t k, std::string_view value) {
+                keep(static_cast<std::uint32_t>(k + 1), value, false);
+            });
+        }
+        return filled_;
+    }
+
+  private:
+    void keep(std::uint32_t key, std::string_view value, bool dropSpaces) {
+        if (!value.empty()) filled_.push_back({key, value, dropSpaces});
+    }
+
+    const std::vector<std::string>& names_;
+    AttributeFinder finder_;
+    std::string list_;
+    std::vector<KeyedValue> filled_;
+};
+
+// The extraction's findings turned into the run's.
+class Forward final : public ElementSink {
+  public:
+    Forward(const RunRequest& request, Findings& findings) : values_(request), to_(findings) {}
+
+    void element(ByteBuffer& out, std::string_view attributeText, std::string_view text,
+                 bool first) override {
+        to_.element(out, values_.of(attributeText, text), first);
+    }
+    void rawBlock(ByteBuffer& out, std::string_view tagName, std::string_view attributeText,
+                  std::string_view content, bool comment, std::size_t number) override {
+        html_.clear();
+        appendRawElement(html_, tagName, attributeText, content, comment, 0);
+        to_.rawBlock(out, number, html_);
+    }
+    void output(std::string_view bytes) override { to_.output(bytes); }
+
+    ElementValues values_;
+
+  private:
+    Findings& to_;
+    std::string html_;  // reused from block to block
+};
+
+void reportFromTree(const HtmlDocument& document, const RunRequest& request, Findings& findings) {
+    const HtmlElement& root = *document.root();
+    if (request.mode == ReportMode::Doctype && document.doctype() != nullptr) {
+        findings.start(ReportMode::Doctype);
+        findings.doctype(document.doctype()->attributesString());
+        return;
+    }
+    const bool raw = request.mode == ReportMode::RawBlocks;
+    findings.start(raw ? ReportMode::RawBlocks : ReportMode::Elements);
+    ElementList elements;
+    root.findByTag(request.tagName, elements, 1);
+    Forward forward(request, findings);
+    TextRuns texts(elements);
+    std::string text;
+    ByteBuffer out;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        text.clear();
+        if (raw) {
+            elements[i]->outerHtml(text, 0);
+            findings.rawBlock(out, i + 1, text);
+        } else {
+            texts.appendText(i, text);
+            findings.element(out, forward.values_.of(elements[i]->attributeText(), text), i == 0);
+        }
+        if (out.size() < kTreeBlock) continue;
+        findings.output(out.view());
+        out.clear();
+    }
+    findings.output(out.view());
+}
+
+// Why a page in memory could not be read, before any parse: too large, or empty.
+Status checkBytes(const PageSource& page) {
+    if (!page.inMemory) return Status::Ok;
+    if (page.bytes.size() >= static_cast<std::size_t>(kMaxInputBytes)) return Status::PageTooLarge;
+    if (page.bytes.empty() || page.bytes.front() == '\0') return Status::NoRoot;
+    return Status::Ok;
+}
+
+// Files that cannot be read count as pages without a root: the program says only that.
+Status loadFailure(const PageSource& page) {
+    return page.inMemory ? Status::ConversionFailed : Status::NoRoot;
+}
+
+}  // namespace
+
+Status runReport(const PageSource& page, const RunRequest& request, Findings& findings) {
+    if (const Status s = checkBytes(page); s != Status::Ok) return s;
+    if (request.mode == ReportMode::Doctype || request.fromTree) {
+        HtmlDocument document;
+        document.codePage = request.codePage;
+        const int parsed =
+            page.inMemory ? document.parse(page.bytes) : document.load(page.fileName);
+        if (parsed != 1) return document.text().empty() ? loadFailure(page) : Status::NoRoot;
+        reportFromTree(document, request, findings);
+        return Status::Ok;
+    }
+    // No tree is needed: the report is made as the text is parsed.
+    DocumentText text;
+    const int loaded = page.inMemory ? text.assign(page.bytes, request.codePage)
+                                     : text.load(page.fileName, request.codePage);
+    if (loaded != 1) return loadFailure(page);
+    const bool raw = request.mode == ReportMode::RawBlocks;
+    findings.start(request.mode);
+    Forward forward(request, findings);
+    const bool found =
+        raw ? extractRawBlocks(text.data(), text.size(), request.tagName, forward, request.settling)
+            : extractElements(text.data(), text.size(), request.tagName, forward, request.settling);
+    return found ? Status::Ok : Status::NoRoot;
+}
+
+}  // namespace kestrune
