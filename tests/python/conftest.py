@@ -103,4 +103,4 @@ def doctype_of_file(data: bytes) -> bytes:
 
 def records_of_blocks(blocks) -> bytes:
     """Raw blocks as the program's record file has them."""
-    return b"".join(b"// No.%d\r\n%s\r\n" % (i + 1, block) for i, block in enumerate(blocks))
+    return b"".join(b"// No.%d\r\n%s\r\n\r\n" % (i + 1, block) for i, block in enumerate(blocks))
