@@ -177,7 +177,7 @@ def legend(svg, tools, colours, x, y, max_width, with_floor):
     return cy + 8
 
 
-def detail_chart(cells, sizes, metric, tasks, tools, inputs, out):
+def detail_chart(cells, sizes, metric, tasks, tools, inputs, out, title=None):
     by = {(c["input"], c["task"], c["tool"]): c for c in cells}
     colours, k = {}, 0
     for t in tools:
@@ -198,9 +198,9 @@ def detail_chart(cells, sizes, metric, tasks, tools, inputs, out):
 
     svg = Svg()
     what = "median wall time" if metric == "wall" else "median peak RSS"
-    svg.text(16, 28, "Kestrune and its peers: %s per input (log scale)" % what, 18, weight="bold")
-    svg.text(16, 48, "one bar per tool, shorter is better; grey: cat FILE > /dev/null; "
-                     "red text: the run failed; hover a bar for its value", 12, fill="#555")
+    svg.text(16, 28, title or "Kestrune and its peers: %s per input (log scale)" % what, 18, weight="bold")
+    svg.text(16, 48, "one bar per tool, shorter is better; %sred text: the run failed; hover a bar "
+                     "for its value" % ("" if title else "grey: cat FILE > /dev/null; "), 12, fill="#555")
     y = legend(svg, tools, colours, 16, 72, width - 32, metric == "wall")
     top = y + 40
     height = int(top + row_h * len(inputs) + 50)
@@ -343,6 +343,8 @@ def main(argv=None):
     ap.add_argument("--inputs", default="", help="regular expression: only inputs whose name matches")
     ap.add_argument("-o", "--out", default=None, help="detail chart path (default SOURCE_DIR/chart-METRIC.svg)")
     ap.add_argument("--summary", default=None, help="summary chart path (default SOURCE_DIR/chart-summary[-rss].svg)")
+    ap.add_argument("--title", default=None, help="title of the detail chart (in-process results: "
+                                                  "bench/libraryTable.py)")
     args = ap.parse_args(argv)
 
     cells, sizes = load(args.source)
@@ -364,7 +366,7 @@ def main(argv=None):
 
     folder = os.path.dirname(os.path.abspath(args.source)) if not os.path.isdir(args.source) else args.source
     out = args.out or os.path.join(folder, "chart-%s.svg" % args.metric)
-    detail_chart(cells, sizes, args.metric, tasks, tools, inputs, out)
+    detail_chart(cells, sizes, args.metric, tasks, tools, inputs, out, args.title)
     print(out)
     if "kestrune" in tools:
         summary = args.summary or os.path.join(

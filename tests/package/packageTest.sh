@@ -1,9 +1,11 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# The Debian package as a user gets it: built by CPack from the build directory,
-# its control fields and file list checked, lintian run on it when installed,
-# unpacked into a temporary root, its documentation compared with the sources,
-# and the installed program run on the sample page, output compared byte for byte.
+# The Debian packages as a user gets them, kestrune and libkestrune-dev: built by
+# CPack from the build directory, their control fields and file lists checked,
+# lintian run on them when installed, unpacked into a temporary root, their
+# documentation compared with the sources, and the installed program run on the
+# sample page, output compared byte for byte (examples/library/check.sh builds
+# programs against the installed library).
 #
 # Usage: packageTest.sh CPACK BUILD_DIR SOURCE_DIR VERSION LINKAGE
 # VERSION is the program's; the package's is VERSION-REVISION. LINKAGE is how the
@@ -30,20 +32,31 @@ if ! "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/
     cat "$work/cpack.log" >&2
     fail "cpack -G DEB failed"
 fi
-deb=$(ls "$work"/out/kestrune_"$version"-*_"$(dpkg --print-architecture)".deb 2>/dev/null) ||
-    fail "cpack did not write kestrune_${version}-REVISION_ARCH.deb: $(ls "$work/out")"
+arch=$(dpkg --print-architecture)
+# Besides python3-kestrune, when the Python module is built (tests/python checks it).
+[ "$(ls "$work/out"/*.deb | grep -cv '/python3-kestrune_')" = 2 ] ||
+    fail "cpack should write two packages: $(ls "$work/out")"
 
-# Control fields.
-field() { dpkg-deb --field "$deb" "$1"; }
-[ "$(field Package)" = kestrune ] || fail "Package is '$(field Package)'"
-package_version=$(field Version)
-case $package_version in
-"$version"-[0-9]*) ;;
-*) fail "Version is '$package_version', not $version-REVISION" ;;
-esac
-[ "$(basename "$deb")" = "kestrune_${package_version}_$(dpkg --print-architecture).deb" ] ||
-    fail "file name $(basename "$deb") does not carry the version $package_version"
-depends=$(field Depends)
+# package NAME SECTION: prints the path of package NAME after checking its control
+# fields and its file name (NAME_VERSION-REVISION_ARCH.deb).
+package() {
+    found=$(ls "$work"/out/"$1"_"$version"-*_"$arch".deb 2>/dev/null) ||
+        fail "cpack did not write $1_${version}-REVISION_ARCH.deb: $(ls "$work/out")"
+    [ "$(dpkg-deb --field "$found" Package)" = "$1" ] || fail "$found: Package is not $1"
+    [ "$(dpkg-deb --field "$found" Section)" = "$2" ] || fail "$found: Section is not $2"
+    found_version=$(dpkg-deb --field "$found" Version)
+    case $found_version in
+    "$version"-[0-9]*) ;;
+    *) fail "$1: Version is '$found_version', not $version-REVISION" ;;
+    esac
+    [ "$(basename "$found")" = "$1_${found_version}_$arch.deb" ] ||
+        fail "file name $(basename "$found") does not carry the version $found_version"
+    echo "$found"
+}
+deb=$(package kestrune utils)
+dev_deb=$(package libkestrune-dev libdevel)
+package_version=$(dpkg-deb --field "$deb" Version)
+depends=$(dpkg-deb --field "$deb" Depends)
 case $linkage:$depends in
 static:) ;;
 static:*) fail "Depends is '$depends': a static program needs no package" ;;
@@ -53,7 +66,14 @@ runtime:libc6\ \(\>=\ *\) | dynamic:libc6\ \(\>=\ *\)*) ;;
 esac
 
 # Exactly these files, owned by root, with the usual modes.
-dpkg-deb --contents "$deb" | awk '{ print $1, $2, $6 }' >"$work/contents"
+# contents DEB: its list compared with $work/expected-contents.
+contents() {
+    dpkg-deb --contents "$1" | awk '{ print $1, $2, $6 }' >"$work/contents"
+    if ! cmp -s "$work/contents" "$work/expected-contents"; then
+        diff "$work/expected-contents" "$work/contents" >&2 || true
+        fail "unexpected contents of $(basename "$1")"
+    fi
+}
 cat >"$work/expected-contents" <<'EOF'
 drwxr-xr-x root/root ./usr/
 drwxr-xr-x root/root ./usr/bin/
@@ -71,14 +91,46 @@ drwxr-xr-x root/root ./usr/share/man/
 drwxr-xr-x root/root ./usr/share/man/man1/
 -rw-r--r-- root/root ./usr/share/man/man1/kestrune.1.gz
 EOF
-if ! cmp -s "$work/contents" "$work/expected-contents"; then
-    diff "$work/expected-contents" "$work/contents" >&2 || true
-    fail "unexpected package contents"
-fi
+contents "$deb"
+
+# The library: every public header of include/kestrune and the generated version.h,
+# the archive, the CMake package and the pkg-config file in the multiarch directory.
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)
+lib=./usr/lib/$multiarch
+{
+    echo "drwxr-xr-x root/root ./usr/"
+    echo "drwxr-xr-x root/root ./usr/include/"
+    echo "drwxr-xr-x root/root ./usr/include/kestrune/"
+    (cd "$source/include/kestrune" && ls -- *.h && echo version.h) | LC_ALL=C sort |
+        sed 's|^|-rw-r--r-- root/root ./usr/include/kestrune/|'
+    echo "drwxr-xr-x root/root ./usr/lib/"
+    echo "drwxr-xr-x root/root $lib/"
+    echo "drwxr-xr-x root/root $lib/cmake/"
+    echo "drwxr-xr-x root/root $lib/cmake/Kestrune/"
+    for file in KestruneConfig.cmake KestruneConfigVersion.cmake KestruneTargets-release.cmake \
+        KestruneTargets.cmake; do
+        echo "-rw-r--r-- root/root $lib/cmake/Kestrune/$file"
+    done
+    echo "-rw-r--r-- root/root $lib/libkestrune.a"
+    echo "drwxr-xr-x root/root $lib/pkgconfig/"
+    echo "-rw-r--r-- root/root $lib/pkgconfig/kestrune.pc"
+    echo "drwxr-xr-x root/root ./usr/share/"
+    echo "drwxr-xr-x root/root ./usr/share/doc/"
+    echo "drwxr-xr-x root/root ./usr/share/doc/libkestrune-dev/"
+    for file in changelog.Debian.gz changelog.gz copyright; do
+        echo "-rw-r--r-- root/root ./usr/share/doc/libkestrune-dev/$file"
+    done
+    echo "drwxr-xr-x root/root ./usr/share/lintian/"
+    echo "drwxr-xr-x root/root ./usr/share/lintian/overrides/"
+    echo "-rw-r--r-- root/root ./usr/share/lintian/overrides/libkestrune-dev"
+} >"$work/expected-contents"
+contents "$dev_deb"
+[ -z "$(dpkg-deb --field "$dev_deb" Depends)" ] || fail "libkestrune-dev should depend on nothing"
 
 # lintian: no error and no warning (informational tags are printed, not failed on).
 if command -v lintian >/dev/null 2>&1; then
-    lintian --info --fail-on error,warning "$deb" >&2 || fail "lintian reports errors or warnings (above)"
+    lintian --info --fail-on error,warning "$deb" "$dev_deb" >&2 ||
+        fail "lintian reports errors or warnings (above)"
     lint="lintian clean"
 else
     lint="lintian not installed, not run"
@@ -86,6 +138,24 @@ fi
 
 root=$work/root
 dpkg -x "$deb" "$root"
+dpkg -x "$dev_deb" "$root"
+
+# The library's files name the installed prefix and version, and the archive holds
+# the product's objects without the command line's.
+lib=$root/usr/lib/$multiarch
+grep -qx "prefix=/usr" "$lib/pkgconfig/kestrune.pc" || fail "kestrune.pc does not name the prefix /usr"
+grep -qx "Version: $version" "$lib/pkgconfig/kestrune.pc" || fail "kestrune.pc does not name $version"
+grep -q "^#define KESTRUNE_VERSION_STRING \"$version\"$" "$root/usr/include/kestrune/version.h" ||
+    fail "version.h does not name version $version"
+ar t "$lib/libkestrune.a" >"$work/objects"
+[ -s "$work/objects" ] || fail "libkestrune.a is empty"
+for cli in "$source"/src/cli/*.cpp; do
+    ! grep -qx "$(basename "$cli").o" "$work/objects" || fail "libkestrune.a holds $(basename "$cli").o"
+done
+for doc in copyright changelog.Debian.gz changelog.gz; do
+    cmp -s "$root/usr/share/doc/kestrune/$doc" "$root/usr/share/doc/libkestrune-dev/$doc" ||
+        fail "libkestrune-dev's $doc differs from kestrune's"
+done
 bin=$root/usr/bin/kestrune
 page=$root/usr/share/man/man1/kestrune.1.gz
 
@@ -147,4 +217,4 @@ cp "$sample" "$root/usr/bin/page.html"
 run 1 "doctype=html$cr
 " page.html -tag '!doctype'
 
-echo "package $(basename "$deb"): Depends: $depends; $lint; files and installed program as expected"
+echo "packages $(basename "$deb") (Depends: $depends) and $(basename "$dev_deb"): $lint; files and installed program as expected"

@@ -45,6 +45,7 @@ cat >"$work/expected" <<'LIST'
 -rw-r--r-- root/root ./usr/lib/python3/dist-packages/kestrune/dask.py
 -rw-r--r-- root/root ./usr/lib/python3/dist-packages/kestrune/py.typed
 -rw-r--r-- root/root ./usr/share/doc/python3-kestrune/changelog.Debian.gz
+-rw-r--r-- root/root ./usr/share/doc/python3-kestrune/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/python3-kestrune/copyright
 -rw-r--r-- root/root ./usr/share/lintian/overrides/python3-kestrune
 LIST

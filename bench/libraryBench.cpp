@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: MIT
+// In-process comparison (Google Benchmark): the task "every a with its href and text" done
+// by Kestrune's one call, kestrune::extract(), and by each peer library found when this was
+// built, on every page of the corpus folders and on the generated worst cases, all in this
+// one process.
+//
+//   kestrune_library_bench [BENCHMARK FLAGS] [FOLDER_OR_PAGE...]
+//
+// Pages: the arguments left after Google Benchmark's flags, else $KESTRUNE_BENCH_CORPUS,
+// else the shared corpus beside the checkout; plus the worst cases from
+// $KESTRUNE_BENCH_STRESS (a folder; "off" leaves them out), else stress/ of this build
+// folder, made there by bench/genStress.py the first time.
+//
+// Benchmarks:
+//   ENGINE/PAGE        one page per iteration. Counters: bytes_per_second (page bytes),
+//                      items_per_second (pages), links (found on the page), memory (the
+//                      peak resident memory one call adds, divided by the page size).
+//   threads/kestrune   every corpus page once per iteration in each of 1, 2 and 4 threads:
+//                      bytes_per_second is the throughput of all threads together.
+// Peers skip the nesting worst cases (stress-deep-*), where each takes minutes or gives up.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "peers.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Page {
+    std::string name;
+    std::string bytes;
+    bool stress = false;
+};
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+bool isPage(const fs::path& path) {
+    const std::string extension = path.extension().string();
+    return extension == ".html" || extension == ".htm";
+}
+
+// Adds the pages of a folder (sorted by name) or a single page.
+void addPages(const fs::path& place, bool stress, std::vector<Page>& pages) {
+    std::vector<fs::path> found;
+    if (fs::is_directory(place)) {
+        for (const auto& entry : fs::directory_iterator(place))
+            if (entry.is_regular_file() && isPage(entry.path())) found.push_back(entry.path());
+        std::sort(found.begin(), found.end());
+    } else if (fs::is_regular_file(place)) {
+        found.push_back(place);
+    } else {
+        std::cerr << "note: " << place << " not found, skipped\n";
+    }
+    for (const fs::path& path : found)
+        pages.push_back({path.stem().string(), readFile(path), stress});
+}
+
+fs::path stressFolder() {
+    const char* chosen = std::getenv("KESTRUNE_BENCH_STRESS");
+    if (chosen != nullptr) return std::string(chosen) == "off" ? fs::path() : fs::path(chosen);
+    const fs::path folder = KBENCH_STRESS_DIR;
+    if (!fs::exists(folder / "stress-realistic.html")) {
+        std::cerr << "making the worst cases in " << folder << " (bench/genStress.py)\n";
+        const std::string command = std::string(KBENCH_PYTHON) + " " + KBENCH_GENERATOR + " " +
+                                    folder.string() + " --corpus " + KBENCH_DEFAULT_CORPUS;
+        if (std::system(command.c_str()) != 0)
+            std::cerr << "note: the worst cases could not be made\n";
+    }
+    return folder;
+}
+
+// Peak resident memory, in KiB, since the last reset (Linux: VmHWM).
+long peakKib() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    return -1;
+}
+
+// Resets the peak to the present resident size; false where that is not possible.
+bool resetPeak() {
+    malloc_trim(0);
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return static_cast<bool>(clear);
+}
+
+// The peak memory one run adds, divided by the page size; negative when unknown. The run
+// has a thread of its own, so that state an engine keeps per thread is counted too.
+double memoryPerPageByte(const kbench::Engine& engine, const Page& page) {
+    if (page.bytes.empty() || !resetPeak()) return -1;
+    const long before = peakKib();
+    std::thread([&] {
+        kbench::LinkSink sink;
+        engine.run(page.bytes, sink);
+    }).join();
+    const long after = peakKib();
+    if (before < 0 || after < 0) return -1;
+    return static_cast<double>(after - before) * 1024.0 / static_cast<double>(page.bytes.size());
+}
+
+void runPage(benchmark::State& state, const kbench::Engine* engine, const Page* page) {
+    const double memory = memoryPerPageByte(*engine, *page);
+    kbench::LinkSink sink;
+    for (auto _ : state) {
+        sink = {};
+        engine->run(page->bytes, sink);
+        benchmark::DoNotOptimize(sink.bytes);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page->bytes.size()));
+    state.SetItemsProcessed(state.iterations());
+    state.counters["links"] = static_cast<double>(sink.links);
+    if (memory >= 0) state.counters["memory"] = memory;
+}
+
+void runBatch(benchmark::State& state, const kbench::Engine* engine,
+              const std::vector<const Page*>* batch) {
+    std::size_t bytes = 0;
+    for (const Page* page : *batch) bytes += page->bytes.size();
+    for (auto _ : state) {
+        for (const Page* page : *batch) {
+            kbench::LinkSink sink;
+            engine->run(page->bytes, sink);
+            benchmark::DoNotOptimize(sink.bytes);
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * batch->size()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    static std::vector<Page> pages;
+    for (int i = 1; i < argc; ++i) addPages(argv[i], false, pages);
+    if (argc == 1) {
+        const char* corpus = std::getenv("KESTRUNE_BENCH_CORPUS");
+        addPages(corpus != nullptr ? corpus : KBENCH_DEFAULT_CORPUS, false, pages);
+    }
+    const fs::path stress = stressFolder();
+    if (!stress.empty()) {
+        std::vector<Page> worst;
+        addPages(stress, true, worst);
+        for (Page& page : worst)
+            if (page.name.rfind("stress-", 0) == 0) pages.push_back(std::move(page));
+    }
+    if (pages.empty()) {
+        std::cerr << "no pages: name a folder of HTML pages\n";
+        return 2;
+    }
+
+    static std::vector<const Page*> batch;
+    for (const Page& page : pages)
+        if (!page.stress) batch.push_back(&page);
+    const bool peersEverywhere = std::getenv("KBENCH_PEERS_ON_ALL") != nullptr;
+    for (const Page& page : pages) {
+        for (const kbench::Engine& engine : kbench::engines()) {
+            const bool kestrune = std::string(engine.name) == "kestrune";
+            if (!kestrune && !peersEverywhere && page.name.rfind("stress-deep-", 0) == 0) continue;
+            benchmark::RegisterBenchmark((std::string(engine.name) + "/" + page.name).c_str(),
+                                         runPage, &engine, &page)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    if (!batch.empty()) {
+        benchmark::RegisterBenchmark("threads/kestrune", runBatch, kbench::findEngine("kestrune"),
+                                     &batch)
+            ->Threads(1)
+            ->Threads(2)
+            ->Threads(4)
+            ->UseRealTime()
+            ->MeasureProcessCPUTime()
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

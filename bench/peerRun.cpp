@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+// kestrune_peer_run ENGINE PAGE: one engine of the in-process comparison as a program,
+// for whole-run comparisons (bench/compare.py): reads the page, finds every link and
+// prints it as HREF TAB TEXT, one a line. ENGINE is kestrune (the library's one call)
+// or a peer library this build found; without arguments it lists them.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "peers.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: kestrune_peer_run ENGINE PAGE\nengines:";
+        for (const kbench::Engine& engine : kbench::engines()) std::cerr << ' ' << engine.name;
+        std::cerr << '\n';
+        return 2;
+    }
+    const kbench::Engine* engine = kbench::findEngine(argv[1]);
+    if (engine == nullptr) {
+        std::cerr << "kestrune_peer_run: no engine " << argv[1] << '\n';
+        return 2;
+    }
+    std::ifstream in(argv[2], std::ios::binary);
+    const std::string page{std::istreambuf_iterator<char>(in), {}};
+    if (!in) {
+        std::cerr << "kestrune_peer_run: cannot read " << argv[2] << '\n';
+        return 1;
+    }
+    std::string out;
+    kbench::LinkSink sink;
+    sink.out = &out;
+    engine->run(page, sink);
+    return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0
+               ? 0
+               : 1;
+}

@@ -1,0 +1,174 @@
+// SPDX-License-Identifier: MIT
+#include "peers.h"
+
+#include <kestrune/extract.h>
+
+#ifdef KBENCH_LIBXML2
+#include <libxml/HTMLparser.h>
+#include <libxml/xpath.h>
+#endif
+#ifdef KBENCH_GUMBO
+#include <gumbo.h>
+#endif
+#ifdef KBENCH_MYHTML
+#include <myhtml/api.h>
+#endif
+
+namespace kbench {
+namespace {
+
+void runKestrune(std::string_view page, LinkSink& sink) {
+    static const kestrune::Request request = [] {
+        kestrune::Request r;
+        r.tag = "a";
+        r.attributes = {"href"};
+        return r;
+    }();
+    const kestrune::Report report = kestrune::extract(page, request);
+    for (std::size_t i = 0; i < report.size(); ++i) sink.add(report.value(i, 1), report.text(i));
+}
+
+#ifdef KBENCH_LIBXML2
+// libxml2's HTML parser, then the XPath query //a; the text is the element's content.
+void runLibxml2(std::string_view page, LinkSink& sink) {
+    const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                        HTML_PARSE_NONET | HTML_PARSE_COMPACT;
+    htmlDocPtr doc =
+        htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, nullptr, options);
+    if (doc == nullptr) return;
+    xmlXPathContextPtr context = xmlXPathNewContext(doc);
+    xmlXPathObjectPtr found = xmlXPathEvalExpression(BAD_CAST "//a", context);
+    if (found != nullptr && found->nodesetval != nullptr) {
+        for (int i = 0; i < found->nodesetval->nodeNr; ++i) {
+            xmlNodePtr node = found->nodesetval->nodeTab[i];
+            xmlChar* href = xmlGetProp(node, BAD_CAST "href");
+            xmlChar* text = xmlNodeGetContent(node);
+            sink.add(href ? reinterpret_cast<const char*>(href) : "",
+                     text ? reinterpret_cast<const char*>(text) : "");
+            xmlFree(href);
+            xmlFree(text);
+        }
+    }
+    xmlXPathFreeObject(found);
+    xmlXPathFreeContext(context);
+    xmlFreeDoc(doc);
+}
+#endif
+
+#ifdef KBENCH_GUMBO
+// The text nodes below `top`, in document order; no recursion, whatever the depth.
+void appendText(const GumboNode* top, std::string& text, std::vector<const GumboNode*>& pending) {
+    pending.assign(1, top);
+    while (!pending.empty()) {
+        const GumboNode* node = pending.back();
+        pending.pop_back();
+        if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE ||
+            node->type == GUMBO_NODE_CDATA) {
+            text += node->v.text.text;
+        } else if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) {
+            const GumboVector& children = node->v.element.children;
+            for (unsigned i = children.length; i-- > 0;)
+                pending.push_back(static_cast<const GumboNode*>(children.data[i]));
+        }
+    }
+}
+
+// gumbo's tree, walked without recursion for the a elements.
+void runGumbo(std::string_view page, LinkSink& sink) {
+    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, page.data(), page.size());
+    std::vector<const GumboNode*> pending{output->root};
+    std::vector<const GumboNode*> below;
+    std::string text;
+    while (!pending.empty()) {
+        const GumboNode* node = pending.back();
+        pending.pop_back();
+        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE) continue;
+        if (node->v.element.tag == GUMBO_TAG_A) {
+            const GumboAttribute* href = gumbo_get_attribute(&node->v.element.attributes, "href");
+            text.clear();
+            appendText(node, text, below);
+            sink.add(href ? href->value : "", text);
+        }
+        const GumboVector& children = node->v.element.children;
+        for (unsigned i = children.length; i-- > 0;)
+            pending.push_back(static_cast<const GumboNode*>(children.data[i]));
+    }
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+}
+#endif
+
+#ifdef KBENCH_MYHTML
+// One MyHTML parser and tree per thread, in single-thread mode, reused page after page.
+struct MyHtml {
+    myhtml_t* parser = myhtml_create();
+    myhtml_tree_t* tree = myhtml_tree_create();
+    MyHtml() {
+        myhtml_init(parser, MyHTML_OPTIONS_PARSE_MODE_SINGLE, 1, 0);
+        myhtml_tree_init(tree, parser);
+    }
+    ~MyHtml() {
+        myhtml_tree_destroy(tree);
+        myhtml_destroy(parser);
+    }
+};
+
+void runMyHtml(std::string_view page, LinkSink& sink) {
+    thread_local MyHtml my;
+    myhtml_parse(my.tree, MyENCODING_UTF_8, page.data(), page.size());
+    myhtml_collection_t* links =
+        myhtml_get_nodes_by_tag_id(my.tree, nullptr, MyHTML_TAG_A, nullptr);
+    std::string text;
+    for (std::size_t i = 0; links != nullptr && i < links->length; ++i) {
+        myhtml_tree_node_t* link = links->list[i];
+        std::size_t length = 0;
+        myhtml_tree_attr_t* attribute = myhtml_attribute_by_key(link, "href", 4);
+        const char* href = attribute ? myhtml_attribute_value(attribute, &length) : nullptr;
+        std::string_view hrefView(href ? href : "", href ? length : 0);
+        // The text nodes below the link, in document order.
+        text.clear();
+        myhtml_tree_node_t* node = myhtml_node_child(link);
+        while (node != nullptr) {
+            if (myhtml_node_tag_id(node) == MyHTML_TAG__TEXT) {
+                const char* piece = myhtml_node_text(node, &length);
+                if (piece != nullptr) text.append(piece, length);
+            }
+            if (myhtml_tree_node_t* child = myhtml_node_child(node)) {
+                node = child;
+                continue;
+            }
+            while (node != nullptr && node != link && myhtml_node_next(node) == nullptr)
+                node = myhtml_node_parent(node);
+            node = (node == nullptr || node == link) ? nullptr : myhtml_node_next(node);
+        }
+        sink.add(hrefView, text);
+    }
+    myhtml_collection_destroy(links);
+    myhtml_tree_clean(my.tree);
+}
+#endif
+
+}  // namespace
+
+const std::vector<Engine>& engines() {
+    static const std::vector<Engine> all = {
+        {"kestrune", runKestrune},
+#ifdef KBENCH_LIBXML2
+        {"libxml2", runLibxml2},
+#endif
+#ifdef KBENCH_GUMBO
+        {"gumbo", runGumbo},
+#endif
+#ifdef KBENCH_MYHTML
+        {"myhtml", runMyHtml},
+#endif
+    };
+    return all;
+}
+
+const Engine* findEngine(std::string_view name) {
+    for (const Engine& engine : engines())
+        if (name == engine.name) return &engine;
+    return nullptr;
+}
+
+}  // namespace kbench

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+// The comparison task, "every a with its href and text", done by Kestrune's one call and
+// by each peer library this build found (libxml2, gumbo, MyHTML), behind one signature so
+// that the benchmark and the peer program run them alike.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kbench {
+
+// Receives the links an engine finds; counts them and, given a buffer, lists them one a
+// line as HREF TAB TEXT.
+struct LinkSink {
+    std::size_t links = 0;
+    std::size_t bytes = 0;
+    std::string* out = nullptr;
+
+    void add(std::string_view href, std::string_view text) {
+        ++links;
+        bytes += href.size() + text.size();
+        if (out != nullptr) {
+            out->append(href);
+            out->push_back('\t');
+            out->append(text);
+            out->push_back('\n');
+        }
+    }
+};
+
+struct Engine {
+    const char* name;
+    // Reads one page and hands every link to the sink. May be called from several threads
+    // at once (each keeps its own state).
+    void (*run)(std::string_view page, LinkSink& sink);
+};
+
+// Kestrune first, then the peers compiled in.
+const std::vector<Engine>& engines();
+const Engine* findEngine(std::string_view name);
+
+}  // namespace kbench

@@ -1,0 +1,9 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# The links example built against an installed Kestrune with pkg-config:
+#   examples/library/pkgconfig.sh [OUTPUT]      (default: ./links)
+# PKG_CONFIG_PATH finds kestrune.pc outside the usual places; CXX names the compiler.
+set -eu
+here=$(dirname "$0")
+${CXX:-c++} -std=c++20 -O2 $(pkg-config --cflags kestrune) -o "${1:-links}" "$here/main.cpp" \
+    $(pkg-config --libs kestrune)
