@@ -88,6 +88,12 @@ def task_title(page):
     return kestrune.extract(page, "title")
 
 
+def count(task):
+    # The pool keeps no findings: millions of live objects would slow the garbage
+    # collector down, which is not the module's cost.
+    return lambda page: len(task(page))
+
+
 def threads_rate(task, pages, threads, rounds):
     work = [p for _ in range(rounds) for p in pages]
     with ThreadPoolExecutor(threads) as pool:
@@ -98,11 +104,20 @@ def threads_rate(task, pages, threads, rounds):
 
 
 def worker_rss():
-    """This worker's resident and peak resident size in bytes."""
-    import resource
-    with open("/proc/self/statm") as statm:
-        resident = int(statm.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
-    return resident, resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+    """This process's resident size and its peak since the last reset_peak(), in
+    bytes (VmRSS, VmHWM: ru_maxrss would carry the peak of the processes that
+    started the worker)."""
+    sizes = {}
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith(("VmRSS:", "VmHWM:")):
+                sizes[line.split(":")[0]] = int(line.split()[1]) * 1024
+    return sizes["VmRSS"], sizes["VmHWM"]
+
+
+def reset_peak():
+    with open("/proc/self/clear_refs", "w") as clear_refs:
+        clear_refs.write("5")
 
 
 def dask_run(paths, workers, rounds):
@@ -113,6 +128,7 @@ def dask_run(paths, workers, rounds):
                                   dashboard_address=None) as cluster, \
             distributed.Client(cluster) as client, tempfile.TemporaryDirectory() as out:
         client.run(lambda: __import__("kestrune.dask"))
+        client.run(reset_peak)
         before = client.run(worker_rss)
         # A partition per 2 pages: enough partitions to keep every worker busy.
         bag = kestrune.dask.findings(work, "a", ["href"], npartitions=len(work) // 2)
@@ -159,7 +175,7 @@ def main():
     # Task a builds a Python object per value while holding the GIL; the title of each
     # page is almost only parsing, without it.
     result["threads"] = {}
-    for name, task in (("a", task_kestrune), ("title", task_title)):
+    for name, task in (("a", count(task_kestrune)), ("title", count(task_title))):
         one, two = (threads_rate(task, pages, n, args.rounds) for n in (1, 2))
         print(f"{'' if result['threads'] else chr(10)}kestrune threads, task {name}: "
               f"1 -> {one:.0f} pages/s, 2 -> {two:.0f} pages/s ({two / one:.2f}x)")
