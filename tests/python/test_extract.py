@@ -179,3 +179,36 @@ def test_version_and_documentation():
     assert kestrune.__version__.count(".") == 2
     assert "GIL" in kestrune.extract.__doc__
     assert kestrune.extract_file.__doc__
+
+
+def test_another_thread_runs_while_a_page_is_parsed():
+    # With a switch interval of a minute a thread gets the GIL from another only when
+    # that one gives it up: the counting thread after each step, the main thread only
+    # in extract(), while it parses.
+    import sys
+    import threading
+    import time
+    page = b"<html>" + b"<p>text</p>" * 500_000 + b"</html>"
+    go, stop = threading.Event(), threading.Event()
+    counter = [0]
+
+    def count():
+        go.wait()
+        while not stop.is_set():
+            counter[0] += 1
+            time.sleep(0)
+
+    interval = sys.getswitchinterval()
+    worker = threading.Thread(target=count)
+    worker.start()
+    try:
+        sys.setswitchinterval(60)
+        before = counter[0]
+        go.set()
+        kestrune.extract(page, "title")
+        after = counter[0]
+    finally:
+        stop.set()
+        sys.setswitchinterval(interval)
+        worker.join()
+    assert after > before
