@@ -82,8 +82,10 @@ def main():
         tools = {t: tools[t] for t in args.tools.split(",") if t in tools}
     places = args.inputs or [wholeRun.DEFAULT_CORPUS]
     if args.stress:
-        if not any(n.startswith("stress-") for n in os.listdir(args.stress) if os.path.isdir(args.stress)):
-            subprocess.run([sys.executable, os.path.join(HERE, "genStress.py"), args.stress], check=True)
+        if not (os.path.isdir(args.stress) and any(n.startswith("stress-") for n in os.listdir(args.stress))):
+            corpus = next((p for p in places if os.path.isdir(p)), wholeRun.DEFAULT_CORPUS)
+            subprocess.run([sys.executable, os.path.join(HERE, "genStress.py"), args.stress,
+                            "--corpus", corpus], check=True)
         places.append(args.stress)
     pages = wholeRun.collect_inputs(places, wholeRun.parse_size(args.min_size))
     if not pages:

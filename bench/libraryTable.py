@@ -3,7 +3,7 @@
 """Tables from a run of the in-process comparison (kestrune_library_bench).
 
   build-bench/bench/kestrune_library_bench --benchmark_out=lib.json --benchmark_out_format=json
-  bench/libraryTable.py lib.json [--min-size 1M] [--out DIR]
+  bench/libraryTable.py lib.json [more.json] [--min-size 1] [--cpu] [--out DIR]
 
 Prints, in Markdown, one row per page: its size, MB/s (10^6 bytes per second of wall
 time) of Kestrune's extract() and of each peer library, Kestrune's speed divided by the
@@ -22,11 +22,13 @@ import sys
 GOAL_MBPS = 1000.0
 
 
-def load(path):
-    with open(path) as f:
-        doc = json.load(f)
+def load(paths):
+    docs = []
+    for path in paths:
+        with open(path) as f:
+            docs.append(json.load(f))
     rows = {}
-    for b in doc["benchmarks"]:
+    for b in (b for doc in docs for b in doc["benchmarks"]):
         if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
             continue
         rows.setdefault(b["run_name"], []).append(b)
@@ -34,21 +36,32 @@ def load(path):
     for name, found in rows.items():
         medians = [b for b in found if b.get("aggregate_name") == "median"] or found
         merged[name] = {key: statistics.median(b[key] for b in medians if key in b)
-                        for key in ("bytes_per_second", "items_per_second", "links", "memory", "real_time")
+                        for key in ("bytes_per_second", "items_per_second", "links", "memory", "real_time",
+                                    "cpu_time")
                         if any(key in b for b in medians)}
         merged[name]["time_unit"] = medians[0].get("time_unit", "ns")
-    return doc.get("context", {}), merged
+    return docs[0].get("context", {}), merged
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0],
                                  formatter_class=argparse.RawDescriptionHelpFormatter,
                                  epilog="\n".join(__doc__.split("\n")[2:]))
-    ap.add_argument("results")
+    ap.add_argument("results", nargs="+", help="the benchmark's JSON output (several runs: one table)")
     ap.add_argument("--min-size", type=float, default=0, help="MiB: only pages at least this large")
     ap.add_argument("--out", default=None, help="folder for cells.json and runs.csv")
+    ap.add_argument("--cpu", action="store_true",
+                    help="rates per second of the thread's CPU time instead of wall time (a loaded machine)")
     args = ap.parse_args()
     context, rows = load(args.results)
+    unit = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+    if args.cpu:  # pages/s and bytes/s from the CPU time of one iteration
+        for name, row in rows.items():
+            if name.startswith("threads/") or "cpu_time" not in row:
+                continue
+            seconds = row["cpu_time"] * unit[row["time_unit"]]
+            size = row["bytes_per_second"] / row["items_per_second"]
+            row["items_per_second"], row["bytes_per_second"] = 1.0 / seconds, size / seconds
 
     engines, pages = [], {}
     for name, row in rows.items():
@@ -66,7 +79,8 @@ def main():
     order = [p for p in order if size_of[p] >= args.min_size * 1048576]
 
     print("In-process, task a (every `a` with its `href` and text), MB/s = 10^6 bytes of page per "
-          "second; %s CPUs, %s; load %s.\n" % (context.get("num_cpus", "?"), context.get("date", "?"),
+          "second of %s; %s CPUs, %s; load %s.\n" % ("CPU time" if args.cpu else "wall time",
+                                                context.get("num_cpus", "?"), context.get("date", "?"),
                                                 ", ".join("%.1f" % x for x in context.get("load_avg", []))))
     head = ["page", "size", "Kestrune MB/s"] + ["%s MB/s" % p for p in peers] + [
         "÷ fastest peer", "memory ÷ page"] + ["%s memory" % p for p in peers]

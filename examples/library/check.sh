@@ -1,8 +1,9 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # The library as a user gets it: the build directory installed into a staged root
-# (DESTDIR), the links example built against that root with find_package and with
-# pkg-config, and both programs run on the sample page, their output compared.
+# (DESTDIR), each installed header compiled on its own, the links example built
+# against that root with find_package and with pkg-config, and both programs run on
+# the sample page, their output compared.
 # Usage: examples/library/check.sh [BUILD_DIR]   (default: build, after a build)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,6 +20,13 @@ stage=$work/stage
 DESTDIR=$stage cmake --install "$build" >"$work/install.log" || { cat "$work/install.log"; fail "install"; }
 prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
 compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
+
+# Every installed header compiles on its own, with nothing but the installed tree.
+for header in "$stage$prefix"/include/kestrune/*.h; do
+    printf '#include <kestrune/%s>\n' "$(basename "$header")" |
+        "$compiler" -std=c++20 -fsyntax-only -I"$stage$prefix/include" -x c++ - ||
+        fail "$(basename "$header") does not compile on its own"
+done
 
 printf '/\tHome\n/news.html\tNews & events\nmailto:team@example.org\tContact\n' >"$work/want"
 # run PROGRAM: its output on the sample page is the expected one.

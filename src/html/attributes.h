@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Internal: attribute text of a start tag -> name/value pairs and valueless words.
+// Internal to the library: attribute text of a start tag -> name/value pairs and valueless words.
 //
 // The syntax is a simple one: pieces separated by spaces, double quotes protecting
 // spaces, one "=" between name and value. CR, LF and TAB are removed first (not

@@ -94,6 +94,16 @@ constexpr std::size_t kHoldLimit = 16 << 20;
 constexpr std::size_t kBlock = 64 << 10;
 constexpr std::size_t kUnknown = ~std::size_t{0};
 
+// The extractor's state is three small machines, each changed in one place:
+// - the phase of the current top-level element (phaseFor, on each top-level element;
+//   stopHolding): Skipping, Holding (a root candidate, its report held), Streaming
+//   (the root, its report streamed) or Overflowed (held reports grew too large: this
+//   pass keeps nothing more, and a second pass that knows the root makes the report);
+// - what the newest element is (child): another element, a found element, or a found
+//   raw block, complete at the next finished();
+// - the text slot the core fills next (slot, and every structural event that opens a
+//   new one): fresh, given a text that was not kept, or given one kept as the last
+//   piece, which a second text for the same slot replaces.
 class Extractor {
   public:
     // With `root` the top-level ordinal of the root (known from an earlier pass),
@@ -122,44 +132,33 @@ class Extractor {
         chain_.clear();
         current_.clear();
         newestName_ = token.tagName;
-        newestMatch_ = false;
-        rawMatch_ = false;
+        newest_ = Newest::Other;
         written_ = 0;
         ++ordinal_;
-        if (knownRoot_ != kUnknown) {
-            collect_ = ordinal_ == knownRoot_;
-        } else {
-            // A later "html" element replaces an earlier one; of the others only the
-            // first can become the root.
-            const TopLevelKind kind = topLevelKindOf(token.tagName);
-            collect_ = !overflow_ && root_.wants(kind);
-            if (collect_ && isCertainRoot(kind, token.tagName.data())) {
-                // Nothing held is needed any more, and the report streams.
-                knownRoot_ = ordinal_;
-                firstOther_.clear();
-                lastHtml_.clear();
-            }
-        }
-        freshSlot_ = true;
+        phase_ = phaseFor(token.tagName);
+        slot_ = Slot::Fresh;
     }
     void child(const Token& token, std::uint16_t) {
         newestName_ = token.tagName;
-        newestMatch_ = collect_ && token.tagName.size() == tagName_.size() &&
-                       equalsIgnoreCase(token.tagName, tagName_);
-        if (newestMatch_ && raw_) {
+        newest_ = Newest::Other;
+        slot_ = Slot::Fresh;
+        const bool collecting = phase_ == Phase::Holding || phase_ == Phase::Streaming;
+        if (!collecting || token.tagName.size() != tagName_.size() ||
+            !equalsIgnoreCase(token.tagName, tagName_))
+            return;
+        if (raw_) {
             // Complete in the finished() that follows: nothing to keep open.
-            newestMatch_ = false;
-            rawMatch_ = true;
+            newest_ = Newest::RawMatch;
             rawToken_ = token;
-        } else if (newestMatch_) {
-            matches_.push_back(Match{refOf(token.attributeText), count(), 0});
-            open_.push_back(Open{static_cast<std::uint32_t>(matches_.size() - 1), 0});
+            return;
         }
-        freshSlot_ = true;
+        newest_ = Newest::Match;
+        matches_.push_back(Match{refOf(token.attributeText), count(), 0});
+        open_.push_back(Open{static_cast<std::uint32_t>(matches_.size() - 1), 0});
     }
     void finished(std::uint32_t flags, std::string_view content) {
-        if (rawMatch_) {
-            rawMatch_ = false;
+        if (newest_ == Newest::RawMatch) {
+            newest_ = Newest::Other;
             sink_.rawBlock(current_, rawToken_.tagName, rawToken_.attributeText, content,
                            (flags & HtmlElement::kComment) != 0, ++written_);
             afterWrite();
@@ -169,25 +168,24 @@ class Extractor {
     }
     void descend() {
         chain_.push_back(refOf(newestName_));
-        if (newestMatch_) open_.back().depth = depth();
-        freshSlot_ = true;
+        if (newest_ == Newest::Match) open_.back().depth = depth();
+        slot_ = Slot::Fresh;
     }
     void leaf(bool) {
-        if (newestMatch_) closeInnermost();
-        freshSlot_ = true;
+        if (newest_ == Newest::Match) closeInnermost();
+        slot_ = Slot::Fresh;
     }
     void slot(std::string_view text) {
         // A second text for the same slot replaces the first.
-        if (!freshSlot_ && slotPushed_) pieces_.pop_back();
-        freshSlot_ = false;
-        slotPushed_ = !text.empty() && !open_.empty();
-        if (slotPushed_) pieces_.push_back(text);
+        if (slot_ == Slot::Kept) pieces_.pop_back();
+        slot_ = !text.empty() && !open_.empty() ? Slot::Kept : Slot::Given;
+        if (slot_ == Slot::Kept) pieces_.push_back(text);
     }
     void strayEnd(std::string_view) {}
     std::string_view ascend(bool, bool) {
         if (!open_.empty() && open_.back().depth == depth()) closeInnermost();
         chain_.pop_back();
-        freshSlot_ = true;
+        slot_ = Slot::Fresh;
         return viewOf(chain_.back());
     }
     void topLevelEnd(bool, TopLevelKind kind) {
@@ -203,7 +201,7 @@ class Extractor {
     bool found() const { return root_.found(); }
     // The root's ordinal; the pass could not hold its report when overflowed().
     std::size_t root() const { return root_.root(); }
-    bool overflowed() const { return overflow_; }
+    bool overflowed() const { return phase_ == Phase::Overflowed; }
     // Hands the held report of the root to the sink (a streamed one is complete).
     void finish() {
         if (knownRoot_ == kUnknown)
@@ -211,6 +209,27 @@ class Extractor {
     }
 
   private:
+    enum class Phase : std::uint8_t { Skipping, Holding, Streaming, Overflowed };
+    enum class Newest : std::uint8_t { Other, Match, RawMatch };
+    enum class Slot : std::uint8_t { Fresh, Given, Kept };
+
+    // The phase of the top-level element named `name` that begins now.
+    Phase phaseFor(std::string_view name) {
+        if (knownRoot_ != kUnknown)
+            return ordinal_ == knownRoot_ ? Phase::Streaming : Phase::Skipping;
+        if (phase_ == Phase::Overflowed) return Phase::Overflowed;
+        // A later "html" element replaces an earlier one; of the others only the
+        // first can become the root.
+        const TopLevelKind kind = topLevelKindOf(name);
+        if (!root_.wants(kind)) return Phase::Skipping;
+        if (!isCertainRoot(kind, name.data())) return Phase::Holding;
+        // Nothing held is needed any more, and the report streams.
+        knownRoot_ = ordinal_;
+        firstOther_.clear();
+        lastHtml_.clear();
+        return Phase::Streaming;
+    }
+
     // Texts by offset, counts in 32 bits (texts are below 10 MiB): there can be
     // millions of open elements and open matches.
     struct NameRef {
@@ -269,7 +288,7 @@ class Extractor {
         }
         matches_.clear();
         pieces_.clear();
-        slotPushed_ = false;
+        if (slot_ == Slot::Kept) slot_ = Slot::Given;
     }
 
     // After a found element was written: streams a full block, or stops holding the
@@ -283,8 +302,7 @@ class Extractor {
         }
         if (current_.size() + firstOther_.size() + lastHtml_.size() <= kHoldLimit) return true;
         // Stop holding: the second pass will make the report.
-        overflow_ = true;
-        collect_ = false;
+        phase_ = Phase::Overflowed;
         current_.clear();
         firstOther_.clear();
         lastHtml_.clear();
@@ -300,17 +318,14 @@ class Extractor {
     FixedStack<Open> open_;       // the open ones among them, innermost last
     std::vector<std::string_view> pieces_;
     std::string_view newestName_;
-    bool newestMatch_ = false;
-    bool rawMatch_ = false;  // the newest element is a raw block to report
-    Token rawToken_;         // its start tag
+    Newest newest_ = Newest::Other;
+    Token rawToken_;         // the start tag of the newest element when it is a raw block found
     std::size_t knownRoot_;  // from an earlier pass, or as soon as it is certain
     const char* lastHtmlTag_;
     std::size_t ordinal_ = kUnknown;  // of the current top-level element, from 0
-    bool overflow_ = false;           // the held output grew past the limit
     std::size_t written_ = 0;         // elements of the current top-level one written
-    bool collect_ = false;            // the current top-level element may become the root
-    bool freshSlot_ = true;           // no text has been given to the current slot yet
-    bool slotPushed_ = false;         // the current slot's text is the last piece
+    Phase phase_ = Phase::Skipping;
+    Slot slot_ = Slot::Fresh;
     std::string decoded_;
     std::string scratch_;
     ByteBuffer current_;
