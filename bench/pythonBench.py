@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
+"""The Python module kestrune against Python's HTML libraries, in one process.
+
+Task a on every corpus page: every <a> with its href and its text.
+  kestrune          kestrune.extract(page, "a", ["href"])
+  lxml              lxml.html.fromstring, then iter("a"): get("href"), text_content()
+  bs4-lxml          BeautifulSoup(page, "lxml").find_all("a"): get("href"), get_text()
+  bs4-html.parser   the same with Python's html.parser
+  html5lib          html5lib.parse (etree), then iter("a"): get("href"), itertext()
+Each page is parsed once by each peer (they are slow; one run is long enough to time)
+and by kestrune at least --min-time seconds, of which the median run counts. Printed:
+pages/s and MB/s over the corpus, and the geometric mean over pages of each peer's
+time divided by kestrune's.
+
+Then the scaling of kestrune: the corpus --rounds times from a pool of 1 and of 2
+threads (the GIL is released while a page is parsed), for task a and for the title
+of each page (parsing alone, almost no Python objects to build), and with kestrune.dask on a
+LocalCluster of 1 and of 2 worker processes writing JSON lines, with the peak memory
+of each worker above its resident size before the run.
+
+  PYTHONPATH=build/python /usr/bin/python3 bench/pythonBench.py [CORPUS_DIR]
+      [--peers lxml,bs4-lxml,bs4-html.parser,html5lib] [--no-dask] [--json OUT]
+About 3 minutes on the 31 MB corpus on a 2-core machine, most of it html5lib and
+BeautifulSoup; --peers lxml takes under a minute.
+"""
+
+import argparse
+import json
+import math
+import os
+import statistics
+import sys
+import tempfile
+import time
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+
+import kestrune
+
+
+def task_kestrune(page):
+    return [(a["href"], a["text"]) for a in kestrune.extract(page, "a", ["href"])]
+
+
+def task_lxml(page):
+    import lxml.html
+    return [(a.get("href"), a.text_content()) for a in lxml.html.fromstring(page).iter("a")]
+
+
+def task_bs4(features):
+    from bs4 import BeautifulSoup
+
+    def run(page):
+        soup = BeautifulSoup(page, features)
+        return [(a.get("href"), a.get_text()) for a in soup.find_all("a")]
+    return run
+
+
+def task_html5lib(page):
+    import html5lib
+    tree = html5lib.parse(page, treebuilder="etree", namespaceHTMLElements=False)
+    return [(a.get("href"), "".join(a.itertext())) for a in tree.iter("a")]
+
+
+PEERS = {"lxml": task_lxml, "bs4-lxml": task_bs4("lxml"),
+         "bs4-html.parser": task_bs4("html.parser"), "html5lib": task_html5lib}
+
+
+def time_once(task, page):
+    start = time.perf_counter()
+    task(page)
+    return time.perf_counter() - start
+
+
+def time_kestrune(page, min_time):
+    times = []
+    while sum(times) < min_time or len(times) < 3:
+        times.append(time_once(task_kestrune, page))
+    return statistics.median(times)
+
+
+def geometric_mean(values):
+    return math.exp(sum(math.log(v) for v in values) / len(values))
+
+
+def task_title(page):
+    return kestrune.extract(page, "title")
+
+
+def count(task):
+    # The pool keeps no findings: millions of live objects would slow the garbage
+    # collector down, which is not the module's cost.
+    return lambda page: len(task(page))
+
+
+def threads_rate(task, pages, threads, rounds):
+    work = [p for _ in range(rounds) for p in pages]
+    with ThreadPoolExecutor(threads) as pool:
+        list(pool.map(task, pages))  # warm-up
+        start = time.perf_counter()
+        list(pool.map(task, work))
+        return len(work) / (time.perf_counter() - start)
+
+
+def worker_rss():
+    """This process's resident size and its peak since the last reset_peak(), in
+    bytes (VmRSS, VmHWM: ru_maxrss would carry the peak of the processes that
+    started the worker)."""
+    sizes = {}
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith(("VmRSS:", "VmHWM:")):
+                sizes[line.split(":")[0]] = int(line.split()[1]) * 1024
+    return sizes["VmRSS"], sizes["VmHWM"]
+
+
+def reset_peak():
+    with open("/proc/self/clear_refs", "w") as clear_refs:
+        clear_refs.write("5")
+
+
+def dask_run(paths, workers, rounds):
+    import distributed
+    import kestrune.dask
+    work = [str(p) for _ in range(rounds) for p in paths]
+    with distributed.LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, \
+            distributed.Client(cluster) as client, tempfile.TemporaryDirectory() as out:
+        client.run(lambda: __import__("kestrune.dask"))
+        client.run(reset_peak)
+        before = client.run(worker_rss)
+        # A partition per 2 pages: enough partitions to keep every worker busy.
+        bag = kestrune.dask.findings(work, "a", ["href"], npartitions=len(work) // 2)
+        start = time.perf_counter()
+        kestrune.dask.write_jsonl(bag, out)
+        rate = len(work) / (time.perf_counter() - start)
+        after = client.run(worker_rss)
+    growth = [after[w][1] - before[w][0] for w in after]
+    return rate, max(growth)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("corpus", nargs="?", default="/work/shared/corpus/real")
+    parser.add_argument("--peers", default=",".join(PEERS))
+    parser.add_argument("--min-time", type=float, default=0.05,
+                        help="seconds of kestrune runs per page (default 0.05)")
+    parser.add_argument("--rounds", type=int, default=10,
+                        help="times the corpus is read in the scaling runs (default 10)")
+    parser.add_argument("--no-dask", action="store_true")
+    parser.add_argument("--json", help="write the measurements here")
+    args = parser.parse_args()
+
+    paths = sorted(Path(args.corpus).rglob("*.html"), key=lambda p: p.stat().st_size)
+    pages = [p.read_bytes() for p in paths]
+    total = sum(map(len, pages))
+    print(f"{len(pages)} pages, {total / 1e6:.1f} MB; kestrune {kestrune.__version__}, "
+          f"Python {sys.version.split()[0]}, {os.cpu_count()} CPUs")
+
+    result = {"pages": len(pages), "bytes": total, "tools": {}}
+    k_times = [time_kestrune(page, args.min_time) for page in pages]
+    tools = {"kestrune": k_times}
+    for name in [n for n in args.peers.split(",") if n]:
+        tools[name] = [time_once(PEERS[name], page) for page in pages]
+
+    print(f"\n{'tool':16} {'pages/s':>9} {'MB/s':>8} {'time / kestrune (geo. mean)':>28}")
+    for name, times in tools.items():
+        ratio = geometric_mean([t / k for t, k in zip(times, k_times)])
+        rate = len(pages) / sum(times)
+        print(f"{name:16} {rate:9.1f} {total / sum(times) / 1e6:8.1f} {ratio:27.1f}x")
+        result["tools"][name] = {"pages_per_s": rate, "mb_per_s": total / sum(times) / 1e6,
+                                 "ratio_geomean": ratio, "seconds": times}
+
+    # Task a builds a Python object per value while holding the GIL; the title of each
+    # page is almost only parsing, without it.
+    result["threads"] = {}
+    for name, task in (("a", count(task_kestrune)), ("title", count(task_title))):
+        one, two = (threads_rate(task, pages, n, args.rounds) for n in (1, 2))
+        print(f"{'' if result['threads'] else chr(10)}kestrune threads, task {name}: "
+              f"1 -> {one:.0f} pages/s, 2 -> {two:.0f} pages/s ({two / one:.2f}x)")
+        result["threads"][name] = {"1": one, "2": two}
+
+    if not args.no_dask:
+        largest = max(map(len, pages))
+        (d1, m1), (d2, m2) = (dask_run(paths, n, args.rounds) for n in (1, 2))
+        print(f"kestrune.dask workers: 1 -> {d1:.0f} pages/s, 2 -> {d2:.0f} pages/s "
+              f"({d2 / d1:.2f}x)")
+        print(f"worker peak memory above its size before the run: {m1 / 1e6:.1f} MB (1 worker), "
+              f"{m2 / 1e6:.1f} MB (2 workers); largest page {largest / 1e6:.1f} MB "
+              f"({max(m1, m2) / largest:.1f}x)")
+        result["dask"] = {"1": d1, "2": d2, "memory": [m1, m2], "largest_page": largest}
+    if args.json:
+        Path(args.json).write_text(json.dumps(result, indent=1))
+
+
+if __name__ == "__main__":
+    main()
