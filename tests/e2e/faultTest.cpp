@@ -111,17 +111,20 @@ TEST_F(FaultTest, OutputsThatFail) {
          "T=m/out.json; run; st=$?",
          "Too many levels of symbolic links"},
         {"another user's link in a sticky directory (fs.protected_symlinks)", false,
-         "[ \"$(cat /proc/sys/fs/protected_symlinks 2>/dev/null)\" = 1 ] || "
-         "{ echo 'fs.protected_symlinks is off'; exit 77; }\n"
          "[ \"$(id -u)\" = 0 ] || { echo 'needs root'; exit 77; }\n"
          "setpriv --reuid=65534 --regid=65534 --clear-groups true || "
          "{ echo 'no second user'; exit 77; }\n"
+         // Turned on for the case where it is off (and may be set), then restored.
+         "was=$(cat /proc/sys/fs/protected_symlinks 2>/dev/null)\n"
+         "{ [ \"$was\" = 1 ] || echo 1 2>/dev/null > /proc/sys/fs/protected_symlinks; } || "
+         "{ echo 'fs.protected_symlinks is off and cannot be set'; exit 77; }\n"
          "chmod 755 .; mkdir -m 700 private; echo secret > private/conf; cp private/conf "
          "./original\n"
          "KEPT=private/conf; mkdir -m 1777 st\n"
          "setpriv --reuid=65534 --regid=65534 --clear-groups ln -s \"$PWD/private/conf\" "
          "st/out.json\n"
-         "T=st/out.json; run; st=$?",
+         "T=st/out.json; run; st=$?\n"
+         "[ \"$was\" = 1 ] || echo \"$was\" > /proc/sys/fs/protected_symlinks",
          "Permission denied"},
         {"a name too long", false, "T=./$(printf '%0300d' 0); run; st=$?", "File name too long"},
         {"the running program itself", false,
