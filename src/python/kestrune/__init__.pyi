@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 import os
-from typing import Iterable, Literal, overload
+from typing import Iterable, Literal
 
 __version__: str
 
@@ -17,43 +17,10 @@ _Text = Literal["written", "reported"]
 _Result = list[dict[_Name, str]] | list[str] | str | None
 _BytesResult = list[dict[_Name, bytes]] | list[bytes] | bytes | None
 
-@overload
-def extract(
-    page: _Page,
-    tag: _Name,
-    attrs: _Names = None,
-    *,
-    codepage: int = 65001,
-    text: _Text = "written",
-    as_bytes: Literal[False] = False,
-) -> _Result: ...
-@overload
-def extract(
-    page: _Page,
-    tag: _Name,
-    attrs: _Names = None,
-    *,
-    codepage: int = 65001,
-    text: _Text = "written",
-    as_bytes: Literal[True],
-) -> _BytesResult: ...
-@overload
-def extract_file(
-    path: str | bytes | os.PathLike[str] | os.PathLike[bytes],
-    tag: _Name,
-    attrs: _Names = None,
-    *,
-    codepage: int = 65001,
-    text: _Text = "written",
-    as_bytes: Literal[False] = False,
-) -> _Result: ...
-@overload
-def extract_file(
-    path: str | bytes | os.PathLike[str] | os.PathLike[bytes],
-    tag: _Name,
-    attrs: _Names = None,
-    *,
-    codepage: int = 65001,
-    text: _Text = "written",
-    as_bytes: Literal[True],
-) -> _BytesResult: ...
+_Path = str | bytes | os.PathLike[str] | os.PathLike[bytes]
+
+# Values are str, or bytes with as_bytes=True.
+def extract(page: _Page, tag: _Name, attrs: _Names = None, *, codepage: int = 65001,
+            text: _Text = "written", as_bytes: bool = False) -> _Result | _BytesResult: ...
+def extract_file(path: _Path, tag: _Name, attrs: _Names = None, *, codepage: int = 65001,
+                 text: _Text = "written", as_bytes: bool = False) -> _Result | _BytesResult: ...
