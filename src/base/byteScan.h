@@ -81,6 +81,16 @@ inline unsigned jsonEscapeLanes(__m128i v, bool withSpace) {
                                                    _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
     return static_cast<unsigned>(_mm_movemask_epi8(hits));
 }
+#else
+// Without SSE2 the scans test byte by byte and never call a block test.
+template <typename Block>
+unsigned cleanupLanes(Block, bool) {
+    return 0;
+}
+template <typename Block>
+unsigned jsonEscapeLanes(Block, bool) {
+    return 0;
+}
 #endif
 
 }  // namespace byte_scan_detail
