@@ -120,9 +120,9 @@ class Report {
     std::size_t count_ = 0;
     std::vector<std::string> keys_;
     std::string doctype_;
-    std::string tag_;                  // as requested: the file report's member name
-    std::string bytes_;                // every value or block, one after the other
-    std::vector<std::size_t> ends_;    // where each value (or block) ends in bytes_
+    std::string tag_;                // as requested: the file report's member name
+    std::string bytes_;              // every value or block, one after the other
+    std::vector<std::size_t> ends_;  // where each value (or block) ends in bytes_
 };
 
 // Reads the page and reports what the request asks.
