@@ -37,6 +37,10 @@ namespace kestrune {
 // of that name), the raw blocks for "script", "style" and "!--", else the elements.
 enum class ReportMode { Doctype, RawBlocks, Elements };
 
+// The mode a tag name asks for, by the rule above (Doctype even where the page will
+// turn out to have no doctype).
+ReportMode reportModeOf(std::string_view tagName);
+
 // How element texts and attribute values are given.
 enum class TextForm {
     // As written: character references decoded, every space, tab and line break kept.

@@ -257,10 +257,9 @@ py::object extract(py::handle page, py::handle tag, py::handle attrs, const py::
     }
     // A doctype asked for on a page that has none reports the elements of that name;
     // when there are none either, the answer is None.
-    if (report.size() == 0) {
-        std::string lower;
-        for (char c : request.tag) lower += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-        if (lower == "!doctype" || lower == "doctype") return py::none();
+    if (report.size() == 0 &&
+        kestrune::reportModeOf(request.tag) == kestrune::ReportMode::Doctype) {
+        return py::none();
     }
     return elementsOf(report, keys, make);
 }

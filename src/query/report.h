@@ -17,9 +17,6 @@
 
 namespace kestrune {
 
-// The report mode a tag name asks for (ASCII case ignored), as ReportMode tells.
-ReportMode reportModeOf(std::string_view tagName);
-
 enum class ReportForm { Console, File };
 
 // The member names of an element report: "text", then the attribute names asked
