@@ -492,6 +492,29 @@ bool OutputFile::create(std::string_view path) {
         return fail();
     }
     const std::string given = withForwardSlashes(path);
+    // Another writer may replace the target between our steps (a rename over it):
+    // the path then leads to another file than the one opened, and we start again
+    // with the new one.
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const Opened opened = openOutput(given);
+        if (opened != Opened::Replaced) return opened == Opened::Ready || fail();
+    }
+    errno = ESTALE;
+    return fail();
+}
+
+namespace {
+
+// True when `path`, its links followed, leads to the file described by `file`.
+bool leadsTo(const std::string& path, const struct stat& file) {
+    struct stat now;
+    return ::stat(path.c_str(), &now) == 0 && sameFile(now, file);
+}
+
+}  // namespace
+
+OutputFile::Opened OutputFile::openOutput(const std::string& given) {
     // The kernel walks the path, links included, and refuses what it would refuse
     // to any program: a link it may not follow, a file that may not be written.
     int target = openTarget(given, 0);
@@ -501,37 +524,51 @@ bool OutputFile::create(std::string_view path) {
         const std::string name = nameOf(given);
         if (name.empty() || name == "." || name == "..") {
             errno = EISDIR;
-            return fail();
+            return Opened::Failed;
         }
         place_.directory = ::open(directoryOf(given).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (place_.directory < 0) return fail();
+        if (place_.directory < 0) return Opened::Failed;
         struct stat entry;
         if (::fstatat(place_.directory, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISLNK(entry.st_mode)) {
             place_.target = name;
             fd_ = createTemporary(place_, 0666);
-            return fd_ >= 0 || fail();
+            return fd_ >= 0 ? Opened::Ready : Opened::Failed;
         }
         detail::releasePlace(place_);
         target = openTarget(given, O_CREAT);
         place_.madeTarget = target >= 0;
     }
-    if (target < 0) return fail();
+    if (target < 0) return Opened::Failed;
     struct stat old;
     if (::fstat(target, &old) != 0) {
         ::close(target);
-        return fail();
+        return Opened::Failed;
+    }
+    if (S_ISREG(old.st_mode) && !leadsTo(given, old)) {
+        // Replaced since it was opened (or deleted, unless opened through a
+        // descriptor's own link, which still leads to it).
+        ::close(target);
+        detail::releasePlace(place_);
+        return Opened::Replaced;
     }
     if (!S_ISREG(old.st_mode) || old.st_nlink == 0) {
         // A device, FIFO, pipe or socket takes the bytes as they come; so does a
         // file deleted while open (/dev/fd/N), which no name could replace.
         fd_ = target;
         const int flags = ::fcntl(fd_, F_GETFL);
-        if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) return fail();
-        if (S_ISREG(old.st_mode) && ::ftruncate(fd_, 0) != 0) return fail();
-        return true;
+        if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) return Opened::Failed;
+        if (S_ISREG(old.st_mode) && ::ftruncate(fd_, 0) != 0) return Opened::Failed;
+        return Opened::Ready;
     }
+    // The entry found for it must still be the file the path leads to: a name
+    // read back from /proc could otherwise be another writer's temporary file.
     bool ready = locate(target, old, given, place_);
+    if (ready && !leadsTo(given, old)) {
+        ::close(target);
+        detail::releasePlace(place_);
+        return Opened::Replaced;
+    }
     if (ready) {
         fd_ = createTemporary(place_, 0600);
         ready = fd_ >= 0 && copyFileTraits(target, old, fd_);
@@ -539,7 +576,11 @@ bool OutputFile::create(std::string_view path) {
     const int error = errno;
     ::close(target);
     errno = error;
-    return ready || fail();
+    if (!ready && error == ESTALE) {
+        detail::releasePlace(place_);
+        return Opened::Replaced;
+    }
+    return ready ? Opened::Ready : Opened::Failed;
 }
 
 namespace detail {
