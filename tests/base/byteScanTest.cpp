@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,27 +59,23 @@ TEST(ByteScanTest, VisitsAgreeWithPlainLoop) {
 // The sixteen-byte searches find the first byte a plain loop finds, wherever it is,
 // and the cleanups (sixteen bytes at a time) remove what a plain filter removes.
 TEST(ByteScanTest, SearchesAgreeWithPlainLoops) {
-    using Search = std::function<std::size_t(const std::string&)>;
     auto isCleanup = [](unsigned char c) { return c == '\r' || c == '\n' || c == '\t'; };
+    auto isCleanupOrSpace = [&](unsigned char c) { return isCleanup(c) || c == ' '; };
     auto isEscape = [](unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; };
-    const std::pair<Search, std::function<bool(unsigned char)>> searches[] = {
-        {[](auto& s) { return asciiRunLength(s.data(), s.size()); },
-         [](unsigned char c) { return c >= 0x80 || c == 0; }},
-        {[](auto& s) { return findCleanupByte(s.data(), s.size(), false); }, isCleanup},
-        {[](auto& s) { return findCleanupByte(s.data(), s.size(), true); },
-         [&](unsigned char c) { return isCleanup(c) || c == ' '; }},
-        {[](auto& s) { return findJsonEscape(s.data(), s.size()); }, isEscape},
-        {[](auto& s) { return findJsonEscape(s.data(), s.size(), true); },
-         [&](unsigned char c) { return isEscape(c) || c == ' '; }},
-    };
+    auto isEscapeOrSpace = [&](unsigned char c) { return isEscape(c) || c == ' '; };
     const std::string alphabet("ab\r\n\t \"\\\x01\x1f\x80\xff\0", 14);
     unsigned seed = 5;
     for (int round = 0; round < 3000; ++round) {
         const std::string s =
             testing::sprinkled(seed, static_cast<std::size_t>(round % 70), alphabet, 6);
-        for (const auto& [search, pred] : searches) {
-            EXPECT_EQ(search(s), std::find_if(s.begin(), s.end(), pred) - s.begin()) << round;
-        }
+        auto first = [&](auto pred) { return std::find_if(s.begin(), s.end(), pred) - s.begin(); };
+        const char* d = s.data();
+        EXPECT_EQ(asciiRunLength(d, s.size()),
+                  first([](unsigned char c) { return c >= 0x80 || !c; }));
+        EXPECT_EQ(findCleanupByte(d, s.size(), false), first(isCleanup)) << round;
+        EXPECT_EQ(findCleanupByte(d, s.size(), true), first(isCleanupOrSpace)) << round;
+        EXPECT_EQ(findJsonEscape(d, s.size()), first(isEscape)) << round;
+        EXPECT_EQ(findJsonEscape(d, s.size(), true), first(isEscapeOrSpace)) << round;
         const std::string padded = s + std::string(16, '\0');
         for (char c : {'a', '"', '\n', '\0'}) {
             EXPECT_EQ(findBytePadded(padded.data(), s.size(), c),
@@ -89,7 +84,7 @@ TEST(ByteScanTest, SearchesAgreeWithPlainLoops) {
         }
         std::string controls = s, all = s, a = s, b = s;
         std::erase_if(controls, isCleanup);
-        std::erase_if(all, [&](unsigned char c) { return isCleanup(c) || c == ' '; });
+        std::erase_if(all, isCleanupOrSpace);
         removeControlChars(a);
         removeControlCharsAndSpaces(b);
         EXPECT_EQ(a, controls);

@@ -17,12 +17,20 @@
 namespace kestrune {
 namespace {
 
-TEST(AttributesTest, Pieces) {
+// Each case parsed into its pieces; then each name looked up alone, and many names
+// (in any case, repeated, empty or absent) in one scan of the finder.
+TEST(AttributesTest, PiecesAndLookUps) {
     for (const auto& c : testing::readCases("html/data/attributes.txt", 3)) {
         SCOPED_TRACE(c[0]);
         AttributeMap expected;
+        std::vector<std::string> names = {"", "missing"};
         for (const std::string& pair : testing::fieldLines(c[1])) {
-            expected.emplace(pair.substr(0, pair.find('=')), pair.substr(pair.find('=') + 1));
+            std::string name = pair.substr(0, pair.find('='));
+            expected.emplace(name, pair.substr(name.size() + 1));
+            names.push_back(name);
+            names.push_back(name);
+            for (char& ch : name) ch = ch ^ ((ch | 0x20) >= 'a' && (ch | 0x20) <= 'z' ? 0x20 : 0);
+            names.push_back(name);
         }
         AttributeMap map;
         std::vector<std::string> words;
@@ -37,38 +45,20 @@ TEST(AttributesTest, Pieces) {
                                  return equalsIgnoreCase(e.first, name);
                              })->second);
         }
-    }
-}
-
-// One scan for many names finds for each what its own look-up finds: names in
-// any case, repeated, empty or absent.
-TEST(AttributesTest, FinderAgreesWithLookUps) {
-    for (const auto& c : testing::readCases("html/data/attributes.txt", 3)) {
-        SCOPED_TRACE(c[0]);
-        std::vector<std::string> names = {"", "missing"};
-        for (const std::string& pair : testing::fieldLines(c[1])) {
-            std::string name = pair.substr(0, pair.find('='));
-            names.push_back(name);
-            names.push_back(name);
-            for (char& ch : name) ch = ch ^ ((ch | 0x20) >= 'a' && (ch | 0x20) <= 'z' ? 0x20 : 0);
-            names.push_back(name);
-        }
-        // Looked up one by one and by binary search over the groups.
+        // The finder looks up one by one and by binary search over the groups, and is
+        // reused from text to text.
         for (std::size_t fewGroups : {~std::size_t{0}, std::size_t{0}}) {
             AttributeFinder finder(names, fewGroups);
-            for (int pass = 0; pass < 2; ++pass) {  // a finder is reused from text to text
+            for (int pass = 0; pass < 2; ++pass) {
                 std::vector<std::optional<std::string>> found(names.size());
                 finder.find(c[0], [&](std::size_t k, std::string_view value) {
                     EXPECT_FALSE(found[k].has_value()) << names[k];
                     found[k] = std::string(value);
                 });
                 for (std::size_t k = 0; k < names.size(); ++k) {
-                    std::string expected;
-                    const bool has = findAttribute(c[0], names[k], expected) == 1;
-                    EXPECT_EQ(found[k].has_value(), has) << names[k];
-                    if (has && found[k]) {
-                        EXPECT_EQ(*found[k], expected) << names[k];
-                    }
+                    std::string value;
+                    const bool has = findAttribute(c[0], names[k], value) == 1;
+                    EXPECT_EQ(found[k].value_or("(none)"), has ? value : "(none)") << names[k];
                 }
             }
         }
@@ -123,9 +113,6 @@ TEST(TagTablesTest, ClassOfValidNameAgrees) {
         EXPECT_EQ(tagClassOfValidName(std::string_view(padded.data(), n.size())), tagClassOf(n))
             << n;
     }
-    EXPECT_NE(tagClassOf("script") & kTagScript, 0);
-    EXPECT_NE(tagClassOf("!DOCTYPE") & kTagDoctype, 0);
-    EXPECT_NE(tagClassOf("!--") & kTagComment, 0);
     EXPECT_EQ(tagClassOf("scripts"), 0);
 }
 
