@@ -98,16 +98,16 @@ TEST(TagTablesTest, ClassOfValidNameAgrees) {
     std::vector<std::string> names{"!--", "!doctype", "!DocType",   "script",     "STYLE",
                                    "p",   "P",        "blockquote", "BLOCKQUOTE", "blockquot",
                                    "h7",  "x1",       "B"};
-    for (auto table : {std::vector<std::string_view>(blockTags.begin(), blockTags.end()),
-                       std::vector<std::string_view>(inlineTags.begin(), inlineTags.end()),
-                       std::vector<std::string_view>(voidTags.begin(), voidTags.end())}) {
+    auto addWithUpperCase = [&](const auto& table) {
         for (std::string_view n : table) {
             names.emplace_back(n);
-            std::string upper(n);
-            for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-            names.push_back(upper);
+            names.emplace_back(n);
+            for (char& c : names.back()) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
         }
-    }
+    };
+    addWithUpperCase(blockTags);
+    addWithUpperCase(inlineTags);
+    addWithUpperCase(voidTags);
     for (const std::string& n : names) {
         std::string padded = n + std::string(16, '>');
         EXPECT_EQ(tagClassOfValidName(std::string_view(padded.data(), n.size())), tagClassOf(n))
