@@ -17,8 +17,6 @@
 namespace kestrune {
 namespace {
 
-using testing::dumpTree;
-
 // Each case of the data file: the input, then the tree it gives.
 class TreeBuilderTest : public ::testing::TestWithParam<std::vector<std::string>> {};
 
@@ -29,7 +27,7 @@ TEST_P(TreeBuilderTest, BuildsTree) {
         useOpenChildrenIndex(indexed);
         HtmlDocument doc;
         doc.parse(GetParam()[0]);
-        EXPECT_EQ(dumpTree(doc), GetParam()[1] + "\n");
+        EXPECT_EQ(testing::dumpTree(doc), GetParam()[1] + "\n");
         EXPECT_EQ(testing::treeFault(doc), "");
     }
     useOpenChildrenIndex(true);

@@ -4,11 +4,9 @@
 
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "support/caseFile.h"
@@ -85,12 +83,10 @@ TEST(JsonWriterTest, BuiltByHand) {
     object.addValue("e", new JsonObject);
     object.addString("k", "\t\r\n\0\x1f\x7f\xD6\xD0"s);
     object.addString("s", "");
-    for (auto [key, kind, text] : {std::tuple{"b", JsonType::Boolean, "true"},
-                                   {"i", JsonType::Integer, "-42"},
-                                   {"n", JsonType::Null, "null"},
-                                   {"r", JsonType::Real, "1.50"}}) {
-        object.addValue(key, new JsonString)->setText(text, kind);
-    }
+    object.addValue("b", new JsonString)->setText("true", JsonType::Boolean);
+    object.addValue("i", new JsonString)->setText("-42", JsonType::Integer);
+    object.addValue("n", new JsonString)->setText("null", JsonType::Null);
+    object.addValue("r", new JsonString)->setText("1.50", JsonType::Real);
     object.addValue("u", new JsonString);
     JsonArray* list = object.addValue("a", new JsonArray);
     for (std::string n : {"1", "2"}) {
@@ -132,8 +128,8 @@ TEST(JsonDepthTest, MillionLevels) {
     EXPECT_TRUE(unclosed.toString() == closed);
 
     // Objects in arrays, built by hand.
-    auto top = std::make_unique<JsonObject>();
-    JsonObject* inner = top.get();
+    JsonObject top;
+    JsonObject* inner = &top;
     std::string expected;
     for (int i = 1; i < kDepth; ++i) {
         inner = inner->addValue("a", new JsonArray)->add(new JsonObject);
@@ -141,7 +137,7 @@ TEST(JsonDepthTest, MillionLevels) {
     }
     expected += "{}";
     for (int i = 1; i < kDepth; ++i) expected += "]}";
-    EXPECT_TRUE(top->toString() == expected);
+    EXPECT_TRUE(top.toString() == expected);
 }
 
 // The error log is off by default and goes to the current directory: a fresh one
