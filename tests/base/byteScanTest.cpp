@@ -1,62 +1,53 @@
 // SPDX-License-Identifier: MIT
+// The byte-level fast paths against plain loops, sorts and comparisons.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "base/asciiTable.h"
 #include "base/byteScan.h"
 #include "base/byteString.h"
+#include "base/keyOrder.h"
 #include "support/sprinkled.h"
 
 namespace kestrune {
 namespace {
 
+using Positions = std::vector<std::size_t>;
+
 // The visited positions must be those a plain loop finds, also when the visitor
 // skips ahead inside and across sixteen-byte blocks.
-TEST(ByteScanTest, AgreesWithPlainLoop) {
+TEST(ByteScanTest, VisitsAgreeWithPlainLoop) {
     unsigned seed = 11;
     for (int round = 0; round < 2000; ++round) {
-        std::string s(static_cast<std::size_t>(round % 70), 'x');
-        for (char& c : s) {
-            seed = seed * 1103515245u + 12345u;
-            unsigned r = (seed >> 16) % 8;
-            c = r == 0 ? ' ' : r == 1 ? '"' : r == 2 ? '=' : static_cast<char>('a' + r);
+        const std::size_t length = static_cast<std::size_t>(round % 70);
+        const std::size_t skip = static_cast<std::size_t>(round % 5);  // 0: no skipping
+        const std::string s = testing::sprinkled(seed, length, " \"=", 2);
+        Positions expected, seen;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            if (std::strchr(" \"=", s[i]) == nullptr) continue;
+            expected.push_back(i);
+            if (s[i] == ' ') i += skip;
         }
-        std::size_t skip = static_cast<std::size_t>(round % 5);  // 0: no skipping
-        std::vector<std::size_t> expected;
-        for (std::size_t i = 0; i < s.size();) {
-            if (s[i] == ' ' || s[i] == '"' || s[i] == '=') {
-                expected.push_back(i);
-                i += (s[i] == ' ' ? 1 + skip : 1);
-            } else {
-                ++i;
-            }
-        }
-        std::vector<std::size_t> seen;
         forEachByteOf(s.data(), s.size(), ' ', '"', '=', [&](std::size_t i) {
             seen.push_back(i);
             return i + (s[i] == ' ' ? 1 + skip : 1);
         });
         ASSERT_EQ(seen, expected) << s;
 
-        // As long a string of the bytes of tag openings: "<" before h, H or a byte
-        // a tag name drops.
-        std::string tags = s;
-        for (char& c : tags) {
-            seed = seed * 1103515245u + 12345u;
-            c = "<hH\r\n\tx<"[(seed >> 16) % 8];
-        }
+        // Tag openings: "<" before h, H or a byte a tag name drops.
+        const std::string tags = testing::sprinkled(seed, length, "<hH\r\n\tx<", 1);
         expected.clear();
+        seen.clear();
         for (std::size_t i = 0; i + 1 < tags.size(); ++i) {
-            if (tags[i] == '<' &&
-                std::string_view("hH\r\n\t").find(tags[i + 1]) != std::string_view::npos) {
+            if (tags[i] == '<' && std::strchr("hH\r\n\t", tags[i + 1]) != nullptr) {
                 expected.push_back(i);
                 i += skip;
             }
         }
-        seen.clear();
         forEachTagOpening(tags.data(), tags.size(), 'h', [&](std::size_t i) {
             seen.push_back(i);
             return i + 1 + skip;
@@ -68,45 +59,75 @@ TEST(ByteScanTest, AgreesWithPlainLoop) {
 // The sixteen-byte searches find the first byte a plain loop finds, wherever it is,
 // and the cleanups (sixteen bytes at a time) remove what a plain filter removes.
 TEST(ByteScanTest, SearchesAgreeWithPlainLoops) {
+    auto isCleanup = [](unsigned char c) { return c == '\r' || c == '\n' || c == '\t'; };
+    auto isCleanupOrSpace = [&](unsigned char c) { return isCleanup(c) || c == ' '; };
+    auto isEscape = [](unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; };
+    auto isEscapeOrSpace = [&](unsigned char c) { return isEscape(c) || c == ' '; };
     const std::string alphabet("ab\r\n\t \"\\\x01\x1f\x80\xff\0", 14);
     unsigned seed = 5;
     for (int round = 0; round < 3000; ++round) {
         const std::string s =
             testing::sprinkled(seed, static_cast<std::size_t>(round % 70), alphabet, 6);
-        auto first = [&](auto pred) {
-            std::size_t i = 0;
-            while (i < s.size() && !pred(static_cast<unsigned char>(s[i]))) ++i;
-            return i;
-        };
+        auto first = [&](auto pred) { return std::find_if(s.begin(), s.end(), pred) - s.begin(); };
+        const char* d = s.data();
+        EXPECT_EQ(asciiRunLength(d, s.size()),
+                  first([](unsigned char c) { return c >= 0x80 || !c; }));
+        EXPECT_EQ(findCleanupByte(d, s.size(), false), first(isCleanup)) << round;
+        EXPECT_EQ(findCleanupByte(d, s.size(), true), first(isCleanupOrSpace)) << round;
+        EXPECT_EQ(findJsonEscape(d, s.size()), first(isEscape)) << round;
+        EXPECT_EQ(findJsonEscape(d, s.size(), true), first(isEscapeOrSpace)) << round;
         const std::string padded = s + std::string(16, '\0');
         for (char c : {'a', '"', '\n', '\0'}) {
             EXPECT_EQ(findBytePadded(padded.data(), s.size(), c),
                       std::memchr(padded.data(), c, s.size()))
                 << round;
         }
-        EXPECT_EQ(asciiRunLength(s.data(), s.size()),
-                  first([](unsigned char c) { return c >= 0x80 || c == 0; }));
-        EXPECT_EQ(findCleanupByte(s.data(), s.size(), false),
-                  first([](unsigned char c) { return c == '\r' || c == '\n' || c == '\t'; }));
-        EXPECT_EQ(findCleanupByte(s.data(), s.size(), true), first([](unsigned char c) {
-                      return c == '\r' || c == '\n' || c == '\t' || c == ' ';
-                  }));
-        EXPECT_EQ(findJsonEscape(s.data(), s.size()),
-                  first([](unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }));
-        EXPECT_EQ(findJsonEscape(s.data(), s.size(), true), first([](unsigned char c) {
-                      return c < 0x20 || c == '"' || c == '\\' || c == ' ';
-                  }));
-        std::string controls, all;
-        for (char c : s) {
-            const bool control = c == '\r' || c == '\n' || c == '\t';
-            if (!control) controls += c;
-            if (!control && c != ' ') all += c;
-        }
-        std::string a = s, b = s;
+        std::string controls = s, all = s, a = s, b = s;
+        std::erase_if(controls, isCleanup);
+        std::erase_if(all, isCleanupOrSpace);
         removeControlChars(a);
         removeControlCharsAndSpaces(b);
         EXPECT_EQ(a, controls);
         EXPECT_EQ(b, all);
+    }
+}
+
+TEST(LowerTest, OnlyAsciiLetters) {
+    EXPECT_TRUE(equalsIgnoreCase("DiV", "dIv"));
+    EXPECT_FALSE(equalsIgnoreCase("div", "divx"));
+    EXPECT_FALSE(equalsIgnoreCase("\xC0", "\xE0"));  // no case beyond ASCII
+    EXPECT_FALSE(equalsIgnoreCase("@", "`"));
+}
+
+// The radix order of key numbers equals a stable comparison sort of the folded keys:
+// short keys, keys sharing their first four bytes, NUL bytes, bytes from 0x80,
+// duplicates, and case folded or not.
+TEST(KeyOrderTest, EqualsStableSort) {
+    const std::vector<std::vector<std::string>> lists = {
+        {},
+        {"only"},
+        {"b", "a", "", "ab", "a", "aa", "\xE9", "A", "B"},
+        {"abcdz", "abcdy", "abcd", "abcdy", "abc", "abcde", "ABCDY", "abcd\x01"},
+        {std::string("a\0", 2), "a", std::string("a\0\0\0x", 6), std::string("\0", 1), ""},
+        {"text", "href", "HREF", "Href", "title", "text", "\\\"", "\"q", "id"},
+    };
+    for (const std::vector<std::string>& keys : lists) {
+        for (bool folded : {false, true}) {
+            auto fold = [&](unsigned char c) { return folded ? ascii::kLower[c] : c; };
+            auto folds = [&](std::string k) {
+                for (char& c : k) c = static_cast<char>(fold(static_cast<unsigned char>(c)));
+                return k;
+            };
+            std::vector<std::uint32_t> expected(keys.size());
+            for (std::uint32_t i = 0; i < keys.size(); ++i) expected[i] = i;
+            std::stable_sort(expected.begin(), expected.end(),
+                             [&](auto a, auto b) { return folds(keys[a]) < folds(keys[b]); });
+            EXPECT_EQ(
+                keyOrder(
+                    keys.size(), [&](std::size_t i) { return std::string_view(keys[i]); }, fold),
+                expected)
+                << "folded " << folded << ", " << keys.size() << " keys";
+        }
     }
 }
 

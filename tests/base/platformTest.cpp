@@ -1,14 +1,41 @@
 // SPDX-License-Identifier: MIT
-// The platform layer's answers that the rest relies on.
+// The platform layer's answers that the rest relies on: the system converter's results
+// for several code pages, and the program's path.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "base/platform.h"
+#include "base/utf8.h"
+#include "support/caseFile.h"
 
 namespace kestrune {
 namespace {
+
+TEST(CodePageTest, ConversionsThroughTheSystemConverter) {
+    for (const auto& c : testing::readCases("base/data/codePages.txt", 4)) {
+#if defined(_WIN32)
+        const std::string& expected = c[3].empty() ? c[2] : c[3];
+#else
+        const std::string& expected = c[2];
+#endif
+        EXPECT_EQ(platform::utf8ToCodePage(c[1], std::stoul(c[0])), expected)
+            << c[0] << " " << c[1];
+    }
+}
+
+// The test that lets well-formed UTF-8 skip the conversion to UTF-8 agrees with the
+// conversion: the text is well-formed exactly when converting it changes nothing.
+TEST(CodePageTest, WellFormedUtf8IsKept) {
+    for (const auto& c : testing::readCases("base/data/utf8.txt", 2)) {
+        const bool wellFormed = c[1] == "1";
+        EXPECT_EQ(isWellFormedUtf8(c[0]), wellFormed) << c[0];
+        EXPECT_EQ(platform::utf8ToCodePage(c[0], platform::kUtf8CodePage) == c[0],
+                  wellFormed || c[0].empty())
+            << c[0];
+    }
+}
 
 // The program's path from the name it was started under, as a shell finds it.
 TEST(PlatformTest, ProgramPathFromItsName) {

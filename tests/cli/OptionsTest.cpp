@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,13 +17,6 @@
 namespace kestrune {
 namespace {
 
-using testing::TempDir;
-using Strings = std::vector<std::string>;
-
-std::string outputNotValid(const std::string& typed) {
-    return "Error: output file by -o \"" + typed + "\" is not valid.\r\n";
-}
-
 std::string programDirectory() {
     std::string path = platform::programFilePath();
     // The options store paths with forward slashes only.
@@ -31,51 +24,26 @@ std::string programDirectory() {
     return path.substr(0, path.rfind('/'));
 }
 
-struct ParseResult {
-    bool accepted;
-    std::string output;
-};
-
-ParseResult parseArgs(Options& options, const Strings& args) {
-    std::vector<const char*> argv{"kestrune"};
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    argv.push_back(nullptr);
-    std::string output;
-    bool accepted;
-    {
-        Console console(&output);
-        accepted = options.parse(static_cast<int>(args.size() + 1), argv.data(), console);
-    }
-    return {accepted, output};
-}
+const std::string kBare = "kestrune-options-" + std::to_string(::getpid()) + ".html";
 
 // A file next to the test binary (found by its bare name) and one in a temporary
 // directory (found by its full path).
 class OptionsTest : public ::testing::Test {
   protected:
-    static const std::string& bare() {
-        static const std::string name = "kestrune-options-" + std::to_string(::getpid()) + ".html";
-        return name;
-    }
-    static void SetUpTestSuite() {
-        std::FILE* f = std::fopen((programDirectory() + "/" + bare()).c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fputs("<p>x</p>", f);
-        std::fclose(f);
-    }
-    static void TearDownTestSuite() { std::filesystem::remove(programDirectory() + "/" + bare()); }
+    static void SetUpTestSuite() { std::ofstream(programDirectory() + "/" + kBare) << "<p>x</p>"; }
+    static void TearDownTestSuite() { std::filesystem::remove(programDirectory() + "/" + kBare); }
 
     // `s` with "@P@" made the program's directory, "@T@" the temporary one and "@B@"
     // the bare name.
     std::string expand(std::string s) const {
         for (auto [key, value] :
-             {std::pair{"@P@", programDirectory()}, {"@T@", temp.path()}, {"@B@", bare()}}) {
+             {std::pair{"@P@", programDirectory()}, {"@T@", temp.path()}, {"@B@", kBare}}) {
             for (std::size_t at; (at = s.find(key)) != std::string::npos;) s.replace(at, 3, value);
         }
         return s;
     }
 
-    TempDir temp;
+    testing::TempDir temp;
     std::string page = temp.write("page.html", "<p>x</p>");
     Options options;
 };
@@ -89,12 +57,17 @@ TEST_F(OptionsTest, CommandLines) {
     temp.write("sub/page.html", "<p>x</p>");
     testing::CurrentDirectory cwd(temp.path());
     for (const auto& c : testing::readCases("cli/data/commandLines.txt", 2)) {
-        Strings args;
-        for (const std::string& a : testing::fieldLines(c[0])) args.push_back(expand(a));
+        std::vector<std::string> args = testing::fieldLines(c[0]);
+        std::vector<const char*> argv{"kestrune"};
+        for (std::string& a : args) argv.push_back((a = expand(a)).c_str());
+        argv.push_back(nullptr);
         SCOPED_TRACE(::testing::PrintToString(args));
-        ParseResult r = parseArgs(options, args);
-        std::string result = r.output;
-        if (r.accepted) {
+        std::string result;
+        Console console(&result);
+        const bool accepted =
+            options.parse(static_cast<int>(args.size() + 1), argv.data(), console);
+        console.flush();
+        if (accepted) {
             result += "input=" + options.inputPath + "\ntag=" + options.tagName + "\n";
             for (const std::string& name : options.attributeNames) result += "attr=" + name + "\n";
             result += "text=" + std::to_string(options.textFlag) + "\noutput=" + options.outputPath;
@@ -127,11 +100,12 @@ TEST_F(OptionsTest, ResolveOutputPath) {
         options.mode = reportModeOf(c[0]);
         options.outputPath.clear();
         std::string output;
-        {
-            Console console(&output);
-            EXPECT_EQ(options.resolveOutputPath(value, console), !c[2].empty());
-        }
-        EXPECT_EQ(output, c[2].empty() ? outputNotValid(value) : "");
+        Console console(&output);
+        EXPECT_EQ(options.resolveOutputPath(value, console), !c[2].empty());
+        console.flush();
+        EXPECT_EQ(output, c[2].empty()
+                              ? "Error: output file by -o \"" + value + "\" is not valid.\r\n"
+                              : "");
         EXPECT_EQ(options.outputPath, expand(c[2]));
     }
 }

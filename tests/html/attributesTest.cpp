@@ -4,20 +4,33 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "html/attributes.h"
 #include "html/charRefs.h"
+#include "html/parserCore.h"
+#include "html/tagTables.h"
 #include "support/caseFile.h"
 
 namespace kestrune {
 namespace {
 
-TEST(AttributesTest, Pieces) {
+// Each case parsed into its pieces; then each name looked up alone, and many names
+// (in any case, repeated, empty or absent) in one scan of the finder.
+TEST(AttributesTest, PiecesAndLookUps) {
     for (const auto& c : testing::readCases("html/data/attributes.txt", 3)) {
         SCOPED_TRACE(c[0]);
         AttributeMap expected;
+        std::vector<std::string> names = {"", "missing"};
         for (const std::string& pair : testing::fieldLines(c[1])) {
-            expected.emplace(pair.substr(0, pair.find('=')), pair.substr(pair.find('=') + 1));
+            std::string name = pair.substr(0, pair.find('='));
+            expected.emplace(name, pair.substr(name.size() + 1));
+            names.push_back(name);
+            names.push_back(name);
+            for (char& ch : name) ch = ch ^ ((ch | 0x20) >= 'a' && (ch | 0x20) <= 'z' ? 0x20 : 0);
+            names.push_back(name);
         }
         AttributeMap map;
         std::vector<std::string> words;
@@ -32,66 +45,39 @@ TEST(AttributesTest, Pieces) {
                                  return equalsIgnoreCase(e.first, name);
                              })->second);
         }
-    }
-}
-
-// One scan for many names finds for each what its own look-up finds: names in
-// any case, repeated, empty or absent.
-TEST(AttributesTest, FinderAgreesWithLookUps) {
-    for (const auto& c : testing::readCases("html/data/attributes.txt", 3)) {
-        SCOPED_TRACE(c[0]);
-        std::vector<std::string> names = {"", "missing"};
-        for (const std::string& pair : testing::fieldLines(c[1])) {
-            std::string name = pair.substr(0, pair.find('='));
-            names.push_back(name);
-            names.push_back(name);
-            for (char& ch : name) ch = ch ^ ((ch | 0x20) >= 'a' && (ch | 0x20) <= 'z' ? 0x20 : 0);
-            names.push_back(name);
-        }
-        // Looked up one by one and by binary search over the groups.
+        // The finder looks up one by one and by binary search over the groups, and is
+        // reused from text to text.
         for (std::size_t fewGroups : {~std::size_t{0}, std::size_t{0}}) {
             AttributeFinder finder(names, fewGroups);
-            for (int pass = 0; pass < 2; ++pass) {  // a finder is reused from text to text
+            for (int pass = 0; pass < 2; ++pass) {
                 std::vector<std::optional<std::string>> found(names.size());
                 finder.find(c[0], [&](std::size_t k, std::string_view value) {
                     EXPECT_FALSE(found[k].has_value()) << names[k];
                     found[k] = std::string(value);
                 });
                 for (std::size_t k = 0; k < names.size(); ++k) {
-                    std::string expected;
-                    const bool has = findAttribute(c[0], names[k], expected) == 1;
-                    EXPECT_EQ(found[k].has_value(), has) << names[k];
-                    if (has && found[k]) {
-                        EXPECT_EQ(*found[k], expected) << names[k];
-                    }
+                    std::string value;
+                    const bool has = findAttribute(c[0], names[k], value) == 1;
+                    EXPECT_EQ(found[k].value_or("(none)"), has ? value : "(none)") << names[k];
                 }
             }
         }
     }
 }
 
-TEST(AttributesTest, ByteOrderOfNames) {
-    AttributeMap map;
-    std::vector<std::string> words;
-    parseAttributes(" \xE9=1 z=2 abc=3 ab=4 B=5", map, words);
-    std::vector<std::string> order;
-    for (const auto& [name, value] : map) order.push_back(name);
-    EXPECT_EQ(order, (std::vector<std::string>{"B", "ab", "abc", "z", "\xE9"}));
-}
-
 TEST(AttributesTest, ElementLookups) {
     HtmlDocument doc;
     ASSERT_EQ(doc.parse("<html><a HREF=x href=2 title=\"a&amp;b\" disabled>t</a>"), 1);
     const HtmlElement& a = *doc.root()->firstChild();
-    std::string value = "untouched";
-    EXPECT_EQ(a.getAttribute("href", value), 1);
-    EXPECT_EQ(value, "x");  // HREF sorts before href
-    EXPECT_EQ(a.getAttribute("TITLE", value), 1);
-    EXPECT_EQ(value, "a&b");
-    value = "untouched";
-    EXPECT_EQ(a.getAttribute("disabled", value), 0);
-    EXPECT_EQ(a.getAttribute("tit", value), 0);
-    EXPECT_EQ(value, "untouched");
+    // HREF sorts before href; a valueless attribute or a prefix leaves the value alone.
+    for (auto [name, result, expected] : {std::tuple{"href", 1, "x"},
+                                          {"TITLE", 1, "a&b"},
+                                          {"disabled", 0, "untouched"},
+                                          {"tit", 0, "untouched"}}) {
+        std::string value = "untouched";
+        EXPECT_EQ(a.getAttribute(name, value), result) << name;
+        EXPECT_EQ(value, expected) << name;
+    }
     EXPECT_EQ(a.valuelessAttributes(), std::vector<std::string>{"disabled"});
 }
 
@@ -105,6 +91,61 @@ TEST(CharRefsTest, Decoding) {
     std::string out;
     appendDecoded(out, std::string_view("&lt;", 3));
     EXPECT_EQ(out, "&lt");
+}
+
+// The builder's lookup for names inside a text agrees with the general one.
+TEST(TagTablesTest, ClassOfValidNameAgrees) {
+    std::vector<std::string> names{"!--", "!doctype", "!DocType",   "script",     "STYLE",
+                                   "p",   "P",        "blockquote", "BLOCKQUOTE", "blockquot",
+                                   "h7",  "x1",       "B"};
+    auto addWithUpperCase = [&](const auto& table) {
+        for (std::string_view n : table) {
+            names.emplace_back(n);
+            names.emplace_back(n);
+            for (char& c : names.back()) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+        }
+    };
+    addWithUpperCase(blockTags);
+    addWithUpperCase(inlineTags);
+    addWithUpperCase(voidTags);
+    for (const std::string& n : names) {
+        std::string padded = n + std::string(16, '>');
+        EXPECT_EQ(tagClassOfValidName(std::string_view(padded.data(), n.size())), tagClassOf(n))
+            << n;
+    }
+    EXPECT_EQ(tagClassOf("scripts"), 0);
+}
+
+TEST(TagTablesTest, ValidTagNames) {
+    for (const auto& c : testing::readCases("html/data/tagNames.txt", 2)) {
+        EXPECT_EQ(isValidTagName(c[0]), std::stoi(c[1])) << c[0];
+    }
+}
+
+// The token cut's name test agrees with the full one, whatever surrounds the name.
+TEST(TagTablesTest, TokenNameTestAgrees) {
+    std::vector<std::string> tags{"< y z</p>", "</>",      "<>",       "<a\tb>",
+                                  "<\n/a>",    "<a\"b c>", "<br/>",    "<//p>",
+                                  "</ p>",     "<p",       "<!-- -->", "<\xc3\xa9>"};
+    for (const auto& c : testing::readCases("html/data/tagNames.txt", 2)) {
+        for (const char* form : {"<%>", "<% x=1>", "<%/>", "< %>", "<%\r\n>", "x <%>"}) {
+            std::string tag(form);
+            tags.push_back(tag.replace(tag.find('%'), 1, c[0]));
+        }
+    }
+    for (std::string tag : tags) {
+        const std::size_t size = tag.size();
+        tag.append(16, '\0');  // the padding of a document's text
+        Token token;
+        readTag(tag.data(), tag.data() + size, token);
+        EXPECT_EQ(isValidTagToken(token), isValidTagName(token.tagName) != 0) << tag;
+    }
+}
+
+TEST(TagTablesTest, MayNest) {
+    for (const auto& c : testing::readCases("html/data/nesting.txt", 3)) {
+        EXPECT_EQ(mayNest(c[0], c[1]), std::stoi(c[2])) << c[0] << " in " << c[1];
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/caseFile.h"
+#include "support/runTool.h"
 
 namespace kestrune {
 namespace {
@@ -45,50 +46,22 @@ TEST(JsonStringTest, ReadsScalars) {
     }
 }
 
-// Keys are stored escaped; members stand in byte order of the stored keys, keys() in
-// the order they were added. A key equal to an earlier one once escaped is refused,
-// and the first value stays. Each key is added with its position as value.
 TEST(JsonObjectTest, KeyOrderEscapingAndRepeats) {
-    using Members = std::vector<std::pair<std::string, std::string>>;
-    struct Case {
-        std::vector<std::string> added;
-        Members members;
-        std::vector<std::string> keys;
-    };
-    const Case cases[] = {
-        {{"text", "href", "attr"},
-         {{"attr", "2"}, {"href", "1"}, {"text", "0"}},
-         {"text", "href", "attr"}},
-        {{"\xE9", "z", "abc", "ab", "B"},
-         {{"B", "4"}, {"ab", "3"}, {"abc", "2"}, {"z", "1"}, {"\xE9", "0"}},
-         {"\xE9", "z", "abc", "ab", "B"}},
-        // Raw byte order would be \x01 < ! < " < \ < ]; stored forms start with "\".
-        {{"a]", "a\\", "a\x01", "a!", "a\"", "a\0"s},
-         {{"a!", "3"},
-          {"a\\\"", "4"},
-          {"a\\\\", "1"},
-          {"a\\u0000", "5"},
-          {"a\\u0001", "2"},
-          {"a]", "0"}},
-         {"a]", "a\\\\", "a\\u0001", "a!", "a\\\"", "a\\u0000"}},
-        {{"text", "a\x01", "text", "a\x01"},
-         {{"a\\u0001", "1"}, {"text", "0"}},
-         {"text", "a\\u0001"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.added));
+    for (const auto& c : testing::readCases("json/data/keys.txt", 3)) {
+        SCOPED_TRACE(c[0]);
         JsonObject object;
         std::set<std::string> seen;
-        for (std::size_t i = 0; i < c.added.size(); ++i) {
-            const bool fresh = seen.insert(c.added[i]).second;
-            EXPECT_EQ(object.addString(c.added[i], std::to_string(i)) != nullptr, fresh);
+        const std::vector<std::string> added = testing::fieldLines(c[0]);
+        for (std::size_t i = 0; i < added.size(); ++i) {
+            const bool fresh = seen.insert(added[i]).second;
+            EXPECT_EQ(object.addString(added[i], std::to_string(i)) != nullptr, fresh);
         }
-        Members members;
+        std::vector<std::string> members;
         for (const auto& [key, value] : object.members()) {
-            members.emplace_back(key, value->asString()->text());
+            members.push_back(value->asString()->text() + " " + key);
         }
-        EXPECT_EQ(members, c.members);
-        EXPECT_EQ(object.keys(), c.keys);
+        EXPECT_EQ(members, testing::fieldLines(c[1]));
+        EXPECT_EQ(object.keys(), testing::fieldLines(c[2]));
     }
     // A refused value stays the caller's to destroy (the sanitizers report a double
     // free or a leak if ownership went the wrong way); an accepted one is returned.
@@ -102,20 +75,88 @@ TEST(JsonObjectTest, KeyOrderEscapingAndRepeats) {
     EXPECT_EQ(object.addValue("other", adopted), adopted);
 }
 
-TEST(JsonValueTest, MillionLevelTreeBuiltByHandIsWrittenAndDestroyed) {
-    constexpr int kDepth = 1000000;
-    auto* top = new JsonObject;
-    JsonObject* inner = top;
-    for (int i = 1; i < kDepth; ++i) {
-        JsonArray* array = inner->addValue("a", new JsonArray);
-        inner = array->add(new JsonObject);
+// A tree built by hand is written byte for byte: stored texts unchanged, scalars by
+// their kind, a value never given a text as nothing.
+TEST(JsonWriterTest, BuiltByHand) {
+    EXPECT_EQ(JsonObject().toString(), "{}");
+    JsonObject object;
+    object.addValue("e", new JsonObject);
+    object.addString("k", "\t\r\n\0\x1f\x7f\xD6\xD0"s);
+    object.addString("s", "");
+    object.addValue("b", new JsonString)->setText("true", JsonType::Boolean);
+    object.addValue("i", new JsonString)->setText("-42", JsonType::Integer);
+    object.addValue("n", new JsonString)->setText("null", JsonType::Null);
+    object.addValue("r", new JsonString)->setText("1.50", JsonType::Real);
+    object.addValue("u", new JsonString);
+    JsonArray* list = object.addValue("a", new JsonArray);
+    for (std::string n : {"1", "2"}) {
+        JsonObject* row = list->add(new JsonObject);
+        row->addString("text", "t" + n);
+        row->addString("href", "h" + n);
     }
+    EXPECT_EQ(object.toString(),
+              "{\"a\":[{\"href\":\"h1\", \"text\":\"t1\"}, {\"href\":\"h2\", \"text\":\"t2\"}], "
+              "\"b\":true, \"e\":{}, \"i\":-42, "
+              "\"k\":\"\\u0009\\u000d\\u000a\\u0000\\u001f\x7f\xD6\xD0\", \"n\":null, "
+              "\"r\":1.50, \"s\":\"\", \"u\":}");
+}
+
+// Each text is read into the container its first byte calls for.
+TEST(JsonReaderTest, Containers) {
+    for (const auto& c : testing::readCases("json/data/containers.txt", 3)) {
+        SCOPED_TRACE(c[0]);
+        JsonArray array;
+        JsonObject object;
+        JsonValue& value = c[0][0] == '[' ? static_cast<JsonValue&>(array) : object;
+        ASSERT_TRUE(value.parse(c[0]));
+        EXPECT_EQ(c[0][0] == '[' ? array.toString() : object.toString(), c[1]);
+        EXPECT_EQ(value.length(), std::stoi(c[2]));
+    }
+}
+
+// A million levels: reading, writing and destroying must not use the call stack.
+TEST(JsonDepthTest, MillionLevels) {
+    constexpr int kDepth = 1000000;
+    const std::string closed = std::string(kDepth, '[') + std::string(kDepth, ']');
+    JsonArray array;
+    ASSERT_TRUE(array.parse(closed));
+    EXPECT_EQ(array.length(), 2 * kDepth);
+    EXPECT_TRUE(array.toString() == closed);
+    JsonArray unclosed;
+    ASSERT_TRUE(unclosed.parse(std::string(kDepth, '[')));
+    EXPECT_EQ(unclosed.length(), kDepth);
+    EXPECT_TRUE(unclosed.toString() == closed);
+
+    // Objects in arrays, built by hand.
+    JsonObject top;
+    JsonObject* inner = &top;
     std::string expected;
-    for (int i = 1; i < kDepth; ++i) expected += "{\"a\":[";
+    for (int i = 1; i < kDepth; ++i) {
+        inner = inner->addValue("a", new JsonArray)->add(new JsonObject);
+        expected += "{\"a\":[";
+    }
     expected += "{}";
     for (int i = 1; i < kDepth; ++i) expected += "]}";
-    EXPECT_TRUE(top->toString() == expected);
-    delete top;  // iterative teardown: this would overflow the stack otherwise
+    EXPECT_TRUE(top.toString() == expected);
+}
+
+// The error log is off by default and goes to the current directory: a fresh one
+// here. Each case of the data file appends one entry.
+TEST(JsonLogTest, KeyFaultsAreAppendedWithTheirPositions) {
+    EXPECT_FALSE(jsonLogEnabled());
+    testing::TempDir dir;
+    testing::CurrentDirectory cwd(dir.path());
+    setJsonLogEnabled(true);
+    std::string expectedLog;
+    for (const auto& c : testing::readCases("json/data/log.txt", 3)) {
+        SCOPED_TRACE(c[0]);
+        JsonObject object;
+        EXPECT_TRUE(object.parse(c[0]));
+        EXPECT_EQ(object.toString(), c[1]);
+        expectedLog += c[2];
+        EXPECT_EQ(testing::readFile("JsonErr.log"), expectedLog);
+    }
+    setJsonLogEnabled(false);
 }
 
 }  // namespace

@@ -3,8 +3,11 @@
 #include <kestrune/document.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "query/gatherTexts.h"
+#include "support/caseFile.h"
 
 namespace kestrune {
 namespace {
@@ -27,6 +30,13 @@ class QueriesTest : public ::testing::Test {
         EXPECT_EQ(e.getText(t, recursive, skipSpecial), 1);
         return t;
     }
+    // outerHtml of the first element named `tag` below the root of `html`.
+    std::string outer(const std::string& html, std::string_view tag, int lineBreaks = 1) {
+        parse(html);
+        std::string out;
+        EXPECT_EQ(first(tag).outerHtml(out, lineBreaks), 1);
+        return out;
+    }
     HtmlDocument doc;
 };
 
@@ -47,25 +57,27 @@ TEST_F(QueriesTest, FindByTagInDocumentOrder) {
     EXPECT_EQ(html.findByTag("body", none, 0), 1);
 }
 
+// Per page: the element, getText's recursive and skipSpecial flags, the text.
 TEST_F(QueriesTest, GetTextJoinsPiecesAndDecodesOnce) {
-    parse("<html><p>Hello <b>big</b> world</p><i>x</i></html>");
-    const HtmlElement& p = first("p");
-    // The parser drops white space at the start of a text, not at its end.
-    EXPECT_EQ(textOf(p), "Hello bigworld");
-    EXPECT_EQ(textOf(p, 0), "Hello world");
-    EXPECT_EQ(textOf(first("b")), "big");  // its own tail is not part of it
-
-    parse("<html><p><b>&amp;lt;</b></p><q>&am<b></b>p;</q></html>");
-    EXPECT_EQ(textOf(first("p")), "&lt;");
-    EXPECT_EQ(textOf(first("b")), "&lt;");
-    EXPECT_EQ(textOf(first("q")), "&");  // a reference split across pieces
-
-    parse("<html><p>x<!--y-->z<script>s</script>t<b>u<!--v-->w</b></p></html>");
-    EXPECT_EQ(textOf(first("p")), "xyzstuvw");
-    // Special children go with their tails; below other children nothing is skipped.
-    EXPECT_EQ(textOf(first("p"), 1, 1), "xuvw");
-    EXPECT_EQ(textOf(first("p"), 0, 1), "x");
-    EXPECT_EQ(textOf(first("p"), 0, 0), "xzt");
+    using Rows = std::vector<std::tuple<const char*, int, int, const char*>>;
+    const std::pair<const char*, Rows> pages[] = {
+        // The parser drops white space at the start of a text, not at its end; an
+        // element's own tail is not part of its text.
+        {"<html><p>Hello <b>big</b> world</p><i>x</i></html>",
+         {{"p", 1, 0, "Hello bigworld"}, {"p", 0, 0, "Hello world"}, {"b", 1, 0, "big"}}},
+        // Decoded once, also a reference split across pieces.
+        {"<html><p><b>&amp;lt;</b></p><q>&am<b></b>p;</q></html>",
+         {{"p", 1, 0, "&lt;"}, {"b", 1, 0, "&lt;"}, {"q", 1, 0, "&"}}},
+        // Special children go with their tails; below other children nothing is skipped.
+        {"<html><p>x<!--y-->z<script>s</script>t<b>u<!--v-->w</b></p></html>",
+         {{"p", 1, 0, "xyzstuvw"}, {"p", 1, 1, "xuvw"}, {"p", 0, 1, "x"}, {"p", 0, 0, "xzt"}}},
+    };
+    for (const auto& [html, rows] : pages) {
+        parse(html);
+        for (const auto& [tag, recursive, skipSpecial, expected] : rows) {
+            EXPECT_EQ(textOf(first(tag), recursive, skipSpecial), expected) << html << " " << tag;
+        }
+    }
 }
 
 // The batch gathering gives every element the text getText gives it, nested matches,
@@ -89,6 +101,37 @@ TEST_F(QueriesTest, GatherTextsAgreesWithGetText) {
             EXPECT_EQ(text, textOf(*list[i])) << tag << " #" << i;
         }
     }
+}
+
+TEST_F(QueriesTest, SerializerLayout) {
+    for (const auto& c : testing::readCases("query/data/layout.txt", 3)) {
+        std::string expected;
+        for (char ch : c[2] + "\n")
+            expected += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+        EXPECT_EQ(outer(c[0], c[1]), expected) << c[0];
+    }
+}
+
+TEST_F(QueriesTest, SerializerWithoutLineBreaks) {
+    EXPECT_EQ(outer("<html><div><p>x</p><p>y</p>z</div>", "div", 0),
+              "   <div>\r\n      <p>x</p>      <p>y</p>z\r\n   </div>");
+    EXPECT_EQ(outer("<html><p>a<!--c-->b</p>", "p", 0), "   <p>a\r\n<!--c-->b\r\n   </p>");
+}
+
+TEST_F(QueriesTest, SerializerTopLevelAndDoctype) {
+    ASSERT_EQ(doc.parse("  <!DOCTYPE html>x<b>y</b>z"), 1);
+    std::string out;
+    EXPECT_EQ(doc.doctype()->outerHtml(out, 1), 1);
+    EXPECT_EQ(out, "<!DOCTYPE html>\r\n");
+    EXPECT_EQ(doc.doctype()->attributesString(), "html");
+    EXPECT_EQ(doc.root()->outerHtml(out, 1), 1);  // root: the b element, text in front of it
+    EXPECT_EQ(out, "x<b>y</b>\r\n");
+    const HtmlElement* text = doc.root()->nextSibling();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->outerHtml(out, 1), 0);
+    EXPECT_EQ(out, "z");
+    EXPECT_EQ(doc.root()->writeAttributes(out), 1);
+    EXPECT_EQ(out, "");
 }
 
 }  // namespace
