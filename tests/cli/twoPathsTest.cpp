@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The element and raw-block reports every way (support/twoPaths.h): through the tree,
-// straight from the text with the root settled early or held to the end, attribute
-// names looked up one by one or searched. Every case, in every mode, must come out
-// byte for byte the same.
+// The element, raw-block and doctype reports every way (support/twoPaths.h): through
+// the tree, straight from the text with the root settled early or held to the end,
+// attribute names looked up one by one or searched, and through the library's call,
+// whose console and file text must be the program's in either code page. Every case,
+// in every mode, must come out byte for byte the same.
 #include <gtest/gtest.h>
+#include <kestrune/extract.h>
 
 #include <span>
 #include <string>
@@ -32,36 +34,53 @@ const Mode kModes[] = {{"a", "href,id"},
                        {"script", ""},
                        {"StYlE", "x"},
                        {"!--", ""},
+                       {"!doctype", ""},
+                       {"DocType", "x"},
                        // More names than the finder looks up one by one: prefixes of each
                        // other and case variants, searched in the order of the groups.
                        {"x", "a,b,c,d,e,f,g,h,i,ab,A,hreflang,href,HREF,id,b"}};
 
-void setOptions(Options& options, const Mode& mode, bool toFile) {
-    options.tagName = mode.tag;
-    options.mode = reportModeOf(mode.tag);
-    options.splitAttributeList(mode.attributes);
-    if (toFile) options.outputPath = "out.json";
-}
-
 // The worst cases nest b and p deeply: their reports would be quadratic in size.
-const Mode kWorstCaseModes[] = {{"a", "href,id"}, {"div", ""}, {"script", ""}, {"!--", ""}};
+const Mode kWorstCaseModes[] = {
+    {"a", "href,id"}, {"div", ""}, {"script", ""}, {"!--", ""}, {"doctype", ""}};
 
 template <std::size_t N = std::size(kModes)>
 void expectSameReports(const std::string& name, std::string_view page,
-                       const Mode (&modes)[N] = kModes) {
+                       const Mode (&modes)[N] = kModes, bool utf8Too = true) {
     for (const Mode& mode : modes) {
-        for (bool toFile : {false, true}) {
-            SCOPED_TRACE(name + " -tag " + mode.tag + (toFile ? " -o" : ""));
-            Options options;
-            setOptions(options, mode, toFile);
-            const testing::Report tree = testing::elementReport(page, options, testing::kWays[0]);
-            for (const testing::Way& way : std::span(testing::kWays).subspan(1)) {
-                const testing::Report text = testing::elementReport(page, options, way);
-                EXPECT_EQ(text.status, tree.status);
-                EXPECT_EQ(text.files, tree.files);
-                // Compared as booleans first: a large report would flood the log.
-                EXPECT_TRUE(text.console == tree.console) << text.console.substr(0, 400);
-                EXPECT_TRUE(text.file == tree.file) << text.file.substr(0, 400);
+        Options options;
+        options.tagName = mode.tag;
+        options.mode = reportModeOf(mode.tag);
+        options.splitAttributeList(mode.attributes);
+        for (unsigned codePage : {kLocalCodePage, kUtf8}) {
+            if (codePage == kUtf8 && !utf8Too) break;
+            SCOPED_TRACE(name + " -tag " + mode.tag + " in " + std::to_string(codePage));
+            testing::Report program[2];  // on the console, and with -o
+            for (int toFile : {0, 1}) {
+                options.outputPath = toFile ? "out.json" : "";
+                // The tree is the reference, in the local code page compared with every way.
+                const bool local = codePage == kLocalCodePage;
+                program[toFile] = testing::elementReport(
+                    page, options, local ? testing::kWays[0] : testing::Way{}, false, codePage);
+                for (const testing::Way& way : std::span(testing::kWays).subspan(local ? 1 : 3)) {
+                    const testing::Report other = testing::elementReport(page, options, way);
+                    EXPECT_EQ(other.status, program[toFile].status);
+                    EXPECT_EQ(other.files, program[toFile].files);
+                    // Compared as booleans first: a large report would flood the log.
+                    EXPECT_TRUE(other.console == program[toFile].console)
+                        << other.console.substr(0, 400);
+                    EXPECT_TRUE(other.file == program[toFile].file) << other.file.substr(0, 400);
+                }
+            }
+            for (TextForm form : {TextForm::Written, TextForm::Reported}) {
+                const Report report =
+                    extract(page, Request{mode.tag, options.attributeNames, codePage, form});
+                EXPECT_EQ(static_cast<bool>(report), program[0].status == 1);
+                if (!report) continue;
+                EXPECT_TRUE(report.consoleText() == program[0].console)
+                    << report.consoleText().substr(0, 400);
+                EXPECT_TRUE(report.fileText() == program[1].file)
+                    << report.fileText().substr(0, 400);
             }
         }
     }
@@ -106,11 +125,16 @@ const PageCase kPages[] = {
      "<html><a href=1>x</a><script>document.write(\"<html>\")</script></html><!-- served -->"},
     {"many names",
      "<html><body><x a=1 ab=2 b=3 hreflang=en HREF=u>t</x><x AB=4 i=5/></body></html>"},
-    {"utf-8", "<html><p>\xE4\xB8\xAD\xE6\x96\x87</p><a href=\"\xC3\xA9\">\xC3\xA9</a></html>"},
+    {"utf-8", "<html>\xE4\xB8\xAD<a href=\"\xC3\xA9\">\xC3\xA9 \xF0\x9F\x98\x80</a>\xFF</html>"},
+    {"doctype words", "<!DOCTYPE html PUBLIC \"-//W3C//DTD\"><html><a href=1 id=x>A b</a></html>"},
+    {"elements named doctype", "<html><doctype x=1>words</doctype><div>x</div></html>"},
+    {"nul reference", "<html><script>s</script><!--c--><p>a&amp;b &#0; c</p></html>"},
+    {"empty", ""},
 };
 
 TEST(TwoPathsTest, SmallPages) {
     for (const PageCase& c : kPages) expectSameReports(c.name, c.html);
+    expectSameReports("nul", std::string_view("<html><a>1</a>\0<a>2</a>", 23));
     for (const auto& c : testing::readCases("html/data/trees.txt", 2))
         expectSameReports(c[0], c[0]);
 }
@@ -123,21 +147,24 @@ TEST(TwoPathsTest, ReportsTooLargeToHold) {
     std::string nested;
     for (int i = 0; i < 3000; ++i) nested += "<b>abcdefgh";
     expectSameReports("first html loses", "<html>" + nested + "</html><html><b>1</b></html>",
-                      kNested);
-    expectSameReports("other loses", "<div>" + nested + "</div><html><b>1</b></html>", kNested);
-    expectSameReports("later others", "<body>" + nested + "</body><div><b>1</b></div>", kNested);
+                      kNested, false);
+    expectSameReports("other loses", "<div>" + nested + "</div><html><b>1</b></html>", kNested,
+                      false);
+    expectSameReports("later others", "<body>" + nested + "</body><div><b>1</b></div>", kNested,
+                      false);
     // Raw blocks of megabytes: a losing candidate, then the root, too large to hold.
     const Mode kRaw[] = {{"script", ""}};
     std::string scripts;
     for (int i = 0; i < 9; ++i)
         scripts += "<script>" + std::string(2 << 20, static_cast<char>('a' + i)) + "</script>";
-    expectSameReports("raw html loses", "<html>" + scripts + "</html><html>" + scripts, kRaw);
+    expectSameReports("raw html loses", "<html>" + scripts + "</html><html>" + scripts, kRaw,
+                      false);
 }
 
 TEST(TwoPathsTest, WorstCases) {
     for (const std::string& name : testing::worstCaseNames()) {
         testing::WorstCase c = testing::makeWorstCase(name);
-        expectSameReports(c.name, c.bytes, kWorstCaseModes);
+        expectSameReports(c.name, c.bytes, kWorstCaseModes, false);
     }
     for (const testing::WorstCase& c : testing::nulAndEncodingCases()) {
         expectSameReports(c.name, c.bytes);
@@ -147,7 +174,8 @@ TEST(TwoPathsTest, WorstCases) {
 TEST(TwoPathsTest, Corpus) {
     const std::vector<std::string> pages = testing::corpusPages();
     if (pages.empty()) GTEST_SKIP() << "../shared/corpus/real is not here";
-    for (const std::string& page : pages) expectSameReports(page, testing::readFile(page));
+    for (const std::string& page : pages)
+        expectSameReports(page, testing::readFile(page), kModes, false);
 }
 
 }  // namespace
