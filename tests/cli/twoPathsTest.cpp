@@ -25,20 +25,13 @@ struct Mode {
     const char* attributes;
 };
 
-const Mode kModes[] = {{"a", "href,id"},
-                       {"p", ""},
-                       {"div", "class;title,text"},
-                       {"b", ""},
-                       {"LI", "x"},
-                       {"nosuchtag", ""},
-                       {"script", ""},
-                       {"StYlE", "x"},
-                       {"!--", ""},
-                       {"!doctype", ""},
-                       {"DocType", "x"},
-                       // More names than the finder looks up one by one: prefixes of each
-                       // other and case variants, searched in the order of the groups.
-                       {"x", "a,b,c,d,e,f,g,h,i,ab,A,hreflang,href,HREF,id,b"}};
+// The last asks more names than the finder looks up one by one: prefixes of each other
+// and case variants, searched in the order of the groups.
+const Mode kModes[] = {
+    {"a", "href,id"}, {"p", ""},        {"div", "class;title,text"},
+    {"b", ""},        {"LI", "x"},      {"nosuchtag", ""},
+    {"script", ""},   {"StYlE", "x"},   {"!--", ""},
+    {"!doctype", ""}, {"DocType", "x"}, {"x", "a,b,c,d,e,f,g,h,i,ab,A,hreflang,href,HREF,id,b"}};
 
 // The worst cases nest b and p deeply: their reports would be quadratic in size.
 const Mode kWorstCaseModes[] = {

@@ -6,8 +6,6 @@ import mmap
 import random
 import sys
 import threading
-import time
-from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
@@ -101,9 +99,13 @@ def test_version_documentation_and_errors():
         assert issubclass(error, kestrune.Error)
 
 
-def test_threads_give_what_one_thread_gives():
+def test_threads_parse_at_once_giving_what_one_thread_gives():
+    # With a switch interval of a minute a thread gets the GIL from another only when that
+    # one gives it up: the workers in each extract(), the main thread only in extract(),
+    # while it parses a large page. Meanwhile the workers parse pages at once.
     rng = random.Random(7)
     pages = [random_page(rng, 400) for _ in range(64)]
+    large = b"<html>" + b"<p>text</p>" * 500_000 + b"</html>"
 
     def one(page):
         try:
@@ -111,36 +113,24 @@ def test_threads_give_what_one_thread_gives():
         except kestrune.NoRootError:
             return None
 
-    serial = [one(p) for p in pages]
-    with ThreadPoolExecutor(4) as pool:
-        for _ in range(5):
-            assert list(pool.map(one, pages)) == serial
+    serial, go, same = [one(p) for p in pages], threading.Event(), []
 
-
-def test_another_thread_runs_while_a_page_is_parsed():
-    # With a switch interval of a minute a thread gets the GIL from another only when
-    # that one gives it up: the counting thread after each step, the main thread only
-    # in extract(), while it parses.
-    page = b"<html>" + b"<p>text</p>" * 500_000 + b"</html>"
-    go, stop, counter = threading.Event(), threading.Event(), [0]
-
-    def count():
+    def work():
         go.wait()
-        while not stop.is_set():
-            counter[0] += 1
-            time.sleep(0)
+        for _ in range(5):
+            same.extend(one(p) == s for p, s in zip(pages, serial))
 
+    workers = [threading.Thread(target=work) for _ in range(3)]
+    for worker in workers:
+        worker.start()
     interval = sys.getswitchinterval()
-    worker = threading.Thread(target=count)
-    worker.start()
     try:
         sys.setswitchinterval(60)
-        before = counter[0]
         go.set()
-        kestrune.extract(page, "title")
-        after = counter[0]
+        kestrune.extract(large, "title")
+        during = len(same)
     finally:
-        stop.set()
         sys.setswitchinterval(interval)
-        worker.join()
-    assert after > before
+        for worker in workers:
+            worker.join()
+    assert during > 0 and same == [True] * (3 * 5 * len(pages))

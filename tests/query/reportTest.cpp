@@ -3,6 +3,7 @@
 #include <kestrune/json.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/ByteBuffer.h"
@@ -23,11 +24,7 @@ TEST(ReportTest, CleanedValueEqualsCleanupThenEscape) {
             testing::sprinkled(seed, static_cast<std::size_t>(round % 50), alphabet, 4);
         for (bool dropSpaces : {false, true}) {
             std::string cleaned = s;
-            if (dropSpaces) {
-                removeControlCharsAndSpaces(cleaned);
-            } else {
-                removeControlChars(cleaned);
-            }
+            (dropSpaces ? removeControlCharsAndSpaces : removeControlChars)(cleaned);
             std::string escaped;
             appendJsonEscaped(escaped, cleaned);
             for (bool json : {false, true}) {
@@ -41,32 +38,26 @@ TEST(ReportTest, CleanedValueEqualsCleanupThenEscape) {
     }
 }
 
-// An element is the fixed text with each value in its gap, whatever order the
-// values come in; keys without a gap and empty values write nothing.
+// An element is the fixed text with each value in its gap, whatever order the values
+// come in (keys of more than sixteen bytes copied whole); keys without a gap and empty
+// values write nothing.
 TEST(ReportTest, LayoutPutsValuesInTheirGaps) {
     ElementLayout layout(4);
     layout.addGapAfter("{\"", "b", "\":\"", 2);
     layout.addGapAfter("\", \"", "long key of more than sixteen bytes", "\":\"", 0);
     layout.addText("\"}");
-    const std::vector<std::vector<KeyedValue>> cases = {
-        {},
-        {{0, "x"}, {2, "y"}},
-        {{2, "y"}, {0, "x"}},
-        {{3, "no gap"}, {1, "none either"}, {0, ""}},
-        {{0, "a \"b\"\r\n", true}, {2, "c\td"}},
+    const std::pair<std::vector<KeyedValue>, std::string> cases[] = {
+        {{{2, "y"}, {0, "x"}}, R"({"b":"y", "long key of more than sixteen bytes":"x"})"},
+        {{{3, "no gap"}, {1, "none either"}, {0, ""}},
+         R"({"b":"", "long key of more than sixteen bytes":""})"},
+        {{{0, "a \"b\"\r\n", true}, {2, "c\td"}},
+         R"({"b":"cd", "long key of more than sixteen bytes":"a\"b\""})"},
     };
-    const std::vector<std::string> expected = {
-        R"({"b":"", "long key of more than sixteen bytes":""})",
-        R"({"b":"y", "long key of more than sixteen bytes":"x"})",
-        R"({"b":"y", "long key of more than sixteen bytes":"x"})",
-        R"({"b":"", "long key of more than sixteen bytes":""})",
-        R"({"b":"cd", "long key of more than sixteen bytes":"a\"b\""})",
-    };
-    for (std::size_t i = 0; i < cases.size(); ++i) {
+    for (const auto& [values, expected] : cases) {
         ByteBuffer out;
         out.append("[");
-        layout.render(out, cases[i], true);
-        EXPECT_EQ(out.view(), "[" + expected[i]) << i;
+        layout.render(out, values, true);
+        EXPECT_EQ(out.view(), "[" + expected);
     }
 }
 
