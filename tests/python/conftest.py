@@ -21,14 +21,6 @@ def corpus_pages():
 
 
 @pytest.fixture(scope="session")
-def corpus():
-    pages = corpus_pages()
-    if not pages:
-        pytest.skip(f"no corpus at {CORPUS}")
-    return pages
-
-
-@pytest.fixture(scope="session")
 def binary():
     path = os.environ.get("KESTRUNE_BINARY")
     if not path or not os.access(path, os.X_OK):

@@ -2,7 +2,6 @@
 # What the module adds to the library's call: argument types, result shapes (dicts in
 # key order, str or bytes, decoded from the code page), the exception of every failure,
 # extract_file, and threads (the GIL released while a page is parsed).
-import mmap
 import random
 import sys
 import threading
@@ -83,8 +82,6 @@ def test_extract_file(tmp_path):
     path.write_bytes(PAGE)
     assert kestrune.extract_file(path, "a", ["href"]) == FOUND
     assert kestrune.extract_file(str(path).encode(), "script") == kestrune.extract(PAGE, "script")
-    with open(path, "rb") as f, mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ) as mapped:
-        assert kestrune.extract(mapped, "a", ["href"]) == FOUND
     with pytest.raises(FileNotFoundError):
         kestrune.extract_file(tmp_path / "missing.html", "a")
     with open(tmp_path / "large.html", "wb") as f:
