@@ -9,6 +9,7 @@
 
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/Options.h"
@@ -20,10 +21,8 @@
 namespace kestrune {
 namespace {
 
-struct Mode {
-    const char* tag;
-    const char* attributes;
-};
+// A tag and its attribute list, as the program's -tag and -attr.
+using Mode = std::pair<const char*, const char*>;
 
 // The last asks more names than the finder looks up one by one: prefixes of each other
 // and case variants, searched in the order of the groups.
@@ -45,14 +44,14 @@ void expectSame(const std::string& text, const std::string& expected) {
 template <std::size_t N = std::size(kModes)>
 void expectSameReports(const std::string& name, std::string_view page,
                        const Mode (&modes)[N] = kModes, bool utf8Too = true) {
-    for (const Mode& mode : modes) {
+    for (const auto& [tag, attributes] : modes) {
         Options options;
-        options.tagName = mode.tag;
-        options.mode = reportModeOf(mode.tag);
-        options.splitAttributeList(mode.attributes);
+        options.tagName = tag;
+        options.mode = reportModeOf(tag);
+        options.splitAttributeList(attributes);
         for (unsigned codePage : {kLocalCodePage, kUtf8}) {
             if (codePage == kUtf8 && !utf8Too) break;
-            SCOPED_TRACE(name + " -tag " + mode.tag + " in " + std::to_string(codePage));
+            SCOPED_TRACE(name + " -tag " + tag + " in " + std::to_string(codePage));
             testing::Report program[2];  // on the console, and with -o
             for (int toFile : {0, 1}) {
                 options.outputPath = toFile ? "out.json" : "";
@@ -70,7 +69,7 @@ void expectSameReports(const std::string& name, std::string_view page,
             }
             for (TextForm form : {TextForm::Written, TextForm::Reported}) {
                 const Report report =
-                    extract(page, Request{mode.tag, options.attributeNames, codePage, form});
+                    extract(page, Request{tag, options.attributeNames, codePage, form});
                 EXPECT_EQ(static_cast<bool>(report), program[0].status == 1);
                 if (!report) continue;
                 expectSame(report.consoleText(), program[0].console);
@@ -80,12 +79,8 @@ void expectSameReports(const std::string& name, std::string_view page,
     }
 }
 
-struct PageCase {
-    const char* name;
-    const char* html;
-};
-
-const PageCase kPages[] = {
+// Name and page.
+const std::pair<const char*, const char*> kPages[] = {
     {"nested matches", "<html><div>a<div>b<p>c</p>d</div>e<b>f</b></div>g<div>h</html>"},
     {"text replaced in a slot", "<html><div><br>lost</x>kept<b>t</b>one</y>two</div></html>"},
     {"own text replaced", "<html><p>lost</q>kept</p></html>"},
@@ -127,7 +122,7 @@ const PageCase kPages[] = {
 };
 
 TEST(TwoPathsTest, SmallPages) {
-    for (const PageCase& c : kPages) expectSameReports(c.name, c.html);
+    for (const auto& [name, html] : kPages) expectSameReports(name, html);
     expectSameReports("nul", std::string_view("<html><a>1</a>\0<a>2</a>", 23));
     for (const auto& c : testing::readCases("html/data/trees.txt", 2))
         expectSameReports(c[0], c[0]);

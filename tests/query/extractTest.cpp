@@ -6,20 +6,15 @@
 
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace kestrune {
 namespace {
 
 TEST(ExtractTest, Statuses) {
-    struct Case {
-        const char* name;
-        std::string page;
-        std::string tag;
-        unsigned codePage;
-        Status status;
-    };
-    const Case cases[] = {
+    // Name, page, tag, code page, status.
+    const std::tuple<const char*, std::string, std::string, unsigned, Status> cases[] = {
         {"ok", "<html><a>1</a></html>", "a", kUtf8, Status::Ok},
         {"no match is ok", "<html></html>", "a", kUtf8, Status::Ok},
         {"empty tag", "<html></html>", "", kUtf8, Status::InvalidRequest},
@@ -33,14 +28,14 @@ TEST(ExtractTest, Statuses) {
         {"doctype only", "<!DOCTYPE html>", "!doctype", kUtf8, Status::NoRoot},
         {"text only", "words", "a", kUtf8, Status::Ok},
     };
-    for (const Case& c : cases) {
-        const Report report = extract(c.page, Request{c.tag, {}, c.codePage, TextForm::Written});
-        EXPECT_EQ(report.status(), c.status) << c.name;
-        EXPECT_EQ(static_cast<bool>(report), c.status == Status::Ok) << c.name;
-        EXPECT_EQ(describe(c.status).empty(), c.status == Status::Ok) << c.name;
+    for (const auto& [name, page, tag, codePage, status] : cases) {
+        const Report report = extract(page, Request{tag, {}, codePage, TextForm::Written});
+        EXPECT_EQ(report.status(), status) << name;
+        EXPECT_EQ(static_cast<bool>(report), status == Status::Ok) << name;
+        EXPECT_EQ(describe(status).empty(), status == Status::Ok) << name;
         if (!report) {
-            EXPECT_EQ(report.size(), 0u) << c.name;
-            EXPECT_EQ(report.consoleText(), "") << c.name;
+            EXPECT_EQ(report.size(), 0u) << name;
+            EXPECT_EQ(report.consoleText(), "") << name;
         }
     }
 }
@@ -51,38 +46,34 @@ TEST(ExtractTest, TextForms) {
         "<a title=u/><script src=s>x y</script></html>";
     constexpr TextForm W = TextForm::Written, R = TextForm::Reported;
     using enum ReportMode;
-    struct Case {
-        const char* tag;
-        std::vector<std::string> attributes;
-        TextForm form;
-        ReportMode mode;
-        std::string values;  // element by element, key by key; blocks; the doctype: "|" after each
-        const char* page = nullptr;  // another page
-    };
-    const Case cases[] = {
-        {"a", {"href", "HREF", "none"}, W, Elements, "A &\r\n bc| xy | xy ||||||"},
-        {"A", {"href"}, R, Elements, "A&bc| xy |||"},
-        {"a", {}, W, Elements, "A &\r\n bc|href=\" xy \" title=\"t\" ||title=\"u\" |"},
-        {"script", {}, R, RawBlocks, "<script src=\"s\" >x y</script>|"},
-        {"DOCTYPE", {}, W, Doctype, "htmlPUBLIC|"},
-        {"!doctype", {}, R, Doctype, "htmlPUBLIC|"},
-        // A page without a doctype: the elements of that name.
-        {"doctype", {"a"}, W, Elements, "x|1|", "<html><doctype a=1>x</doctype></html>"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.tag);
+    // Tag, attributes, form, mode, the values ("|" after each: element by element, key by
+    // key; each block; the doctype), and another page when not empty.
+    const std::tuple<const char*, std::vector<std::string>, TextForm, ReportMode, std::string,
+                     std::string>
+        cases[] = {
+            {"a", {"href", "HREF", "none"}, W, Elements, "A &\r\n bc| xy | xy ||||||", ""},
+            {"A", {"href"}, R, Elements, "A&bc| xy |||", ""},
+            {"a", {}, W, Elements, "A &\r\n bc|href=\" xy \" title=\"t\" ||title=\"u\" |", ""},
+            {"script", {}, R, RawBlocks, "<script src=\"s\" >x y</script>|", ""},
+            {"DOCTYPE", {}, W, Doctype, "htmlPUBLIC|", ""},
+            {"!doctype", {}, R, Doctype, "htmlPUBLIC|", ""},
+            // A page without a doctype: the elements of that name.
+            {"doctype", {"a"}, W, Elements, "x|1|", "<html><doctype a=1>x</doctype></html>"},
+        };
+    for (const auto& [tag, attributes, form, mode, expected, other] : cases) {
+        SCOPED_TRACE(tag);
         const Report report =
-            extract(c.page ? c.page : page, Request{c.tag, c.attributes, kUtf8, c.form});
+            extract(other.empty() ? page : other, Request{tag, attributes, kUtf8, form});
         ASSERT_TRUE(report);
-        EXPECT_EQ(report.mode(), c.mode);
+        EXPECT_EQ(report.mode(), mode);
         std::string values;
-        if (c.mode == Doctype) values += std::string(report.doctype()) + "|";
+        if (mode == Doctype) values += std::string(report.doctype()) + "|";
         for (std::size_t i = 0; i < report.size(); ++i) {
-            if (c.mode == RawBlocks) values += std::string(report.block(i)) + "|";
-            for (std::size_t k = 0; c.mode == Elements && k < report.keys().size(); ++k)
+            if (mode == RawBlocks) values += std::string(report.block(i)) + "|";
+            for (std::size_t k = 0; mode == Elements && k < report.keys().size(); ++k)
                 values += std::string(report.value(i, k)) + "|";
         }
-        EXPECT_EQ(values, c.values);
+        EXPECT_EQ(values, expected);
     }
 }
 
