@@ -33,5 +33,6 @@ def test_bag_and_files_equal_a_serial_run(tmp_path):
             assert bag.compute() == serial
             files = kestrune.dask.write_jsonl(bag, tmp_path / tag)
             assert len(files) == partitions
-            records = [json.loads(line) for f in sorted(files) for line in open(f, encoding="ascii")]
+            records = [json.loads(line) for name in sorted(files)
+                       for line in open(name, encoding="ascii")]
             assert records == json.loads(json.dumps(serial))

@@ -19,7 +19,8 @@ def test_parallel_recipe_on_the_local_host(binary, tmp_path):
     # The program's status is 1 on success: the command turns it into 0 for parallel.
     command = f"{binary} ./{{}} -tag a -attr href -o ./{{}}.json; test $? -eq 1"
     subprocess.run(["parallel", "--will-cite", "-S", ":", "--trc", "{}.json", command, ":::",
-                    *names], cwd=tmp_path, check=True, env=dict(os.environ, KESTRUNE_CODEPAGE="65001"))
+                    *names], cwd=tmp_path, check=True,
+                   env=dict(os.environ, KESTRUNE_CODEPAGE="65001"))
     for name in names:
         expected = run_program(binary, tmp_path / name, "a", ["href"], tmp_path / "expected.json")
         assert expected == (1, (tmp_path / f"{name}.json").read_bytes())
