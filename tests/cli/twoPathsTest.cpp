@@ -118,7 +118,6 @@ const std::pair<const char*, const char*> kPages[] = {
     {"doctype words", "<!DOCTYPE html PUBLIC \"-//W3C//DTD\"><html><a href=1 id=x>A b</a></html>"},
     {"elements named doctype", "<html><doctype x=1>words</doctype><div>x</div></html>"},
     {"nul reference", "<html><script>s</script><!--c--><p>a&amp;b &#0; c</p></html>"},
-    {"empty", ""},
 };
 
 TEST(TwoPathsTest, SmallPages) {
