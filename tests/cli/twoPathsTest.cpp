@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
-// The element and raw-block reports every way (support/twoPaths.h): through the tree,
-// straight from the text with the root settled early or held to the end, attribute
-// names looked up one by one or searched. Every case, in every mode, must come out
-// byte for byte the same.
+// The element, raw-block and doctype reports every way (support/twoPaths.h): through
+// the tree, straight from the text with the root settled early or held to the end,
+// attribute names looked up one by one or searched, and through the library's call,
+// whose console and file text must be the program's in either code page. Every case,
+// in every mode, must come out byte for byte the same.
 #include <gtest/gtest.h>
+#include <kestrune/extract.h>
 
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/Options.h"
@@ -18,61 +21,66 @@
 namespace kestrune {
 namespace {
 
-struct Mode {
-    const char* tag;
-    const char* attributes;
-};
+// A tag and its attribute list, as the program's -tag and -attr.
+using Mode = std::pair<const char*, const char*>;
 
-const Mode kModes[] = {{"a", "href,id"},
-                       {"p", ""},
-                       {"div", "class;title,text"},
-                       {"b", ""},
-                       {"LI", "x"},
-                       {"nosuchtag", ""},
-                       {"script", ""},
-                       {"StYlE", "x"},
-                       {"!--", ""},
-                       // More names than the finder looks up one by one: prefixes of each
-                       // other and case variants, searched in the order of the groups.
-                       {"x", "a,b,c,d,e,f,g,h,i,ab,A,hreflang,href,HREF,id,b"}};
-
-void setOptions(Options& options, const Mode& mode, bool toFile) {
-    options.tagName = mode.tag;
-    options.mode = reportModeOf(mode.tag);
-    options.splitAttributeList(mode.attributes);
-    if (toFile) options.outputPath = "out.json";
-}
+// The last asks more names than the finder looks up one by one: prefixes of each other
+// and case variants, searched in the order of the groups.
+const Mode kModes[] = {
+    {"a", "href,id"}, {"p", ""},        {"div", "class;title,text"},
+    {"b", ""},        {"LI", "x"},      {"nosuchtag", ""},
+    {"script", ""},   {"StYlE", "x"},   {"!--", ""},
+    {"!doctype", ""}, {"DocType", "x"}, {"x", "a,b,c,d,e,f,g,h,i,ab,A,hreflang,href,HREF,id,b"}};
 
 // The worst cases nest b and p deeply: their reports would be quadratic in size.
-const Mode kWorstCaseModes[] = {{"a", "href,id"}, {"div", ""}, {"script", ""}, {"!--", ""}};
+const Mode kWorstCaseModes[] = {
+    {"a", "href,id"}, {"div", ""}, {"script", ""}, {"!--", ""}, {"doctype", ""}};
+
+// Compared as booleans first: a large report would flood the log.
+void expectSame(const std::string& text, const std::string& expected) {
+    EXPECT_TRUE(text == expected) << text.substr(0, 400);
+}
 
 template <std::size_t N = std::size(kModes)>
 void expectSameReports(const std::string& name, std::string_view page,
-                       const Mode (&modes)[N] = kModes) {
-    for (const Mode& mode : modes) {
-        for (bool toFile : {false, true}) {
-            SCOPED_TRACE(name + " -tag " + mode.tag + (toFile ? " -o" : ""));
-            Options options;
-            setOptions(options, mode, toFile);
-            const testing::Report tree = testing::elementReport(page, options, testing::kWays[0]);
-            for (const testing::Way& way : std::span(testing::kWays).subspan(1)) {
-                const testing::Report text = testing::elementReport(page, options, way);
-                EXPECT_EQ(text.status, tree.status);
-                EXPECT_EQ(text.files, tree.files);
-                // Compared as booleans first: a large report would flood the log.
-                EXPECT_TRUE(text.console == tree.console) << text.console.substr(0, 400);
-                EXPECT_TRUE(text.file == tree.file) << text.file.substr(0, 400);
+                       const Mode (&modes)[N] = kModes, bool utf8Too = false) {
+    for (const auto& [tag, attributes] : modes) {
+        Options options;
+        options.tagName = tag;
+        options.mode = reportModeOf(tag);
+        options.splitAttributeList(attributes);
+        for (unsigned codePage : {kLocalCodePage, kUtf8}) {
+            if (codePage == kUtf8 && !utf8Too) break;
+            SCOPED_TRACE(name + " -tag " + tag + " in " + std::to_string(codePage));
+            testing::Report program[2];  // on the console, and with -o
+            for (int toFile : {0, 1}) {
+                options.outputPath = toFile ? "out.json" : "";
+                // The tree is the reference, in the local code page compared with every way.
+                const bool local = codePage == kLocalCodePage;
+                program[toFile] = testing::elementReport(
+                    page, options, local ? testing::kWays[0] : testing::Way{}, false, codePage);
+                for (const testing::Way& way : std::span(testing::kWays).subspan(local ? 1 : 3)) {
+                    const testing::Report other = testing::elementReport(page, options, way);
+                    EXPECT_EQ(other.status, program[toFile].status);
+                    EXPECT_EQ(other.files, program[toFile].files);
+                    expectSame(other.console, program[toFile].console);
+                    expectSame(other.file, program[toFile].file);
+                }
+            }
+            for (TextForm form : {TextForm::Written, TextForm::Reported}) {
+                const Report report =
+                    extract(page, Request{tag, options.attributeNames, codePage, form});
+                EXPECT_EQ(static_cast<bool>(report), program[0].status == 1);
+                if (!report) continue;
+                expectSame(report.consoleText(), program[0].console);
+                expectSame(report.fileText(), program[1].file);
             }
         }
     }
 }
 
-struct PageCase {
-    const char* name;
-    const char* html;
-};
-
-const PageCase kPages[] = {
+// Name and page.
+const std::pair<const char*, const char*> kPages[] = {
     {"nested matches", "<html><div>a<div>b<p>c</p>d</div>e<b>f</b></div>g<div>h</html>"},
     {"text replaced in a slot", "<html><div><br>lost</x>kept<b>t</b>one</y>two</div></html>"},
     {"own text replaced", "<html><p>lost</q>kept</p></html>"},
@@ -106,13 +114,18 @@ const PageCase kPages[] = {
      "<html><a href=1>x</a><script>document.write(\"<html>\")</script></html><!-- served -->"},
     {"many names",
      "<html><body><x a=1 ab=2 b=3 hreflang=en HREF=u>t</x><x AB=4 i=5/></body></html>"},
-    {"utf-8", "<html><p>\xE4\xB8\xAD\xE6\x96\x87</p><a href=\"\xC3\xA9\">\xC3\xA9</a></html>"},
+    {"utf-8", "<html><p>\xE4\xB8\xAD</p><a href=\"\xC3\xA9\">\xC3\xA9 \xF0\x9F\x98\x80</a></html>"},
+    {"not utf-8", "<html>\xE4\xB8\xAD<a href=\"\xC3\xA9\">\xC3\xA9</a>\xFF</html>"},
+    {"doctype words", "<!DOCTYPE html PUBLIC \"-//W3C//DTD\"><html><a href=1 id=x>A b</a></html>"},
+    {"elements named doctype", "<html><doctype x=1>words</doctype><div>x</div></html>"},
+    {"nul reference", "<html><script>s</script><!--c--><p>a&amp;b &#0; c</p></html>"},
 };
 
 TEST(TwoPathsTest, SmallPages) {
-    for (const PageCase& c : kPages) expectSameReports(c.name, c.html);
+    for (const auto& [name, html] : kPages) expectSameReports(name, html, kModes, true);
+    expectSameReports("nul", std::string_view("<html><a>1</a>\0<a>2</a>", 23), kModes, true);
     for (const auto& c : testing::readCases("html/data/trees.txt", 2))
-        expectSameReports(c[0], c[0]);
+        expectSameReports(c[0], c[0], kModes, true);
 }
 
 TEST(TwoPathsTest, ReportsTooLargeToHold) {
@@ -135,13 +148,10 @@ TEST(TwoPathsTest, ReportsTooLargeToHold) {
 }
 
 TEST(TwoPathsTest, WorstCases) {
-    for (const std::string& name : testing::worstCaseNames()) {
-        testing::WorstCase c = testing::makeWorstCase(name);
-        expectSameReports(c.name, c.bytes, kWorstCaseModes);
-    }
-    for (const testing::WorstCase& c : testing::nulAndEncodingCases()) {
-        expectSameReports(c.name, c.bytes);
-    }
+    for (const std::string& name : testing::worstCaseNames())
+        expectSameReports(name, testing::makeWorstCase(name).bytes, kWorstCaseModes);
+    for (const testing::WorstCase& c : testing::nulAndEncodingCases())
+        expectSameReports(c.name, c.bytes, kModes, true);
 }
 
 TEST(TwoPathsTest, Corpus) {

@@ -1,45 +1,38 @@
 # SPDX-License-Identifier: MIT
 # kestrune.dask on a LocalCluster with two worker processes gives what a serial run
-# gives, in the bag and in the JSON-lines files, one per partition.
+# gives, in the bag and in the JSON-lines files, one per partition: raw blocks, the
+# doctype, pages that cannot be read, and the corpus's links.
 import json
 
 import pytest
+
+from conftest import corpus_pages
 
 distributed = pytest.importorskip("distributed", reason="Dask (python3-distributed) is absent")
 import kestrune.dask  # noqa: E402
 
 
-@pytest.fixture(scope="module")
-def client():
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                                  dashboard_address=None) as cluster:
-        with distributed.Client(cluster) as c:
-            yield c
-
-
-def test_bag_and_files_equal_a_serial_run(client, corpus, tmp_path):
-    pattern = str(corpus[0].parent / "*.html")
-    serial = kestrune.dask.serial(pattern, "a", ["href"])
-    assert len(serial) > len(corpus)
-    bag = kestrune.dask.findings(pattern, "a", ["href"], npartitions=6)
-    assert bag.compute() == serial
-    files = kestrune.dask.write_jsonl(bag, tmp_path / "out")
-    assert len(files) == 6
-    records = [json.loads(line) for f in sorted(files) for line in open(f, encoding="ascii")]
-    assert records == json.loads(json.dumps(serial))
-
-
-def test_raw_blocks_doctype_and_unreadable_pages(client, tmp_path):
-    pages = []
-    for i, body in enumerate([b"<!DOCTYPE html><html><script>s</script></html>", b"",
-                              b"<html><script>1</script><script>2</script></html>"]):
-        pages.append(tmp_path / f"{i}.html")
-        pages[-1].write_bytes(body)
-    pages.append(tmp_path / "missing.html")
-    for tag in ("script", "!doctype"):
-        bag = kestrune.dask.findings(pages, tag, npartitions=2)
-        assert bag.compute() == kestrune.dask.serial(pages, tag)
+def test_bag_and_files_equal_a_serial_run(tmp_path):
+    pages = [tmp_path / f"{i}.html" for i in range(4)]  # the last one is missing
+    for page, body in zip(pages, [b"<!DOCTYPE html><html><script>s</script></html>", b"",
+                                  b"<html><script>1</script><script>2</script></html>"]):
+        page.write_bytes(body)
     records = kestrune.dask.serial(pages, "script")
     assert [r.get("finding") or r["error"].split(":")[0] for r in records] == [
         "<script>s</script>", "NoRootError", "<script>1</script>", "<script>2</script>",
         "FileNotFoundError"]
+    requests = [(pages, "script", None, 4), (pages, "!doctype", None, 2)]
+    if corpus_pages():
+        requests.append((str(corpus_pages()[0].parent / "*.html"), "a", ["href"], 6))
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, distributed.Client(cluster):
+        for paths, tag, attrs, partitions in requests:
+            serial = kestrune.dask.serial(paths, tag, attrs)
+            assert serial
+            bag = kestrune.dask.findings(paths, tag, attrs, npartitions=partitions)
+            assert bag.compute() == serial
+            files = kestrune.dask.write_jsonl(bag, tmp_path / tag)
+            assert len(files) == partitions
+            records = [json.loads(line) for name in sorted(files)
+                       for line in open(name, encoding="ascii")]
+            assert records == json.loads(json.dumps(serial))

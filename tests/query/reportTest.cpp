@@ -23,11 +23,7 @@ TEST(ReportTest, CleanedValueEqualsCleanupThenEscape) {
             testing::sprinkled(seed, static_cast<std::size_t>(round % 50), alphabet, 4);
         for (bool dropSpaces : {false, true}) {
             std::string cleaned = s;
-            if (dropSpaces) {
-                removeControlCharsAndSpaces(cleaned);
-            } else {
-                removeControlChars(cleaned);
-            }
+            (dropSpaces ? removeControlCharsAndSpaces : removeControlChars)(cleaned);
             std::string escaped;
             appendJsonEscaped(escaped, cleaned);
             for (bool json : {false, true}) {
@@ -41,33 +37,18 @@ TEST(ReportTest, CleanedValueEqualsCleanupThenEscape) {
     }
 }
 
-// An element is the fixed text with each value in its gap, whatever order the
-// values come in; keys without a gap and empty values write nothing.
+// An element is the fixed text with each value in its gap, whatever order the values
+// come in, keys of more than sixteen bytes copied whole; a key without a gap writes
+// nothing. (Empty values, escaping and spaces are pinned by the program's golden files.)
 TEST(ReportTest, LayoutPutsValuesInTheirGaps) {
-    ElementLayout layout(4);
+    ElementLayout layout(3);
     layout.addGapAfter("{\"", "b", "\":\"", 2);
     layout.addGapAfter("\", \"", "long key of more than sixteen bytes", "\":\"", 0);
     layout.addText("\"}");
-    const std::vector<std::vector<KeyedValue>> cases = {
-        {},
-        {{0, "x"}, {2, "y"}},
-        {{2, "y"}, {0, "x"}},
-        {{3, "no gap"}, {1, "none either"}, {0, ""}},
-        {{0, "a \"b\"\r\n", true}, {2, "c\td"}},
-    };
-    const std::vector<std::string> expected = {
-        R"({"b":"", "long key of more than sixteen bytes":""})",
-        R"({"b":"y", "long key of more than sixteen bytes":"x"})",
-        R"({"b":"y", "long key of more than sixteen bytes":"x"})",
-        R"({"b":"", "long key of more than sixteen bytes":""})",
-        R"({"b":"cd", "long key of more than sixteen bytes":"a\"b\""})",
-    };
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        ByteBuffer out;
-        out.append("[");
-        layout.render(out, cases[i], true);
-        EXPECT_EQ(out.view(), "[" + expected[i]) << i;
-    }
+    ByteBuffer out;
+    out.append("[");
+    layout.render(out, {{0, "x"}, {1, "no gap"}, {2, "y"}}, true);
+    EXPECT_EQ(out.view(), R"([{"b":"y", "long key of more than sixteen bytes":"x"})");
 }
 
 }  // namespace
