@@ -70,8 +70,19 @@ def write_jsonl(bag: dask.bag.Bag, directory: str | os.PathLike) -> list[str]:
     escapes). Returns the file names."""
     directory = os.fspath(directory)
     os.makedirs(directory, exist_ok=True)
-    return bag.map(json.dumps).to_textfiles(os.path.join(directory, "*.jsonl"),
-                                            name_function=_part_name, last_endline=True)
+    return bag.map_partitions(_lines).to_textfiles(os.path.join(directory, "*.jsonl"),
+                                                   name_function=_part_name, last_endline=False)
+
+
+def _lines(records: Iterable[dict]) -> Iterator[str]:
+    # The files put a line break between items: an empty item after the last record
+    # ends the last line, and a partition without records gives an empty file.
+    written = False
+    for record in records:
+        written = True
+        yield json.dumps(record)
+    if written:
+        yield ""
 
 
 def _part_name(number: int) -> str:
