@@ -83,48 +83,41 @@ const std::vector<std::vector<std::string>> kModes = {
     {"-tag", "script"},              // raw-block records
 };
 
-TEST_F(FaultInjectionTest, OutputFailsAfterEveryByteCount) {
-    for (const auto& mode : kModes) {
-        SCOPED_TRACE(mode[1]);
-        platform::faults::failOutputAfter(-1);
-        Outcome whole = run(mode);
-        ASSERT_EQ(whole.status, 1);
-        const std::string report = readFile(out);
-        for (std::size_t bytes = 0; bytes < report.size(); ++bytes) {
-            SCOPED_TRACE(bytes);
-            platform::faults::failOutputAfter(static_cast<long long>(bytes));
-            Outcome failed = run(mode);
-            EXPECT_EQ(failed.status, -1);
-            EXPECT_EQ(failed.console, "Error: output file \"" + out +
-                                          "\" could not be written: " + diskFull() + ".\r\n");
-            expectOldReportKept();
-        }
-        platform::faults::failOutputAfter(static_cast<long long>(report.size()));
-        EXPECT_EQ(run(mode).console, whole.console);
-        EXPECT_EQ(readFile(out), report);
-    }
-}
-
-TEST_F(FaultInjectionTest, AllocationRefusedAtEveryCall) {
-    for (const auto& mode : kModes) {
-        SCOPED_TRACE(mode[1]);
-        Outcome whole = run(mode);
-        const std::string report = readFile(out);
-        for (long long calls = 0;; ++calls) {
-            SCOPED_TRACE(calls);
-            platform::faults::failAllocationAfter(calls);
-            Outcome outcome = run(mode);
-            platform::faults::failAllocationAfter(-1);
-            if (outcome.status == 1) {
-                // Enough memory at last: the whole report.
-                EXPECT_EQ(outcome.console, whole.console);
-                EXPECT_EQ(readFile(out), report);
-                break;
+// Each seam set to fail after 0, 1, 2, ... bytes written or allocations in turn:
+// every run fails until the first that succeeds, which gives the whole report. The
+// output fails for every byte count below the report's size.
+TEST_F(FaultInjectionTest, EveryFaultUntilTheRunSucceeds) {
+    const struct {
+        void (*failAfter)(long long);
+        std::string message;
+        bool byBytes;
+    } seams[] = {
+        {platform::faults::failOutputAfter,
+         "Error: output file \"" + out + "\" could not be written: " + diskFull() + ".\r\n", true},
+        {platform::faults::failAllocationAfter, "Error: out of memory.\r\n", false},
+    };
+    for (const auto& seam : seams) {
+        for (const auto& mode : kModes) {
+            SCOPED_TRACE(seam.message + mode[1]);
+            const Outcome whole = run(mode);
+            ASSERT_EQ(whole.status, 1);
+            const std::string report = readFile(out);
+            for (long long n = 0;; ++n) {
+                SCOPED_TRACE(n);
+                seam.failAfter(n);
+                const Outcome outcome = run(mode);
+                seam.failAfter(-1);
+                if (outcome.status == 1) {
+                    EXPECT_EQ(outcome.console, whole.console);
+                    EXPECT_EQ(readFile(out), report);
+                    EXPECT_TRUE(!seam.byBytes || n == static_cast<long long>(report.size())) << n;
+                    break;
+                }
+                EXPECT_EQ(outcome.status, -1);
+                EXPECT_EQ(outcome.console, seam.message);
+                expectOldReportKept();
+                ASSERT_LT(n, 1000);
             }
-            EXPECT_EQ(outcome.status, -1);
-            EXPECT_EQ(outcome.console, "Error: out of memory.\r\n");
-            expectOldReportKept();
-            ASSERT_LT(calls, 1000);
         }
     }
 }
