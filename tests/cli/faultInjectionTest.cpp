@@ -38,55 +38,30 @@ std::string diskFull() {
 #endif
 }
 
-class FaultInjectionTest : public ::testing::Test {
-  protected:
-    void TearDown() override {
-        platform::faults::failOutputAfter(-1);
-        platform::faults::failAllocationAfter(-1);
-    }
-
-    // Runs the tool in-process on a small page, the report going to out; out
-    // holds "old" before each run.
-    Outcome run(const std::vector<std::string>& options) {
-        std::string page =
-            dir.write("page.html",
-                      "<!DOCTYPE html><html><body><a href=/x>Home</a><script>x()</script>"
-                      "<a href=/y>About us</a><script src=s.js></script></body></html>");
+// Each seam set to fail after 0, 1, 2, ... bytes written or allocations in turn:
+// every run fails until the first that succeeds, which gives the whole report. The
+// output fails for every byte count below the report's size.
+TEST(FaultInjectionTest, EveryFaultUntilTheRunSucceeds) {
+    const TempDir dir;
+    const std::string page =
+        dir.write("page.html",
+                  "<!DOCTYPE html><html><body><a href=/x>Home</a><script>x()</script>"
+                  "<a href=/y>About us</a><script src=s.js></script></body></html>");
+    const std::string out = dir.path() + "/out";
+    // Runs the tool in-process on the page, the report going to out, which holds
+    // "old" before.
+    auto run = [&](const std::vector<std::string>& options) {
         dir.write("out", "old");
         std::vector<const char*> argv{"kestrune", page.c_str()};
         for (const std::string& o : options) argv.push_back(o.c_str());
-        argv.push_back("-o");
-        argv.push_back(out.c_str());
+        argv.insert(argv.end(), {"-o", out.c_str()});
         Outcome outcome;
         {
             Console console(&outcome.console);
             outcome.status = runProgram(static_cast<int>(argv.size()), argv.data(), console);
         }
         return outcome;
-    }
-
-    // The previous report is untouched and no temporary file is left beside it.
-    void expectOldReportKept() {
-        EXPECT_EQ(readFile(out), "old");
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-            EXPECT_NE(entry.path().filename().string().rfind(".kestrune-", 0), 0u) << entry.path();
-        }
-    }
-
-    TempDir dir;
-    std::string out = dir.path() + "/out";
-};
-
-const std::vector<std::vector<std::string>> kModes = {
-    {"-tag", "a", "-attr", "href"},  // element report
-    {"-tag", "!doctype"},            // doctype report
-    {"-tag", "script"},              // raw-block records
-};
-
-// Each seam set to fail after 0, 1, 2, ... bytes written or allocations in turn:
-// every run fails until the first that succeeds, which gives the whole report. The
-// output fails for every byte count below the report's size.
-TEST_F(FaultInjectionTest, EveryFaultUntilTheRunSucceeds) {
+    };
     const struct {
         void (*failAfter)(long long);
         std::string message;
@@ -96,8 +71,13 @@ TEST_F(FaultInjectionTest, EveryFaultUntilTheRunSucceeds) {
          "Error: output file \"" + out + "\" could not be written: " + diskFull() + ".\r\n", true},
         {platform::faults::failAllocationAfter, "Error: out of memory.\r\n", false},
     };
+    const std::vector<std::string> modes[] = {
+        {"-tag", "a", "-attr", "href"},  // element report
+        {"-tag", "!doctype"},            // doctype report
+        {"-tag", "script"},              // raw-block records
+    };
     for (const auto& seam : seams) {
-        for (const auto& mode : kModes) {
+        for (const auto& mode : modes) {
             SCOPED_TRACE(seam.message + mode[1]);
             const Outcome whole = run(mode);
             ASSERT_EQ(whole.status, 1);
@@ -115,7 +95,11 @@ TEST_F(FaultInjectionTest, EveryFaultUntilTheRunSucceeds) {
                 }
                 EXPECT_EQ(outcome.status, -1);
                 EXPECT_EQ(outcome.console, seam.message);
-                expectOldReportKept();
+                // The previous report untouched, no temporary file left beside it.
+                EXPECT_EQ(readFile(out), "old");
+                for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+                    EXPECT_NE(entry.path().filename().string().rfind(".kestrune-", 0), 0u);
+                }
                 ASSERT_LT(n, 1000);
             }
         }

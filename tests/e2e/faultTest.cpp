@@ -69,18 +69,14 @@ ToolRun shellIn(const TempDir& dir, const std::string& body) {
     const std::string script = "K='" + testing::toolPath() + "' P='" +
                                dir.write("page.html", kPage) + "' B='" + big + "'" + kPrologue +
                                body;
-    if (body.find("mount") == std::string::npos) {
-        return testing::runTool({"-c", script}, dir.path(), "/bin/sh");
-    }
-    return testing::runTool(
-        {"-c", "unshare -m true 2>/dev/null || exit 77; exec unshare -m sh -c \"$0\"", script},
-        dir.path(), "/bin/sh");
+    const std::string isolated =
+        "unshare -m true 2>/dev/null || exit 77; exec unshare -m sh -c \"$0\"";
+    const bool mounts = body.find("mount") != std::string::npos;
+    return testing::runTool({"-c", mounts ? isolated : script, script}, dir.path(), "/bin/sh");
 }
 
-struct Case {
-    std::string script;
-    std::string expected;  // all it prints; nothing goes to standard error
-};
+// All a script is to print, and the script; nothing goes to standard error.
+using Case = std::pair<std::string, std::string>;
 
 class FaultTest : public ::testing::Test {
   protected:
@@ -92,17 +88,17 @@ class FaultTest : public ::testing::Test {
     }
     // Each script in a fresh directory; one that exits with 77 is skipped.
     static void expectRuns(const std::vector<Case>& cases) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(c.script);
+        for (const auto& [expected, script] : cases) {
+            SCOPED_TRACE(script);
             TempDir dir;
-            ToolRun r = shellIn(dir, c.script);
+            ToolRun r = shellIn(dir, script);
             if (r.status == kSkipped) {
                 std::printf(
-                    "(case skipped) %s\n%s", c.script.c_str(),
+                    "(case skipped) %s\n%s", script.c_str(),
                     r.output.empty() ? "not permitted on this machine\n" : r.output.c_str());
                 continue;
             }
-            EXPECT_EQ(r.output, c.expected);
+            EXPECT_EQ(r.output, expected);
             EXPECT_EQ(r.errors, "");
         }
     }
@@ -121,73 +117,69 @@ TEST_F(FaultTest, FailedRunsKeepTheTarget) {
     const std::string programDirectory =
         std::filesystem::path(testing::toolPath()).parent_path().string();
     expectRuns({
-        {"T=/dev/full; run; kept", fails("/dev/full", kNoSpace)},
-        {R"(mkdir m && mount -t tmpfs -o size=64k tmpfs m || exit 77
-T=m/out.json; echo old > $T; keep; "$K" "$B" -tag div -o $T; kept)",
-         fails("m/out.json", kNoSpace)},
-        {R"(nobody true || exit 77
+        {fails("/dev/full", kNoSpace), "T=/dev/full; run; kept"},
+        {fails("m/out.json", kNoSpace), R"(mkdir m && mount -t tmpfs -o size=64k tmpfs m || exit 77
+T=m/out.json; echo old > $T; keep; "$K" "$B" -tag div -o $T; kept)"},
+        {fails("ro/out.json", "Permission denied"), R"(nobody true || exit 77
 mkdir ro && T=ro/out.json && echo old > $T && keep && chmod 555 ro && chmod 755 .
-cp "$K" ./k && nobody ./k "$P" -tag a -o $T; kept)",
-         fails("ro/out.json", "Permission denied")},
-        {R"(mkdir m && mount -t tmpfs -o size=64k tmpfs m && echo old > m/out.json &&
+cp "$K" ./k && nobody ./k "$P" -tag a -o $T; kept)"},
+        {fails("m/out.json", "Read-only file system"),
+         R"(mkdir m && mount -t tmpfs -o size=64k tmpfs m && echo old > m/out.json &&
   mount -o remount,ro m || exit 77
-T=m/out.json; keep; run; kept)",
-         fails("m/out.json", "Read-only file system")},
-        {R"(T=./out.json; echo old > $T; keep; chattr +i $T 2>/dev/null || exit 77
-run; kept; chattr -i $T)",
-         fails("./out.json", "Operation not permitted")},
-        {"mkdir adir; T=./adir; run; kept", fails("./adir", "Is a directory")},
-        {"T=.; run; kept", fails(programDirectory + "/.", "Is a directory")},
-        {"ln -s l1 l2; ln -s l2 l1; T=./l1; run; kept",
-         fails("./l1", "Too many levels of symbolic links")},
+T=m/out.json; keep; run; kept)"},
+        {fails("./out.json", "Operation not permitted"),
+         R"(T=./out.json; echo old > $T; keep; chattr +i $T 2>/dev/null || exit 77
+run; kept; chattr -i $T)"},
+        {fails("./adir", "Is a directory"), "mkdir adir; T=./adir; run; kept"},
+        {fails(programDirectory + "/.", "Is a directory"), "T=.; run; kept"},
+        {fails("./l1", "Too many levels of symbolic links"),
+         "ln -s l1 l2; ln -s l2 l1; T=./l1; run; kept"},
         // A link on a mount that follows none.
-        {R"(mkdir m && mount -t tmpfs -o nosymfollow tmpfs m || exit 77
+        {fails("m/out.json", "Too many levels of symbolic links"),
+         R"(mkdir m && mount -t tmpfs -o nosymfollow tmpfs m || exit 77
 echo secret > m/conf; cp m/conf ./original; KEPT=m/conf; ln -s conf m/out.json
-T=m/out.json; run; kept)",
-         fails("m/out.json", "Too many levels of symbolic links")},
+T=m/out.json; run; kept)"},
         // Another user's link in a sticky directory, fs.protected_symlinks turned on
         // for the run where it is off (and may be set).
-        {R"(nobody true || { echo 'needs root and a second user'; exit 77; }
+        {fails("st/out.json", "Permission denied"),
+         R"(nobody true || { echo 'needs root and a second user'; exit 77; }
 was=$(cat /proc/sys/fs/protected_symlinks 2>/dev/null)
 { [ "$was" = 1 ] || echo 1 2>/dev/null > /proc/sys/fs/protected_symlinks; } ||
   { echo 'fs.protected_symlinks is off and cannot be set'; exit 77; }
 chmod 755 .; mkdir -m 700 private; echo secret > private/conf; cp private/conf ./original
 KEPT=private/conf; mkdir -m 1777 st; nobody ln -s "$PWD/private/conf" st/out.json
-T=st/out.json; run; kept; [ "$was" = 1 ] || echo "$was" > /proc/sys/fs/protected_symlinks)",
-         fails("st/out.json", "Permission denied")},
-        {"T=./$(printf '%0300d' 0); run; kept",
-         fails("./" + std::string(300, '0'), "File name too long")},
-        {R"(cp "$K" ./k; T=./k; keep; ./k "$P" -tag a -o $T; kept)",
-         fails("./k", "Text file busy")},
+T=st/out.json; run; kept; [ "$was" = 1 ] || echo "$was" > /proc/sys/fs/protected_symlinks)"},
+        {fails("./" + std::string(300, '0'), "File name too long"),
+         "T=./$(printf '%0300d' 0); run; kept"},
+        {fails("./k", "Text file busy"),
+         R"(cp "$K" ./k; T=./k; keep; ./k "$P" -tag a -o $T; kept)"},
         // Under a file size limit the write that passes it fails, with no SIGXFSZ.
-        {R"(T=./x.json; (ulimit -f 100; exec "$K" "$B" -tag div -o $T); kept; [ -e $T ] && echo made
-(ulimit -f 100; exec "$K" "$B" -tag div 2>&1 > out.txt); echo $?)",
-         fails("./x.json", "File too large") +
-             "Error: standard output could not be written: File too large.\r\n255\n"},
+        {fails("./x.json", "File too large") +
+             "Error: standard output could not be written: File too large.\r\n255\n",
+         R"(T=./x.json; (ulimit -f 100; exec "$K" "$B" -tag div -o $T); kept; [ -e $T ] && echo made
+(ulimit -f 100; exec "$K" "$B" -tag div 2>&1 > out.txt); echo $?)"},
         // Memory that runs out: the message and 255, no abort. (The report of the
         // body, one element holding the text of the whole page, needs more than
         // twice the page: 20 MB are too few.)
-        {R"(noAsan; (ulimit -v 20000; exec "$K" "$B" -tag body); echo $?
-T=./out.json; echo old > $T; keep; (ulimit -v 20000; exec "$K" "$B" -tag body -o $T); kept)",
-         "Error: out of memory.\r\n255\nError: out of memory.\r\n255\n"},
-        {R"(noAsan; for t in script style; do
+        {"Error: out of memory.\r\n255\nError: out of memory.\r\n255\n",
+         R"(noAsan; (ulimit -v 20000; exec "$K" "$B" -tag body); echo $?
+T=./out.json; echo old > $T; keep; (ulimit -v 20000; exec "$K" "$B" -tag body -o $T); kept)"},
+        {fails("/dev/full", kNoSpace), R"(noAsan; for t in script style; do
   { printf '<html><body><script>%01500000d</script><%s>' 0 $t
     printf '%08000000d</%s></body></html>' 0 $t; } > $t.html; done
 runs() { (ulimit -v $1; exec "$K" ./$2.html -tag script -o /dev/full) 2>&1; }
 lo=1000; hi=400000; runs $hi style | grep -q 'No space' || exit 77
 while [ $((hi - lo)) -gt 256 ]; do mid=$(((lo + hi) / 2))
   if runs $mid style | grep -q 'No space'; then hi=$mid; else lo=$mid; fi; done
-runs $((hi + 4096)) script; echo $?)",
-         fails("/dev/full", kNoSpace)},
-        {R"sh(for S in KILL TERM HUP INT QUIT USR1 USR2 ALRM VTALRM PROF; do
+runs $((hi + 4096)) script; echo $?)"},
+        {"", R"sh(for S in KILL TERM HUP INT QUIT USR1 USR2 ALRM VTALRM PROF; do
   "$K" "$B" -tag div -o whole.json > /dev/null; echo old > out.json
   env --default-signal "$K" "$B" -tag div -o ./out.json > /dev/null & pid=$!
   i=0; while [ -z "$(ls -a | grep '^\.kestrune-')" ] && [ $i -lt 100000 ]; do i=$((i+1)); done
   kill -$S $pid; wait $pid 2>/dev/null
   [ $S != KILL ] && ls -a | grep -q '^\.kestrune-' && echo "$S: temporary file left"
   cmp -s out.json whole.json || [ "$(cat out.json)" = old ] || echo "$S: report changed"
-  rm -f .kestrune-*; done)sh",
-         ""},
+  rm -f .kestrune-*; done)sh"},
     });
 }
 
@@ -203,51 +195,45 @@ runs $((hi + 4096)) script; echo $?)",
 // is. Temporary names cannot be guessed: names made in advance by another process
 // are no obstacle, and a target named like one of them is an ordinary file.
 TEST_F(FaultTest, TargetsGetTheReport) {
+    const std::string ok = "1\n" + kReport;
     const std::string stdoutFull =
         "Error: standard output could not be written: No space left on device.\r\n255\n";
     expectRuns({
-        {"a 2>&1 > /dev/full; echo $?", stdoutFull},
-        {"a -o /dev/stdout 2>&1 > /dev/full; echo $?", stdoutFull},
-        {"a -o /dev/stdout > o.json; echo $?; cat o.json",
-         "1\n" + kReport + "\r\nOutput File: /dev/stdout\r\n"},
-        {"T=/dev/null; run; echo $?", "\r\nOutput File: /dev/null\r\n1\n"},
-        {R"(echo old > real.json; chmod 640 real.json; ln real.json hard.json; ln -s real.json T.json
-T=./T.json; run; kept; [ -L T.json ] && stat -c %a real.json; cat hard.json real.json)",
-         "\r\nOutput File: ./T.json\r\n1\n640\nold\n" + kReport},
-        {R"(echo old > n.json; chown 65534:65534 n.json && chmod 600 n.json || exit 77
-T=./n.json; run > /dev/null; stat -c '%u:%g %a' $T; cat $T)",
-         "65534:65534 600\n" + kReport},
-        {R"(mkdir sg && chgrp 65534 sg && chmod 2775 sg || exit 77
+        {stdoutFull, "a 2>&1 > /dev/full; echo $?"},
+        {stdoutFull, "a -o /dev/stdout 2>&1 > /dev/full; echo $?"},
+        {ok + "\r\nOutput File: /dev/stdout\r\n", "a -o /dev/stdout > o.json; echo $?; cat o.json"},
+        {"\r\nOutput File: /dev/null\r\n1\n", "T=/dev/null; run; echo $?"},
+        {"\r\nOutput File: ./T.json\r\n1\n640\nold\n" + kReport,
+         R"(echo old > real.json; chmod 640 real.json; ln real.json hard.json; ln -s real.json T.json
+T=./T.json; run; kept; [ -L T.json ] && stat -c %a real.json; cat hard.json real.json)"},
+        {"65534:65534 600\n" + kReport,
+         R"(echo old > n.json; chown 65534:65534 n.json && chmod 600 n.json || exit 77
+T=./n.json; run > /dev/null; stat -c '%u:%g %a' $T; cat $T)"},
+        {"0 640\n" + kReport, R"(mkdir sg && chgrp 65534 sg && chmod 2775 sg || exit 77
 echo old > sg/g.json; chgrp 0 sg/g.json; chmod 640 sg/g.json
-T=sg/g.json; run > /dev/null; stat -c '%g %a' $T; cat $T)",
-         "0 640\n" + kReport},
-        {R"(py() { /usr/bin/python3 -c "import os; $1"; }; echo old > x.json
+T=sg/g.json; run > /dev/null; stat -c '%g %a' $T; cat $T)"},
+        {"kept\n" + kReport, R"(py() { /usr/bin/python3 -c "import os; $1"; }; echo old > x.json
 py 'os.setxattr("x.json", "user.origin", b"kept")' 2>/dev/null || exit 77
-T=./x.json; run > /dev/null; py 'print(os.getxattr("x.json", "user.origin").decode())'; cat $T)",
-         "kept\n" + kReport},
-        {"{ a -o /dev/fd/3 3>&1 > /dev/null; echo $? > st; } | cat > got.json; cat st got.json",
-         "1\n" + kReport},
-        {"{ a -o /dev/stderr 2>&1 > /dev/null; echo $? > st; } | cat > got.json; cat st got.json",
-         "1\n" + kReport},
-        {R"(bash -c '"$0" "$1" -tag a -attr href -o >(cat > got.json) > /dev/null; st=$?; wait $!
-echo $st' "$K" "$P"; cat got.json)",
-         "1\n" + kReport},
+T=./x.json; run > /dev/null; py 'print(os.getxattr("x.json", "user.origin").decode())'; cat $T)"},
+        {ok,
+         "{ a -o /dev/fd/3 3>&1 > /dev/null; echo $? > st; } | cat > got.json; cat st got.json"},
+        {ok,
+         "{ a -o /dev/stderr 2>&1 > /dev/null; echo $? > st; } | cat > got.json; cat st got.json"},
+        {ok,
+         R"(bash -c '"$0" "$1" -tag a -attr href -o >(cat > got.json) > /dev/null; st=$?; wait $!
+echo $st' "$K" "$P"; cat got.json)"},
         // A real path of some 450 bytes.
-        {R"(L=$(printf '%0140d' 0); D="$PWD/$L/$L/$L"; mkdir -p "$D" && exec 3>>"$D/got.json"
+        {ok, R"(L=$(printf '%0140d' 0); D="$PWD/$L/$L/$L"; mkdir -p "$D" && exec 3>>"$D/got.json"
 a -o /dev/fd/3 > /dev/null; echo $?; exec 3>&-
-cat "$D/got.json"; find . -type f ! -name page.html ! -name got.json)",
-         "1\n" + kReport},
-        {"deep; echo old > got.json; a -o ./got.json > /dev/null; echo $?; cat got.json",
-         "1\n" + kReport},
-        {R"(exec 3<>del.json; rm del.json
-a -o /dev/fd/3 > /dev/null; echo $?; cat /dev/fd/3; ls -A | grep -v '^page.html$')",
-         "1\n" + kReport},
-        {R"(sh -c 'for i in $(seq 0 100); do : > .kestrune-$$-$i.tmp; done
-exec "$0" "$1" -tag a -attr href -o ./out.json' "$K" "$P" > /dev/null; echo $?; cat out.json)",
-         "1\n" + kReport},
-        {R"(sh -c 'exec "$0" "$1" -tag a -attr href -o ./.kestrune-$$-0.tmp' "$K" "$P" > /dev/null
-echo $?; cat .kestrune-*-0.tmp)",
-         "1\n" + kReport},
+cat "$D/got.json"; find . -type f ! -name page.html ! -name got.json)"},
+        {ok, "deep; echo old > got.json; a -o ./got.json > /dev/null; echo $?; cat got.json"},
+        {ok, R"(exec 3<>del.json; rm del.json
+a -o /dev/fd/3 > /dev/null; echo $?; cat /dev/fd/3; ls -A | grep -v '^page.html$')"},
+        {ok, R"(sh -c 'for i in $(seq 0 100); do : > .kestrune-$$-$i.tmp; done
+exec "$0" "$1" -tag a -attr href -o ./out.json' "$K" "$P" > /dev/null; echo $?; cat out.json)"},
+        {ok,
+         R"(sh -c 'exec "$0" "$1" -tag a -attr href -o ./.kestrune-$$-0.tmp' "$K" "$P" > /dev/null
+echo $?; cat .kestrune-*-0.tmp)"},
     });
 }
 
@@ -261,37 +247,30 @@ TEST_F(FaultTest, InputsAndProgramDirectory) {
     const std::string refused = "Error: The file \"/dev/stdin\" open failed.\r\n255\n";
     const std::string missing = "Error: The file \"page.html\" is not exist.\r\n";
     expectRuns({
-        {R"(cat "$P" | "$K" /dev/stdin -tag a -attr href; echo $?)", kConsole},
-        {R"("$K" /dev/stdin -tag a -attr href < "$P"; echo $?)", kConsole},
-        {R"(mkfifo f; cat "$P" > f & "$K" ./f -tag a -attr href; echo $?)", kConsole},
-        {R"(bash -c '"$0" <(cat "$1") -tag a -attr href' "$K" "$P"; echo $?)", kConsole},
-        {R"(KESTRUNE_CODEPAGE= "$K" "$P" -tag a -attr href; echo $?)", kConsole},
-        {R"(yes | "$K" /dev/stdin -tag a; echo $?)", refused},
-        {R"([ -x /usr/bin/python3 ] || { echo 'no python3 to make a socket'; exit 77; }
-for N in 1 200000; do /usr/bin/python3 - "$K" "$P" $N <<'EOF'
-import os, socket, sys
-a, b = socket.socketpair()
-if os.fork() == 0:
-    os.dup2(b.fileno(), 0)
-    os.execv(sys.argv[1], [sys.argv[1], '/dev/stdin', '-tag', 'a', '-attr', 'href'])
-b.close()
+        {kConsole, R"(cat "$P" | "$K" /dev/stdin -tag a -attr href; echo $?)"},
+        {kConsole, R"("$K" /dev/stdin -tag a -attr href < "$P"; echo $?)"},
+        {kConsole, R"(mkfifo f; cat "$P" > f & "$K" ./f -tag a -attr href; echo $?)"},
+        {kConsole, R"(bash -c '"$0" <(cat "$1") -tag a -attr href' "$K" "$P"; echo $?)"},
+        {kConsole, R"(KESTRUNE_CODEPAGE= "$K" "$P" -tag a -attr href; echo $?)"},
+        {refused, R"(yes | "$K" /dev/stdin -tag a; echo $?)"},
+        // A socket as standard input, fed from a pipe.
+        {kConsole + refused,
+         R"([ -x /usr/bin/python3 ] || { echo 'no python3 to make a socket'; exit 77; }
+sock() { /usr/bin/python3 -c 'import socket, subprocess, sys
+a, b = socket.socketpair(); p = subprocess.Popen(sys.argv[1:], stdin=b); b.close()
 try:
-    a.sendall(open(sys.argv[2], 'rb').read() * int(sys.argv[3]))
+    for c in iter(lambda: sys.stdin.buffer.read1(1 << 16), b""): a.sendall(c)
     a.shutdown(socket.SHUT_WR)
-except OSError:
-    pass
-print(os.waitstatus_to_exitcode(os.wait()[1]))
-EOF
-done)",
-         kConsole + refused},
-        {R"(deep; cp "$K" ./kestrune; cp "$P" ./page.html
+except OSError: pass
+sys.exit(p.wait())' "$@"; }
+sock "$K" /dev/stdin -tag a -attr href < "$P"; echo $?; yes | sock "$K" /dev/stdin -tag a; echo $?)"},
+        {missing + "Error: output file by -o \"x.json\" is not valid.\r\n" + kConsole,
+         R"(deep; cp "$K" ./kestrune; cp "$P" ./page.html
 ./kestrune page.html -tag a | head -1; ./kestrune ./page.html -tag a -o x.json | head -1
-./kestrune ./page.html -tag a -attr href; echo $?)",
-         missing + "Error: output file by -o \"x.json\" is not valid.\r\n" + kConsole},
-        {R"(noAsan; cp "$K" ./kestrune; umount -l /proc 2>/dev/null || exit 77
+./kestrune ./page.html -tag a -attr href; echo $?)"},
+        {kConsole + missing, R"(noAsan; cp "$K" ./kestrune; umount -l /proc 2>/dev/null || exit 77
 bash -c 'exec -a "$0" "$0" page.html -tag a -attr href' "$PWD/kestrune"; echo $?
-bash -c 'exec -a kestrune-elsewhere ./kestrune page.html -tag a' | head -1)",
-         kConsole + missing},
+bash -c 'exec -a kestrune-elsewhere ./kestrune page.html -tag a' | head -1)"},
     });
 }
 
