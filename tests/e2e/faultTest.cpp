@@ -32,6 +32,7 @@ const std::string kReport =
     "{\"a\":[{\"href\":\"/x\", \"text\":\"Home\"}, {\"href\":\"/y\", \"text\":\"About\"}]}";
 const std::string kConsole = "text=Home\r\nhref=/x\r\ntext=About\r\nhref=/y\r\n1\n";  // and status
 const std::string kNoSpace = "No space left on device";
+const std::string kLoop = "Too many levels of symbolic links";
 
 // The message of an output file that could not be written, then the status.
 std::string fails(const std::string& target, const std::string& reason) {
@@ -42,8 +43,9 @@ std::string fails(const std::string& target, const std::string& reason) {
 // arguments), run (a -o "$T"), keep (copies the target to ./original), kept (prints
 // the status of the command before it, then whether the target, or KEPT, changed from
 // ./original and whether a temporary file is left beside it), nobody (runs a command
-// as user 65534), deep (goes down to a directory whose path is over 4096 bytes) and
-// noAsan (skips where the address sanitizer's address space hides what is measured).
+// as user 65534), mountTmpfs (mounts a tmpfs with the options given on m), deep (goes down to a
+// directory whose path is over 4096 bytes) and noAsan (skips where the address sanitizer's address
+// space hides what is measured).
 const std::string kPrologue = std::string("\nasan=") + (KESTRUNE_ADDRESS_SANITIZER ? "1" : "") +
                               R"sh(
 a() { "$K" "$P" -tag a -attr href "$@"; }
@@ -54,6 +56,7 @@ kept() { echo $?; [ -e ./original ] && { cmp -s ./original "${KEPT:-$T}" || echo
 nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
 deep() { d=$(printf '%0200d' 0); for i in $(seq 25); do mkdir -p $d && cd -P $d; done; }
 noAsan() { [ -z "$asan" ] || { echo 'under the address sanitizer'; exit 77; }; }
+mountTmpfs() { mkdir m && mount -t tmpfs -o "$1" tmpfs m || exit 77; }
 )sh";
 
 // Runs `body` with sh in `dir`, where K is the tool, P a small page (kPage) and B,
@@ -118,25 +121,20 @@ TEST_F(FaultTest, FailedRunsKeepTheTarget) {
         std::filesystem::path(testing::toolPath()).parent_path().string();
     expectRuns({
         {fails("/dev/full", kNoSpace), "T=/dev/full; run; kept"},
-        {fails("m/out.json", kNoSpace), R"(mkdir m && mount -t tmpfs -o size=64k tmpfs m || exit 77
+        {fails("m/out.json", kNoSpace), R"(mountTmpfs size=64k
 T=m/out.json; echo old > $T; keep; "$K" "$B" -tag div -o $T; kept)"},
         {fails("ro/out.json", "Permission denied"), R"(nobody true || exit 77
 mkdir ro && T=ro/out.json && echo old > $T && keep && chmod 555 ro && chmod 755 .
 cp "$K" ./k && nobody ./k "$P" -tag a -o $T; kept)"},
-        {fails("m/out.json", "Read-only file system"),
-         R"(mkdir m && mount -t tmpfs -o size=64k tmpfs m && echo old > m/out.json &&
-  mount -o remount,ro m || exit 77
-T=m/out.json; keep; run; kept)"},
-        {fails("./out.json", "Operation not permitted"),
-         R"(T=./out.json; echo old > $T; keep; chattr +i $T 2>/dev/null || exit 77
-run; kept; chattr -i $T)"},
+        {fails("m/out.json", "Read-only file system"), R"(mountTmpfs size=64k
+T=m/out.json; echo old > $T; keep; mount -o remount,ro m || exit 77; run; kept)"},
+        {fails("./out.json", "Operation not permitted"), R"(T=./out.json; echo old > $T; keep
+chattr +i $T 2>/dev/null || exit 77; run; kept; chattr -i $T)"},
         {fails("./adir", "Is a directory"), "mkdir adir; T=./adir; run; kept"},
         {fails(programDirectory + "/.", "Is a directory"), "T=.; run; kept"},
-        {fails("./l1", "Too many levels of symbolic links"),
-         "ln -s l1 l2; ln -s l2 l1; T=./l1; run; kept"},
+        {fails("./l1", kLoop), "ln -s l1 l2; ln -s l2 l1; T=./l1; run; kept"},
         // A link on a mount that follows none.
-        {fails("m/out.json", "Too many levels of symbolic links"),
-         R"(mkdir m && mount -t tmpfs -o nosymfollow tmpfs m || exit 77
+        {fails("m/out.json", kLoop), R"(mountTmpfs nosymfollow
 echo secret > m/conf; cp m/conf ./original; KEPT=m/conf; ln -s conf m/out.json
 T=m/out.json; run; kept)"},
         // Another user's link in a sticky directory, fs.protected_symlinks turned on
@@ -151,8 +149,8 @@ KEPT=private/conf; mkdir -m 1777 st; nobody ln -s "$PWD/private/conf" st/out.jso
 T=st/out.json; run; kept; [ "$was" = 1 ] || echo "$was" > /proc/sys/fs/protected_symlinks)"},
         {fails("./" + std::string(300, '0'), "File name too long"),
          "T=./$(printf '%0300d' 0); run; kept"},
-        {fails("./k", "Text file busy"),
-         R"(cp "$K" ./k; T=./k; keep; ./k "$P" -tag a -o $T; kept)"},
+        {fails("./k", "Text file busy"), R"(cp "$K" ./k; T=./k; keep
+./k "$P" -tag a -o $T; kept)"},
         // Under a file size limit the write that passes it fails, with no SIGXFSZ.
         {fails("./x.json", "File too large") +
              "Error: standard output could not be written: File too large.\r\n255\n",
@@ -293,12 +291,10 @@ TEST_F(FaultTest, ConcurrentWriters) {
     TempDir dir;
     dir.write("many.html", page + "</html>");
     for (int trial = 0; trial < 3; ++trial) {
-        ToolRun r = shellIn(
-            dir,
-            "pids=; for i in $(seq 0 19); do \"$K\" ./many.html -tag t$i -o ./out.json >/dev/null &"
-            " pids=\"$pids $!\"; done\n"
-            "ok=0; for p in $pids; do wait $p; [ $? -eq 1 ] && ok=$((ok+1)); done; echo $ok\n"
-            "ls -a | grep -c '^\\.kestrune-'");
+        ToolRun r = shellIn(dir, R"(pids=; for i in $(seq 0 19); do
+  "$K" ./many.html -tag t$i -o ./out.json >/dev/null & pids="$pids $!"; done
+ok=0; for p in $pids; do wait $p; [ $? -eq 1 ] && ok=$((ok+1)); done; echo $ok
+ls -a | grep -c '^\.kestrune-')");
         EXPECT_EQ(r.output, "20\n0\n");
         EXPECT_EQ(reports.count(readFile(dir.path() + "/out.json")), 1u);
     }
