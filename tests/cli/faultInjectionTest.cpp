@@ -21,7 +21,6 @@ namespace kestrune {
 namespace {
 
 using testing::readFile;
-using testing::TempDir;
 
 struct Outcome {
     int status = 0;
@@ -42,7 +41,7 @@ std::string diskFull() {
 // every run fails until the first that succeeds, which gives the whole report. The
 // output fails for every byte count below the report's size.
 TEST(FaultInjectionTest, EveryFaultUntilTheRunSucceeds) {
-    const TempDir dir;
+    const testing::TempDir dir;
     const std::string page =
         dir.write("page.html",
                   "<!DOCTYPE html><html><body><a href=/x>Home</a><script>x()</script>"
