@@ -114,8 +114,6 @@ class FaultTest : public ::testing::Test {
 // not asked for; the address-space limit is the least with which the style page
 // runs, found by bisection, and a little more).
 TEST_F(FaultTest, FailedRunsKeepTheTarget) {
-    const std::string programDirectory =
-        std::filesystem::path(testing::toolPath()).parent_path().string();
     expectRuns({
         {fails("/dev/full", kNoSpace), "T=/dev/full; run; kept"},
         {fails("m/out.json", kNoSpace), R"(mountTmpfs size=64k
@@ -128,7 +126,9 @@ T=m/out.json; echo old > $T; keep; mount -o remount,ro m || exit 77; run; kept)"
         {fails("./out.json", "Operation not permitted"), R"(T=./out.json; echo old > $T; keep
 chattr +i $T 2>/dev/null || exit 77; run; kept; chattr -i $T)"},
         {fails("./adir", "Is a directory"), "mkdir adir; T=./adir; run; kept"},
-        {fails(programDirectory + "/.", "Is a directory"), "T=.; run; kept"},
+        {fails(std::filesystem::path(testing::toolPath()).parent_path().string() + "/.",
+               "Is a directory"),
+         "T=.; run; kept"},
         {fails("./l1", kLoop), "ln -s l1 l2; ln -s l2 l1; T=./l1; run; kept"},
         // A link on a mount that follows none.
         {fails("m/out.json", kLoop), R"(mountTmpfs nosymfollow

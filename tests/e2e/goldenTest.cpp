@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,13 +39,12 @@ using testing::readFile;
 
 const fs::path kCases = testing::testsPath("cli/data");
 
-std::vector<std::string> caseNames() {
-    std::vector<std::string> names;
+std::set<std::string> caseNames() {
+    std::set<std::string> names;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(kCases, ec)) {
-        if (entry.is_directory()) names.push_back(entry.path().filename().string());
+        if (entry.is_directory()) names.insert(entry.path().filename().string());
     }
-    std::sort(names.begin(), names.end());
     return names;
 }
 
