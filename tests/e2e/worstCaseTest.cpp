@@ -76,10 +76,9 @@ TEST(NulAndEncodingTest, FinishesInEveryMode) {
 // A page of the size limit is refused in the element and doctype modes alike (they
 // read it their own ways); one byte less is read.
 TEST(SizeLimitTest, RefusedAtTheLimit) {
-    constexpr std::size_t kMaxBytes = 10 * 1024 * 1024;
     TempDir dir;
-    const std::string at = dir.write("at.html", std::string(kMaxBytes, 'x'));
-    const std::string under = dir.write("under.html", std::string(kMaxBytes - 1, 'x'));
+    const std::string at = dir.write("at.html", std::string(10 << 20, 'x'));
+    const std::string under = dir.write("under.html", std::string((10 << 20) - 1, 'x'));
     for (const char* mode : {"a", "!doctype"}) {
         SCOPED_TRACE(mode);
         ToolRun r = runTool({at, "-tag", mode});
