@@ -119,7 +119,6 @@ void installSignalHandlers() {
 }
 
 void rememberTemporary(int directory, const std::string& name) {
-    installSignalHandlers();
     pendingDirectory = -1;
     if (name.size() >= sizeof pendingTemporary) return;
     std::memcpy(pendingTemporary, name.c_str(), name.size() + 1);
@@ -238,7 +237,7 @@ std::uint64_t randomBits() {
 // Creates a new temporary file in the place's directory, under a name that is not
 // the target's: ".kestrune-" and sixteen random hex digits, ".tmp". The descriptor,
 // or -1 (errno set).
-int createTemporary(detail::OutputPlace& place, mode_t mode) {
+int createTemporaryFile(detail::OutputPlace& place, mode_t mode) {
     constexpr int kAttempts = 100;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         char name[40];
@@ -255,6 +254,21 @@ int createTemporary(detail::OutputPlace& place, mode_t mode) {
         if (errno != EEXIST) return -1;
     }
     return -1;
+}
+
+// The same, with the handlers in place and signals waiting until the new file is
+// remembered: a signal between its creation and then would leave it behind.
+int createTemporary(detail::OutputPlace& place, mode_t mode) {
+    installSignalHandlers();
+    sigset_t every;
+    sigset_t before;
+    sigfillset(&every);
+    ::pthread_sigmask(SIG_BLOCK, &every, &before);
+    const int fd = createTemporaryFile(place, mode);
+    const int error = errno;
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    errno = error;
+    return fd;
 }
 
 // The user.* extended attributes of the file `from`, set on `to` where the file
