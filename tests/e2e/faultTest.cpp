@@ -8,10 +8,12 @@
 // the reason.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/compiler.h"
@@ -75,6 +77,21 @@ ToolRun shellIn(const TempDir& dir, const std::string& body) {
     return testing::runTool({"-c", mounts ? isolated : script, script}, dir.path(), "/bin/sh");
 }
 
+// What a script wrote to standard error, without the address sanitizer's warnings
+// about itself (it cannot read the name of a program deeper than 4096 bytes).
+std::string errorsOf(const ToolRun& r) {
+    std::string kept;
+    for (std::size_t at = 0; at < r.errors.size();) {
+        const std::size_t end = std::min(r.errors.find('\n', at), r.errors.size() - 1) + 1;
+        const std::string_view line(r.errors.data() + at, end - at);
+        if (!KESTRUNE_ADDRESS_SANITIZER || !line.starts_with("==") ||
+            line.find("==WARNING: ") == std::string_view::npos)
+            kept += line;
+        at = end;
+    }
+    return kept;
+}
+
 // All a script is to print, and the script; nothing goes to standard error.
 using Case = std::pair<std::string, std::string>;
 
@@ -99,7 +116,7 @@ class FaultTest : public ::testing::Test {
                 continue;
             }
             EXPECT_EQ(r.output, expected);
-            EXPECT_EQ(r.errors, "");
+            EXPECT_EQ(errorsOf(r), "");
         }
     }
 };
