@@ -559,38 +559,36 @@ OutputFile::Opened OutputFile::openOutput(const std::string& given) {
         ::close(target);
         return Opened::Failed;
     }
-    if (S_ISREG(old.st_mode) && !leadsTo(given, old)) {
-        // Replaced since it was opened (or deleted, unless opened through a
-        // descriptor's own link, which still leads to it).
-        ::close(target);
-        detail::releasePlace(place_);
-        return Opened::Replaced;
-    }
     if (!S_ISREG(old.st_mode) || old.st_nlink == 0) {
         // A device, FIFO, pipe or socket takes the bytes as they come; so does a
-        // file deleted while open (/dev/fd/N), which no name could replace.
+        // file deleted while open (/dev/fd/N), which no name could replace. A file
+        // deleted because another writer replaced it is no longer where the path
+        // leads: the path is opened again.
+        if (S_ISREG(old.st_mode) && !leadsTo(given, old)) {
+            ::close(target);
+            detail::releasePlace(place_);
+            return Opened::Replaced;
+        }
         fd_ = target;
         const int flags = ::fcntl(fd_, F_GETFL);
         if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) return Opened::Failed;
         if (S_ISREG(old.st_mode) && ::ftruncate(fd_, 0) != 0) return Opened::Failed;
         return Opened::Ready;
     }
-    // The entry found for it must still be the file the path leads to: a name
-    // read back from /proc could otherwise be another writer's temporary file.
-    bool ready = locate(target, old, given, place_);
-    if (ready && !leadsTo(given, old)) {
-        ::close(target);
-        detail::releasePlace(place_);
-        return Opened::Replaced;
-    }
-    if (ready) {
+    // The file must still be where the path leads once its entry is found: if
+    // another writer replaced it meanwhile, the entry (or the name read back from
+    // /proc, maybe that writer's temporary file) is not the target any more.
+    const bool located = locate(target, old, given, place_);
+    const bool replaced = located ? !leadsTo(given, old) : errno == ESTALE;
+    bool ready = false;
+    if (located && !replaced) {
         fd_ = createTemporary(place_, 0600);
         ready = fd_ >= 0 && copyFileTraits(target, old, fd_);
     }
     const int error = errno;
     ::close(target);
     errno = error;
-    if (!ready && error == ESTALE) {
+    if (replaced) {
         detail::releasePlace(place_);
         return Opened::Replaced;
     }
