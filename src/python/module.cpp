@@ -6,6 +6,7 @@
 #include <Python.h>
 #include <pybind11/pybind11.h>
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -18,14 +19,11 @@ namespace py = pybind11;
 
 namespace {
 
-// The exception classes, created once when the module is first imported.
-struct Errors {
-    PyObject* base = nullptr;
-    PyObject* pageTooLarge = nullptr;
-    PyObject* conversionFailed = nullptr;
-    PyObject* noRoot = nullptr;
-};
-Errors errors;
+// The exception class of each failed status that has one of its own (ValueError for the
+// others), created once when the module is first imported.
+std::array<PyObject*, static_cast<std::size_t>(kestrune::Status::NoRoot) + 1> errors{};
+
+PyObject*& errorOf(kestrune::Status status) { return errors[static_cast<std::size_t>(status)]; }
 
 PyObject* newError(py::module_& m, const char* name, const char* doc, PyObject* base) {
     std::string qualified = std::string("kestrune.") + name;
@@ -39,6 +37,22 @@ PyObject* newError(py::module_& m, const char* name, const char* doc, PyObject* 
 [[noreturn]] void raise(PyObject* type, const std::string& message) {
     PyErr_SetString(type, message.c_str());
     throw py::error_already_set();
+}
+
+// The TypeError for an argument of the wrong type: "<what must be>, not <its type>".
+[[noreturn]] void raiseWrongType(const std::string& what, py::handle object) {
+    throw py::type_error(what + ", not " +
+                         std::string(py::str(py::type::handle_of(object).attr("__name__"))));
+}
+
+// A list of `size` items made by item(i).
+template <typename Item>
+py::list listOf(std::size_t size, Item item) {
+    py::list list(static_cast<Py_ssize_t>(size));
+    for (std::size_t i = 0; i < size; ++i) {
+        PyList_SET_ITEM(list.ptr(), static_cast<Py_ssize_t>(i), item(i).release().ptr());
+    }
+    return list;
 }
 
 // The Python codec that decodes values in Windows code page `page`: those whose Python
@@ -63,22 +77,21 @@ std::string codecOf(unsigned page) {
 
 // Turns report bytes into the values the caller asked for: str decoded by the code page's
 // codec, bytes that cannot be decoded kept as surrogate escapes, or bytes themselves.
-class ValueMaker {
-  public:
-    ValueMaker(std::string codec, bool asBytes) : codec_(std::move(codec)), asBytes_(asBytes) {
-        utf8_ = codec_ == "utf-8";
-    }
+struct ValueMaker {
+    std::string codec;
+    bool asBytes;
+    bool utf8 = codec == "utf-8";
 
     py::object operator()(std::string_view bytes) const {
         PyObject* value;
-        if (asBytes_) {
+        if (asBytes) {
             value = PyBytes_FromStringAndSize(bytes.data(), static_cast<Py_ssize_t>(bytes.size()));
-        } else if (utf8_) {
+        } else if (utf8) {
             value = PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()),
                                          "surrogateescape");
         } else {
             value = PyUnicode_Decode(bytes.data(), static_cast<Py_ssize_t>(bytes.size()),
-                                     codec_.c_str(), "surrogateescape");
+                                     codec.c_str(), "surrogateescape");
         }
         if (value == nullptr) throw py::error_already_set();
         return py::reinterpret_steal<py::object>(value);
@@ -88,57 +101,37 @@ class ValueMaker {
     // Python has none), bytes as they are.
     std::string encode(py::handle name, const char* what) const {
         if (PyBytes_Check(name.ptr())) return std::string(py::reinterpret_borrow<py::bytes>(name));
-        if (!PyUnicode_Check(name.ptr())) {
-            throw py::type_error(std::string(what) + " must be str or bytes, not " +
-                                 std::string(py::str(py::type::handle_of(name).attr("__name__"))));
-        }
-        const char* codec = codec_.empty() ? "utf-8" : codec_.c_str();
-        PyObject* encoded = PyUnicode_AsEncodedString(name.ptr(), codec, "strict");
+        if (!PyUnicode_Check(name.ptr()))
+            raiseWrongType(std::string(what) + " must be str or bytes", name);
+        const char* encoding = codec.empty() ? "utf-8" : codec.c_str();
+        PyObject* encoded = PyUnicode_AsEncodedString(name.ptr(), encoding, "strict");
         if (encoded == nullptr) throw py::error_already_set();
         return std::string(py::reinterpret_steal<py::bytes>(encoded));
     }
-
-  private:
-    std::string codec_;
-    bool asBytes_;
-    bool utf8_ = false;
 };
 
 // The page's bytes: bytes and str are read in place (both immutable); any other buffer
-// (bytearray, memoryview, mmap) is copied, since another thread could change it while
-// the page is parsed without the GIL.
-class PageBytes {
-  public:
-    explicit PageBytes(py::handle page) {
-        PyObject* object = page.ptr();
-        if (PyBytes_Check(object)) {
-            view_ = std::string_view(PyBytes_AS_STRING(object),
-                                     static_cast<std::size_t>(PyBytes_GET_SIZE(object)));
-        } else if (PyUnicode_Check(object)) {
-            Py_ssize_t size = 0;
-            const char* utf8 = PyUnicode_AsUTF8AndSize(object, &size);
-            if (utf8 == nullptr) throw py::error_already_set();
-            view_ = std::string_view(utf8, static_cast<std::size_t>(size));
-        } else if (PyObject_CheckBuffer(object)) {
-            Py_buffer buffer;
-            if (PyObject_GetBuffer(object, &buffer, PyBUF_SIMPLE) != 0) {
-                throw py::error_already_set();
-            }
-            copy_.assign(static_cast<const char*>(buffer.buf),
-                         static_cast<std::size_t>(buffer.len));
-            PyBuffer_Release(&buffer);
-            view_ = copy_;
-        } else {
-            throw py::type_error("page must be bytes or str, not " +
-                                 std::string(py::str(py::type::handle_of(page).attr("__name__"))));
-        }
+// (bytearray, memoryview, mmap) is copied into `copy`, since another thread could change
+// it while the page is parsed without the GIL.
+std::string_view pageBytes(py::handle page, std::string& copy) {
+    PyObject* object = page.ptr();
+    if (PyBytes_Check(object)) {
+        return std::string_view(PyBytes_AS_STRING(object),
+                                static_cast<std::size_t>(PyBytes_GET_SIZE(object)));
     }
-    std::string_view view() const { return view_; }
-
-  private:
-    std::string copy_;
-    std::string_view view_;
-};
+    if (PyUnicode_Check(object)) {
+        Py_ssize_t size = 0;
+        const char* utf8 = PyUnicode_AsUTF8AndSize(object, &size);
+        if (utf8 == nullptr) throw py::error_already_set();
+        return std::string_view(utf8, static_cast<std::size_t>(size));
+    }
+    if (!PyObject_CheckBuffer(object)) raiseWrongType("page must be bytes or str", page);
+    Py_buffer buffer;
+    if (PyObject_GetBuffer(object, &buffer, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+    copy.assign(static_cast<const char*>(buffer.buf), static_cast<std::size_t>(buffer.len));
+    PyBuffer_Release(&buffer);
+    return copy;
+}
 
 kestrune::TextForm textFormOf(const std::string& text) {
     if (text == "written") return kestrune::TextForm::Written;
@@ -164,20 +157,11 @@ unsigned codePageOf(const py::int_& codepage) {
 // Raises the exception for a report that failed.
 [[noreturn]] void raiseFor(kestrune::Status status, unsigned codePage) {
     const std::string reason(kestrune::describe(status));
-    switch (status) {
-        case kestrune::Status::CodePageUnusable:
-            raise(PyExc_ValueError, "code page " + std::to_string(codePage) + ": " + reason);
-        case kestrune::Status::PageTooLarge:
-            raise(errors.pageTooLarge, reason);
-        case kestrune::Status::ConversionFailed:
-            raise(errors.conversionFailed, reason);
-        case kestrune::Status::NoRoot:
-            raise(errors.noRoot, reason);
-        case kestrune::Status::InvalidRequest:
-        case kestrune::Status::Ok:
-            break;
+    if (status == kestrune::Status::CodePageUnusable) {
+        raise(PyExc_ValueError, "code page " + std::to_string(codePage) + ": " + reason);
     }
-    raise(PyExc_ValueError, reason);
+    PyObject* type = errorOf(status);
+    raise(type != nullptr ? type : PyExc_ValueError, reason);
 }
 
 py::object elementsOf(const kestrune::Report& report, const std::vector<py::object>& keys,
@@ -190,8 +174,7 @@ py::object elementsOf(const kestrune::Report& report, const std::vector<py::obje
         repeated[k] = seen.contains(keys[k]);
         seen[keys[k]] = py::none();
     }
-    py::list elements(static_cast<Py_ssize_t>(report.size()));
-    for (std::size_t i = 0; i < report.size(); ++i) {
+    return listOf(report.size(), [&](std::size_t i) {
         py::dict element;
         for (std::size_t k = 0; k < keys.size(); ++k) {
             if (repeated[k]) continue;
@@ -200,9 +183,8 @@ py::object elementsOf(const kestrune::Report& report, const std::vector<py::obje
                 throw py::error_already_set();
             }
         }
-        PyList_SET_ITEM(elements.ptr(), static_cast<Py_ssize_t>(i), element.release().ptr());
-    }
-    return elements;
+        return element;
+    });
 }
 
 py::object extract(py::handle page, py::handle tag, py::handle attrs, const py::int_& codepage,
@@ -215,43 +197,37 @@ py::object extract(py::handle page, py::handle tag, py::handle attrs, const py::
         throw py::value_error("code page " + std::to_string(request.codePage) +
                               " has no Python codec: ask for bytes values (as_bytes=True)");
     }
-    ValueMaker make(std::move(codec), asBytes);
+    const ValueMaker make{std::move(codec), asBytes};
 
     request.tag = make.encode(tag, "tag");
     // The dict keys: "text", then the attribute names as given, or "attr".
     std::vector<py::object> keys{py::str("text")};
     if (!attrs.is_none()) {
-        if (PyUnicode_Check(attrs.ptr()) || PyBytes_Check(attrs.ptr())) {
-            request.attributes.push_back(make.encode(attrs, "attribute name"));
-            keys.push_back(py::reinterpret_borrow<py::object>(attrs));
-        } else {
-            for (py::handle name : py::iter(attrs)) {
-                request.attributes.push_back(make.encode(name, "attribute name"));
-                keys.push_back(py::reinterpret_borrow<py::object>(name));
-            }
+        // One name may be given as a str (or bytes) of its own.
+        const bool one = PyUnicode_Check(attrs.ptr()) || PyBytes_Check(attrs.ptr());
+        const py::object names =
+            one ? py::object(py::make_tuple(attrs)) : py::reinterpret_borrow<py::object>(attrs);
+        for (py::handle name : py::iter(names)) {
+            request.attributes.push_back(make.encode(name, "attribute name"));
+            keys.push_back(py::reinterpret_borrow<py::object>(name));
         }
     }
     if (request.attributes.empty()) keys.push_back(py::str("attr"));
 
-    const PageBytes bytes(page);
+    std::string copy;
+    const std::string_view bytes = pageBytes(page, copy);
     kestrune::Report report;
     {
         py::gil_scoped_release released;
-        report = kestrune::extract(bytes.view(), request);
+        report = kestrune::extract(bytes, request);
     }
     if (!report) raiseFor(report.status(), request.codePage);
 
     switch (report.mode()) {
         case kestrune::ReportMode::Doctype:
             return make(report.doctype());
-        case kestrune::ReportMode::RawBlocks: {
-            py::list blocks(static_cast<Py_ssize_t>(report.size()));
-            for (std::size_t i = 0; i < report.size(); ++i) {
-                PyList_SET_ITEM(blocks.ptr(), static_cast<Py_ssize_t>(i),
-                                make(report.block(i)).release().ptr());
-            }
-            return blocks;
-        }
+        case kestrune::ReportMode::RawBlocks:
+            return listOf(report.size(), [&](std::size_t i) { return make(report.block(i)); });
         case kestrune::ReportMode::Elements:
             break;
     }
@@ -305,22 +281,17 @@ PYBIND11_MODULE(_kestrune, m) {
     m.doc() = "The Kestrune engine: extract elements, raw blocks and the doctype from HTML.";
     m.attr("__version__") = KESTRUNE_VERSION;
 
-    errors.base = newError(m, "Error", "A page Kestrune cannot read.", PyExc_Exception);
-    errors.pageTooLarge = newError(m, "PageTooLargeError",
-                                   "The page is 10 MiB (10,485,760 bytes) or larger.", errors.base);
-    errors.conversionFailed = newError(
-        m, "ConversionError", "The page could not be converted to the code page.", errors.base);
-    errors.noRoot = newError(m, "NoRootError",
-                             "The page has no element to read: empty, a NUL byte first, or only "
-                             "a document type.",
-                             errors.base);
+    PyObject* base = newError(m, "Error", "A page Kestrune cannot read.", PyExc_Exception);
+    errorOf(kestrune::Status::PageTooLarge) =
+        newError(m, "PageTooLargeError", "The page is 10 MiB (10,485,760 bytes) or larger.", base);
+    errorOf(kestrune::Status::ConversionFailed) =
+        newError(m, "ConversionError", "The page could not be converted to the code page.", base);
+    errorOf(kestrune::Status::NoRoot) = newError(m, "NoRootError",
+                                                 "The page has no element to read: empty, a NUL "
+                                                 "byte first, or only a document type.",
+                                                 base);
 
-    m.def(
-        "extract",
-        [](py::handle page, py::handle tag, py::handle attrs, const py::int_& codepage,
-           const std::string& text,
-           bool asBytes) { return extract(page, tag, attrs, codepage, text, asBytes); },
-        py::arg("page"), py::arg("tag"), py::arg("attrs") = py::none(), py::kw_only(),
-        py::arg("codepage") = 65001, py::arg("text") = "written", py::arg("as_bytes") = false,
-        kExtractDoc);
+    m.def("extract", &extract, py::arg("page"), py::arg("tag"), py::arg("attrs") = py::none(),
+          py::kw_only(), py::arg("codepage") = 65001, py::arg("text") = "written",
+          py::arg("as_bytes") = false, kExtractDoc);
 }

@@ -71,7 +71,8 @@ def write_jsonl(bag: dask.bag.Bag, directory: str | os.PathLike) -> list[str]:
     directory = os.fspath(directory)
     os.makedirs(directory, exist_ok=True)
     return bag.map_partitions(_lines).to_textfiles(os.path.join(directory, "*.jsonl"),
-                                                   name_function=_part_name, last_endline=False)
+                                                   name_function=lambda number: f"{number:05d}",
+                                                   last_endline=False)
 
 
 def _lines(records: Iterable[dict]) -> Iterator[str]:
@@ -83,10 +84,6 @@ def _lines(records: Iterable[dict]) -> Iterator[str]:
         yield json.dumps(record)
     if written:
         yield ""
-
-
-def _part_name(number: int) -> str:
-    return f"{number:05d}"
 
 
 def serial(paths, tag: str, attrs: Sequence[str] | None = None, **options: Any) -> list[dict]:
