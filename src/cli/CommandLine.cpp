@@ -44,12 +44,15 @@ bool CommandLine::parse() {
     // for emptiness instead would let an empty argument ("") hand the option's slot
     // on to the next argument, so "-tag '' page.html" would swallow the file name.
     bool valueTaken = false;
+    auto endOption = [&] {
+        if (!currentName.empty()) {
+            optionPairs.push_back(OptionPair{std::move(currentName), std::move(currentValue)});
+        }
+    };
     for (const std::string& argument : arguments) {
         int argumentTakesValue = 0;
         if (recognizer(argument, argumentTakesValue) != 0) {
-            if (!currentName.empty()) {
-                optionPairs.push_back(OptionPair{std::move(currentName), std::move(currentValue)});
-            }
+            endOption();
             currentName = argument;
             currentValue.clear();
             takesValue = argumentTakesValue;
@@ -61,9 +64,7 @@ bool CommandLine::parse() {
             positionals.push_back(argument);
         }
     }
-    if (!currentName.empty()) {
-        optionPairs.push_back(OptionPair{std::move(currentName), std::move(currentValue)});
-    }
+    endOption();
     return !optionPairs.empty();
 }
 

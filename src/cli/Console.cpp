@@ -8,13 +8,14 @@
 
 namespace kestrune {
 
+bool Console::put(std::string_view bytes) {
+    if (capture_ == nullptr) return platform::writeStandardOutput(bytes.data(), bytes.size());
+    capture_->append(bytes);
+    return true;
+}
+
 void Console::writeNow(std::string_view bytes) {
-    if (!flush()) return;
-    if (capture_ != nullptr) {
-        capture_->append(bytes);
-    } else if (!platform::writeStandardOutput(bytes.data(), bytes.size())) {
-        failed_ = true;
-    }
+    if (flush() && !put(bytes)) failed_ = true;
 }
 
 bool Console::flush() {
@@ -23,9 +24,7 @@ bool Console::flush() {
         return false;
     }
     if (pending_.empty()) return true;
-    if (capture_ != nullptr) {
-        capture_->append(pending_.view());
-    } else if (!platform::writeStandardOutput(pending_.view().data(), pending_.size())) {
+    if (!put(pending_.view())) {
         failed_ = true;
         // Standard output is what failed, so the message goes to standard error.
         std::string message =

@@ -25,16 +25,8 @@ class Console {
         pending_.append(bytes);
         if (pending_.size() >= kFlushBytes) flush();
     }
-    void write(char c) {
-        pending_.append(c);
-        if (pending_.size() >= kFlushBytes) flush();
-    }
     Console& operator<<(std::string_view bytes) {
         write(bytes);
-        return *this;
-    }
-    Console& operator<<(long long number) {
-        write(std::to_string(number));
         return *this;
     }
     // Hands everything written so far to its destination; false once standard
@@ -50,6 +42,8 @@ class Console {
 
   private:
     static constexpr std::size_t kFlushBytes = 1 << 16;
+    // Hands `bytes` to the capture or to standard output; false when that failed.
+    bool put(std::string_view bytes);
     ByteBuffer pending_;
     std::string* capture_;
     bool failed_ = false;

@@ -63,10 +63,6 @@ bool validatePath(std::string_view path, int& hasDirectory) {
     return hasValidFileNameChars(std::string_view(copy).substr(slash + 1));
 }
 
-Options::Options() = default;
-
-Options::~Options() = default;
-
 bool Options::parse(int argc, const char* const* argv, Console& console) {
     inputPath.clear();
     tagName.clear();
@@ -134,9 +130,7 @@ bool Options::parse(int argc, const char* const* argv, Console& console) {
 
 void Options::splitAttributeList(std::string_view value) {
     attributeNames.reserve(
-        static_cast<std::size_t>(std::count_if(value.begin(), value.end(),
-                                               [](char c) { return c == ',' || c == ';'; })) +
-        1);
+        std::ranges::count_if(value, [](char c) { return c == ',' || c == ';'; }) + 1);
     std::size_t pos = 0;
     while (pos < value.size()) {
         std::size_t end = value.find_first_of(",;", pos);
@@ -149,7 +143,6 @@ void Options::splitAttributeList(std::string_view value) {
 }
 
 bool Options::resolveOutputPath(std::string_view value, Console& console) {
-    std::string resolved;
     int hasDirectory = 0;
     if (!validatePath(value, hasDirectory) ||
         (hasDirectory == 0 && commandLine.programDirectory.empty())) {
@@ -158,18 +151,12 @@ bool Options::resolveOutputPath(std::string_view value, Console& console) {
         console << "Error: output file by -o \"" << value << "\" is not valid.\r\n";
         return false;
     }
-    if (value.empty()) {
-        std::size_t slash = inputPath.rfind('/');
-        std::string_view fileName =
-            std::string_view(inputPath).substr(slash == std::string::npos ? 0 : slash + 1);
-        resolved = commandLine.programDirectory + "/";
-        resolved += fileName;
-        // Raw blocks are written as text, the other reports as JSON.
-        resolved += mode == ReportMode::RawBlocks ? ".js" : ".json";
-    } else {
-        resolved = hasDirectory != 0 ? std::string(value)
-                                     : commandLine.programDirectory + "/" + std::string(value);
-    }
+    // No name: the input file's name (after the last "/" of inputPath, if any), with
+    // ".js" for raw blocks, written as text, or ".json" for the other reports.
+    std::string resolved = value.empty() ? inputPath.substr(inputPath.rfind('/') + 1) +
+                                               (mode == ReportMode::RawBlocks ? ".js" : ".json")
+                                         : std::string(value);
+    if (hasDirectory == 0) resolved = commandLine.programDirectory + "/" + resolved;
     outputPath = platform::withForwardSlashes(resolved);
     return true;
 }

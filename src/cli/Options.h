@@ -15,8 +15,8 @@ class Console;
 
 class Options {
   public:
-    Options();
-    virtual ~Options();
+    Options() = default;
+    virtual ~Options() = default;
     Options(const Options&) = delete;
     Options& operator=(const Options&) = delete;
 

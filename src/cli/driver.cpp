@@ -91,12 +91,10 @@ int reportPage(const PageSource& page, const Options& options, const RunRequest&
 }
 
 RunRequest runRequestOf(const Options& options, unsigned codePage) {
-    RunRequest request;
-    request.tagName = options.tagName;
-    request.attributeNames = &options.attributeNames;
-    request.mode = options.mode;
-    request.codePage = codePage;
-    return request;
+    return RunRequest{.tagName = options.tagName,
+                      .attributeNames = &options.attributeNames,
+                      .mode = options.mode,
+                      .codePage = codePage};
 }
 
 int runExtraction(const Options& options, Console& console) {
@@ -109,9 +107,8 @@ int runExtraction(const Options& options, Console& console) {
         return -1;
     }
     DiskFileSink files(console);
-    PageSource page;
-    page.fileName = options.inputPath;
-    return reportPage(page, options, runRequestOf(options, codePage.number), console, files);
+    return reportPage(PageSource{.fileName = options.inputPath}, options,
+                      runRequestOf(options, codePage.number), console, files);
 }
 
 }  // namespace kestrune

@@ -19,23 +19,19 @@ constexpr std::string_view kUsageText =
     "Usage  : Kestrune c:/xxx.html -tag TagName -attr Attribute [-o] [c:/xxx.json]\r\n"
     "Example: Kestrune c:/pellane.html -tag a -attr href -o c:/pellane.json\r\n";
 
-int runCommandLine(int argc, const char* const* argv, Console& console) {
-    Options options;
-    if (!options.parse(argc, argv, console)) {
-        // A rejected command line and a request for help end the same way.
-        console << kUsageText;
-        return 0;
-    }
-    return runExtraction(options, console);
-}
-
 }  // namespace
 
 int runProgram(int argc, const char* const* argv, Console& console) {
     int status = 0;
     try {
         console.reserve();
-        status = runCommandLine(argc, argv, console);
+        Options options;
+        // A rejected command line and a request for help end the same way.
+        if (options.parse(argc, argv, console)) {
+            status = runExtraction(options, console);
+        } else {
+            console << kUsageText;
+        }
     } catch (const std::bad_alloc&) {
         // Everything the run made is released on the way here; an output file not
         // yet in place is removed, its target left as it was.
