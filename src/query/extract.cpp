@@ -25,6 +25,12 @@ unsigned usableCodePage(unsigned requested) {
     return platform::isUsableCodePage(requested) ? requested : 0;
 }
 
+// Value (or block) i of those kept one after the other in `bytes`.
+std::string_view nth(std::string_view bytes, const std::vector<std::size_t>& ends, std::size_t i) {
+    const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+    return bytes.substr(begin, ends[i] - begin);
+}
+
 }  // namespace
 
 // The findings of a run kept in a Report. What the run holds until its root is known
@@ -35,14 +41,9 @@ class ReportBuilder final : public Findings {
   public:
     ReportBuilder(Report& report, const Request& request) : report_(report), form_(request.text) {
         report_.tag_ = request.tag;
-        report_.keys_.emplace_back("text");
-        if (request.attributes.empty()) {
-            report_.keys_.emplace_back("attr");
-        } else {
-            report_.keys_.insert(report_.keys_.end(), request.attributes.begin(),
-                                 request.attributes.end());
-        }
-        slots_.resize(report_.keys_.size());
+        const ReportKeys keys(request.attributes);
+        for (std::size_t k = 0; k < keys.size(); ++k) report_.keys_.emplace_back(keys[k]);
+        slots_.resize(keys.size());
     }
 
     void start(ReportMode mode) override { report_.mode_ = mode; }
@@ -129,26 +130,18 @@ class ReportBuilder final : public Findings {
     static Report run(std::string_view page, const Request& request) {
         Report report;
         if (request.tag.empty()) return report;  // InvalidRequest
-        RunRequest how;
-        how.codePage = usableCodePage(request.codePage);
-        if (how.codePage == 0) {
-            report.status_ = Status::CodePageUnusable;
-            return report;
+        const RunRequest how{.tagName = request.tag,
+                             .attributeNames = &request.attributes,
+                             .mode = reportModeOf(request.tag),
+                             .codePage = usableCodePage(request.codePage)};
+        Status status = Status::CodePageUnusable;
+        if (how.codePage != 0) {
+            ReportBuilder builder(report, request);
+            status = runReport(PageSource{.bytes = page, .inMemory = true}, how, builder);
         }
-        how.tagName = request.tag;
-        how.attributeNames = &request.attributes;
-        how.mode = reportModeOf(request.tag);
-        PageSource source;
-        source.bytes = page;
-        source.inMemory = true;
-        ReportBuilder builder(report, request);
-        const Status status = runReport(source, how, builder);
-        if (status != Status::Ok) {
-            Report failed;
-            failed.status_ = status;
-            return failed;
-        }
-        report.status_ = Status::Ok;
+        // A failed report holds nothing but its status.
+        if (status != Status::Ok) report = Report();
+        report.status_ = status;
         return report;
     }
 
@@ -198,15 +191,12 @@ std::string_view describe(Status status) {
 
 std::string_view Report::value(std::size_t element, std::size_t key) const {
     if (mode_ != ReportMode::Elements || element >= count_ || key >= keys_.size()) return {};
-    const std::size_t i = element * keys_.size() + key;
-    const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
-    return std::string_view(bytes_).substr(begin, ends_[i] - begin);
+    return nth(bytes_, ends_, element * keys_.size() + key);
 }
 
 std::string_view Report::block(std::size_t i) const {
     if (mode_ != ReportMode::RawBlocks || i >= count_) return {};
-    const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
-    return std::string_view(bytes_).substr(begin, ends_[i] - begin);
+    return nth(bytes_, ends_, i);
 }
 
 std::string Report::consoleText() const {

@@ -13,17 +13,12 @@
 namespace kestrune {
 
 int HtmlElement::findByTag(std::string_view name, ElementList& list, int recursive) const {
-    if (recursive == 0) {
-        for (const HtmlElement& c : children()) {
-            if (equalsIgnoreCase(c.tagName(), name)) list.push_back(&c);
-        }
-        return static_cast<int>(list.size());
-    }
     walkBelow(
         *this,
         [&](const HtmlElement& e) {
             if (equalsIgnoreCase(e.tagName(), name)) list.push_back(&e);
-            return true;
+            // Without recursion only the children are tested.
+            return recursive != 0;
         },
         [](const HtmlElement&) {});
     return static_cast<int>(list.size());
@@ -48,22 +43,17 @@ int HtmlElement::getText(std::string& text, int recursive, int skipSpecial) cons
     auto skipped = [&](const HtmlElement& e) {
         return skipSpecial != 0 && e.parent() == this && isSpecial(e);
     };
-    if (recursive != 0) {
-        walkBelow(
-            *this,
-            [&](const HtmlElement& e) {
-                if (skipped(e)) return false;
-                raw.append(e.ownText());
-                return true;
-            },
-            [&](const HtmlElement& e) {
-                if (!skipped(e)) raw.append(e.tail());
-            });
-    } else {
-        for (const HtmlElement& c : children()) {
-            if (!skipped(c)) raw.append(c.tail());
-        }
-    }
+    // Without recursion only the children's tails follow the own text.
+    walkBelow(
+        *this,
+        [&](const HtmlElement& e) {
+            if (skipped(e) || recursive == 0) return false;
+            raw.append(e.ownText());
+            return true;
+        },
+        [&](const HtmlElement& e) {
+            if (!skipped(e)) raw.append(e.tail());
+        });
     text.clear();
     appendDecoded(text, raw);
     return 1;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 
 #include "base/asciiTable.h"
 #include "base/byteScan.h"
@@ -116,28 +117,16 @@ ElementRenderer::ElementRenderer(ReportForm form, std::string_view tagName, Repo
     // Members are unique by their escaped key, the first one added wins, and they
     // are written in byte order of the escaped keys: the same for every element, so
     // the order is found once and becomes the layout of every element. Keys that
-    // need escaping are rare: only those are escaped, into one text.
-    struct Escaped {
-        std::uint32_t key;
-        std::uint32_t begin;
-        std::uint32_t end;
-    };
-    std::string escapedText;
-    std::vector<Escaped> escaped;  // by key number
-    std::vector<bool> isEscaped(keys.size());
-    for (std::uint32_t i = 0; i < keys.size(); ++i) {
+    // need escaping are rare: only those are escaped, each into a text of its own.
+    std::deque<std::string> escapedTexts;  // whose texts stay where they are as it grows
+    std::vector<std::string_view> escaped(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        escaped[i] = keys[i];
         if (findJsonEscape(keys[i].data(), keys[i].size()) == keys[i].size()) continue;
-        const auto begin = static_cast<std::uint32_t>(escapedText.size());
-        appendJsonEscaped(escapedText, keys[i]);
-        escaped.push_back({i, begin, static_cast<std::uint32_t>(escapedText.size())});
-        isEscaped[i] = true;
+        appendJsonEscaped(escapedTexts.emplace_back(), keys[i]);
+        escaped[i] = escapedTexts.back();
     }
-    auto escapedKey = [&](std::size_t i) {
-        if (!isEscaped[i]) return keys[i];
-        auto it = std::lower_bound(escaped.begin(), escaped.end(), i,
-                                   [](const Escaped& e, std::size_t key) { return e.key < key; });
-        return std::string_view(escapedText).substr(it->begin, it->end - it->begin);
-    };
+    auto escapedKey = [&](std::size_t i) { return escaped[i]; };
     // Ties go by number, so the first of each run of equal keys is the one kept.
     const std::vector<std::uint32_t> order =
         keyOrder(keys.size(), escapedKey, [](unsigned char c) { return c; });

@@ -21,15 +21,8 @@ namespace {
 constexpr std::size_t kTreeBlock = 1 << 20;
 
 std::size_t fewGroupsOf(NameLookUp lookUp) {
-    switch (lookUp) {
-        case NameLookUp::OneByOne:
-            return ~std::size_t{0};
-        case NameLookUp::Search:
-            return 0;
-        case NameLookUp::Auto:
-            break;
-    }
-    return AttributeFinder::kFewGroups;
+    if (lookUp == NameLookUp::OneByOne) return ~std::size_t{0};
+    return lookUp == NameLookUp::Search ? 0 : AttributeFinder::kFewGroups;
 }
 
 // The values of each found element: its text, then "attr" or the asked attributes,
@@ -125,14 +118,6 @@ void reportFromTree(const HtmlDocument& document, const RunRequest& request, Fin
     findings.output(out.view());
 }
 
-// Why a page in memory could not be read, before any parse: too large, or empty.
-Status checkBytes(const PageSource& page) {
-    if (!page.inMemory) return Status::Ok;
-    if (page.bytes.size() >= static_cast<std::size_t>(kMaxInputBytes)) return Status::PageTooLarge;
-    if (page.bytes.empty() || page.bytes.front() == '\0') return Status::NoRoot;
-    return Status::Ok;
-}
-
 // Files that cannot be read count as pages without a root: the program says only that.
 Status loadFailure(const PageSource& page) {
     return page.inMemory ? Status::ConversionFailed : Status::NoRoot;
@@ -141,7 +126,10 @@ Status loadFailure(const PageSource& page) {
 }  // namespace
 
 Status runReport(const PageSource& page, const RunRequest& request, Findings& findings) {
-    if (const Status s = checkBytes(page); s != Status::Ok) return s;
+    // A page in memory may be refused before any parse: too large, or empty.
+    if (page.inMemory && page.bytes.size() >= static_cast<std::size_t>(kMaxInputBytes))
+        return Status::PageTooLarge;
+    if (page.inMemory && (page.bytes.empty() || page.bytes.front() == '\0')) return Status::NoRoot;
     if (request.mode == ReportMode::Doctype || request.fromTree) {
         HtmlDocument document;
         document.codePage = request.codePage;

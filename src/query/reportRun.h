@@ -22,8 +22,8 @@ enum class NameLookUp { Auto, OneByOne, Search };
 
 // The page: a file to read, or bytes in memory.
 struct PageSource {
-    std::string_view fileName;  // read when `bytes` is not used
-    std::string_view bytes;
+    std::string_view fileName = {};  // read when `bytes` is not used
+    std::string_view bytes = {};
     bool inMemory = false;
 };
 
