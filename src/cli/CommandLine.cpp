@@ -2,6 +2,8 @@
 // CommandLine: splits raw arguments into option pairs and positional arguments.
 #include "cli/CommandLine.h"
 
+#include <algorithm>
+
 #include "base/asciiTable.h"
 #include "base/platform.h"
 
@@ -19,15 +21,11 @@ void CommandLine::captureProgramPath(std::string_view programName) {
     std::string path = platform::programFilePath();
     if (path.empty()) path = platform::programFilePathFromName(programName);
     // A backslash separates path parts everywhere in this tool, so it counts here too.
-    std::size_t cut = path.find_last_of("/\\");
-    if (cut == std::string::npos) {
-        programDirectory.clear();
-        programFileName = path;
-    } else {
-        // A program in the root directory has "/" as its directory.
-        programDirectory = path.substr(0, cut == 0 ? 1 : cut);
-        programFileName = path.substr(cut + 1);
-    }
+    const std::size_t cut = path.find_last_of("/\\");
+    // A program in the root directory has "/" as its directory.
+    programDirectory = cut == std::string::npos ? "" : path.substr(0, cut == 0 ? 1 : cut);
+    // The whole path when it holds no separator (npos + 1 is 0).
+    programFileName = path.substr(cut + 1);
 }
 
 std::string CommandLine::commandLineText() const { return platform::rawCommandLine(); }
@@ -69,14 +67,12 @@ bool CommandLine::parse() {
 }
 
 bool CommandLine::getOption(std::string_view name, std::string& value, int ignoreCase) const {
-    for (const OptionPair& pair : optionPairs) {
-        bool same = ignoreCase != 0 ? equalsIgnoreCase(pair.name, name) : pair.name == name;
-        if (same) {
-            value = pair.value;
-            return true;
-        }
-    }
-    return false;
+    const auto pair = std::ranges::find_if(optionPairs, [&](const OptionPair& p) {
+        return ignoreCase != 0 ? equalsIgnoreCase(p.name, name) : p.name == name;
+    });
+    if (pair == optionPairs.end()) return false;
+    value = pair->value;
+    return true;
 }
 
 }  // namespace kestrune

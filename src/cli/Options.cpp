@@ -49,17 +49,15 @@ bool hasValidFileNameChars(std::string_view name) {
 }
 
 bool validatePath(std::string_view path, int& hasDirectory) {
-    std::string copy = platform::withForwardSlashes(path);
-    std::size_t slash = copy.rfind('/');
-    if (slash == std::string::npos) {
-        hasDirectory = 0;
-        return hasValidFileNameChars(copy);
-    }
-    hasDirectory = 1;
+    const std::string copy = platform::withForwardSlashes(path);
+    const std::size_t slash = copy.rfind('/');
+    hasDirectory = slash == std::string::npos ? 0 : 1;
     // "/x.html" lives in the root: its directory part is "/", not the empty text.
-    std::string_view directory =
-        slash == 0 ? std::string_view("/") : std::string_view(copy).substr(0, slash);
-    if (!platform::directoryExists(directory)) return false;
+    if (hasDirectory != 0 &&
+        !platform::directoryExists(slash == 0 ? std::string_view("/")
+                                              : std::string_view(copy).substr(0, slash)))
+        return false;
+    // The file name: the whole path when it has no directory part (npos + 1 is 0).
     return hasValidFileNameChars(std::string_view(copy).substr(slash + 1));
 }
 

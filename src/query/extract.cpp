@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "base/ByteBuffer.h"
 #include "base/platform.h"
@@ -172,21 +173,18 @@ class ReportBuilder final : public Findings {
 };
 
 std::string_view describe(Status status) {
-    switch (status) {
-        case Status::Ok:
-            return "";
-        case Status::InvalidRequest:
-            return "the request names no tag";
-        case Status::CodePageUnusable:
-            return "the code page cannot be used";
-        case Status::PageTooLarge:
-            return "the page is 10 MiB or larger";
-        case Status::ConversionFailed:
-            return "the page could not be converted to the code page";
-        case Status::NoRoot:
-            return "the page has no element to read";
-    }
-    return "unknown status";
+    // In the order of Status.
+    static constexpr std::string_view kReasons[] = {
+        "",
+        "the request names no tag",
+        "the code page cannot be used",
+        "the page is 10 MiB or larger",
+        "the page could not be converted to the code page",
+        "the page has no element to read",
+    };
+    static_assert(std::size(kReasons) == static_cast<std::size_t>(Status::NoRoot) + 1);
+    const auto i = static_cast<std::size_t>(status);
+    return i < std::size(kReasons) ? kReasons[i] : "unknown status";
 }
 
 std::string_view Report::value(std::size_t element, std::size_t key) const {

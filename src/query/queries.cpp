@@ -28,20 +28,13 @@ int HtmlElement::getAttribute(std::string_view name, std::string& value) const {
     return findAttribute(attributeText(), name, value);
 }
 
-namespace {
-
-bool isSpecial(const HtmlElement& e) {
-    return e.isComment() || e.isScript() || e.isStyle() || e.isDoctype();
-}
-
-}  // namespace
-
 int HtmlElement::getText(std::string& text, int recursive, int skipSpecial) const {
     std::string raw(ownText());
     // A left-out child takes its tail with it; below the other children nothing is
     // left out.
     auto skipped = [&](const HtmlElement& e) {
-        return skipSpecial != 0 && e.parent() == this && isSpecial(e);
+        return skipSpecial != 0 && e.parent() == this &&
+               (e.isComment() || e.isScript() || e.isStyle() || e.isDoctype());
     };
     // Without recursion only the children's tails follow the own text.
     walkBelow(

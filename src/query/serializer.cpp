@@ -25,6 +25,14 @@ void appendIndent(std::string& out, int depth) {
     if (depth > 0) out.append(static_cast<std::size_t>(depth) * kIndentUnit.size(), ' ');
 }
 
+// A space and the attributes as attributesString gives them, when there are any.
+void appendAttributes(std::string& out, std::string_view attributeText) {
+    const std::size_t at = out.size();
+    out.push_back(' ');
+    appendAttributesString(out, attributeText);
+    if (out.size() == at + 1) out.pop_back();
+}
+
 }  // namespace
 
 void appendRawElement(std::string& out, std::string_view tagName, std::string_view attributeText,
@@ -35,10 +43,7 @@ void appendRawElement(std::string& out, std::string_view tagName, std::string_vi
         out.append(content);
         out.append("-->");
     } else {
-        const std::size_t at = out.size();
-        out.push_back(' ');
-        appendAttributesString(out, attributeText);
-        if (out.size() == at + 1) out.pop_back();
+        appendAttributes(out, attributeText);
         out.push_back('>');
         out.append(content);
         out.append("</");
@@ -73,11 +78,7 @@ bool writeOpening(std::string& out, const HtmlElement& e, int lineBreaks) {
     out.append(e.precedingText());
     out.push_back('<');
     out.append(e.tagName());
-    std::string attrs = e.attributesString();
-    if (!attrs.empty()) {
-        out.push_back(' ');
-        out.append(attrs);
-    }
+    appendAttributes(out, e.attributeText());
     if (e.isDoctype() || isVoidTag(e.tagName())) {
         out.append(e.isDoctype() ? ">" : "/>");
         if (lineBreaks) out.append(kLineEnd);
