@@ -35,13 +35,11 @@ constexpr int kIgnoreCase = 1;
 }  // namespace
 
 int recognizeOption(std::string_view text, int& takesValue) {
-    for (const OptionName& option : kOptionNames) {
-        if (equalsIgnoreCase(text, option.name)) {
-            takesValue = option.takesValue;
-            return 1;
-        }
-    }
-    return 0;
+    const auto* option = std::ranges::find_if(
+        kOptionNames, [&](const OptionName& o) { return equalsIgnoreCase(text, o.name); });
+    if (option == kOptionNames.end()) return 0;
+    takesValue = option->takesValue;
+    return 1;
 }
 
 bool hasValidFileNameChars(std::string_view name) {

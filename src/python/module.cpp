@@ -140,11 +140,9 @@ kestrune::TextForm textFormOf(const std::string& text) {
 }
 
 unsigned codePageOf(const py::int_& codepage) {
-    long long number = -1;
-    try {
-        number = codepage.cast<long long>();
-    } catch (const py::cast_error&) {
-    }
+    // Numbers beyond long long are refused like any other out of range.
+    int overflow = 0;
+    const long long number = PyLong_AsLongLongAndOverflow(codepage.ptr(), &overflow);
     if (number <= 0 || number > 0xFFFFFFFFLL) {
         throw py::value_error(
             "codepage must be a Windows code page number (65001 is UTF-8, 936 "

@@ -64,18 +64,16 @@ bool hasEndTag(const HtmlElement& e) {
 // Writes the start of `e`; true when its end tag follows its children (an ordinary
 // element), false when it is complete (comment, doctype, void, script, style).
 bool writeOpening(std::string& out, const HtmlElement& e, int lineBreaks) {
-    if (e.tagName().empty()) {
-        out.append(e.precedingText());
-        return false;
-    }
-    if (e.isComment() || e.isScript() || e.isStyle()) {
-        out.append(e.precedingText());
+    // The preceding text comes first; plain text and raw elements are not indented.
+    const bool raw = e.isComment() || e.isScript() || e.isStyle();
+    if (!raw && !e.tagName().empty()) appendIndent(out, e.depth());
+    out.append(e.precedingText());
+    if (e.tagName().empty()) return false;
+    if (raw) {
         appendRawElement(out, e.tagName(), e.attributeText(), e.ownText(), e.isComment(),
                          lineBreaks);
         return false;
     }
-    appendIndent(out, e.depth());
-    out.append(e.precedingText());
     out.push_back('<');
     out.append(e.tagName());
     appendAttributes(out, e.attributeText());
