@@ -3,9 +3,12 @@
 // there: the rules below decide what every byte becomes, and key faults are logged.
 #include <kestrune/json.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -51,14 +54,12 @@ std::size_t quotedContentEnd(std::string_view text) {
 // Length of the unquoted token at the start of `text`: everything up to the first ',',
 // '}' or ']', white space included.
 std::size_t unquotedTokenEnd(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] != ',' && text[i] != '}' && text[i] != ']') ++i;
-    return i;
+    return std::min(text.find_first_of(",}]"), text.size());
 }
 
+// The first index at or after `i` that is not white space (isWhitespace), or the size.
 std::size_t skipSpace(std::string_view text, std::size_t i) {
-    while (i < text.size() && isWhitespace(text[i])) ++i;
-    return i;
+    return std::min(text.find_first_not_of(" \t\n\r", i), text.size());
 }
 
 // Children are made by their first byte; any other byte starts a scalar.
@@ -103,10 +104,7 @@ class ContainerReader {
         // A '}' here would be read as an empty element that consumes nothing and is no
         // comma, so the loop would stand still: take it as the array's end.
         if (at(p) == '}') return close(p + 1);
-        std::unique_ptr<JsonValue> child = makeChild(at(p));
-        JsonValue& added = *child;
-        JsonAccess::elements(array).push_back(std::move(child));
-        return readChild(added, p);
+        return readChild(*JsonAccess::elements(array).emplace_back(makeChild(at(p))), p);
     }
 
     // One turn of the member loop of the innermost open container, an object whose
@@ -131,10 +129,12 @@ class ContainerReader {
             return p;
         }
         const std::size_t valueStart = skipSpace(text_, p + 1);
-        std::unique_ptr<JsonValue> child = makeChild(at(valueStart));
-        JsonValue& added = *child;
-        insertMember(object, key, std::move(child));
-        return readChild(added, valueStart);
+        // A key read again replaces the earlier value, which is destroyed; keys() lists
+        // it once per reading.
+        std::unique_ptr<JsonValue>& value = JsonAccess::members(object)[std::string(key)];
+        value = makeChild(at(valueStart));
+        JsonAccess::keys(object).emplace_back(key);
+        return readChild(*value, valueStart);
     }
 
     // '\0' stands for the end of the text (which holds no NUL byte).
@@ -167,23 +167,18 @@ class ContainerReader {
         return start + 1;
     }
 
-    // A key read again replaces the earlier value, which is destroyed; keys() lists it
-    // once per reading.
-    static void insertMember(JsonObject& object, std::string_view key,
-                             std::unique_ptr<JsonValue> child) {
-        JsonObject::Members& members = JsonAccess::members(object);
-        auto found = members.find(key);
-        if (found != members.end()) {
-            found->second = std::move(child);
-        } else {
-            members.emplace(std::string(key), std::move(child));
-        }
-        JsonAccess::keys(object).emplace_back(key);
-    }
-
     std::string_view text_;
     std::vector<OpenContainer> open_;
 };
+
+// Reads `text` into `container` when it starts with `opener`; refuses it otherwise.
+bool parseContainer(JsonValue& container, std::string_view text, char opener) {
+    if (text.data() == nullptr) return false;
+    text = cutAtNul(text);
+    if (text.empty() || text[0] != opener) return false;
+    ContainerReader(text).read(container);
+    return true;
+}
 
 }  // namespace
 
@@ -224,18 +219,18 @@ void JsonAccess::readScalar(JsonString& scalar, std::string_view text) {
     }
     const std::size_t tokenEnd = unquotedTokenEnd(text);
     scalar.length_ = static_cast<std::int32_t>(tokenEnd);
-    for (std::size_t i = 0; i < tokenEnd; ++i) {
-        if (!isWhitespace(text[i])) scalar.text_.push_back(text[i]);
-    }
+    std::ranges::remove_copy_if(text.substr(0, tokenEnd), std::back_inserter(scalar.text_),
+                                isWhitespace);
     const std::string& word = scalar.text_;
-    if (equalsIgnoreCase(word, "true") || equalsIgnoreCase(word, "false")) {
+    const bool isTrue = equalsIgnoreCase(word, "true");
+    if (isTrue || equalsIgnoreCase(word, "false")) {
         scalar.type_ = JsonType::Boolean;
-        scalar.boolValue_ = equalsIgnoreCase(word, "true") ? 1 : 0;
+        scalar.boolValue_ = isTrue ? 1 : 0;
     } else if (equalsIgnoreCase(word, "null")) {
         scalar.type_ = JsonType::Null;
     } else if (word.find('.') != std::string::npos) {
         scalar.type_ = JsonType::Real;
-        scalar.realValue_ = json_internal::readReal(word);
+        scalar.realValue_ = std::strtod(word.c_str(), nullptr);
     } else {
         // Any other word is kept as an Integer, as written.
         scalar.type_ = JsonType::Integer;
@@ -248,19 +243,6 @@ bool JsonString::parse(std::string_view text) {
     JsonAccess::readScalar(*this, cutAtNul(text));
     return true;
 }
-
-namespace {
-
-// Reads `text` into `container` when it starts with `opener`; refuses it otherwise.
-bool parseContainer(JsonValue& container, std::string_view text, char opener) {
-    if (text.data() == nullptr) return false;
-    text = cutAtNul(text);
-    if (text.empty() || text[0] != opener) return false;
-    ContainerReader(text).read(container);
-    return true;
-}
-
-}  // namespace
 
 bool JsonArray::parse(std::string_view text) { return parseContainer(*this, text, '['); }
 
