@@ -126,16 +126,15 @@ void AttributeFinder::scan(std::string_view attributeText) {
     if (values_.size() < candidates_.size()) values_.resize(candidates_.size());
     for (std::size_t i = 0; i < candidates_.size(); ++i) {
         if (i > 0 && candidates_[i].group == candidates_[i - 1].group) continue;
-        const std::string_view value = attributeValue(candidates_[i].rawValue);
-        if (value.find('&') == std::string_view::npos) {
-            // Nothing to decode: the value is the text itself.
-            hits_.push_back({candidates_[i].group, value});
-            continue;
+        std::string_view value = attributeValue(candidates_[i].rawValue);
+        // Without references the value is the text itself.
+        if (value.find('&') != std::string_view::npos) {
+            std::string& decoded = values_[hits_.size()];
+            decoded.clear();
+            appendDecoded(decoded, value);
+            value = decoded;
         }
-        std::string& decoded = values_[hits_.size()];
-        decoded.clear();
-        appendDecoded(decoded, value);
-        hits_.push_back({candidates_[i].group, decoded});
+        hits_.push_back({candidates_[i].group, value});
     }
 }
 
@@ -155,11 +154,9 @@ void appendAttributesString(std::string& out, std::string_view attributeText) {
     // Byte order of the names; of identical names the first value stays.
     std::stable_sort(pairs.begin(), pairs.end(),
                      [](const auto& a, const auto& b) { return nameWins(a.first, b.first); });
-    bool first = true;
     for (std::size_t i = 0; i < pairs.size(); ++i) {
         if (i > 0 && pairs[i].first == pairs[i - 1].first) continue;
-        if (first && anyWord) out.push_back(' ');
-        first = false;
+        if (i == 0 && anyWord) out.push_back(' ');
         out.append(pairs[i].first);
         out.append("=\"");
         out.append(pairs[i].second);

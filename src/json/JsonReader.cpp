@@ -36,10 +36,7 @@ constexpr char kNoKeyMessage[] = "\xCE\xDE\xBC\xFC\xD6\xB5";
 constexpr char kMissingValueMessage[] = "\xC8\xB1\xC9\xD9\xBC\xFC\xB5\xC4\xD6\xB5";
 
 // Input is NUL-terminated text in the reader's model: a NUL byte ends it.
-std::string_view cutAtNul(std::string_view text) {
-    const std::size_t nul = text.find('\0');
-    return nul == std::string_view::npos ? text : text.substr(0, nul);
-}
+std::string_view cutAtNul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 // Index just past the content of the quoted string at the start of `text` (text[0] is
 // '"'): the closing quote's index, or text.size() when there is none. A backslash takes
@@ -202,8 +199,8 @@ void logMessage(const char* path, const char* format, ...) {
 }
 
 std::int32_t JsonValue::skipWhitespace(std::string_view text, std::int32_t start) {
-    const std::size_t from = start < 0 ? 0 : static_cast<std::size_t>(start);
-    return static_cast<std::int32_t>(skipSpace(text, from < text.size() ? from : text.size()));
+    // A start beyond the text finds nothing: the text's size.
+    return static_cast<std::int32_t>(skipSpace(text, static_cast<std::size_t>(std::max(start, 0))));
 }
 
 void JsonAccess::readScalar(JsonString& scalar, std::string_view text) {

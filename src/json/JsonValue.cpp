@@ -114,23 +114,15 @@ bool JsonString::setText(std::string_view text, JsonType kind) {
         text_.assign(text);
     }
     length_ = static_cast<std::int32_t>(text_.size());
-    switch (kind) {
-        case JsonType::Integer:
-            intValue_ = json_internal::readInteger(text_);
-            break;
-        case JsonType::Boolean: {
-            // Read as a 32-bit number: "1" is true, a word is 0.
-            const std::int64_t number = json_internal::readInteger(text_);
-            constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
-            constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-            boolValue_ = static_cast<std::int32_t>(std::clamp(number, kMin, kMax));
-            break;
-        }
-        case JsonType::Real:
-            realValue_ = std::strtod(text_.c_str(), nullptr);
-            break;
-        default:
-            break;
+    if (kind == JsonType::Integer) {
+        intValue_ = json_internal::readInteger(text_);
+    } else if (kind == JsonType::Boolean) {
+        // Read as a 32-bit number: "1" is true, a word is 0.
+        using Limits = std::numeric_limits<std::int32_t>;
+        boolValue_ = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+            json_internal::readInteger(text_), Limits::min(), Limits::max()));
+    } else if (kind == JsonType::Real) {
+        realValue_ = std::strtod(text_.c_str(), nullptr);
     }
     type_ = kind;
     return true;
