@@ -93,7 +93,7 @@ int isUtf8(std::string_view text, int& allAscii) {
         unsigned char b = *p++;
         if (b == 0) break;
         if (pending == 0) {
-            if (b < 0x80) continue;
+            // Not ASCII: the run above took every ASCII byte but NUL.
             allAscii = 0;
             // The leading one bits announce the continuation bytes: one bit (10xxxxxx) is
             // a continuation byte, which cannot start a character; FE and FF announce 4.

@@ -126,12 +126,13 @@ class ContainerReader {
             return p;
         }
         const std::size_t valueStart = skipSpace(text_, p + 1);
+        std::unique_ptr<JsonValue> child = makeChild(at(valueStart));
+        JsonValue& added = *child;
         // A key read again replaces the earlier value, which is destroyed; keys() lists
         // it once per reading.
-        std::unique_ptr<JsonValue>& value = JsonAccess::members(object)[std::string(key)];
-        value = makeChild(at(valueStart));
+        JsonAccess::members(object)[std::string(key)] = std::move(child);
         JsonAccess::keys(object).emplace_back(key);
-        return readChild(*value, valueStart);
+        return readChild(added, valueStart);
     }
 
     // '\0' stands for the end of the text (which holds no NUL byte).

@@ -46,17 +46,13 @@ void destroyChildren(JsonValue& container) {
 
 char* writeJsonEscaped(char* out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
-    const char* in = text.data();
-    std::size_t n = text.size();
-    while (n > 0) {
-        std::size_t run = findJsonEscape(in, n);
-        std::memcpy(out, in, run);
+    while (!text.empty()) {
+        const std::size_t run = findJsonEscape(text.data(), text.size());
+        std::memcpy(out, text.data(), run);
         out += run;
-        in += run;
-        n -= run;
-        if (n == 0) break;
-        const auto byte = static_cast<unsigned char>(*in++);
-        --n;
+        if (run == text.size()) break;
+        const auto byte = static_cast<unsigned char>(text[run]);
+        text.remove_prefix(run + 1);
         if (byte == '"' || byte == '\\') {
             *out++ = '\\';
             *out++ = static_cast<char>(byte);
@@ -151,10 +147,16 @@ JsonValue* JsonObject::addValue(std::string_view key, JsonValue* value) {
 }
 
 JsonString* JsonObject::addString(std::string_view key, std::string_view text) {
+    std::string storedKey;
+    storedKey.reserve(key.size());
+    appendJsonEscaped(storedKey, key);
+    if (members_.find(storedKey) != members_.end()) return nullptr;
     auto scalar = std::make_unique<JsonString>();
     scalar->setText(text, JsonType::String);
-    // With the key present the scalar is destroyed again here.
-    return addValue(key, scalar.get()) != nullptr ? scalar.release() : nullptr;
+    JsonString* result = scalar.get();
+    members_.emplace(storedKey, std::move(scalar));
+    keys_.push_back(std::move(storedKey));
+    return result;
 }
 
 void JsonObject::clear() {
