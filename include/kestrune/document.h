@@ -268,15 +268,15 @@ class HtmlDocument {
     // Reads one meta element's declaration into charset / contentType; the first
     // charset found wins.
     void examineMeta(const HtmlElement& meta);
-    // Takes over a block holding `length` bytes of text; parses it in place.
-    int parseStorage(std::unique_ptr<Storage> storage, std::size_t length);
+    // Takes over a block of text and parses it in place; 0 for none (null).
+    int parseStorage(std::unique_ptr<Storage> storage);
     void reset();
-    // Converts the `length` bytes of text in `storage` to `codePage` (0: the local
-    // one) when they are valid UTF-8 with a non-ASCII byte, and sets `converted`.
-    // Code page 936 is converted in place; a text that grows gets a new block (with an
-    // element arena when `arena`). False when the converter failed.
-    static bool prepareText(std::unique_ptr<Storage>& storage, std::size_t& length,
-                            unsigned codePage, bool arena, int& converted);
+    // Converts the text in `storage` to `codePage` (0: the local one) when it is valid
+    // UTF-8 with a non-ASCII byte, and sets `converted`. Code page 936 is converted in
+    // place; a text that grows gets a new block (with an element arena when `arena`).
+    // False when the converter failed.
+    static bool prepareText(std::unique_ptr<Storage>& storage, unsigned codePage, bool arena,
+                            int& converted);
     HtmlElement* newElement() {
         if (elementCount_ == elementCapacity_) arenaExhausted();
         return new (elements_ + elementCount_++) HtmlElement();

@@ -10,28 +10,17 @@
 
 namespace kestrune {
 
-namespace {
-
-struct MapFiller {
-    AttributeMap& attributes;
-    std::vector<std::string>& valueless;
-    void pair(std::string_view name, std::string_view value) {
-        // try_emplace keeps the value already stored under an identical name.
-        attributes.try_emplace(std::string(name), std::string(attributeValue(value)));
-    }
-    void word(std::string_view w) { valueless.emplace_back(w); }
-};
-
-}  // namespace
-
 int parseAttributes(std::string_view text, AttributeMap& attributes,
                     std::vector<std::string>& valueless) {
     if (text.empty()) return 0;
-    MapFiller fill{attributes, valueless};
     std::string scratch;
     forEachAttribute(
-        text, scratch, [&](std::string_view n, std::string_view v) { fill.pair(n, v); },
-        [&](std::string_view w) { fill.word(w); });
+        text, scratch,
+        [&](std::string_view n, std::string_view v) {
+            // try_emplace keeps the value already stored under an identical name.
+            attributes.try_emplace(std::string(n), std::string(attributeValue(v)));
+        },
+        [&](std::string_view w) { valueless.emplace_back(w); });
     return static_cast<int>(attributes.size());
 }
 
@@ -49,44 +38,33 @@ std::vector<std::string> HtmlElement::valuelessAttributes() const {
     return words;
 }
 
-namespace {
-
-// Among names equal to the wanted one without case, the one first in byte order
-// wins (nameWins); an identical later name keeps the first value.
-struct AttributeMatch {
-    std::string_view wanted;
-    std::string_view best;
-    std::string_view rawValue;
-    bool found = false;
-    void offer(std::string_view n, std::string_view v) {
-        if (n.size() == wanted.size() && equalsIgnoreCase(n, wanted) &&
-            (!found || nameWins(n, best))) {
-            best = n;
-            rawValue = v;
-            found = true;
-        }
-    }
-};
-
-}  // namespace
-
 int findAttribute(std::string_view text, std::string_view name, std::string& value) {
-    AttributeMatch match{name, {}, {}, false};
+    // Among names equal to the wanted one without case, the one first in byte order
+    // wins (nameWins); an identical later name keeps the first value.
+    std::string_view best;  // empty while none is found: an attribute's name never is
+    std::string_view rawValue;
     std::string scratch;  // holds the text without CR, LF and TAB while the match is used
     forEachAttribute(
-        text, scratch, [&](std::string_view n, std::string_view v) { match.offer(n, v); },
+        text, scratch,
+        [&](std::string_view n, std::string_view v) {
+            if (n.size() == name.size() && equalsIgnoreCase(n, name) &&
+                (best.empty() || nameWins(n, best))) {
+                best = n;
+                rawValue = v;
+            }
+        },
         [](std::string_view) {});
-    if (!match.found) return 0;
+    if (best.empty()) return 0;
     value.clear();
-    appendDecoded(value, attributeValue(match.rawValue));
+    appendDecoded(value, attributeValue(rawValue));
     return 1;
 }
 
 namespace {
 
 // The order of the finder's groups: that of keyOrder with ASCII letters made lower case.
-int compareIgnoreCase(std::string_view a, std::string_view b) {
-    return compareFolded(a, b, [](unsigned char c) { return ascii::kLower[c]; });
+bool lessIgnoringCase(std::string_view a, std::string_view b) {
+    return compareFolded(a, b, [](unsigned char c) { return ascii::kLower[c]; }) < 0;
 }
 
 }  // namespace
@@ -96,10 +74,8 @@ AttributeFinder::AttributeFinder(const std::vector<std::string>& names, std::siz
     byGroup_ = keyOrder(
         names.size(), [&](std::size_t k) { return std::string_view(names[k]); },
         [](unsigned char c) { return ascii::kLower[c]; });
-    // An empty name is never found (an attribute's name is never empty); they sort first.
-    std::size_t empty = 0;
-    while (empty < byGroup_.size() && names[byGroup_[empty]].empty()) ++empty;
-    byGroup_.erase(byGroup_.begin(), byGroup_.begin() + static_cast<std::ptrdiff_t>(empty));
+    // An empty name is never found (an attribute's name is never empty).
+    std::erase_if(byGroup_, [&](std::uint32_t k) { return names[k].empty(); });
     for (std::uint32_t i = 0; i < byGroup_.size(); ++i) {
         if (i == 0 || !equalsIgnoreCase(names[byGroup_[i - 1]], names[byGroup_[i]])) {
             groupStart_.push_back(i);
@@ -118,19 +94,9 @@ long AttributeFinder::groupOf(std::string_view name) const {
         }
         return -1;
     }
-    std::size_t low = 0;
-    std::size_t high = groups;
-    while (low < high) {
-        const std::size_t middle = low + (high - low) / 2;
-        const int c = compareIgnoreCase(name, groupNames_[middle]);
-        if (c == 0) return static_cast<long>(middle);
-        if (c < 0) {
-            high = middle;
-        } else {
-            low = middle + 1;
-        }
-    }
-    return -1;
+    const auto found = std::ranges::lower_bound(groupNames_, name, lessIgnoringCase);
+    if (found == groupNames_.end() || lessIgnoringCase(name, *found)) return -1;
+    return static_cast<long>(found - groupNames_.begin());
 }
 
 void AttributeFinder::scan(std::string_view attributeText) {
@@ -160,16 +126,15 @@ void AttributeFinder::scan(std::string_view attributeText) {
     if (values_.size() < candidates_.size()) values_.resize(candidates_.size());
     for (std::size_t i = 0; i < candidates_.size(); ++i) {
         if (i > 0 && candidates_[i].group == candidates_[i - 1].group) continue;
-        const std::string_view value = attributeValue(candidates_[i].rawValue);
-        if (value.find('&') == std::string_view::npos) {
-            // Nothing to decode: the value is the text itself.
-            hits_.push_back({candidates_[i].group, value});
-            continue;
+        std::string_view value = attributeValue(candidates_[i].rawValue);
+        // Without references the value is the text itself.
+        if (value.find('&') != std::string_view::npos) {
+            std::string& decoded = values_[hits_.size()];
+            decoded.clear();
+            appendDecoded(decoded, value);
+            value = decoded;
         }
-        std::string& decoded = values_[hits_.size()];
-        decoded.clear();
-        appendDecoded(decoded, value);
-        hits_.push_back({candidates_[i].group, decoded});
+        hits_.push_back({candidates_[i].group, value});
     }
 }
 
@@ -189,11 +154,9 @@ void appendAttributesString(std::string& out, std::string_view attributeText) {
     // Byte order of the names; of identical names the first value stays.
     std::stable_sort(pairs.begin(), pairs.end(),
                      [](const auto& a, const auto& b) { return nameWins(a.first, b.first); });
-    bool first = true;
     for (std::size_t i = 0; i < pairs.size(); ++i) {
         if (i > 0 && pairs[i].first == pairs[i - 1].first) continue;
-        if (first && anyWord) out.push_back(' ');
-        first = false;
+        if (i == 0 && anyWord) out.push_back(' ');
         out.append(pairs[i].first);
         out.append("=\"");
         out.append(pairs[i].second);

@@ -3,7 +3,8 @@
 // on the way out, once over a whole gathered text.
 #include "html/charRefs.h"
 
-#include <cstring>
+#include <algorithm>
+#include <iterator>
 
 namespace kestrune {
 
@@ -73,9 +74,7 @@ void appendDecoded(std::string& out, std::string_view text) {
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
-        const void* amp = std::memchr(s + i, '&', n - i);
-        std::size_t at =
-            amp == nullptr ? n : static_cast<std::size_t>(static_cast<const char*>(amp) - s);
+        const std::size_t at = std::min(text.find('&', i), n);
         out.append(s + i, at - i);
         if (at == n) break;
         i = at;
@@ -86,31 +85,26 @@ void appendDecoded(std::string& out, std::string_view text) {
                 base = 16;
                 ++digits;
             }
-            std::size_t limit = digits + kNumericWindow < n ? digits + kNumericWindow : n;
+            const std::size_t limit = std::min(digits + kNumericWindow, n);
             // The window also ends at a NUL, as in a NUL-terminated text.
             std::size_t semi = digits;
             while (semi < limit && s[semi] != ';' && s[semi] != '\0') ++semi;
-            if (semi < limit && s[semi] == ';') {
-                const char* stop = s + semi;
-                long value = readNumber(s + digits, stop, base);
-                if (value != 0) {
-                    appendCodeUnit(out, value);
-                    i = static_cast<std::size_t>(stop - s) + 1;
-                    continue;
-                }
+            const long value =
+                semi < limit && s[semi] == ';' ? readNumber(s + digits, s + semi, base) : 0;
+            if (value != 0) {
+                appendCodeUnit(out, value);
+                i = semi + 1;
+                continue;
             }
         } else {
-            bool matched = false;
-            for (const NamedReference& ref : kNamedReferences) {
-                if (i + ref.name.size() < n &&
-                    text.compare(i + 1, ref.name.size(), ref.name) == 0) {
-                    out.push_back(ref.produces);
-                    i += ref.name.size() + 1;
-                    matched = true;
-                    break;
-                }
+            const auto ref = std::ranges::find_if(kNamedReferences, [&](const NamedReference& r) {
+                return text.substr(i + 1).starts_with(r.name);
+            });
+            if (ref != std::end(kNamedReferences)) {
+                out.push_back(ref->produces);
+                i += ref->name.size() + 1;
+                continue;
             }
-            if (matched) continue;
         }
         out.push_back('&');
         ++i;

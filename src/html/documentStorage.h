@@ -19,14 +19,13 @@ struct HtmlDocument::Storage {
     static std::unique_ptr<Storage> create(std::size_t textBytes, bool arena = true);
     // Reads the file as HtmlDocument::load does and cuts its text at the first NUL;
     // null when it cannot be opened, is too large or its text is empty.
-    static std::unique_ptr<Storage> readFile(std::string_view fileName, std::size_t& length,
-                                             bool arena);
+    static std::unique_ptr<Storage> readFile(std::string_view fileName, bool arena);
     // The same for a text in memory, as HtmlDocument::parse takes it.
-    static std::unique_ptr<Storage> copyText(std::string_view text, std::size_t& length,
-                                             bool arena);
+    static std::unique_ptr<Storage> copyText(std::string_view text, bool arena);
     ~Storage();
 
-    char* text = nullptr;  // textBytes + 1 bytes and zero padding
+    char* text = nullptr;    // textBytes + 1 bytes and zero padding
+    std::size_t length = 0;  // of the text, up to its NUL
     HtmlElement* elements = nullptr;
     std::size_t elementCapacity = 0;
 
@@ -55,12 +54,11 @@ class DocumentText {
     int assign(std::string_view text, unsigned codePage = 0);
     // The text, NUL-terminated and followed by zero padding; valid while this lives.
     char* data() const { return storage_ ? storage_->text : nullptr; }
-    std::size_t size() const { return length_; }
+    std::size_t size() const { return storage_ ? storage_->length : 0; }
 
   private:
     int prepare(unsigned codePage);
     std::unique_ptr<HtmlDocument::Storage> storage_;
-    std::size_t length_ = 0;
 };
 
 }  // namespace kestrune

@@ -3,7 +3,7 @@
 // the tree, find the root and read the charset declarations.
 #include <kestrune/document.h>
 
-#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +48,7 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t
                                                                      bool arena) {
     std::unique_ptr<Storage> s(new Storage());
     std::size_t textRegion = roundUp(textBytes + 1 + kTextPadding, 64);
+    s->length = textBytes;
     s->elementCapacity = arena ? elementCapacityFor(textBytes) : 0;
     s->blockBytes_ = textRegion + s->elementCapacity * sizeof(HtmlElement);
     // Text that fills at least half a huge page is read into huge pages: each small
@@ -92,21 +93,13 @@ int isUtf8(std::string_view text, int& allAscii) {
         unsigned char b = *p++;
         if (b == 0) break;
         if (pending == 0) {
-            if (b < 0x80) continue;
+            // Not ASCII: the run above took every ASCII byte but NUL.
             allAscii = 0;
-            if (b >= 0xFC && b <= 0xFD) {
-                pending = 5;
-            } else if (b >= 0xF8) {
-                pending = 4;  // F8-FB, and FE-FF too
-            } else if (b >= 0xF0) {
-                pending = 3;
-            } else if (b >= 0xE0) {
-                pending = 2;
-            } else if (b >= 0xC0) {
-                pending = 1;
-            } else {
-                return 0;  // a continuation byte cannot start a character
-            }
+            // The leading one bits announce the continuation bytes: one bit (10xxxxxx) is
+            // a continuation byte, which cannot start a character; FE and FF announce 4.
+            const int ones = std::countl_one(b);
+            if (ones == 1) return 0;
+            pending = ones > 6 ? 4 : ones - 1;
         } else {
             if (b < 0x80 || b > 0xBF) return 0;
             --pending;
@@ -116,26 +109,21 @@ int isUtf8(std::string_view text, int& allAscii) {
 }
 
 std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::copyText(std::string_view text,
-                                                                       std::size_t& length,
                                                                        bool arena) {
     // The text ends at its first NUL.
-    length = std::min(text.find('\0'), text.size());
+    text = text.substr(0, text.find('\0'));
     // The same limit as for files: the arena's 32-bit links and views are sized for it.
-    if (length == 0 || length >= static_cast<std::size_t>(kMaxInputBytes)) return nullptr;
-    std::unique_ptr<Storage> storage = create(length, arena);
-    std::memcpy(storage->text, text.data(), length);
+    if (text.empty() || text.size() >= static_cast<std::size_t>(kMaxInputBytes)) return nullptr;
+    std::unique_ptr<Storage> storage = create(text.size(), arena);
+    std::memcpy(storage->text, text.data(), text.size());
     return storage;
 }
 
 int HtmlDocument::parse(std::string_view text) {
-    std::size_t length = 0;
-    std::unique_ptr<Storage> storage = Storage::copyText(text, length, true);
-    if (!storage) return 0;
-    return parseStorage(std::move(storage), length);
+    return parseStorage(Storage::copyText(text, true));
 }
 
 std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::readFile(std::string_view fileName,
-                                                                       std::size_t& length,
                                                                        bool arena) {
     platform::InputFile file;
     if (!file.open(fileName)) return nullptr;
@@ -146,7 +134,7 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::readFile(std::stri
         std::string stream;
         const auto limit = static_cast<std::size_t>(kMaxInputBytes);
         if (!file.readStream(stream, limit) || stream.size() >= limit) return nullptr;
-        return copyText(stream, length, arena);
+        return copyText(stream, arena);
     }
     if (size >= kMaxInputBytes) return nullptr;
     std::size_t bytes = static_cast<std::size_t>(size);
@@ -154,40 +142,35 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::readFile(std::stri
     std::size_t read = file.readFromStart(storage->text, bytes);
     storage->text[read] = '\0';
     // The text ends at its first NUL.
-    const void* nul = std::memchr(storage->text, '\0', read);
-    length = nul == nullptr
-                 ? read
-                 : static_cast<std::size_t>(static_cast<const char*>(nul) - storage->text);
-    if (length == 0) return nullptr;
+    storage->length = std::strlen(storage->text);
+    if (storage->length == 0) return nullptr;
     return storage;
 }
 
 int HtmlDocument::load(std::string_view fileName) {
-    std::size_t length = 0;
-    std::unique_ptr<Storage> storage = Storage::readFile(fileName, length, true);
-    if (!storage) return 0;
-    return parseStorage(std::move(storage), length);
+    return parseStorage(Storage::readFile(fileName, true));
 }
 
 int DocumentText::load(std::string_view fileName, unsigned codePage) {
-    storage_ = HtmlDocument::Storage::readFile(fileName, length_, false);
+    storage_ = HtmlDocument::Storage::readFile(fileName, false);
     return prepare(codePage);
 }
 
 int DocumentText::assign(std::string_view text, unsigned codePage) {
-    storage_ = HtmlDocument::Storage::copyText(text, length_, false);
+    storage_ = HtmlDocument::Storage::copyText(text, false);
     return prepare(codePage);
 }
 
 int DocumentText::prepare(unsigned codePage) {
     if (!storage_) return 0;
     int converted = 0;
-    return HtmlDocument::prepareText(storage_, length_, codePage, false, converted) ? 1 : 0;
+    return HtmlDocument::prepareText(storage_, codePage, false, converted) ? 1 : 0;
 }
 
-bool HtmlDocument::prepareText(std::unique_ptr<Storage>& storage, std::size_t& length,
-                               unsigned codePage, bool arena, int& converted) {
+bool HtmlDocument::prepareText(std::unique_ptr<Storage>& storage, unsigned codePage, bool arena,
+                               int& converted) {
     char* text = storage->text;
+    const std::size_t length = storage->length;
     int allAscii = 1;
     converted = 0;
     if (!isUtf8(std::string_view(text, length), allAscii) || allAscii) return true;
@@ -202,7 +185,7 @@ bool HtmlDocument::prepareText(std::unique_ptr<Storage>& storage, std::size_t& l
         // table conversion happens in place.
         std::size_t converted936 = convertUtf8ToCodePage936(text, length);
         std::memset(text + converted936, 0, length - converted936);
-        length = converted936;
+        storage->length = converted936;
         return true;
     }
     std::string result = platform::utf8ToCodePage(std::string_view(text, length), target);
@@ -214,25 +197,23 @@ bool HtmlDocument::prepareText(std::unique_ptr<Storage>& storage, std::size_t& l
         storage = Storage::create(result.size(), arena);
     } else {
         std::memset(storage->text + result.size(), 0, length - result.size());
+        storage->length = result.size();
     }
     std::memcpy(storage->text, result.data(), result.size());
-    length = result.size();
     return true;
 }
 
-int HtmlDocument::parseStorage(std::unique_ptr<Storage> storage, std::size_t length) {
+int HtmlDocument::parseStorage(std::unique_ptr<Storage> storage) {
+    if (!storage) return 0;
     reset();
     storage_ = std::move(storage);
-    textLength_ = length;
-    const bool converted = prepareText(storage_, textLength_, codePage, true, convertedFromUtf8);
+    const bool converted = prepareText(storage_, codePage, true, convertedFromUtf8);
     text_ = storage_->text;
     elements_ = storage_->elements;
     elementCapacity_ = storage_->elementCapacity;
-    if (!converted) {
-        // Nothing to parse: the document stays empty.
-        textLength_ = 0;
-        return 0;
-    }
+    // Nothing to parse when the conversion failed: the document stays empty.
+    textLength_ = converted ? storage_->length : 0;
+    if (!converted) return 0;
 
     TreeBuilder builder(*this, text_, textLength_);
     builder.build();

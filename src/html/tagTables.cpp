@@ -4,6 +4,8 @@
 // probing the table of packed names built at compile time (tagTables.h).
 #include "html/tagTables.h"
 
+#include <algorithm>
+
 #include "base/asciiTable.h"
 
 namespace kestrune {
@@ -11,12 +13,9 @@ namespace kestrune {
 std::uint16_t tagClassOf(std::string_view name) {
     if (name.empty()) return 0;
     if (name.size() > 8) return equalsIgnoreCase(name, "blockquote") ? kTagBlock : 0;
-    std::uint64_t key = 0;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        key |= static_cast<std::uint64_t>(static_cast<unsigned char>(toLowerByte(name[i])))
-               << (8 * i);
-    }
-    return tag_detail::classesOfKey(key);
+    char lower[8];
+    std::ranges::transform(name, lower, toLowerByte);
+    return tag_detail::classesOfKey(tag_detail::pack(std::string_view(lower, name.size())));
 }
 
 int isVoidTag(std::string_view name) { return (tagClassOf(name) & kTagVoid) ? 1 : 0; }

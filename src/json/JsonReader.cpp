@@ -3,9 +3,12 @@
 // there: the rules below decide what every byte becomes, and key faults are logged.
 #include <kestrune/json.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,10 +36,7 @@ constexpr char kNoKeyMessage[] = "\xCE\xDE\xBC\xFC\xD6\xB5";
 constexpr char kMissingValueMessage[] = "\xC8\xB1\xC9\xD9\xBC\xFC\xB5\xC4\xD6\xB5";
 
 // Input is NUL-terminated text in the reader's model: a NUL byte ends it.
-std::string_view cutAtNul(std::string_view text) {
-    const std::size_t nul = text.find('\0');
-    return nul == std::string_view::npos ? text : text.substr(0, nul);
-}
+std::string_view cutAtNul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 // Index just past the content of the quoted string at the start of `text` (text[0] is
 // '"'): the closing quote's index, or text.size() when there is none. A backslash takes
@@ -51,14 +51,12 @@ std::size_t quotedContentEnd(std::string_view text) {
 // Length of the unquoted token at the start of `text`: everything up to the first ',',
 // '}' or ']', white space included.
 std::size_t unquotedTokenEnd(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] != ',' && text[i] != '}' && text[i] != ']') ++i;
-    return i;
+    return std::min(text.find_first_of(",}]"), text.size());
 }
 
+// The first index at or after `i` that is not white space (isWhitespace), or the size.
 std::size_t skipSpace(std::string_view text, std::size_t i) {
-    while (i < text.size() && isWhitespace(text[i])) ++i;
-    return i;
+    return std::min(text.find_first_not_of(" \t\n\r", i), text.size());
 }
 
 // Children are made by their first byte; any other byte starts a scalar.
@@ -103,10 +101,7 @@ class ContainerReader {
         // A '}' here would be read as an empty element that consumes nothing and is no
         // comma, so the loop would stand still: take it as the array's end.
         if (at(p) == '}') return close(p + 1);
-        std::unique_ptr<JsonValue> child = makeChild(at(p));
-        JsonValue& added = *child;
-        JsonAccess::elements(array).push_back(std::move(child));
-        return readChild(added, p);
+        return readChild(*JsonAccess::elements(array).emplace_back(makeChild(at(p))), p);
     }
 
     // One turn of the member loop of the innermost open container, an object whose
@@ -133,7 +128,10 @@ class ContainerReader {
         const std::size_t valueStart = skipSpace(text_, p + 1);
         std::unique_ptr<JsonValue> child = makeChild(at(valueStart));
         JsonValue& added = *child;
-        insertMember(object, key, std::move(child));
+        // A key read again replaces the earlier value, which is destroyed; keys() lists
+        // it once per reading.
+        JsonAccess::members(object)[std::string(key)] = std::move(child);
+        JsonAccess::keys(object).emplace_back(key);
         return readChild(added, valueStart);
     }
 
@@ -167,23 +165,18 @@ class ContainerReader {
         return start + 1;
     }
 
-    // A key read again replaces the earlier value, which is destroyed; keys() lists it
-    // once per reading.
-    static void insertMember(JsonObject& object, std::string_view key,
-                             std::unique_ptr<JsonValue> child) {
-        JsonObject::Members& members = JsonAccess::members(object);
-        auto found = members.find(key);
-        if (found != members.end()) {
-            found->second = std::move(child);
-        } else {
-            members.emplace(std::string(key), std::move(child));
-        }
-        JsonAccess::keys(object).emplace_back(key);
-    }
-
     std::string_view text_;
     std::vector<OpenContainer> open_;
 };
+
+// Reads `text` into `container` when it starts with `opener`; refuses it otherwise.
+bool parseContainer(JsonValue& container, std::string_view text, char opener) {
+    if (text.data() == nullptr) return false;
+    text = cutAtNul(text);
+    if (text.empty() || text[0] != opener) return false;
+    ContainerReader(text).read(container);
+    return true;
+}
 
 }  // namespace
 
@@ -207,8 +200,8 @@ void logMessage(const char* path, const char* format, ...) {
 }
 
 std::int32_t JsonValue::skipWhitespace(std::string_view text, std::int32_t start) {
-    const std::size_t from = start < 0 ? 0 : static_cast<std::size_t>(start);
-    return static_cast<std::int32_t>(skipSpace(text, from < text.size() ? from : text.size()));
+    // A start beyond the text finds nothing: the text's size.
+    return static_cast<std::int32_t>(skipSpace(text, static_cast<std::size_t>(std::max(start, 0))));
 }
 
 void JsonAccess::readScalar(JsonString& scalar, std::string_view text) {
@@ -224,18 +217,18 @@ void JsonAccess::readScalar(JsonString& scalar, std::string_view text) {
     }
     const std::size_t tokenEnd = unquotedTokenEnd(text);
     scalar.length_ = static_cast<std::int32_t>(tokenEnd);
-    for (std::size_t i = 0; i < tokenEnd; ++i) {
-        if (!isWhitespace(text[i])) scalar.text_.push_back(text[i]);
-    }
+    std::ranges::remove_copy_if(text.substr(0, tokenEnd), std::back_inserter(scalar.text_),
+                                isWhitespace);
     const std::string& word = scalar.text_;
-    if (equalsIgnoreCase(word, "true") || equalsIgnoreCase(word, "false")) {
+    const bool isTrue = equalsIgnoreCase(word, "true");
+    if (isTrue || equalsIgnoreCase(word, "false")) {
         scalar.type_ = JsonType::Boolean;
-        scalar.boolValue_ = equalsIgnoreCase(word, "true") ? 1 : 0;
+        scalar.boolValue_ = isTrue ? 1 : 0;
     } else if (equalsIgnoreCase(word, "null")) {
         scalar.type_ = JsonType::Null;
     } else if (word.find('.') != std::string::npos) {
         scalar.type_ = JsonType::Real;
-        scalar.realValue_ = json_internal::readReal(word);
+        scalar.realValue_ = std::strtod(word.c_str(), nullptr);
     } else {
         // Any other word is kept as an Integer, as written.
         scalar.type_ = JsonType::Integer;
@@ -248,19 +241,6 @@ bool JsonString::parse(std::string_view text) {
     JsonAccess::readScalar(*this, cutAtNul(text));
     return true;
 }
-
-namespace {
-
-// Reads `text` into `container` when it starts with `opener`; refuses it otherwise.
-bool parseContainer(JsonValue& container, std::string_view text, char opener) {
-    if (text.data() == nullptr) return false;
-    text = cutAtNul(text);
-    if (text.empty() || text[0] != opener) return false;
-    ContainerReader(text).read(container);
-    return true;
-}
-
-}  // namespace
 
 bool JsonArray::parse(std::string_view text) { return parseContainer(*this, text, '['); }
 

@@ -16,16 +16,29 @@ namespace kestrune {
 
 namespace {
 
-bool isScalarKind(JsonType kind) { return kind >= JsonType::None && kind <= JsonType::Null; }
+// Moves the children of a container into `work`, leaving it empty; scalars have none.
+void moveChildren(JsonValue& value, std::vector<std::unique_ptr<JsonValue>>& work) {
+    if (JsonArray* array = value.asArray()) {
+        JsonArray::Elements& elements = JsonAccess::elements(*array);
+        for (auto& element : elements) work.push_back(std::move(element));
+        elements.clear();
+    } else if (JsonObject* object = value.asObject()) {
+        JsonObject::Members& members = JsonAccess::members(*object);
+        for (auto& member : members) work.push_back(std::move(member.second));
+        members.clear();
+    }
+}
 
-// Destroys the values in `work` and everything below them without recursion. Invariant:
-// every value popped has its children moved into `work` before it is destroyed, so each
-// destructor runs on a container that is already empty.
-void destroyAll(std::vector<std::unique_ptr<JsonValue>>& work) {
+// Destroys the children of `container` and everything below them without recursion.
+// Invariant: every value popped has its children moved into the work list before it is
+// destroyed, so each destructor runs on a container that is already empty.
+void destroyChildren(JsonValue& container) {
+    std::vector<std::unique_ptr<JsonValue>> work;
+    moveChildren(container, work);
     while (!work.empty()) {
         std::unique_ptr<JsonValue> value = std::move(work.back());
         work.pop_back();
-        if (value) json_internal::moveChildren(*value, work);
+        if (value) moveChildren(*value, work);
     }
 }
 
@@ -33,17 +46,13 @@ void destroyAll(std::vector<std::unique_ptr<JsonValue>>& work) {
 
 char* writeJsonEscaped(char* out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
-    const char* in = text.data();
-    std::size_t n = text.size();
-    while (n > 0) {
-        std::size_t run = findJsonEscape(in, n);
-        std::memcpy(out, in, run);
+    while (!text.empty()) {
+        const std::size_t run = findJsonEscape(text.data(), text.size());
+        std::memcpy(out, text.data(), run);
         out += run;
-        in += run;
-        n -= run;
-        if (n == 0) break;
-        const auto byte = static_cast<unsigned char>(*in++);
-        --n;
+        if (run == text.size()) break;
+        const auto byte = static_cast<unsigned char>(text[run]);
+        text.remove_prefix(run + 1);
         if (byte == '"' || byte == '\\') {
             *out++ = '\\';
             *out++ = static_cast<char>(byte);
@@ -70,51 +79,29 @@ void appendJsonEscaped(std::string& out, std::string_view text) {
 namespace json_internal {
 
 std::int64_t readInteger(std::string_view text) {
-    std::size_t i = 0;
     // White space as the C library's isspace sees it in the "C" locale.
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Accumulate the magnitude and saturate at the limits, as strtoll does.
-    constexpr std::uint64_t kMaxMagnitude = std::uint64_t{1} << 63;  // |INT64_MIN|
+    std::size_t i = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (negative || text[i] == '+')) ++i;
+    // Accumulate the magnitude and saturate at the limit of the sign, as strtoll does.
+    const std::uint64_t limit = (std::uint64_t{1} << 63) - (negative ? 0 : 1);
     std::uint64_t magnitude = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         const auto digit = static_cast<std::uint64_t>(text[i] - '0');
-        if (magnitude > (kMaxMagnitude - digit) / 10) {
-            magnitude = kMaxMagnitude;
+        if (magnitude > (limit - digit) / 10) {
+            magnitude = limit;
             break;
         }
         magnitude = magnitude * 10 + digit;
     }
-    if (negative) {
-        return magnitude == kMaxMagnitude ? std::numeric_limits<std::int64_t>::min()
-                                          : -static_cast<std::int64_t>(magnitude);
-    }
-    return magnitude >= kMaxMagnitude ? std::numeric_limits<std::int64_t>::max()
-                                      : static_cast<std::int64_t>(magnitude);
-}
-
-double readReal(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
-
-void moveChildren(JsonValue& value, std::vector<std::unique_ptr<JsonValue>>& work) {
-    if (JsonArray* array = value.asArray()) {
-        JsonArray::Elements& elements = JsonAccess::elements(*array);
-        for (auto& element : elements) work.push_back(std::move(element));
-        elements.clear();
-    } else if (JsonObject* object = value.asObject()) {
-        JsonObject::Members& members = JsonAccess::members(*object);
-        for (auto& member : members) work.push_back(std::move(member.second));
-        members.clear();
-    }
+    // Negated in unsigned arithmetic: 2^63 becomes INT64_MIN.
+    return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
 }
 
 }  // namespace json_internal
 
 bool JsonString::setText(std::string_view text, JsonType kind) {
-    if (!isScalarKind(kind)) return false;
+    if (kind < JsonType::None || kind > JsonType::Null) return false;
     text_.clear();
     if (kind == JsonType::String) {
         text_.reserve(text.size());
@@ -123,33 +110,21 @@ bool JsonString::setText(std::string_view text, JsonType kind) {
         text_.assign(text);
     }
     length_ = static_cast<std::int32_t>(text_.size());
-    switch (kind) {
-        case JsonType::Integer:
-            intValue_ = json_internal::readInteger(text_);
-            break;
-        case JsonType::Boolean: {
-            // Read as a 32-bit number: "1" is true, a word is 0.
-            const std::int64_t number = json_internal::readInteger(text_);
-            constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
-            constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-            boolValue_ = static_cast<std::int32_t>(std::clamp(number, kMin, kMax));
-            break;
-        }
-        case JsonType::Real:
-            realValue_ = json_internal::readReal(text_);
-            break;
-        default:
-            break;
+    if (kind == JsonType::Integer) {
+        intValue_ = json_internal::readInteger(text_);
+    } else if (kind == JsonType::Boolean) {
+        // Read as a 32-bit number: "1" is true, a word is 0.
+        using Limits = std::numeric_limits<std::int32_t>;
+        boolValue_ = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+            json_internal::readInteger(text_), Limits::min(), Limits::max()));
+    } else if (kind == JsonType::Real) {
+        realValue_ = std::strtod(text_.c_str(), nullptr);
     }
     type_ = kind;
     return true;
 }
 
-JsonArray::~JsonArray() {
-    std::vector<std::unique_ptr<JsonValue>> work;
-    json_internal::moveChildren(*this, work);
-    destroyAll(work);
-}
+JsonArray::~JsonArray() { destroyChildren(*this); }
 
 JsonValue* JsonArray::add(JsonValue* value) {
     if (value == nullptr) return nullptr;
@@ -185,10 +160,8 @@ JsonString* JsonObject::addString(std::string_view key, std::string_view text) {
 }
 
 void JsonObject::clear() {
-    std::vector<std::unique_ptr<JsonValue>> work;
-    json_internal::moveChildren(*this, work);
+    destroyChildren(*this);
     keys_.clear();
-    destroyAll(work);
 }
 
 }  // namespace kestrune

@@ -13,12 +13,11 @@ namespace kestrune {
 namespace {
 
 // A container whose opening bracket is written and whose closing one is not yet.
-// Exactly one of `array` and `object` is set.
+// `elements` is set for an array; an object walks its members from `member` to `end`.
 struct OpenContainer {
-    const JsonArray* array;
-    const JsonObject* object;
-    std::size_t nextElement;
-    JsonObject::Members::const_iterator nextMember;
+    const JsonArray::Elements* elements;
+    JsonObject::Members::const_iterator member, end;
+    std::size_t written = 0;  // children written so far
 };
 
 // Writes `root` front to back with an explicit stack of open containers instead of
@@ -34,47 +33,35 @@ std::string writeCompact(const JsonValue& root) {
     auto writeValue = [&](const JsonValue& value) {
         if (const JsonArray* array = value.asArray()) {
             out.push_back('[');
-            open.push_back({array, nullptr, 0, {}});
+            open.push_back({&array->elements(), {}, {}});
         } else if (const JsonObject* object = value.asObject()) {
             out.push_back('{');
-            open.push_back({nullptr, object, 0, object->members().begin()});
+            open.push_back({nullptr, object->members().begin(), object->members().end()});
         } else if (const JsonString* scalar = value.asString()) {
-            if (scalar->type() == JsonType::String) {
-                out.push_back('"');
-                out.append(scalar->text());
-                out.push_back('"');
-            } else {
-                out.append(scalar->text());
-            }
+            const bool quoted = scalar->type() == JsonType::String;
+            if (quoted) out.push_back('"');
+            out.append(scalar->text());
+            if (quoted) out.push_back('"');
         }
     };
 
     writeValue(root);
     while (!open.empty()) {
         OpenContainer& top = open.back();
+        if (top.elements != nullptr ? top.written == top.elements->size() : top.member == top.end) {
+            out.push_back(top.elements != nullptr ? ']' : '}');
+            open.pop_back();
+            continue;
+        }
+        if (top.written++ != 0) out.append(", ");
         const JsonValue* child = nullptr;
-        if (top.array != nullptr) {
-            const JsonArray::Elements& elements = top.array->elements();
-            if (top.nextElement == elements.size()) {
-                out.push_back(']');
-                open.pop_back();
-                continue;
-            }
-            if (top.nextElement != 0) out.append(", ");
-            child = elements[top.nextElement++].get();
+        if (top.elements != nullptr) {
+            child = (*top.elements)[top.written - 1].get();
         } else {
-            const JsonObject::Members& members = top.object->members();
-            if (top.nextMember == members.end()) {
-                out.push_back('}');
-                open.pop_back();
-                continue;
-            }
-            if (top.nextMember != members.begin()) out.append(", ");
             out.push_back('"');
-            out.append(top.nextMember->first);
+            out.append(top.member->first);
             out.append("\":");
-            child = top.nextMember->second.get();
-            ++top.nextMember;
+            child = (top.member++)->second.get();
         }
         // May push onto `open`, so `top` is not used after this.
         writeValue(*child);

@@ -6,7 +6,6 @@
 #include <kestrune/json.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,11 +28,6 @@ namespace json_internal {
 // White space, sign and decimal digits as strtoll reads them, saturating at the limits;
 // 0 when there are no digits.
 std::int64_t readInteger(std::string_view text);
-// strtod on the text (up to its first NUL).
-double readReal(const std::string& text);
-
-// Moves the children of a container into `work`, leaving it empty; scalars have none.
-void moveChildren(JsonValue& value, std::vector<std::unique_ptr<JsonValue>>& work);
 
 }  // namespace json_internal
 
