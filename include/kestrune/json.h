@@ -207,7 +207,8 @@ class JsonObject final : public JsonValue {
 
     // Inserts `value` under the escaped form of `key` and takes ownership of it; returns
     // it. Returns null and changes nothing when `value` is null or the key is present: the
-    // value then stays with the caller, who must destroy it.
+    // value then stays with the caller, who must destroy it; so it does when the insertion
+    // throws (memory running out), which also changes nothing.
     JsonValue* addValue(std::string_view key, JsonValue* value);
     template <typename T>
     T* addValue(std::string_view key, T* value) {
@@ -231,6 +232,8 @@ class JsonObject final : public JsonValue {
     const std::vector<std::string>& keys() const { return keys_; }
 
   private:
+    JsonValue* insert(std::string&& storedKey, JsonValue* value);
+
     Members members_;                // values owned
     std::vector<std::string> keys_;  // informational; nothing in the library reads it
 

@@ -134,29 +134,43 @@ JsonValue* JsonArray::add(JsonValue* value) {
 
 JsonObject::~JsonObject() { clear(); }
 
-JsonValue* JsonObject::addValue(std::string_view key, JsonValue* value) {
-    if (value == nullptr) return nullptr;
-    std::string storedKey;
-    storedKey.reserve(key.size());
-    appendJsonEscaped(storedKey, key);
+// Inserts `value` under `storedKey` unless the key is present (null then). Whatever
+// throws (memory running out), nothing changes and `value` stays with the caller.
+JsonValue* JsonObject::insert(std::string&& storedKey, JsonValue* value) {
     auto [it, inserted] = members_.try_emplace(std::move(storedKey));
     if (!inserted) return nullptr;
+    try {
+        keys_.push_back(it->first);
+    } catch (...) {
+        members_.erase(it);
+        throw;
+    }
     it->second.reset(value);
-    keys_.push_back(it->first);
     return value;
 }
 
-JsonString* JsonObject::addString(std::string_view key, std::string_view text) {
+namespace {
+
+std::string storedKeyOf(std::string_view key) {
     std::string storedKey;
     storedKey.reserve(key.size());
     appendJsonEscaped(storedKey, key);
-    if (members_.find(storedKey) != members_.end()) return nullptr;
+    return storedKey;
+}
+
+}  // namespace
+
+JsonValue* JsonObject::addValue(std::string_view key, JsonValue* value) {
+    return value == nullptr ? nullptr : insert(storedKeyOf(key), value);
+}
+
+JsonString* JsonObject::addString(std::string_view key, std::string_view text) {
+    std::string storedKey = storedKeyOf(key);
+    if (members_.contains(storedKey)) return nullptr;
     auto scalar = std::make_unique<JsonString>();
     scalar->setText(text, JsonType::String);
-    JsonString* result = scalar.get();
-    members_.emplace(storedKey, std::move(scalar));
-    keys_.push_back(std::move(storedKey));
-    return result;
+    insert(std::move(storedKey), scalar.get());
+    return scalar.release();
 }
 
 void JsonObject::clear() {

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 #include <kestrune/json.h>
 
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
+#include <new>
 #include <set>
 #include <sstream>
 #include <string>
@@ -16,6 +19,28 @@ namespace kestrune {
 namespace {
 
 using namespace std::string_literals;
+
+// While not negative: how many more allocations this program's operator new grants.
+std::atomic<long long> allocationsGranted{-1};
+
+}  // namespace
+}  // namespace kestrune
+
+void* operator new(std::size_t size) {
+    if (kestrune::allocationsGranted.load() == 0) throw std::bad_alloc();
+    if (kestrune::allocationsGranted.load() > 0) --kestrune::allocationsGranted;
+    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+    throw std::bad_alloc();
+}
+// (GCC takes the free() below for one of a block from the standard operator new.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+
+namespace kestrune {
+namespace {
 
 const std::map<std::string, JsonType> kTypes = {
     {"String", JsonType::String}, {"Integer", JsonType::Integer}, {"Boolean", JsonType::Boolean},
@@ -77,6 +102,40 @@ TEST(JsonObjectTest, KeyOrderEscapingAndRepeats) {
 
 // A tree built by hand is written byte for byte: stored texts unchanged, scalars by
 // their kind, a value never given a text as nothing.
+// An insertion that runs out of memory, at any of its allocations, changes nothing and
+// leaves the value with the caller, who destroys it (once: the sanitizers would see a
+// second time).
+TEST(JsonObjectTest, InsertionOutOfMemoryChangesNothing) {
+    for (bool string : {false, true}) {
+        for (long long granted = 0;; ++granted) {
+            JsonObject object;
+            object.addString("a", "1");
+            auto* value = new JsonString();
+            value->setText("2", JsonType::String);
+            bool threw = false;
+            allocationsGranted = granted;
+            try {
+                if (string) {
+                    object.addString("b\"", "2");
+                } else {
+                    object.addValue("b\"", value);
+                }
+            } catch (const std::bad_alloc&) {
+                threw = true;
+            }
+            allocationsGranted = -1;
+            if (!threw) {
+                if (string) delete value;
+                EXPECT_EQ(object.toString(), R"({"a":"1", "b\"":"2"})");
+                break;
+            }
+            delete value;
+            EXPECT_EQ(object.toString(), R"({"a":"1"})");
+            EXPECT_EQ(object.keys().size(), 1u);
+        }
+    }
+}
+
 TEST(JsonWriterTest, BuiltByHand) {
     EXPECT_EQ(JsonObject().toString(), "{}");
     JsonObject object;
