@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "base/platform.h"
 #include "base/platformInternal.h"
@@ -132,15 +133,10 @@ void installSignalHandlers() {
 
 // The directory part of a path ("." for a bare name, "/" for a name in the root)
 // and its last part.
-std::string directoryOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+std::pair<std::string, std::string> splitPath(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {".", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
 bool sameFile(const struct stat& a, const struct stat& b) {
@@ -166,8 +162,8 @@ std::string linkTarget(const std::string& link, std::size_t largest) {
 // Opens the directory of `path` and names in it the file described by `file`, in
 // `place`, if that entry is the file itself (not a link to it); false otherwise.
 bool placeAt(const std::string& path, const struct stat& file, detail::OutputPlace& place) {
-    const std::string name = nameOf(path);
-    const int directory = ::open(directoryOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const auto [directoryPath, name] = splitPath(path);
+    const int directory = ::open(directoryPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct stat found;
     if (directory >= 0 && !name.empty() &&
         ::fstatat(directory, name.c_str(), &found, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -397,11 +393,7 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
     return out;
 }
 
-long long InputFile::size() {
-    if (fd_ < 0) return -1;
-    off_t end = ::lseek(fd_, 0, SEEK_END);
-    return end < 0 ? -1 : static_cast<long long>(end);
-}
+long long InputFile::size() { return fd_ < 0 ? -1 : ::lseek(fd_, 0, SEEK_END); }
 
 bool OutputFile::create(std::string_view path) {
     discard();
@@ -431,12 +423,12 @@ OutputFile::Opened OutputFile::openOutput(const std::string& given) {
     if (target < 0 && errno == ENOENT) {
         // A new file in an existing directory; through a link that leads nowhere,
         // the file the link names, created now as the kernel permits.
-        const std::string name = nameOf(given);
+        const auto [directory, name] = splitPath(given);
         if (name.empty() || name == "." || name == "..") {
             errno = EISDIR;
             return Opened::Failed;
         }
-        place_.directory = ::open(directoryOf(given).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        place_.directory = ::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (place_.directory < 0) return Opened::Failed;
         struct stat entry;
         if (::fstatat(place_.directory, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0 ||
