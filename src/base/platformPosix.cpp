@@ -521,7 +521,7 @@ void freeLarge(void* block, std::size_t bytes) {
     if (block != nullptr) ::munmap(block, wholeHugePages(bytes));
 }
 
-void prefault(void* block, std::size_t bytes) {
+void prefault([[maybe_unused]] void* block, [[maybe_unused]] std::size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
     // Linux 5.14 and later; an older kernel refuses it, which is harmless.
     const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
@@ -529,9 +529,6 @@ void prefault(void* block, std::size_t bytes) {
     const std::uintptr_t first = (start + page - 1) / page * page;
     const std::uintptr_t end = (start + bytes) / page * page;
     if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
-#else
-    (void)block;
-    (void)bytes;
 #endif
 }
 
@@ -583,8 +580,7 @@ bool writeOutput(int fd, const char* bytes, std::size_t count) {
     // A file size limit (ulimit -f) ends a process that writes past it with SIGXFSZ,
     // unless the signal is ignored: then the write fails with EFBIG, which is
     // reported like any other write error.
-    static const bool ignored = ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
-    (void)ignored;
+    [[maybe_unused]] static const bool ignored = ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
     while (count > 0) {
         ssize_t n = ::write(fd, bytes, count);
         if (n < 0 && errno == EINTR) continue;

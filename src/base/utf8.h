@@ -24,11 +24,16 @@ inline char32_t decodeUtf8(const unsigned char*& p, const unsigned char* end) {
         ++p;  // continuation byte, C0, C1 or F5-FF: never the start of a character
         return kReplacementChar;
     }
-    // Sequence length and second-byte range by lead byte (Unicode table 3-7).
+    // Sequence length and second-byte range by lead byte (Unicode table 3-7). The
+    // range is tested in branches: in a run of characters of one script they are
+    // always taken the same way.
     const int extra = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : 1;
     char32_t cp = b0 & (0x3F >> extra);
-    unsigned char lo = b0 == 0xE0 ? 0xA0 : b0 == 0xF0 ? 0x90 : 0x80;
-    unsigned char hi = b0 == 0xED ? 0x9F : b0 == 0xF4 ? 0x8F : 0xBF;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b0 == 0xE0) lo = 0xA0;
+    if (b0 == 0xED) hi = 0x9F;
+    if (b0 == 0xF0) lo = 0x90;
+    if (b0 == 0xF4) hi = 0x8F;
     const unsigned char* q = p + 1;
     for (int i = 0; i < extra; ++i, ++q) {
         if (q == end || *q < lo || *q > hi) {
