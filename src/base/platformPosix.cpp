@@ -230,7 +230,7 @@ int createTemporary(detail::OutputPlace& place, mode_t mode) {
                       mode);
         if (fd >= 0) {
             place.temporary = name;
-            std::memcpy(pendingTemporary, name, sizeof name);
+            std::memcpy(pendingTemporary, name, place.temporary.size() + 1);
             pendingDirectory = place.directory;
             break;
         }
