@@ -20,10 +20,8 @@ enum : std::uint8_t {
 
 constexpr std::array<std::uint8_t, 256> makeClassTable() {
     std::array<std::uint8_t, 256> t{};
-    t[' '] = t['\t'] = t['\r'] = t['\n'] = kSpaceClass;
-    t['\t'] |= kCtrlClass;
-    t['\r'] |= kCtrlClass;
-    t['\n'] |= kCtrlClass;
+    t[' '] = kSpaceClass;
+    t['\t'] = t['\r'] = t['\n'] = kSpaceClass | kCtrlClass;
     for (int c = '0'; c <= '9'; ++c) t[c] = kAlnumClass;
     for (int c = 'a'; c <= 'z'; ++c) t[c] = kAlnumClass;
     for (int c = 'A'; c <= 'Z'; ++c) t[c] = kAlnumClass | kUpperClass;

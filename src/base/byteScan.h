@@ -82,15 +82,12 @@ inline unsigned jsonEscapeLanes(__m128i v, bool withSpace) {
     return static_cast<unsigned>(_mm_movemask_epi8(hits));
 }
 #else
-// Without SSE2 the scans test byte by byte and never call a block test.
+// Without SSE2 the scans test byte by byte and never call a block test: the names
+// only need to be known.
 template <typename Block>
-unsigned cleanupLanes(Block, bool) {
-    return 0;
-}
+unsigned cleanupLanes(Block, bool);
 template <typename Block>
-unsigned jsonEscapeLanes(Block, bool) {
-    return 0;
-}
+unsigned jsonEscapeLanes(Block, bool);
 #endif
 
 }  // namespace byte_scan_detail

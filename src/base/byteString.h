@@ -3,6 +3,7 @@
 // page, no multi-byte awareness, ASCII rules only where stated.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -17,14 +18,10 @@ void removeControlCharsAndSpaces(std::string& target);
 // Trims on views: trimLeftView drops every leading `ch`, trimRightView every
 // trailing one; the returned view is a sub-range of `text`.
 inline std::string_view trimLeftView(std::string_view text, char ch) {
-    std::size_t skip = 0;
-    while (skip < text.size() && text[skip] == ch) ++skip;
-    return std::string_view(text.data() + skip, text.size() - skip);
+    return text.substr(std::min(text.find_first_not_of(ch), text.size()));
 }
 inline std::string_view trimRightView(std::string_view text, char ch) {
-    std::size_t len = text.size();
-    while (len > 0 && text[len - 1] == ch) --len;
-    return std::string_view(text.data(), len);
+    return text.substr(0, text.find_last_not_of(ch) + 1);
 }
 
 }  // namespace kestrune

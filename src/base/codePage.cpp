@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The choice of the local code page, the same on every system; the conversion
 // itself is the system converter's (platformPosix.cpp, platformWindows.cpp).
+#include <charconv>
 #include <cstdlib>
 #include <string>
 
@@ -12,13 +13,11 @@ namespace {
 
 // A code page number: 1 to 65535 in decimal digits, nothing else; 0 when not.
 unsigned parseCodePageNumber(std::string_view text) {
-    if (text.empty() || text.size() > 5) return 0;
     unsigned number = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return 0;
-        number = number * 10 + static_cast<unsigned>(c - '0');
-    }
-    return number <= 0xFFFF ? number : 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    const bool digitsOnly = error == std::errc() && stop == end && text.size() <= 5;
+    return digitsOnly && number <= 0xFFFF ? number : 0;
 }
 
 }  // namespace
@@ -31,18 +30,12 @@ bool isUsableCodePage(unsigned number) {
 }
 
 CodePageChoice localCodePage() {
-    CodePageChoice choice;
     const char* setting = std::getenv(kCodePageVariable);
     // Set but empty is not set, as with most variables ("KESTRUNE_CODEPAGE= kestrune ...").
-    if (setting == nullptr || *setting == '\0') {
-        choice.number = systemCodePage();
-        choice.usable = true;
-        return choice;
-    }
-    choice.setting = setting;
-    choice.number = parseCodePageNumber(choice.setting);
-    choice.usable = isUsableCodePage(choice.number);
-    return choice;
+    if (setting == nullptr || *setting == '\0')
+        return {.number = systemCodePage(), .usable = true, .setting = {}};
+    const unsigned number = parseCodePageNumber(setting);
+    return {.number = number, .usable = isUsableCodePage(number), .setting = setting};
 }
 
 }  // namespace kestrune::platform

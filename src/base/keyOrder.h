@@ -22,8 +22,7 @@ int compareFolded(std::string_view a, std::string_view b, Fold&& fold, std::size
         const unsigned y = fold(static_cast<unsigned char>(b[i]));
         if (x != y) return x < y ? -1 : 1;
     }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
 }
 
 // The numbers 0 .. count - 1 in the order compareFolded gives their keys keyOf(i);
@@ -38,14 +37,13 @@ std::vector<std::uint32_t> keyOrder(std::size_t count, KeyOf&& keyOf, Fold&& fol
         std::uint32_t head;
         std::uint32_t number;
     };
-    auto byte = [&](std::string_view key, std::size_t i) -> std::uint32_t {
-        return fold(static_cast<unsigned char>(key[i]));
-    };
     std::vector<Entry> entries(count);
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::string_view key = keyOf(i);
         std::uint32_t head = 0;
-        for (std::size_t b = 0; b < 4; ++b) head = head << 8 | (b < key.size() ? byte(key, b) : 0u);
+        for (std::size_t b = 0; b < 4; ++b) {
+            head = head << 8 | (b < key.size() ? fold(static_cast<unsigned char>(key[b])) : 0u);
+        }
         entries[i] = {head, i};
     }
     std::vector<Entry> spare(count);

@@ -30,9 +30,6 @@ bool fileExists(std::string_view path);
 // The path names an existing directory.
 bool directoryExists(std::string_view path);
 
-// UTF-8 to UTF-16. Ill-formed sequences become U+FFFD (see base/utf8.h).
-std::u16string utf8ToWide(std::string_view utf8);
-
 // The local ("ANSI") code page, by its Windows number: the system's own on Windows,
 // 936 (GBK) elsewhere, unless the environment variable KESTRUNE_CODEPAGE names
 // another (437, 850, 932, 1252, ...; 65001 is UTF-8; set but empty counts as unset).
@@ -120,7 +117,6 @@ class OutputFile {
     ~OutputFile();  // discards what was not committed
 
     bool create(std::string_view path);
-    bool isOpen() const { return fd_ >= 0; }
     // Writes every byte (retrying short writes); false on an error.
     bool write(const char* bytes, std::size_t count);
     // Closes the file and puts it in place; false when either fails (the temporary
@@ -198,12 +194,6 @@ void failOutputAfter(long long bytes);
 // allocate(), reallocate() and allocateLarge() refuse every call after the next
 // `calls` calls.
 void failAllocationAfter(long long calls);
-
-// For the implementations of this layer: the byte count after which OutputFile
-// writes fail (negative: never), and whether this allocation is to be refused
-// (counts the call).
-long long outputLimit();
-bool allocationRefused();
 }  // namespace faults
 
 }  // namespace kestrune::platform

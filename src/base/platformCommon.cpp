@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The parts of the platform layer that every system shares: heap blocks and the
 // fault seams of the tests, the path separators, and reading input files.
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "base/platform.h"
 #include "base/platformInternal.h"
@@ -19,15 +21,11 @@ std::atomic<long long> allocationsLeft{-1};
 
 }  // namespace
 
-namespace faults {
+void faults::failOutputAfter(long long bytes) { outputFailsAfter = bytes; }
 
-void failOutputAfter(long long bytes) { outputFailsAfter = bytes; }
+void faults::failAllocationAfter(long long calls) { allocationsLeft = calls; }
 
-void failAllocationAfter(long long calls) { allocationsLeft = calls; }
-
-long long outputLimit() { return outputFailsAfter; }
-
-bool allocationRefused() {
+bool detail::allocationRefused() {
     long long left = allocationsLeft.load(std::memory_order_relaxed);
     while (left > 0 &&
            !allocationsLeft.compare_exchange_weak(left, left - 1, std::memory_order_relaxed)) {
@@ -35,30 +33,34 @@ bool allocationRefused() {
     return left == 0;
 }
 
-}  // namespace faults
-
 std::string withForwardSlashes(std::string_view path) {
     std::string p(path);
-    for (char& c : p) {
-        if (c == '\\') c = '/';
-    }
+    std::ranges::replace(p, '\\', '/');
     return p;
 }
 
 void* allocate(std::size_t bytes) {
-    return faults::allocationRefused() ? nullptr : std::malloc(bytes);
+    return detail::allocationRefused() ? nullptr : std::malloc(bytes);
 }
 
 void* reallocate(void* block, std::size_t bytes) {
-    return faults::allocationRefused() ? nullptr : std::realloc(block, bytes);
+    return detail::allocationRefused() ? nullptr : std::realloc(block, bytes);
 }
 
 void release(void* block) { std::free(block); }
 
-InputFile::~InputFile() { detail::closeInput(fd_); }
+bool fileExists(std::string_view path) {
+    return detail::usablePath(path) && detail::pathKind(path) == detail::PathKind::File;
+}
+
+bool directoryExists(std::string_view path) {
+    return detail::usablePath(path) && detail::pathKind(path) == detail::PathKind::Directory;
+}
+
+InputFile::~InputFile() { detail::closeFile(fd_); }
 
 bool InputFile::open(std::string_view path) {
-    detail::closeInput(fd_);
+    detail::closeFile(fd_);
     fd_ = detail::usablePath(path) ? detail::openInput(path) : -1;
     return fd_ >= 0;
 }
@@ -82,8 +84,7 @@ bool InputFile::readStream(std::string& out, std::size_t limit) {
         out.resize(at + kChunk);
         const long long n = detail::readInput(fd_, out.data() + at, kChunk);
         out.resize(at + static_cast<std::size_t>(n > 0 ? n : 0));
-        if (n == 0) break;
-        if (n < 0) return false;
+        if (n <= 0) return n == 0;
     }
     return true;
 }
@@ -92,33 +93,27 @@ OutputFile::~OutputFile() { discard(); }
 
 bool OutputFile::write(const char* bytes, std::size_t count) {
     if (fd_ < 0) return false;
-    const long long limit = faults::outputLimit();
-    if (limit >= 0 && written_ + static_cast<long long>(count) > limit) {
-        // The seam: the bytes up to the limit go out, then the disk is "full".
-        auto room = static_cast<std::size_t>(limit > written_ ? limit - written_ : 0);
-        if (!detail::writeOutput(fd_, bytes, room)) return fail();
-        written_ += static_cast<long long>(room);
-        detail::noteDiskFull();
-        return fail();
-    }
+    // The seam: the bytes up to the limit go out, then the disk is "full".
+    const long long limit = outputFailsAfter;
+    const bool full = limit >= 0 && written_ + static_cast<long long>(count) > limit;
+    if (full) count = static_cast<std::size_t>(limit > written_ ? limit - written_ : 0);
     if (!detail::writeOutput(fd_, bytes, count)) return fail();
     written_ += static_cast<long long>(count);
-    return true;
+    if (!full) return true;
+    detail::noteDiskFull();
+    return fail();
 }
 
 bool OutputFile::commit() {
     if (fd_ < 0) return false;
-    const int fd = fd_;
-    fd_ = -1;
-    if (!detail::closeOutput(fd)) return fail();
+    if (!detail::closeFile(std::exchange(fd_, -1))) return fail();
     if (!place_.temporary.empty() && !detail::moveIntoPlace(place_)) return fail();
     detail::releasePlace(place_);
     return true;
 }
 
 void OutputFile::discard() {
-    if (fd_ >= 0) detail::closeOutput(fd_);
-    fd_ = -1;
+    detail::closeFile(std::exchange(fd_, -1));
     if (!place_.temporary.empty() || place_.madeTarget) detail::removeTemporary(place_);
     detail::releasePlace(place_);
 }

@@ -16,10 +16,15 @@ inline bool usablePath(std::string_view path) {
     return !path.empty() && path.find('\0') == std::string_view::npos;
 }
 
+// What a usable path names: nothing the system finds, a directory, or another file.
+enum class PathKind { Missing, Directory, File };
+PathKind pathKind(std::string_view path);
+
 // A descriptor of the file at `path` (a usable path) opened read-only, or -1.
 int openInput(std::string_view path);
-// Closes a descriptor from openInput; -1 is left alone.
-void closeInput(int fd);
+// Closes a descriptor of an input or output file (-1 is left alone); false when the
+// system reports an error.
+bool closeFile(int fd);
 // Moves to the start of the file; false when it cannot seek.
 bool rewindInput(int fd);
 // Reads up to `count` bytes (interrupted reads are retried): the bytes read, 0 at
@@ -30,8 +35,6 @@ long long readInput(int fd, char* dst, std::size_t count);
 bool writeOutput(int fd, const char* bytes, std::size_t count);
 // Makes the system's last error "disk full", for the output fault of the tests.
 void noteDiskFull();
-// Closes an output file's descriptor; false when the system reports an error.
-bool closeOutput(int fd);
 // Puts the finished temporary file of `place` in the target's place, in one
 // atomic step; false (the system's error set) when that fails.
 bool moveIntoPlace(const OutputPlace& place);
@@ -40,5 +43,9 @@ void removeTemporary(const OutputPlace& place);
 // Lets go of `place`: the temporary file is no longer removed on a signal, the
 // directory is closed, and `place` is empty again.
 void releasePlace(OutputPlace& place);
+
+// Whether this allocation is to be refused, for the allocation fault of the tests
+// (counts the call).
+bool allocationRefused();
 
 }  // namespace kestrune::platform::detail

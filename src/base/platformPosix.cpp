@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "base/platform.h"
 #include "base/platformInternal.h"
@@ -40,8 +41,7 @@ std::string wellFormedUtf8(std::string_view utf8) {
     auto* end = p + utf8.size();
     while (p < end) {
         const unsigned char* from = p;
-        char32_t cp = decodeUtf8(p, end);
-        if (cp != kReplacementChar || (p - from == 3 && from[0] == 0xEF)) {
+        if (passUtf8Sequence(p, end)) {
             out.append(reinterpret_cast<const char*>(from), static_cast<std::size_t>(p - from));
         } else {
             out.append("\xEF\xBF\xBD");
@@ -50,9 +50,22 @@ std::string wellFormedUtf8(std::string_view utf8) {
     return out;
 }
 
-bool statPath(std::string_view path, struct stat& info) {
-    if (!detail::usablePath(path)) return false;
-    return ::stat(withForwardSlashes(path).c_str(), &info) == 0;
+std::u16string utf8ToWide(std::string_view utf8) {
+    std::u16string wide;
+    wide.reserve(utf8.size());
+    auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    auto* end = p + utf8.size();
+    while (p < end) {
+        char32_t cp = decodeUtf8(p, end);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            wide.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            wide.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            wide.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return wide;
 }
 
 // The real path of a file, empty when it cannot be found.
@@ -68,11 +81,11 @@ std::string realPath(const std::string& path) {
 // run before it is in place (as a killed run is no failure of ours to leave debris
 // behind). One at a time: the tool writes one output file per run. The handler
 // needs nothing but the directory's descriptor and the name.
-char pendingTemporary[256];
+char pendingTemporary[40];
 volatile sig_atomic_t pendingDirectory = -1;
 
 // Every signal whose default action ends the process, but SIGKILL and SIGSTOP,
-// which cannot be caught, and SIGXFSZ, which is ignored (see writeAll).
+// which cannot be caught, and SIGXFSZ, which is ignored (see detail::writeOutput).
 constexpr int kEndingSignals[] = {SIGHUP,    SIGINT,  SIGQUIT, SIGILL,    SIGTRAP, SIGABRT,
                                   SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE,
                                   SIGALRM,   SIGTERM, SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS,
@@ -118,63 +131,23 @@ void installSignalHandlers() {
         install(signalNumber);
 }
 
-void rememberTemporary(int directory, const std::string& name) {
-    pendingDirectory = -1;
-    if (name.size() >= sizeof pendingTemporary) return;
-    std::memcpy(pendingTemporary, name.c_str(), name.size() + 1);
-    pendingDirectory = directory;
-}
-
-void forgetTemporary() { pendingDirectory = -1; }
-
-// A file size limit (ulimit -f) ends a process that writes past it with SIGXFSZ,
-// unless the signal is ignored: then the write fails with EFBIG, which is reported
-// like any other write error.
-void ignoreFileSizeSignal() {
-    static const bool ignored = ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
-    (void)ignored;
-}
-
-// Writes every byte to `fd`, retrying short writes; false on an error (errno set).
-bool writeAll(int fd, const char* bytes, std::size_t count) {
-    ignoreFileSizeSignal();
-    while (count > 0) {
-        ssize_t n = ::write(fd, bytes, count);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        bytes += n;
-        count -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // The directory part of a path ("." for a bare name, "/" for a name in the root)
 // and its last part.
-std::string directoryOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+std::pair<std::string, std::string> splitPath(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {".", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// The path under which the system knows the open file `fd` now, read from
-// /proc/self/fd (never cut short: a result that fills the buffer is read again with
-// a larger one); empty when the system does not say.
-std::string pathOfDescriptor(int fd) {
-    const std::string link = "/proc/self/fd/" + std::to_string(fd);
-    for (std::size_t size = 4096; size <= (std::size_t{1} << 20); size *= 4) {
+// What the symbolic link `link` holds, never cut short: a result that fills the
+// buffer is read again with a larger one, up to `largest` bytes. Empty when the
+// system does not say, or when the result is longer.
+std::string linkTarget(const std::string& link, std::size_t largest) {
+    for (std::size_t size = 4096; size <= largest; size *= 4) {
         std::string path(size, '\0');
         const ssize_t n = ::readlink(link.c_str(), path.data(), path.size());
         if (n <= 0) return std::string();
@@ -189,8 +162,8 @@ std::string pathOfDescriptor(int fd) {
 // Opens the directory of `path` and names in it the file described by `file`, in
 // `place`, if that entry is the file itself (not a link to it); false otherwise.
 bool placeAt(const std::string& path, const struct stat& file, detail::OutputPlace& place) {
-    const std::string name = nameOf(path);
-    const int directory = ::open(directoryOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const auto [directoryPath, name] = splitPath(path);
+    const int directory = ::open(directoryPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct stat found;
     if (directory >= 0 && !name.empty() &&
         ::fstatat(directory, name.c_str(), &found, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -210,7 +183,8 @@ bool placeAt(const std::string& path, const struct stat& file, detail::OutputPla
 // file. False, with errno set, when none does.
 bool locate(int fd, const struct stat& file, const std::string& given, detail::OutputPlace& place) {
     if (placeAt(given, file, place)) return true;
-    std::string path = pathOfDescriptor(fd);
+    // The path under which the system knows the open file now.
+    std::string path = linkTarget("/proc/self/fd/" + std::to_string(fd), std::size_t{1} << 20);
     if (path.empty()) path = realPath(given);
     if (path.empty()) return false;
     if (placeAt(path, file, place)) return true;
@@ -236,35 +210,32 @@ std::uint64_t randomBits() {
 
 // Creates a new temporary file in the place's directory, under a name that is not
 // the target's: ".kestrune-" and sixteen random hex digits, ".tmp". The descriptor,
-// or -1 (errno set).
-int createTemporaryFile(detail::OutputPlace& place, mode_t mode) {
-    constexpr int kAttempts = 100;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        char name[40];
-        std::snprintf(name, sizeof name, ".kestrune-%016llx.tmp",
-                      static_cast<unsigned long long>(randomBits()));
-        if (place.target == name) continue;
-        const int fd = ::openat(place.directory, name,
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
-        if (fd >= 0) {
-            place.temporary = name;
-            rememberTemporary(place.directory, place.temporary);
-            return fd;
-        }
-        if (errno != EEXIST) return -1;
-    }
-    return -1;
-}
-
-// The same, with the handlers in place and signals waiting until the new file is
-// remembered: a signal between its creation and then would leave it behind.
+// or -1 (errno set). The signal handlers are put in place first, and signals wait
+// until the new file is remembered: a signal between its creation and then would
+// leave it behind.
 int createTemporary(detail::OutputPlace& place, mode_t mode) {
     installSignalHandlers();
     sigset_t every;
     sigset_t before;
     sigfillset(&every);
     ::pthread_sigmask(SIG_BLOCK, &every, &before);
-    const int fd = createTemporaryFile(place, mode);
+    int fd = -1;
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        char name[sizeof pendingTemporary];
+        std::snprintf(name, sizeof name, ".kestrune-%016llx.tmp",
+                      static_cast<unsigned long long>(randomBits()));
+        if (place.target == name) continue;
+        fd = ::openat(place.directory, name, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
+                      mode);
+        if (fd >= 0) {
+            place.temporary = name;
+            std::memcpy(pendingTemporary, name, place.temporary.size() + 1);
+            pendingDirectory = place.directory;
+            break;
+        }
+        if (errno != EEXIST) break;
+    }
     const int error = errno;
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     errno = error;
@@ -303,18 +274,38 @@ bool copyFileTraits(int from, const struct stat& old, int fd) {
     return ::fchmod(fd, old.st_mode & 07777) == 0;
 }
 
-}  // namespace
-
-std::string programFilePath() {
-    std::string buffer(4096, '\0');
-    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size()) return std::string();
-    buffer.resize(static_cast<std::size_t>(n));
-    return buffer;
+// Opens an existing target for writing as a shell's ">" would, but without
+// truncating it; -1 (errno set) when open(2) refuses it. A FIFO without a reader
+// is waited for, as the shell waits.
+int openTarget(const std::string& path, int flags) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | flags, 0666);
+    struct stat info;
+    if (fd < 0 && errno == ENXIO && ::stat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode)) {
+        fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    }
+    return fd;
 }
 
+// True when `path`, its links followed, leads to the file described by `file`.
+bool leadsTo(const std::string& path, const struct stat& file) {
+    struct stat now;
+    return ::stat(path.c_str(), &now) == 0 && sameFile(now, file);
+}
+
+// The size of a huge page on the processors that have 2 MiB ones (x86 and most
+// 64-bit ARM systems); elsewhere alignment to it costs only a little address space.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::size_t wholeHugePages(std::size_t bytes) {
+    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+}  // namespace
+
+std::string programFilePath() { return linkTarget("/proc/self/exe", 4096); }
+
 std::string programFilePathFromName(std::string_view argv0) {
-    if (argv0.empty() || argv0.find('\0') != std::string_view::npos) return std::string();
+    if (!detail::usablePath(argv0)) return std::string();
     std::string name = withForwardSlashes(argv0);
     if (name.find('/') != std::string::npos) return realPath(name);
     // The shell's search: each PATH entry in order, an empty entry meaning the
@@ -338,46 +329,11 @@ std::string programFilePathFromName(std::string_view argv0) {
 
 std::string rawCommandLine() {
     std::string text;
-    int fd = ::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return text;
-    char chunk[4096];
-    ssize_t n;
-    while ((n = ::read(fd, chunk, sizeof chunk)) > 0)
-        text.append(chunk, static_cast<std::size_t>(n));
-    ::close(fd);
+    InputFile arguments;
+    if (arguments.open("/proc/self/cmdline")) arguments.readStream(text, std::string::npos);
     while (!text.empty() && text.back() == '\0') text.pop_back();
-    for (char& c : text) {
-        if (c == '\0') c = ' ';
-    }
+    std::ranges::replace(text, '\0', ' ');
     return text;
-}
-
-bool fileExists(std::string_view path) {
-    struct stat info;
-    return statPath(path, info) && !S_ISDIR(info.st_mode);
-}
-
-bool directoryExists(std::string_view path) {
-    struct stat info;
-    return statPath(path, info) && S_ISDIR(info.st_mode);
-}
-
-std::u16string utf8ToWide(std::string_view utf8) {
-    std::u16string wide;
-    wide.reserve(utf8.size());
-    auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-    auto* end = p + utf8.size();
-    while (p < end) {
-        char32_t cp = decodeUtf8(p, end);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            wide.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            wide.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            wide.push_back(static_cast<char16_t>(cp));
-        }
-    }
-    return wide;
 }
 
 unsigned systemCodePage() { return 936; }
@@ -437,65 +393,7 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
     return out;
 }
 
-namespace detail {
-
-int openInput(std::string_view path) {
-    const std::string name = withForwardSlashes(path);
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    // A socket cannot be opened by name, but one that is standard input
-    // ("/dev/stdin" under inetd or socket activation) is read through it.
-    struct stat file;
-    struct stat in;
-    if (fd < 0 && errno == ENXIO && ::stat(name.c_str(), &file) == 0 && S_ISSOCK(file.st_mode) &&
-        ::fstat(STDIN_FILENO, &in) == 0 && sameFile(file, in)) {
-        return ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
-    }
-    return fd;
-}
-
-void closeInput(int fd) {
-    if (fd >= 0) ::close(fd);
-}
-
-bool writeOutput(int fd, const char* bytes, std::size_t count) {
-    return writeAll(fd, bytes, count);
-}
-
-void noteDiskFull() { errno = ENOSPC; }
-
-bool rewindInput(int fd) { return ::lseek(fd, 0, SEEK_SET) >= 0; }
-
-long long readInput(int fd, char* dst, std::size_t count) {
-    ssize_t n;
-    do {
-        n = ::read(fd, dst, count);
-    } while (n < 0 && errno == EINTR);
-    return static_cast<long long>(n);
-}
-
-}  // namespace detail
-
-long long InputFile::size() {
-    if (fd_ < 0) return -1;
-    off_t end = ::lseek(fd_, 0, SEEK_END);
-    return end < 0 ? -1 : static_cast<long long>(end);
-}
-
-namespace {
-
-// Opens an existing target for writing as a shell's ">" would, but without
-// truncating it; -1 (errno set) when open(2) refuses it. A FIFO without a reader
-// is waited for, as the shell waits.
-int openTarget(const std::string& path, int flags) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | flags, 0666);
-    struct stat info;
-    if (fd < 0 && errno == ENXIO && ::stat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode)) {
-        fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    }
-    return fd;
-}
-
-}  // namespace
+long long InputFile::size() { return fd_ < 0 ? -1 : ::lseek(fd_, 0, SEEK_END); }
 
 bool OutputFile::create(std::string_view path) {
     discard();
@@ -518,16 +416,6 @@ bool OutputFile::create(std::string_view path) {
     return fail();
 }
 
-namespace {
-
-// True when `path`, its links followed, leads to the file described by `file`.
-bool leadsTo(const std::string& path, const struct stat& file) {
-    struct stat now;
-    return ::stat(path.c_str(), &now) == 0 && sameFile(now, file);
-}
-
-}  // namespace
-
 OutputFile::Opened OutputFile::openOutput(const std::string& given) {
     // The kernel walks the path, links included, and refuses what it would refuse
     // to any program: a link it may not follow, a file that may not be written.
@@ -535,12 +423,12 @@ OutputFile::Opened OutputFile::openOutput(const std::string& given) {
     if (target < 0 && errno == ENOENT) {
         // A new file in an existing directory; through a link that leads nowhere,
         // the file the link names, created now as the kernel permits.
-        const std::string name = nameOf(given);
+        const auto [directory, name] = splitPath(given);
         if (name.empty() || name == "." || name == "..") {
             errno = EISDIR;
             return Opened::Failed;
         }
-        place_.directory = ::open(directoryOf(given).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        place_.directory = ::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (place_.directory < 0) return Opened::Failed;
         struct stat entry;
         if (::fstatat(place_.directory, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0 ||
@@ -559,16 +447,12 @@ OutputFile::Opened OutputFile::openOutput(const std::string& given) {
         ::close(target);
         return Opened::Failed;
     }
-    if (!S_ISREG(old.st_mode) || old.st_nlink == 0) {
-        // A device, FIFO, pipe or socket takes the bytes as they come; so does a
-        // file deleted while open (/dev/fd/N), which no name could replace. A file
-        // deleted because another writer replaced it is no longer where the path
-        // leads: the path is opened again.
-        if (S_ISREG(old.st_mode) && !leadsTo(given, old)) {
-            ::close(target);
-            detail::releasePlace(place_);
-            return Opened::Replaced;
-        }
+    // A device, FIFO, pipe or socket takes the bytes as they come; so does a file
+    // deleted while open (/dev/fd/N), which no name could replace. A file deleted
+    // because another writer replaced it is no longer where the path leads: the
+    // path is opened again.
+    const bool deleted = S_ISREG(old.st_mode) && old.st_nlink == 0;
+    if (!S_ISREG(old.st_mode) || (deleted && leadsTo(given, old))) {
         fd_ = target;
         const int flags = ::fcntl(fd_, F_GETFL);
         if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) return Opened::Failed;
@@ -578,8 +462,8 @@ OutputFile::Opened OutputFile::openOutput(const std::string& given) {
     // The file must still be where the path leads once its entry is found: if
     // another writer replaced it meanwhile, the entry (or the name read back from
     // /proc, maybe that writer's temporary file) is not the target any more.
-    const bool located = locate(target, old, given, place_);
-    const bool replaced = located ? !leadsTo(given, old) : errno == ESTALE;
+    const bool located = !deleted && locate(target, old, given, place_);
+    const bool replaced = deleted || (located ? !leadsTo(given, old) : errno == ESTALE);
     bool ready = false;
     if (located && !replaced) {
         fd_ = createTemporary(place_, 0600);
@@ -595,9 +479,133 @@ OutputFile::Opened OutputFile::openOutput(const std::string& given) {
     return ready ? Opened::Ready : Opened::Failed;
 }
 
+bool isStandardOutput(std::string_view path) {
+    struct stat file;
+    struct stat out;
+    return detail::usablePath(path) && ::stat(withForwardSlashes(path).c_str(), &file) == 0 &&
+           ::fstat(STDOUT_FILENO, &out) == 0 && sameFile(file, out);
+}
+
+bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {
+    if (!detail::usablePath(path)) return false;
+    int fd =
+        ::open(withForwardSlashes(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool written = detail::writeOutput(fd, bytes, count);
+    return ::close(fd) == 0 && written;
+}
+
+void* allocateLarge(std::size_t bytes) {
+    if (detail::allocationRefused()) return nullptr;
+    // Whole huge pages on a huge-page boundary (mapped one huge page longer, then
+    // trimmed): the system backs only whole aligned huge pages with huge pages, and
+    // here a page fault costs as much as zeroing dozens of small pages. The block is
+    // either touched at its start only or filled, so the rounding costs little.
+    const std::size_t length = wholeHugePages(bytes);
+    const std::size_t mapped = length + kHugePage;
+    void* raw = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    auto* start = static_cast<char*>(raw);
+    const std::size_t skip =
+        (kHugePage - reinterpret_cast<std::uintptr_t>(start) % kHugePage) % kHugePage;
+    char* block = start + skip;
+    if (skip != 0) ::munmap(start, skip);
+    if (skip != kHugePage) ::munmap(block + length, kHugePage - skip);
+#ifdef MADV_HUGEPAGE
+    ::madvise(block, length, MADV_HUGEPAGE);
+#endif
+    return block;
+}
+
+void freeLarge(void* block, std::size_t bytes) {
+    if (block != nullptr) ::munmap(block, wholeHugePages(bytes));
+}
+
+void prefault([[maybe_unused]] void* block, [[maybe_unused]] std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    // Linux 5.14 and later; an older kernel refuses it, which is harmless.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (start + page - 1) / page * page;
+    const std::uintptr_t end = (start + bytes) / page * page;
+    if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#endif
+}
+
+void keepFreedMemory() {
+#ifdef __GLIBC__
+    // Blocks up to 32 MiB come from the heap and stay there once freed (larger ones
+    // are taken with allocateLarge).
+    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
+}
+
+bool writeStandardOutput(const char* bytes, std::size_t count) {
+    return detail::writeOutput(STDOUT_FILENO, bytes, count);
+}
+
+bool writeStandardError(const char* bytes, std::size_t count) {
+    return detail::writeOutput(STDERR_FILENO, bytes, count);
+}
+
+std::string errorText() { return std::strerror(errno); }
+
 namespace detail {
 
-bool closeOutput(int fd) { return ::close(fd) == 0; }
+PathKind pathKind(std::string_view path) {
+    struct stat info;
+    if (::stat(withForwardSlashes(path).c_str(), &info) != 0) return PathKind::Missing;
+    return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::File;
+}
+
+int openInput(std::string_view path) {
+    const std::string name = withForwardSlashes(path);
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    // A socket cannot be opened by name, but one that is standard input
+    // ("/dev/stdin" under inetd or socket activation) is read through it.
+    struct stat file;
+    struct stat in;
+    if (fd < 0 && errno == ENXIO && ::stat(name.c_str(), &file) == 0 && S_ISSOCK(file.st_mode) &&
+        ::fstat(STDIN_FILENO, &in) == 0 && sameFile(file, in)) {
+        return ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    }
+    return fd;
+}
+
+bool closeFile(int fd) { return fd < 0 || ::close(fd) == 0; }
+
+// Writes every byte, retrying short writes; false on an error (errno set).
+bool writeOutput(int fd, const char* bytes, std::size_t count) {
+    // A file size limit (ulimit -f) ends a process that writes past it with SIGXFSZ,
+    // unless the signal is ignored: then the write fails with EFBIG, which is
+    // reported like any other write error.
+    [[maybe_unused]] static const bool ignored = ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+    while (count > 0) {
+        ssize_t n = ::write(fd, bytes, count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void noteDiskFull() { errno = ENOSPC; }
+
+bool rewindInput(int fd) { return ::lseek(fd, 0, SEEK_SET) >= 0; }
+
+long long readInput(int fd, char* dst, std::size_t count) {
+    ssize_t n;
+    do {
+        n = ::read(fd, dst, count);
+    } while (n < 0 && errno == EINTR);
+    return static_cast<long long>(n);
+}
 
 // Where the system can swap two names, the target is swapped with the temporary
 // file, which then holds the old report and is removed: the same result as a
@@ -625,7 +633,6 @@ bool moveIntoPlace(const OutputPlace& place) {
 
 void removeTemporary(const OutputPlace& place) {
     if (!place.temporary.empty()) ::unlinkat(place.directory, place.temporary.c_str(), 0);
-    forgetTemporary();
     // A file created empty through a link goes too, unless it was written meanwhile.
     struct stat made;
     if (place.madeTarget &&
@@ -636,98 +643,11 @@ void removeTemporary(const OutputPlace& place) {
 }
 
 void releasePlace(OutputPlace& place) {
-    forgetTemporary();
+    pendingDirectory = -1;
     if (place.directory >= 0) ::close(place.directory);
     place = OutputPlace();
 }
 
 }  // namespace detail
-
-bool isStandardOutput(std::string_view path) {
-    struct stat file;
-    struct stat out;
-    return statPath(path, file) && ::fstat(STDOUT_FILENO, &out) == 0 && file.st_dev == out.st_dev &&
-           file.st_ino == out.st_ino;
-}
-
-bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {
-    if (path.empty() || path.find('\0') != std::string_view::npos) return false;
-    int fd =
-        ::open(withForwardSlashes(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool written = writeAll(fd, bytes, count);
-    return ::close(fd) == 0 && written;
-}
-
-namespace {
-
-// The size of a huge page on the processors that have 2 MiB ones (x86 and most
-// 64-bit ARM systems); elsewhere alignment to it costs only a little address space.
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
-std::size_t wholeHugePages(std::size_t bytes) {
-    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
-}
-
-}  // namespace
-
-void* allocateLarge(std::size_t bytes) {
-    if (faults::allocationRefused()) return nullptr;
-    // Whole huge pages on a huge-page boundary (mapped one huge page longer, then
-    // trimmed): the system backs only whole aligned huge pages with huge pages, and
-    // here a page fault costs as much as zeroing dozens of small pages. The block is
-    // either touched at its start only or filled, so the rounding costs little.
-    const std::size_t length = wholeHugePages(bytes);
-    const std::size_t mapped = length + kHugePage;
-    void* raw = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    auto* start = static_cast<char*>(raw);
-    const std::size_t skip =
-        (kHugePage - reinterpret_cast<std::uintptr_t>(start) % kHugePage) % kHugePage;
-    char* block = start + skip;
-    if (skip != 0) ::munmap(start, skip);
-    if (skip != kHugePage) ::munmap(block + length, kHugePage - skip);
-#ifdef MADV_HUGEPAGE
-    ::madvise(block, length, MADV_HUGEPAGE);
-#endif
-    return block;
-}
-
-void freeLarge(void* block, std::size_t bytes) {
-    if (block != nullptr) ::munmap(block, wholeHugePages(bytes));
-}
-
-void prefault(void* block, std::size_t bytes) {
-#ifdef MADV_POPULATE_WRITE
-    // Linux 5.14 and later; an older kernel refuses it, which is harmless.
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<std::uintptr_t>(block);
-    const std::uintptr_t first = (start + page - 1) / page * page;
-    const std::uintptr_t end = (start + bytes) / page * page;
-    if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
-#else
-    (void)block;
-    (void)bytes;
-#endif
-}
-
-void keepFreedMemory() {
-#ifdef __GLIBC__
-    // Blocks up to 32 MiB come from the heap and stay there once freed (larger ones
-    // are taken with allocateLarge).
-    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
-#endif
-}
-
-bool writeStandardOutput(const char* bytes, std::size_t count) {
-    return writeAll(STDOUT_FILENO, bytes, count);
-}
-
-bool writeStandardError(const char* bytes, std::size_t count) {
-    return writeAll(STDERR_FILENO, bytes, count);
-}
-
-std::string errorText() { return std::strerror(errno); }
 
 }  // namespace kestrune::platform

@@ -27,11 +27,6 @@ namespace kestrune::platform {
 
 namespace {
 
-DWORD attributesOf(std::string_view path) {
-    if (!detail::usablePath(path)) return INVALID_FILE_ATTRIBUTES;
-    return ::GetFileAttributesA(std::string(path).c_str());
-}
-
 // A handle kept as a C runtime descriptor; -1 when the handle is invalid.
 int descriptorOf(HANDLE handle, int flags) {
     if (handle == INVALID_HANDLE_VALUE) return -1;
@@ -71,16 +66,16 @@ BOOL WINAPI removePendingTemporary(DWORD event) {
     return FALSE;  // the default handling ends the process
 }
 
-void rememberTemporary(const std::string& path) {
-    static bool handlerInstalled = false;
-    if (!handlerInstalled) handlerInstalled = ::SetConsoleCtrlHandler(removePendingTemporary, TRUE);
-    havePendingTemporary = 0;
-    if (path.size() >= sizeof pendingTemporary) return;
-    std::memcpy(pendingTemporary, path.c_str(), path.size() + 1);
-    havePendingTemporary = 1;
+std::u16string utf8ToWide(std::string_view utf8) {
+    if (utf8.empty() || utf8.size() > INT_MAX / 2) return std::u16string();
+    const int n = static_cast<int>(utf8.size());
+    // Never more UTF-16 units than UTF-8 bytes.
+    std::u16string wide(utf8.size() + 10, u'\0');
+    int units = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), n,
+                                      reinterpret_cast<wchar_t*>(wide.data()), n + 10);
+    wide.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
+    return wide;
 }
-
-void forgetTemporary() { havePendingTemporary = 0; }
 
 }  // namespace
 
@@ -102,8 +97,8 @@ std::string programFilePath() {
 std::string programFilePathFromName(std::string_view argv0) {
     // A name with a separator is a path; a bare one is searched as the system does
     // for programs (the program's directory, the current one, PATH), ".exe" added.
-    std::string name(argv0);
-    if (name.empty() || name.find('\0') != std::string::npos) return std::string();
+    if (!detail::usablePath(argv0)) return std::string();
+    const std::string name(argv0);
     std::string found(MAX_PATH, '\0');
     char* filePart = nullptr;
     DWORD n = ::SearchPathA(nullptr, name.c_str(), ".exe", static_cast<DWORD>(found.size()),
@@ -116,27 +111,6 @@ std::string programFilePathFromName(std::string_view argv0) {
 std::string rawCommandLine() {
     const char* line = ::GetCommandLineA();
     return line != nullptr ? std::string(line) : std::string();
-}
-
-bool fileExists(std::string_view path) {
-    DWORD attributes = attributesOf(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool directoryExists(std::string_view path) {
-    DWORD attributes = attributesOf(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-std::u16string utf8ToWide(std::string_view utf8) {
-    if (utf8.empty() || utf8.size() > INT_MAX / 2) return std::u16string();
-    const int n = static_cast<int>(utf8.size());
-    // Never more UTF-16 units than UTF-8 bytes.
-    std::u16string wide(utf8.size() + 10, u'\0');
-    int units = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), n,
-                                      reinterpret_cast<wchar_t*>(wide.data()), n + 10);
-    wide.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
-    return wide;
 }
 
 unsigned systemCodePage() { return ::GetACP(); }
@@ -165,43 +139,6 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
     out.resize(static_cast<std::size_t>(n));
     return out;
 }
-
-namespace detail {
-
-int openInput(std::string_view path) {
-    // Read-only, and others may go on reading, writing or deleting meanwhile.
-    HANDLE handle = ::CreateFileA(std::string(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return descriptorOf(handle, _O_RDONLY | _O_BINARY);
-}
-
-void closeInput(int fd) {
-    if (fd >= 0) ::_close(fd);
-}
-
-bool writeOutput(int fd, const char* bytes, std::size_t count) {
-    return writeAll(handleOf(fd), bytes, count);
-}
-
-void noteDiskFull() { ::SetLastError(ERROR_DISK_FULL); }
-
-bool rewindInput(int fd) {
-    LARGE_INTEGER start{};
-    return ::SetFilePointerEx(handleOf(fd), start, nullptr, FILE_BEGIN) != 0;
-}
-
-long long readInput(int fd, char* dst, std::size_t count) {
-    const DWORD chunk = count > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count);
-    DWORD got = 0;
-    if (!::ReadFile(handleOf(fd), dst, chunk, &got, nullptr)) {
-        // A pipe whose writer has gone reports its end as a broken pipe.
-        return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
-    }
-    return static_cast<long long>(got);
-}
-
-}  // namespace detail
 
 long long InputFile::size() {
     if (fd_ < 0) return -1;
@@ -254,30 +191,15 @@ bool OutputFile::create(std::string_view path) {
         fd_ = descriptorOf(handle, _O_WRONLY | _O_BINARY);
         if (fd_ < 0) return fail();
     }
-    rememberTemporary(place_.temporary);
+    static bool handlerInstalled = false;
+    if (!handlerInstalled) handlerInstalled = ::SetConsoleCtrlHandler(removePendingTemporary, TRUE);
+    havePendingTemporary = 0;
+    if (place_.temporary.size() < sizeof pendingTemporary) {
+        std::memcpy(pendingTemporary, place_.temporary.c_str(), place_.temporary.size() + 1);
+        havePendingTemporary = 1;
+    }
     return true;
 }
-
-namespace detail {
-
-bool closeOutput(int fd) { return ::_close(fd) == 0; }
-
-bool moveIntoPlace(const OutputPlace& place) {
-    return ::MoveFileExA(place.temporary.c_str(), place.target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-void removeTemporary(const OutputPlace& place) {
-    ::DeleteFileA(place.temporary.c_str());
-    forgetTemporary();
-}
-
-void releasePlace(OutputPlace& place) {
-    forgetTemporary();
-    place = OutputPlace();
-}
-
-}  // namespace detail
 
 bool isStandardOutput(std::string_view path) {
     if (!detail::usablePath(path)) return false;
@@ -308,7 +230,7 @@ bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {
 }
 
 void* allocateLarge(std::size_t bytes) {
-    if (faults::allocationRefused()) return nullptr;
+    if (detail::allocationRefused()) return nullptr;
     // Reserved and committed at once; pages are backed only when first touched.
     return ::VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
@@ -343,11 +265,61 @@ std::string errorText() {
                                text, sizeof text, nullptr);
     if (n == 0) n = ::FormatMessageA(flags, nullptr, code, 0, text, sizeof text, nullptr);
     // Without its line break and full stop: the messages that quote it add their own.
-    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ' ||
-                     text[n - 1] == '.')) {
-        --n;
-    }
+    while (n > 0 && std::string_view("\r\n .").find(text[n - 1]) != std::string_view::npos) --n;
     return n > 0 ? std::string(text, n) : "error " + std::to_string(code);
 }
+
+namespace detail {
+
+PathKind pathKind(std::string_view path) {
+    const DWORD attributes = ::GetFileAttributesA(std::string(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Directory : PathKind::File;
+}
+
+int openInput(std::string_view path) {
+    // Read-only, and others may go on reading, writing or deleting meanwhile.
+    HANDLE handle = ::CreateFileA(std::string(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return descriptorOf(handle, _O_RDONLY | _O_BINARY);
+}
+
+bool closeFile(int fd) { return fd < 0 || ::_close(fd) == 0; }
+
+bool writeOutput(int fd, const char* bytes, std::size_t count) {
+    return writeAll(handleOf(fd), bytes, count);
+}
+
+void noteDiskFull() { ::SetLastError(ERROR_DISK_FULL); }
+
+bool rewindInput(int fd) {
+    LARGE_INTEGER start{};
+    return ::SetFilePointerEx(handleOf(fd), start, nullptr, FILE_BEGIN) != 0;
+}
+
+long long readInput(int fd, char* dst, std::size_t count) {
+    const DWORD chunk = count > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count);
+    DWORD got = 0;
+    if (!::ReadFile(handleOf(fd), dst, chunk, &got, nullptr)) {
+        // A pipe whose writer has gone reports its end as a broken pipe.
+        return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    }
+    return static_cast<long long>(got);
+}
+
+bool moveIntoPlace(const OutputPlace& place) {
+    return ::MoveFileExA(place.temporary.c_str(), place.target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void removeTemporary(const OutputPlace& place) { ::DeleteFileA(place.temporary.c_str()); }
+
+void releasePlace(OutputPlace& place) {
+    havePendingTemporary = 0;
+    place = OutputPlace();
+}
+
+}  // namespace detail
 
 }  // namespace kestrune::platform

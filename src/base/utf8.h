@@ -20,27 +20,20 @@ inline char32_t decodeUtf8(const unsigned char*& p, const unsigned char* end) {
         ++p;
         return b0;
     }
-    // Second-byte range and sequence length by lead byte (Unicode table 3-7).
-    unsigned char lo = 0x80, hi = 0xBF;
-    int extra;
-    char32_t cp;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        extra = 1;
-        cp = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        extra = 2;
-        cp = b0 & 0x0F;
-        if (b0 == 0xE0) lo = 0xA0;
-        if (b0 == 0xED) hi = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        extra = 3;
-        cp = b0 & 0x07;
-        if (b0 == 0xF0) lo = 0x90;
-        if (b0 == 0xF4) hi = 0x8F;
-    } else {
+    if (b0 < 0xC2 || b0 > 0xF4) {
         ++p;  // continuation byte, C0, C1 or F5-FF: never the start of a character
         return kReplacementChar;
     }
+    // Sequence length and second-byte range by lead byte (Unicode table 3-7). The
+    // range is tested in branches: in a run of characters of one script they are
+    // always taken the same way.
+    const int extra = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : 1;
+    char32_t cp = b0 & (0x3F >> extra);
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b0 == 0xE0) lo = 0xA0;
+    if (b0 == 0xED) hi = 0x9F;
+    if (b0 == 0xF0) lo = 0x90;
+    if (b0 == 0xF4) hi = 0x8F;
     const unsigned char* q = p + 1;
     for (int i = 0; i < extra; ++i, ++q) {
         if (q == end || *q < lo || *q > hi) {
@@ -55,6 +48,13 @@ inline char32_t decodeUtf8(const unsigned char*& p, const unsigned char* end) {
     return cp;
 }
 
+// Moves p past one sequence of [p, end) (p < end); false when the sequence is
+// ill-formed (a U+FFFD written out in the text is well-formed).
+inline bool passUtf8Sequence(const unsigned char*& p, const unsigned char* end) {
+    const unsigned char* from = p;
+    return decodeUtf8(p, end) != kReplacementChar || (p - from == 3 && from[0] == 0xEF);
+}
+
 // True when decoding the text changes nothing: every sequence in it is well-formed
 // UTF-8 (U+FFFD itself included). Runs of ASCII are passed over sixteen bytes at a time.
 inline bool isWellFormedUtf8(std::string_view text) {
@@ -63,10 +63,7 @@ inline bool isWellFormedUtf8(std::string_view text) {
     while (p < end) {
         p += asciiRunLength(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p));
         if (p == end) break;
-        const unsigned char* from = p;
-        if (decodeUtf8(p, end) == kReplacementChar && !(p - from == 3 && from[0] == 0xEF)) {
-            return false;
-        }
+        if (!passUtf8Sequence(p, end)) return false;
     }
     return true;
 }
