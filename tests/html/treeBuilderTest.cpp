@@ -123,9 +123,7 @@ std::string utf8Of(char32_t cp) {
 }
 
 std::string convert(std::string text) {
-    std::size_t n = convertUtf8ToCodePage936(text.data(), text.size());
-    EXPECT_LE(n, text.size());
-    text.resize(n);
+    text.resize(convertUtf8ToCodePage936(text.data(), text.size()));  // converted in place
     return text;
 }
 
