@@ -37,7 +37,8 @@ const std::map<std::string, JsonType> kTypes = {
     {"String", JsonType::String}, {"Integer", JsonType::Integer}, {"Boolean", JsonType::Boolean},
     {"Real", JsonType::Real},     {"Null", JsonType::Null},       {"None", JsonType::None}};
 
-TEST(JsonStringTest, SetTextStoresAndReadsByKind) {
+// A scalar given its text, or read from JSON text, keeps its kind and its text.
+TEST(JsonStringTest, SetTextAndParseStoreByKind) {
     for (const auto& c : testing::readCases("json/data/setText.txt", 4)) {
         SCOPED_TRACE(c[2]);
         JsonString scalar;
@@ -49,9 +50,6 @@ TEST(JsonStringTest, SetTextStoresAndReadsByKind) {
         values << scalar.intValue() << ' ' << scalar.boolValue() << ' ' << scalar.realValue();
         EXPECT_EQ(values.str(), c[3]);
     }
-}
-
-TEST(JsonStringTest, ReadsScalars) {
     for (const auto& c : testing::readCases("json/data/scalars.txt", 4)) {
         SCOPED_TRACE(c[0]);
         JsonString scalar;
