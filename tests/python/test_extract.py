@@ -82,8 +82,7 @@ def test_extract_file(tmp_path):
     assert kestrune.extract_file(str(path).encode(), "script") == kestrune.extract(PAGE, "script")
     with pytest.raises(FileNotFoundError):
         kestrune.extract_file(tmp_path / "missing.html", "a")
-    with open(tmp_path / "large.html", "wb") as f:
-        f.truncate(10 * 1024 * 1024)
+    (tmp_path / "large.html").write_bytes(b"x" * (10 * 1024 * 1024))
     with pytest.raises(kestrune.PageTooLargeError, match="10 MiB"):
         kestrune.extract_file(tmp_path / "large.html", "a")
 
@@ -98,8 +97,7 @@ def test_threads_parse_at_once_giving_what_one_thread_gives():
     # With a switch interval of a minute a thread gets the GIL from another only when that
     # one gives it up: the workers in each extract(), the main thread only in extract(),
     # while it parses a large page. Meanwhile the workers parse pages at once.
-    rng = random.Random(7)
-    pages = [random_page(rng, 400) for _ in range(64)]
+    pages = [random_page(random.Random(seed), 400) for seed in range(64)]
     large = b"<html>" + b"<p>text</p>" * 500_000 + b"</html>"
 
     def one(page):

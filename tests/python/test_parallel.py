@@ -13,9 +13,7 @@ from conftest import CORPUS, corpus_pages, run_program
 def test_parallel_recipe_on_the_local_host(binary, tmp_path):
     if shutil.which("parallel") is None or not corpus_pages():
         pytest.skip(f"GNU parallel or the corpus at {CORPUS} is absent")
-    names = [page.name for page in corpus_pages()[:6]]
-    for page in corpus_pages()[:6]:
-        shutil.copy(page, tmp_path)
+    names = [os.path.basename(shutil.copy(page, tmp_path)) for page in corpus_pages()[:6]]
     # The program's status is 1 on success: the command turns it into 0 for parallel.
     command = f"{binary} ./{{}} -tag a -attr href -o ./{{}}.json; test $? -eq 1"
     subprocess.run(["parallel", "--will-cite", "-S", ":", "--trc", "{}.json", command, ":::",
