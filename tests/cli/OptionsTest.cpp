@@ -103,9 +103,8 @@ TEST_F(OptionsTest, ResolveOutputPath) {
         Console console(&output);
         EXPECT_EQ(options.resolveOutputPath(value, console), !c[2].empty());
         console.flush();
-        EXPECT_EQ(output, c[2].empty()
-                              ? "Error: output file by -o \"" + value + "\" is not valid.\r\n"
-                              : "");
+        const std::string error = "Error: output file by -o \"" + value + "\" is not valid.\r\n";
+        EXPECT_EQ(output, c[2].empty() ? error : "");
         EXPECT_EQ(options.outputPath, expand(c[2]));
     }
 }
