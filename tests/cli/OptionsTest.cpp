@@ -37,9 +37,8 @@ class OptionsTest : public ::testing::Test {
     // the bare name.
     std::string expand(std::string s) const {
         for (auto [key, value] :
-             {std::pair{"@P@", programDirectory()}, {"@T@", temp.path()}, {"@B@", kBare}}) {
+             {std::pair{"@P@", programDirectory()}, {"@T@", temp.path()}, {"@B@", kBare}})
             for (std::size_t at; (at = s.find(key)) != std::string::npos;) s.replace(at, 3, value);
-        }
         return s;
     }
 

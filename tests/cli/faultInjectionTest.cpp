@@ -61,13 +61,10 @@ TEST(FaultInjectionTest, EveryFaultUntilTheRunSucceeds) {
     } seams[] = {
         {platform::faults::failOutputAfter,
          "Error: output file \"" + out + "\" could not be written: " + diskFull() + ".\r\n", true},
-        {platform::faults::failAllocationAfter, "Error: out of memory.\r\n", false},
-    };
+        {platform::faults::failAllocationAfter, "Error: out of memory.\r\n", false}};
+    // An element report, the doctype's, raw-block records.
     const std::vector<std::string> modes[] = {
-        {"-tag", "a", "-attr", "href"},  // element report
-        {"-tag", "!doctype"},            // doctype report
-        {"-tag", "script"},              // raw-block records
-    };
+        {"-tag", "a", "-attr", "href"}, {"-tag", "!doctype"}, {"-tag", "script"}};
     for (const auto& seam : seams) {
         for (const auto& mode : modes) {
             SCOPED_TRACE(seam.message + mode[1]);

@@ -132,8 +132,7 @@ TEST(TwoPathsTest, ReportsTooLargeToHold) {
     const Mode kNested[] = {{"b", ""}};
     std::string nested;
     for (int i = 0; i < 3000; ++i) nested += "<b>abcdefgh";
-    expectSameReports("first html loses", "<html>" + nested + "</html><html><b>1</b></html>",
-                      kNested);
+    expectSameReports("html loses", "<html>" + nested + "</html><html><b>1</b></html>", kNested);
     expectSameReports("other loses", "<div>" + nested + "</div><html><b>1</b></html>", kNested);
     expectSameReports("later others", "<body>" + nested + "</body><div><b>1</b></div>", kNested);
     // Raw blocks of megabytes: a losing candidate, then the root, too large to hold.

@@ -57,8 +57,7 @@ TEST(ExtractTest, TextForms) {
         };
     for (const auto& [tag, attributes, form, mode, expected, other] : cases) {
         SCOPED_TRACE(tag);
-        const Report report =
-            extract(other.empty() ? page : other, Request{tag, attributes, kUtf8, form});
+        const Report report = extract(other.empty() ? page : other, {tag, attributes, kUtf8, form});
         ASSERT_TRUE(report);
         EXPECT_EQ(report.mode(), mode);
         std::string values;
