@@ -37,9 +37,8 @@ class OptionsTest : public ::testing::Test {
     // the bare name.
     std::string expand(std::string s) const {
         for (auto [key, value] :
-             {std::pair{"@P@", programDirectory()}, {"@T@", temp.path()}, {"@B@", kBare}}) {
+             {std::pair{"@P@", programDirectory()}, {"@T@", temp.path()}, {"@B@", kBare}})
             for (std::size_t at; (at = s.find(key)) != std::string::npos;) s.replace(at, 3, value);
-        }
         return s;
     }
 
@@ -103,9 +102,8 @@ TEST_F(OptionsTest, ResolveOutputPath) {
         Console console(&output);
         EXPECT_EQ(options.resolveOutputPath(value, console), !c[2].empty());
         console.flush();
-        EXPECT_EQ(output, c[2].empty()
-                              ? "Error: output file by -o \"" + value + "\" is not valid.\r\n"
-                              : "");
+        const std::string error = "Error: output file by -o \"" + value + "\" is not valid.\r\n";
+        EXPECT_EQ(output, c[2].empty() ? error : "");
         EXPECT_EQ(options.outputPath, expand(c[2]));
     }
 }

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/platform.h"
@@ -19,13 +20,6 @@
 
 namespace kestrune {
 namespace {
-
-using testing::readFile;
-
-struct Outcome {
-    int status = 0;
-    std::string console;
-};
 
 // The system's words for a full disk.
 std::string diskFull() {
@@ -54,11 +48,10 @@ TEST(FaultInjectionTest, EveryFaultUntilTheRunSucceeds) {
         std::vector<const char*> argv{"kestrune", page.c_str()};
         for (const std::string& o : options) argv.push_back(o.c_str());
         argv.insert(argv.end(), {"-o", out.c_str()});
-        Outcome outcome;
-        {
-            Console console(&outcome.console);
-            outcome.status = runProgram(static_cast<int>(argv.size()), argv.data(), console);
-        }
+        std::pair<int, std::string> outcome;  // the status and the console's text
+        Console console(&outcome.second);
+        outcome.first = runProgram(static_cast<int>(argv.size()), argv.data(), console);
+        console.flush();
         return outcome;
     };
     const struct {
@@ -68,37 +61,33 @@ TEST(FaultInjectionTest, EveryFaultUntilTheRunSucceeds) {
     } seams[] = {
         {platform::faults::failOutputAfter,
          "Error: output file \"" + out + "\" could not be written: " + diskFull() + ".\r\n", true},
-        {platform::faults::failAllocationAfter, "Error: out of memory.\r\n", false},
-    };
+        {platform::faults::failAllocationAfter, "Error: out of memory.\r\n", false}};
+    // An element report, the doctype's, raw-block records.
     const std::vector<std::string> modes[] = {
-        {"-tag", "a", "-attr", "href"},  // element report
-        {"-tag", "!doctype"},            // doctype report
-        {"-tag", "script"},              // raw-block records
-    };
+        {"-tag", "a", "-attr", "href"}, {"-tag", "!doctype"}, {"-tag", "script"}};
     for (const auto& seam : seams) {
         for (const auto& mode : modes) {
             SCOPED_TRACE(seam.message + mode[1]);
-            const Outcome whole = run(mode);
-            ASSERT_EQ(whole.status, 1);
-            const std::string report = readFile(out);
+            const auto [wholeStatus, wholeConsole] = run(mode);
+            ASSERT_EQ(wholeStatus, 1);
+            const std::string report = testing::readFile(out);
             for (long long n = 0;; ++n) {
                 SCOPED_TRACE(n);
                 seam.failAfter(n);
-                const Outcome outcome = run(mode);
+                const auto [status, console] = run(mode);
                 seam.failAfter(-1);
-                if (outcome.status == 1) {
-                    EXPECT_EQ(outcome.console, whole.console);
-                    EXPECT_EQ(readFile(out), report);
+                if (status == 1) {
+                    EXPECT_EQ(console, wholeConsole);
+                    EXPECT_EQ(testing::readFile(out), report);
                     EXPECT_TRUE(!seam.byBytes || n == static_cast<long long>(report.size())) << n;
                     break;
                 }
-                EXPECT_EQ(outcome.status, -1);
-                EXPECT_EQ(outcome.console, seam.message);
+                EXPECT_EQ(status, -1);
+                EXPECT_EQ(console, seam.message);
                 // The previous report untouched, no temporary file left beside it.
-                EXPECT_EQ(readFile(out), "old");
-                for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+                EXPECT_EQ(testing::readFile(out), "old");
+                for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
                     EXPECT_NE(entry.path().filename().string().rfind(".kestrune-", 0), 0u);
-                }
                 ASSERT_LT(n, 1000);
             }
         }

@@ -29,10 +29,9 @@ TEST(ExtractTest, Statuses) {
         EXPECT_EQ(report.status(), status) << name;
         EXPECT_EQ(static_cast<bool>(report), status == Status::Ok) << name;
         EXPECT_EQ(describe(status).empty(), status == Status::Ok) << name;
-        if (!report) {
-            EXPECT_EQ(report.size(), 0u) << name;
-            EXPECT_EQ(report.consoleText(), "") << name;
-        }
+        if (report) continue;
+        EXPECT_EQ(report.size(), 0u) << name;
+        EXPECT_EQ(report.consoleText(), "") << name;
     }
 }
 
@@ -58,8 +57,7 @@ TEST(ExtractTest, TextForms) {
         };
     for (const auto& [tag, attributes, form, mode, expected, other] : cases) {
         SCOPED_TRACE(tag);
-        const Report report =
-            extract(other.empty() ? page : other, Request{tag, attributes, kUtf8, form});
+        const Report report = extract(other.empty() ? page : other, {tag, attributes, kUtf8, form});
         ASSERT_TRUE(report);
         EXPECT_EQ(report.mode(), mode);
         std::string values;
@@ -89,20 +87,18 @@ TEST(ExtractTest, ManyThreads) {
                                 {"script", {}, kLocalCodePage, TextForm::Written},
                                 {"!doctype", {}, kUtf8, TextForm::Reported}};
     auto runAll = [&](std::vector<std::string>& out) {
-        for (const std::string& page : pages) {
+        for (const std::string& page : pages)
             for (const Request& request : requests) {
                 const Report report = extract(page, request);
                 out.push_back(report.consoleText() + report.fileText());
             }
-        }
     };
     std::vector<std::string> expected;
     runAll(expected);
     std::vector<std::vector<std::string>> results(4);
-    {
-        std::vector<std::jthread> threads;
-        for (auto& result : results) threads.emplace_back(runAll, std::ref(result));
-    }
+    std::vector<std::jthread> threads;
+    for (auto& result : results) threads.emplace_back(runAll, std::ref(result));
+    threads.clear();  // joins them
     for (const std::vector<std::string>& result : results) EXPECT_TRUE(result == expected);
 }
 
