@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Internal to src/json: shared by the value model and the reader. Never include it from
-// JsonValue.h or from outside this folder.
+// the public header (kestrune/json.h) or from outside this folder.
 #pragma once
 
 #include <kestrune/json.h>
