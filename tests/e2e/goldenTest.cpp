@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -98,9 +97,8 @@ TEST_P(GoldenTest, Run) {
     EXPECT_EQ(filesBelow(dir), files);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cli, GoldenTest, ::testing::ValuesIn(caseNames()), [](const auto& param) {
-    return std::regex_replace(param.param, std::regex("-"), "_");
-});
+INSTANTIATE_TEST_SUITE_P(Cli, GoldenTest, ::testing::ValuesIn(caseNames()),
+                         [](const auto& param) { return testing::parameterName(param.param); });
 
 TEST(SystemCodePageTest, FollowsTheSystem) {
     // "é" (U+00E9) and "中" (U+4E2D) in each system code page; Windows' converter

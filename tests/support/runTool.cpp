@@ -285,4 +285,9 @@ bool pathExists(const std::string& path) {
     return std::filesystem::exists(path, ec);
 }
 
+std::string parameterName(std::string name) {
+    std::ranges::replace(name, '-', '_');
+    return name;
+}
+
 }  // namespace kestrune::testing

@@ -60,4 +60,7 @@ std::vector<std::string> corpusPages();
 std::string readFile(const std::string& path);
 bool pathExists(const std::string& path);
 
+// A GoogleTest parameter name for a case named `name` ("-" becomes "_").
+std::string parameterName(std::string name);
+
 }  // namespace kestrune::testing
