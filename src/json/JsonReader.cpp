@@ -54,9 +54,11 @@ std::size_t unquotedTokenEnd(std::string_view text) {
     return std::min(text.find_first_of(",}]"), text.size());
 }
 
-// The first index at or after `i` that is not white space (isWhitespace), or the size.
+// The first index at or after `i` that is not white space, or the size.
 std::size_t skipSpace(std::string_view text, std::size_t i) {
-    return std::min(text.find_first_not_of(" \t\n\r", i), text.size());
+    if (i >= text.size()) return text.size();
+    return static_cast<std::size_t>(std::find_if_not(text.begin() + i, text.end(), isWhitespace) -
+                                    text.begin());
 }
 
 // Children are made by their first byte; any other byte starts a scalar.
