@@ -77,50 +77,9 @@ void expectSameReports(const std::string& name, std::string_view page,
     }
 }
 
-// Name and page.
-const std::pair<const char*, const char*> kPages[] = {
-    {"nested matches", "<html><div>a<div>b<p>c</p>d</div>e<b>f</b></div>g<div>h</html>"},
-    {"text replaced in a slot", "<html><div><br>lost</x>kept<b>t</b>one</y>two</div></html>"},
-    {"own text replaced", "<html><p>lost</q>kept</p></html>"},
-    {"hand-back", "<html><a>1<a>2<p>3<div>4<i>5<div>6</div></i></div></p></a></html>"},
-    {"last html is the root", "<html><a>1</a></html><html><a>2</a><a>3</a></html><a>x</a>"},
-    {"first other is the root", "<!doctype html><body><a>1</a></body><div><a>2</a></div>"},
-    {"later html split by controls", "<html><a>1</a></html><h\ntm\tL><a>2</a></html><a>3</a>"},
-    {"html named in a comment", "<html><a>1</a></html><!--<html>--><b><a>2</a></b>"},
-    {"html handed back", "<html><a>1<html><a>2</a></html><a>3</a>"},
-    {"text only", "just text"},
-    {"doctype only", "<!DOCTYPE html>"},
-    {"root of text then html", "x<html><a href=1>2</a></html>"},
-    {"references across pieces",
-     "<html><div>&am<b>p;</b>&#x41;&lt;<i>&#</i>66;&amp</div><a href=\"&amp;x\">a&gt;</a></html>"},
-    {"raw children", "<html><div>a<script>s<b>x</b></script>b<!--c-->d<style>t</style></div>"},
-    {"unclosed at the end", "<html><div><div><a href=x>text"},
-    {"control bytes", "<html><d\niv cl\rass=\"a\tb\">x\r\n y</d\niv><div>\t</div></html>"},
-    {"attributes", "<html><a x href = \"h\" HREF='H' id=1 id=2 =v>t</a><a/><b/></html>"},
-    {"stray and closed children", "<html><div><b>x<i>y</b>z</i>w</div></html>"},
-    {"match is the root", "<div><div>inner</div></div>"},
-    {"void and self-closing", "<html><p>a<br>b<img src=x/>c<p/>d</html>"},
-    {"raw blocks",
-     "<!--top--><html><SCRIPT type=x a>s<b></Script><p><style b a=1>t</style>"
-     "<!--c--></p><ScRiPt src='y'/>z<!---->y<script></script></html><!--after-->"},
-    {"raw blocks of candidates",
-     "<div><script>1</script></div><html><script>2</script></html><html><!--3--><script>4"},
-    {"script at the top level", "<script>top</script><body><script>in</script><style>s"},
-    {"unclosed comment at the end", "<html><p>x<style>a</style>b<!-- never closed"},
-    {"raw tags at the end", "<html><p><script>"},
-    {"html written by a script",
-     "<html><a href=1>x</a><script>document.write(\"<html>\")</script></html><!-- served -->"},
-    {"many names",
-     "<html><body><x a=1 ab=2 b=3 hreflang=en HREF=u>t</x><x AB=4 i=5/></body></html>"},
-    {"utf-8", "<html><p>\xE4\xB8\xAD</p><a href=\"\xC3\xA9\">\xC3\xA9 \xF0\x9F\x98\x80</a></html>"},
-    {"not utf-8", "<html>\xE4\xB8\xAD<a href=\"\xC3\xA9\">\xC3\xA9</a>\xFF</html>"},
-    {"doctype words", "<!DOCTYPE html PUBLIC \"-//W3C//DTD\"><html><a href=1 id=x>A b</a></html>"},
-    {"elements named doctype", "<html><doctype x=1>words</doctype><div>x</div></html>"},
-    {"nul reference", "<html><script>s</script><!--c--><p>a&amp;b &#0; c</p></html>"}};
-
 TEST(TwoPathsTest, SmallPages) {
-    for (const auto& [name, html] : kPages) expectSameReports(name, html, kModes, true);
-    expectSameReports("nul", std::string_view("<html><a>1</a>\0<a>2</a>", 23), kModes, true);
+    for (const auto& c : testing::readCases("cli/data/twoPathsPages.txt", 2))
+        expectSameReports(c[0], c[1], kModes, true);
     for (const auto& c : testing::readCases("html/data/trees.txt", 2))
         expectSameReports(c[0], c[0], kModes, true);
 }
