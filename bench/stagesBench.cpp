@@ -47,6 +47,7 @@
 #include "html/codePage936.h"
 #include "html/documentStorage.h"
 #include "query/gatherTexts.h"
+#include "query/referencePaths.h"
 #include "query/report.h"
 #include "support/memoryFileSink.h"
 
@@ -440,8 +441,8 @@ void runReports(benchmark::State& state, const Case& c, bool toFile, bool fromTr
     options.mode = reportModeOf(c.tag);
     options.attributeNames = attributeNamesFor(c.tag);
     if (toFile) options.outputPath = kOutputPath;
-    RunRequest request = runRequestOf(options, 0);
-    request.fromTree = fromTree;
+    const RunRequest request = runRequestOf(options, 0);
+    const ReferencePaths paths{.fromTree = fromTree};
     const std::size_t found = c.foundElements();
     MemoryFileSink files;
     std::string captured;
@@ -452,7 +453,7 @@ void runReports(benchmark::State& state, const Case& c, bool toFile, bool fromTr
             page.inMemory = true;
             {
                 Console console(&captured);
-                reportPage(page, options, request, console, files);
+                reportPage(page, options, request, console, files, &paths);
             }
             benchmark::DoNotOptimize(captured.data());
             captured.clear();

@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,17 +59,31 @@ inline constexpr unsigned kUtf8 = 65001;
 
 struct Request {
     // The tag to report on, as the program's -tag; must not be empty.
-    std::string tag;
+    std::string tag = {};
     // Attribute names to report, in this order (duplicates and case kept, as the program's
     // -attr after splitting). Empty: each element's whole attribute list, under "attr".
-    std::vector<std::string> attributes;
+    std::vector<std::string> attributes = {};
     // A page that is valid UTF-8 with a non-ASCII byte is converted to this code page (by
     // its Windows number) before it is read; other pages are read in their own bytes.
     // 65001 keeps UTF-8 (ill-formed sequences become U+FFFD); 936 is GBK; others as the
     // system converter has them; kLocalCodePage as the program.
     unsigned codePage = kUtf8;
     TextForm text = TextForm::Written;
+    // The most bytes the report may hold (its values, or its blocks, one after the other,
+    // and 8 bytes of bookkeeping per value); a call whose report would grow beyond it
+    // stops and fails with Status::ReportTooLarge. A small page can ask for far more
+    // than itself: every one of thousands of nested elements holds the text of those
+    // below it. 0: the default limit, defaultReportLimit(page.size()).
+    std::size_t maxReportBytes = 0;
+    // Called now and then while the report is made (after every few findings, from the
+    // calling thread); when it returns true the call stops and fails with
+    // Status::Interrupted. Empty: never stops.
+    std::function<bool()> interrupted = {};
 };
+
+// The report limit a call on a page of `pageBytes` bytes has by default: 64 times
+// the page, at least 16 MiB and at most 1 GiB.
+std::size_t defaultReportLimit(std::size_t pageBytes);
 
 enum class Status {
     Ok,
@@ -77,6 +92,8 @@ enum class Status {
     PageTooLarge,      // 10 MiB (10,485,760 bytes) or more
     ConversionFailed,  // the page could not be converted to the code page
     NoRoot,            // nothing to read: empty, or no element (a NUL first, only a doctype)
+    ReportTooLarge,    // the report would hold more than Request::maxReportBytes
+    Interrupted,       // Request::interrupted asked the call to stop
 };
 
 // Why a call failed, in a few words ("the page is 10 MiB or larger"); "" for Ok.
@@ -91,6 +108,9 @@ class Report {
     Status status() const { return status_; }
     explicit operator bool() const { return status_ == Status::Ok; }
     ReportMode mode() const { return mode_; }
+    // True when a doctype report found no document type: the report then holds the
+    // elements of the name asked for (mode() Elements), as the program reports them.
+    bool lacksDoctype() const { return lacksDoctype_; }
 
     // Elements, or raw blocks, found; 0 for a doctype report.
     std::size_t size() const { return count_; }
@@ -102,6 +122,9 @@ class Report {
     // value of the k-th requested attribute ("" when the element has none), or its whole
     // attribute list when none were requested. Valid as long as the report.
     std::string_view value(std::size_t element, std::size_t key) const;
+    // The value of the first key equal to `name` (byte for byte; "text" is key 0), ""
+    // when no key is.
+    std::string_view value(std::size_t element, std::string_view name) const;
     std::string_view text(std::size_t element) const { return value(element, 0); }
 
     // Raw-block reports: block i as HTML (start tag, content, end tag).
@@ -121,6 +144,7 @@ class Report {
 
     Status status_ = Status::InvalidRequest;
     ReportMode mode_ = ReportMode::Elements;
+    bool lacksDoctype_ = false;
     std::size_t count_ = 0;
     std::vector<std::string> keys_;
     std::string doctype_;

@@ -11,15 +11,39 @@
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "cli/output.h"
+#include "query/referencePaths.h"
 #include "query/report.h"
 
 namespace kestrune {
 
 namespace {
 
+// Output is handed on in blocks of about this size: small enough that the buffer
+// they are made in stays in few pages, each of which costs a fault when first
+// touched, large enough that writing them costs few calls.
+constexpr std::size_t kBlock = 64 << 10;
+
+// One root candidate's report as rendered so far: the bytes not yet handed on, and
+// how many findings it has (the file's elements are separated).
+struct RenderedPart {
+    ByteBuffer rendered;
+    std::size_t count = 0;
+
+    void clear() {
+        rendered.clear();
+        count = 0;
+    }
+    void swap(RenderedPart& other) noexcept {
+        rendered.swap(other.rendered);
+        std::swap(count, other.count);
+    }
+    std::size_t bytes() const { return rendered.size(); }
+};
+
 // The findings rendered in the console's form or the file's, and handed to the
-// console or the file in the blocks the run makes. The first failure ends the writing.
-class StreamedReport final : public Findings {
+// console or the file in blocks once they are the root's. The first failure ends the
+// writing.
+class StreamedReport final : public HeldParts<RenderedPart> {
   public:
     StreamedReport(const Options& options, Console& console, FileSink& files)
         : options_(options),
@@ -36,37 +60,51 @@ class StreamedReport final : public Findings {
     }
     void doctype(std::string_view words) override {
         renderDoctype(pending_, form_, words);
-        output({});
+        handOn();
     }
-    void element(ByteBuffer& out, const std::vector<KeyedValue>& values, bool first) override {
-        if (!failed_) elements_.element(out, values, first);
-    }
-    void rawBlock(ByteBuffer& out, std::size_t number, std::string_view html) override {
-        if (!failed_) renderBlock(out, form_, number, html);
-    }
-    void output(std::string_view bytes) override {
+    void element(const std::vector<KeyedValue>& values) override {
         if (failed_) return;
-        if (file_) {
-            failed_ = !file_->write(pending_.view()) || !file_->write(bytes);
-        } else {
-            console_.write(pending_.view());
-            console_.write(bytes);
-            failed_ = console_.failed();
-        }
-        pending_.clear();
+        RenderedPart& part = current();
+        elements_.element(part.rendered, values, part.count++ == 0);
+        if (streaming() && part.rendered.size() >= kBlock) handOn();
+    }
+    void rawBlock(std::size_t number, std::string_view html) override {
+        if (failed_) return;
+        RenderedPart& part = current();
+        renderBlock(part.rendered, form_, number, html);
+        ++part.count;
+        if (streaming() && part.rendered.size() >= kBlock) handOn();
     }
     bool failed() const override { return failed_; }
 
     // 1, or -1 when the file could not be written (a console failure is reported by
     // the entry).
     int finish() {
-        if (mode_ == ReportMode::Elements) elements_.tail(pending_);
-        output({});
+        if (mode_ == ReportMode::Elements) {
+            handOn();
+            elements_.tail(pending_);
+        }
+        handOn();
         if (!file_) return 1;
         return file_->finish(console_, mode_ != ReportMode::RawBlocks) ? 1 : -1;
     }
 
   private:
+    // Writes what is pending (the head, a doctype), then the root's rendered findings.
+    void handOn() {
+        if (failed_) return;
+        const std::string_view rendered = current().rendered.view();
+        if (file_) {
+            failed_ = !file_->write(pending_.view()) || !file_->write(rendered);
+        } else {
+            console_.write(pending_.view());
+            console_.write(rendered);
+            failed_ = console_.failed();
+        }
+        pending_.clear();
+        current().rendered.clear();
+    }
+
     const Options& options_;
     ReportForm form_;
     Console& console_;
@@ -74,16 +112,18 @@ class StreamedReport final : public Findings {
     ElementRenderer elements_;
     ReportMode mode_ = ReportMode::Elements;
     std::optional<ReportFile> file_;
-    ByteBuffer pending_;  // the report's head or tail
+    ByteBuffer pending_;  // the report's head or tail, or the doctype
     bool failed_ = false;
 };
 
 }  // namespace
 
 int reportPage(const PageSource& page, const Options& options, const RunRequest& request,
-               Console& console, FileSink& files) {
+               Console& console, FileSink& files, const ReferencePaths* paths) {
     StreamedReport report(options, console, files);
-    if (runReport(page, request, report) != Status::Ok) {
+    const Status status = paths != nullptr ? runReport(page, request, report, *paths)
+                                           : runReport(page, request, report);
+    if (status != Status::Ok) {
         console << "Error: The file \"" << options.inputPath << "\" open failed.\r\n";
         return -1;
     }

@@ -32,24 +32,50 @@ std::string_view nth(std::string_view bytes, const std::vector<std::size_t>& end
     return bytes.substr(begin, ends[i] - begin);
 }
 
+// The findings of one root candidate, kept as a Report keeps them.
+struct KeptPart {
+    std::string kept;               // every value or block, one after the other
+    std::vector<std::size_t> ends;  // where each ends in `kept`
+    std::size_t count = 0;          // elements or blocks
+
+    void clear() {
+        kept.clear();
+        ends.clear();
+        count = 0;
+    }
+    void swap(KeptPart& other) noexcept {
+        kept.swap(other.kept);
+        ends.swap(other.ends);
+        std::swap(count, other.count);
+    }
+    // What the report limit counts: the bytes, and 8 per value for its end.
+    std::size_t bytes() const { return kept.size() + ends.size() * 8; }
+};
+
+// How often findings are counted before Request::interrupted is asked again.
+constexpr std::size_t kFindingsPerPoll = 64;
+
 }  // namespace
 
-// The findings of a run kept in a Report. What the run holds until its root is known
-// (and then hands back through output()) is each finding encoded as 32-bit lengths
-// and bytes: an element as its value count, then key, length and bytes per value; a
-// raw block as its length and bytes.
-class ReportBuilder final : public Findings {
+// The findings of a run kept in a Report: each value written once, where the report
+// keeps it.
+class ReportBuilder final : public HeldParts<KeptPart> {
   public:
-    ReportBuilder(Report& report, const Request& request) : report_(report), form_(request.text) {
+    ReportBuilder(Report& report, const Request& request, std::size_t limit)
+        : report_(report), request_(request), limit_(limit) {
         report_.tag_ = request.tag;
         const ReportKeys keys(request.attributes);
         for (std::size_t k = 0; k < keys.size(); ++k) report_.keys_.emplace_back(keys[k]);
         slots_.resize(keys.size());
     }
 
-    void start(ReportMode mode) override { report_.mode_ = mode; }
+    void start(ReportMode mode) override {
+        report_.mode_ = mode;
+        report_.lacksDoctype_ =
+            mode != ReportMode::Doctype && reportModeOf(request_.tag) == ReportMode::Doctype;
+    }
     void doctype(std::string_view words) override {
-        if (form_ == TextForm::Written) {
+        if (request_.text == TextForm::Written) {
             report_.doctype_.assign(words);
             return;
         }
@@ -57,45 +83,40 @@ class ReportBuilder final : public Findings {
         char* end = writeCleanedValue(report_.doctype_.data(), words, false, false);
         report_.doctype_.resize(static_cast<std::size_t>(end - report_.doctype_.data()));
     }
-    void element(ByteBuffer& out, const std::vector<KeyedValue>& values, bool) override {
-        putNumber(out, values.size());
-        for (const KeyedValue& value : values) {
-            putNumber(out, value.key);
-            if (form_ == TextForm::Written) {
-                putBytes(out, value.text);
-                continue;
-            }
-            // Cleaned in place of the length written after it.
-            char* at = out.room(4 + value.text.size());
-            char* end = writeCleanedValue(at + 4, value.text, value.dropSpaces, false);
-            const auto length = static_cast<std::uint32_t>(end - at - 4);
-            std::memcpy(at, &length, 4);
-            out.grewTo(end);
+    void element(const std::vector<KeyedValue>& values) override {
+        if (!admit()) return;
+        for (std::string_view& slot : slots_) slot = {};
+        for (const KeyedValue& value : values) slots_[value.key] = value.text;
+        KeptPart& part = current();
+        for (std::size_t k = 0; k < slots_.size(); ++k) {
+            append(part, slots_[k], k == 0);
+            part.ends.push_back(part.kept.size());
         }
+        ++part.count;
+        check();
     }
-    void rawBlock(ByteBuffer& out, std::size_t, std::string_view html) override {
-        putBytes(out, html);
+    void rawBlock(std::size_t, std::string_view html) override {
+        if (!admit()) return;
+        KeptPart& part = current();
+        part.kept.append(html);
+        part.ends.push_back(part.kept.size());
+        ++part.count;
+        check();
     }
-    void output(std::string_view bytes) override {
-        const char* at = bytes.data();
-        const char* end = at + bytes.size();
-        while (at < end) {
-            if (report_.mode_ == ReportMode::RawBlocks) {
-                report_.bytes_.append(takeBytes(at));
-                report_.ends_.push_back(report_.bytes_.size());
-            } else {
-                for (std::string_view& slot : slots_) slot = {};
-                for (std::uint32_t n = takeNumber(at); n > 0; --n) {
-                    const std::uint32_t key = takeNumber(at);
-                    slots_[key] = takeBytes(at);
-                }
-                for (std::string_view slot : slots_) {
-                    report_.bytes_.append(slot);
-                    report_.ends_.push_back(report_.bytes_.size());
-                }
-            }
-            ++report_.count_;
+    bool failed() const override { return failure_ != Status::Ok; }
+
+    // After the run: the report holds the root's findings, or nothing but its status.
+    void finish(Status status) {
+        if (status == Status::Ok) status = failure_;
+        if (status != Status::Ok) {
+            report_ = Report();
+        } else {
+            KeptPart& part = current();
+            report_.bytes_.swap(part.kept);
+            report_.ends_.swap(part.ends);
+            report_.count_ = part.count;
         }
+        report_.status_ = status;
     }
 
     // The report in the program's console or file form.
@@ -135,42 +156,57 @@ class ReportBuilder final : public Findings {
                              .attributeNames = &request.attributes,
                              .mode = reportModeOf(request.tag),
                              .codePage = usableCodePage(request.codePage)};
-        Status status = Status::CodePageUnusable;
-        if (how.codePage != 0) {
-            ReportBuilder builder(report, request);
-            status = runReport(PageSource{.bytes = page, .inMemory = true}, how, builder);
-        }
-        // A failed report holds nothing but its status.
-        if (status != Status::Ok) report = Report();
-        report.status_ = status;
+        const std::size_t limit =
+            request.maxReportBytes != 0 ? request.maxReportBytes : defaultReportLimit(page.size());
+        ReportBuilder builder(report, request, limit);
+        const Status status =
+            how.codePage == 0
+                ? Status::CodePageUnusable
+                : runReport(PageSource{.bytes = page, .inMemory = true}, how, builder);
+        builder.finish(status);
         return report;
     }
 
   private:
-    static void putNumber(ByteBuffer& out, std::size_t n) {
-        const auto value = static_cast<std::uint32_t>(n);
-        out.append(std::string_view(reinterpret_cast<const char*>(&value), 4));
+    // Whether a finding is still wanted: not once the report failed, nor once the
+    // caller asked to stop.
+    bool admit() {
+        if (failure_ != Status::Ok) return false;
+        if (request_.interrupted && ++sincePoll_ >= kFindingsPerPoll) {
+            sincePoll_ = 0;
+            if (request_.interrupted()) failure_ = Status::Interrupted;
+        }
+        return failure_ == Status::Ok;
     }
-    static void putBytes(ByteBuffer& out, std::string_view bytes) {
-        putNumber(out, bytes.size());
-        out.append(bytes);
+    void check() {
+        if (heldBytes() > limit_) failure_ = Status::ReportTooLarge;
     }
-    static std::uint32_t takeNumber(const char*& at) {
-        std::uint32_t n = 0;
-        std::memcpy(&n, at, 4);
-        at += 4;
-        return n;
-    }
-    static std::string_view takeBytes(const char*& at) {
-        const std::uint32_t n = takeNumber(at);
-        at += n;
-        return std::string_view(at - n, n);
+    // An element's value as the request's form has it.
+    void append(KeptPart& part, std::string_view value, bool text) {
+        if (request_.text == TextForm::Written) {
+            part.kept.append(value);
+            return;
+        }
+        const std::size_t at = part.kept.size();
+        part.kept.resize(at + value.size());
+        char* end = writeCleanedValue(part.kept.data() + at, value, text, false);
+        part.kept.resize(static_cast<std::size_t>(end - part.kept.data()));
     }
 
     Report& report_;
-    TextForm form_;
+    const Request& request_;
+    std::size_t limit_;
+    Status failure_ = Status::Ok;  // why the findings stopped being kept
+    std::size_t sincePoll_ = 0;
     std::vector<std::string_view> slots_;  // the values of the element being kept, by key
 };
+
+std::size_t defaultReportLimit(std::size_t pageBytes) {
+    constexpr std::size_t kLeast = std::size_t{16} << 20;
+    constexpr std::size_t kMost = std::size_t{1} << 30;
+    if (pageBytes >= kMost / 64) return kMost;
+    return pageBytes * 64 < kLeast ? kLeast : pageBytes * 64;
+}
 
 std::string_view describe(Status status) {
     // In the order of Status.
@@ -181,8 +217,10 @@ std::string_view describe(Status status) {
         "the page is 10 MiB or larger",
         "the page could not be converted to the code page",
         "the page has no element to read",
+        "the report would be larger than its limit",
+        "the call was interrupted",
     };
-    static_assert(std::size(kReasons) == static_cast<std::size_t>(Status::NoRoot) + 1);
+    static_assert(std::size(kReasons) == static_cast<std::size_t>(Status::Interrupted) + 1);
     const auto i = static_cast<std::size_t>(status);
     return i < std::size(kReasons) ? kReasons[i] : "unknown status";
 }
@@ -190,6 +228,13 @@ std::string_view describe(Status status) {
 std::string_view Report::value(std::size_t element, std::size_t key) const {
     if (mode_ != ReportMode::Elements || element >= count_ || key >= keys_.size()) return {};
     return nth(bytes_, ends_, element * keys_.size() + key);
+}
+
+std::string_view Report::value(std::size_t element, std::string_view name) const {
+    for (std::size_t k = 0; k < keys_.size(); ++k) {
+        if (keys_[k] == name) return value(element, k);
+    }
+    return {};
 }
 
 std::string_view Report::block(std::size_t i) const {

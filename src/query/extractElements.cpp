@@ -4,13 +4,13 @@
 // core hands over while the element is open; the pieces are kept only while some
 // found element is open, and the found elements are written out in document order
 // once the outermost open one ends. Which top-level element is the root is known
-// for certain only once no "html" tag can follow, so until then the output of the
-// candidates is held: the first top-level element that is neither doctype nor
-// "html", and the latest "html" one. A candidate that begins after the last place
-// an "html" tag could start is the root and streams at once (the usual page: one
-// "html" element). Past a limit the holding stops; a second pass then knows the
+// for certain only once no "html" tag can follow, so until then the sink holds the
+// findings of the candidates: the first top-level element that is neither doctype
+// nor "html", and the latest "html" one. A candidate that begins after the last
+// place an "html" tag could start is the root and streams at once (the usual page:
+// one "html" element). Past a limit the holding stops; a second pass then knows the
 // root and streams. Raw blocks (comment, script, style) hold no other element and
-// no text beyond their content: each is written as soon as the core has read it.
+// no text beyond their content: each is handed on as soon as the core has read it.
 #include "query/extractElements.h"
 
 #include <cstdint>
@@ -86,19 +86,16 @@ class FixedStack {
     bool large_ = false;
 };
 
-// Held output beyond this size makes a second pass cheaper than holding it.
+// Held findings beyond this size make a second pass cheaper than holding them.
 constexpr std::size_t kHoldLimit = 16 << 20;
-// Output blocks of about this size when streaming: small enough that the buffer
-// they are made in stays in few pages, each of which costs a fault when first
-// touched, large enough that writing them costs few calls.
-constexpr std::size_t kBlock = 64 << 10;
 constexpr std::size_t kUnknown = ~std::size_t{0};
 
 // The extractor's state is three small machines, each changed in one place:
 // - the phase of the current top-level element (phaseFor, on each top-level element;
-//   stopHolding): Skipping, Holding (a root candidate, its report held), Streaming
-//   (the root, its report streamed) or Overflowed (held reports grew too large: this
-//   pass keeps nothing more, and a second pass that knows the root makes the report);
+//   afterFound): Skipping, Holding (a root candidate, its findings held), Streaming
+//   (the root, its findings streamed) or Overflowed (held findings grew too large:
+//   this pass keeps nothing more, and a second pass that knows the root makes the
+//   report);
 // - what the newest element is (child): another element, a found element, or a found
 //   raw block, complete at the next finished();
 // - the text slot the core fills next (slot, and every structural event that opens a
@@ -110,11 +107,13 @@ class Extractor {
     // else kUnknown.
     // With `raw` the elements found are raw blocks (comment, script, style).
     Extractor(const char* text, std::size_t length, std::string_view tagName, bool raw,
-              ElementSink& sink, std::size_t root, RootSettling settling)
+              ElementSink& sink, RootCandidates& candidates, std::size_t root,
+              RootSettling settling)
         : text_(text),
           tagName_(tagName),
           raw_(raw),
           sink_(sink),
+          candidates_(candidates),
           // Every open element took at least three bytes of text ("<a>"): room for the
           // deepest nesting the text allows, touched only as far as the nesting goes.
           chain_(length / 3 + 1),
@@ -122,15 +121,11 @@ class Extractor {
           knownRoot_(root),
           lastHtmlTag_(root != kUnknown                 ? nullptr
                        : settling == RootSettling::Hold ? text + length
-                                                        : lastPossibleHtmlTag(text, length)) {
-        // Room for a streamed block and the element that completes it, made once.
-        current_.room(2 * kBlock);
-    }
+                                                        : lastPossibleHtmlTag(text, length)) {}
 
     // ----- Events of the parser core -----
     void topLevel(const Token& token) {
         chain_.clear();
-        current_.clear();
         newestName_ = token.tagName;
         newest_ = Newest::Other;
         written_ = 0;
@@ -159,9 +154,9 @@ class Extractor {
     void finished(std::uint32_t flags, std::string_view content) {
         if (newest_ == Newest::RawMatch) {
             newest_ = Newest::Other;
-            sink_.rawBlock(current_, rawToken_.tagName, rawToken_.attributeText, content,
+            sink_.rawBlock(rawToken_.tagName, rawToken_.attributeText, content,
                            (flags & HtmlElement::kComment) != 0, ++written_);
-            afterWrite();
+            afterFound();
         } else if (!content.empty() && !open_.empty()) {
             pieces_.push_back(content);
         }
@@ -189,11 +184,8 @@ class Extractor {
         return viewOf(chain_.back());
     }
     void topLevelEnd(bool, TopLevelKind kind) {
-        if (knownRoot_ != kUnknown) {
-            if (ordinal_ == knownRoot_) sink_.output(current_.view());
-        } else if (root_.wants(kind)) {
-            (kind == TopLevelKind::kHtml ? lastHtml_ : firstOther_).swap(current_);
-        }
+        // Only a candidate found anything; the root streamed.
+        if (knownRoot_ == kUnknown && root_.wants(kind)) candidates_.keep(heldAs(kind));
         root_.offer(kind, ordinal_);
     }
 
@@ -202,10 +194,10 @@ class Extractor {
     // The root's ordinal; the pass could not hold its report when overflowed().
     std::size_t root() const { return root_.root(); }
     bool overflowed() const { return phase_ == Phase::Overflowed; }
-    // Hands the held report of the root to the sink (a streamed one is complete).
+    // Tells the sink which held findings are the root's (streamed ones are complete).
     void finish() {
         if (knownRoot_ == kUnknown)
-            sink_.output(root_.isHtml() ? lastHtml_.view() : firstOther_.view());
+            candidates_.commit(heldAs(root_.isHtml() ? TopLevelKind::kHtml : TopLevelKind::kOther));
     }
 
   private:
@@ -213,10 +205,17 @@ class Extractor {
     enum class Newest : std::uint8_t { Other, Match, RawMatch };
     enum class Slot : std::uint8_t { Fresh, Given, Kept };
 
+    static HeldAs heldAs(TopLevelKind kind) {
+        return kind == TopLevelKind::kHtml ? HeldAs::LastHtml : HeldAs::FirstOther;
+    }
+
     // The phase of the top-level element named `name` that begins now.
     Phase phaseFor(std::string_view name) {
-        if (knownRoot_ != kUnknown)
-            return ordinal_ == knownRoot_ ? Phase::Streaming : Phase::Skipping;
+        if (knownRoot_ != kUnknown) {
+            if (ordinal_ != knownRoot_) return Phase::Skipping;
+            candidates_.stream();
+            return Phase::Streaming;
+        }
         if (phase_ == Phase::Overflowed) return Phase::Overflowed;
         // A later "html" element replaces an earlier one; of the others only the
         // first can become the root.
@@ -225,8 +224,8 @@ class Extractor {
         if (!isCertainRoot(kind, name.data())) return Phase::Holding;
         // Nothing held is needed any more, and the report streams.
         knownRoot_ = ordinal_;
-        firstOther_.clear();
-        lastHtml_.clear();
+        candidates_.dropAll();
+        candidates_.stream();
         return Phase::Streaming;
     }
 
@@ -273,6 +272,8 @@ class Extractor {
     // Every found element is complete: hands them to the sink in document order.
     void flush() {
         for (const Match& m : matches_) {
+            // Texts of nested elements can add up to far more than the page.
+            if (candidates_.failed()) break;
             std::string_view text;
             // Pieces are views into the text, which padding follows.
             if (m.end - m.first == 1 &&
@@ -283,29 +284,21 @@ class Extractor {
                 appendDecodedPieces(pieces_.data() + m.first, m.end - m.first, decoded_, scratch_);
                 text = decoded_;
             }
-            sink_.element(current_, viewOf(m.attributes), text, written_++ == 0);
-            if (!afterWrite()) break;
+            sink_.element(viewOf(m.attributes), text);
+            if (!afterFound()) break;
         }
         matches_.clear();
         pieces_.clear();
         if (slot_ == Slot::Kept) slot_ = Slot::Given;
     }
 
-    // After a found element was written: streams a full block, or stops holding the
-    // report when it grows too large. False when it stopped.
-    bool afterWrite() {
-        if (current_.size() < kBlock) return true;
-        if (knownRoot_ != kUnknown) {
-            sink_.output(current_.view());
-            current_.clear();
-            return true;
-        }
-        if (current_.size() + firstOther_.size() + lastHtml_.size() <= kHoldLimit) return true;
+    // After a finding: stops holding when what is held grows too large. False when
+    // it stopped.
+    bool afterFound() {
+        if (knownRoot_ != kUnknown || candidates_.heldBytes() <= kHoldLimit) return true;
         // Stop holding: the second pass will make the report.
         phase_ = Phase::Overflowed;
-        current_.clear();
-        firstOther_.clear();
-        lastHtml_.clear();
+        candidates_.dropAll();
         return false;
     }
 
@@ -313,6 +306,7 @@ class Extractor {
     std::string_view tagName_;
     bool raw_;
     ElementSink& sink_;
+    RootCandidates& candidates_;
     FixedStack<NameRef> chain_;   // names of the open elements, the top-level one first
     std::vector<Match> matches_;  // found elements not yet written, in document order
     FixedStack<Open> open_;       // the open ones among them, innermost last
@@ -323,27 +317,24 @@ class Extractor {
     std::size_t knownRoot_;  // from an earlier pass, or as soon as it is certain
     const char* lastHtmlTag_;
     std::size_t ordinal_ = kUnknown;  // of the current top-level element, from 0
-    std::size_t written_ = 0;         // elements of the current top-level one written
+    std::size_t written_ = 0;         // raw blocks of the current top-level one found
     Phase phase_ = Phase::Skipping;
     Slot slot_ = Slot::Fresh;
     std::string decoded_;
     std::string scratch_;
-    ByteBuffer current_;
-    ByteBuffer firstOther_;
-    ByteBuffer lastHtml_;
     RootChoice<std::size_t> root_;
 };
 
 bool extract(char* text, std::size_t length, std::string_view tagName, bool raw, ElementSink& sink,
-             RootSettling settling) {
-    Extractor first(text, length, tagName, raw, sink, kUnknown, settling);
+             RootCandidates& candidates, RootSettling settling) {
+    Extractor first(text, length, tagName, raw, sink, candidates, kUnknown, settling);
     ParserCore<Extractor>(text, length, first).run();
     if (!first.found()) return false;
     if (!first.overflowed()) {
         first.finish();
         return true;
     }
-    Extractor second(text, length, tagName, raw, sink, first.root(), settling);
+    Extractor second(text, length, tagName, raw, sink, candidates, first.root(), settling);
     ParserCore<Extractor>(text, length, second).run();
     second.finish();
     return true;
@@ -352,13 +343,13 @@ bool extract(char* text, std::size_t length, std::string_view tagName, bool raw,
 }  // namespace
 
 bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
-                     RootSettling settling) {
-    return extract(text, length, tagName, false, sink, settling);
+                     RootCandidates& candidates, RootSettling settling) {
+    return extract(text, length, tagName, false, sink, candidates, settling);
 }
 
 bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
-                      RootSettling settling) {
-    return extract(text, length, tagName, true, sink, settling);
+                      RootCandidates& candidates, RootSettling settling) {
+    return extract(text, length, tagName, true, sink, candidates, settling);
 }
 
 }  // namespace kestrune

@@ -12,8 +12,6 @@
 #include <string>
 #include <string_view>
 
-#include "base/ByteBuffer.h"
-
 namespace kestrune {
 
 // How the extraction settles the root: Early streams a candidate's report as soon as
@@ -21,41 +19,64 @@ namespace kestrune {
 // until the text ends.
 enum class RootSettling { Early, Hold };
 
+// Which of the two held reports a root candidate's findings are kept as until the
+// text ends: the first top-level element that is neither doctype nor "html", or the
+// latest "html" one (which replaces an earlier one).
+enum class HeldAs { FirstOther, LastHtml };
+
+// Where a run's findings go while the root is not known. The findings of the
+// top-level element being read are its own; they become the report when the run
+// says so (stream: it is the root for certain; commit: it was held and turned out
+// to be the root), or are dropped. The sink owns what it holds.
+class RootCandidates {
+  public:
+    virtual ~RootCandidates() = default;
+    // The top-level element being read is the root: its findings so far and from now
+    // on are the report's.
+    virtual void stream() = 0;
+    // The top-level element being read ends and may still be the root: its findings
+    // are held as `as`, replacing what was held there.
+    virtual void keep(HeldAs as) = 0;
+    // The text has ended: the findings held as `as` are the report's, the others dropped.
+    virtual void commit(HeldAs as) = 0;
+    // Everything held is dropped: the run stopped holding, and a second pass that
+    // knows the root makes the report.
+    virtual void dropAll() = 0;
+    // Bytes held for candidates not yet decided (the one being read included).
+    virtual std::size_t heldBytes() const = 0;
+    // True once the report cannot be made: nothing more need be found for it.
+    virtual bool failed() const { return false; }
+};
+
+// What the extraction finds, in document order, for the top-level element being read.
 class ElementSink {
   public:
     virtual ~ElementSink() = default;
-    // One found element (extractElements only), in document order: its raw attribute text and its
-    // decoded text (both valid during the call). What the sink writes goes to `out`; `first` marks
-    // the first element of the report.
-    virtual void element(ByteBuffer& /*out*/, std::string_view /*attributeText*/,
-                         std::string_view /*text*/, bool /*first*/) {}
+    // One found element (extractElements only): its raw attribute text and its
+    // decoded text (both valid during the call).
+    virtual void element(std::string_view /*attributeText*/, std::string_view /*text*/) {}
     // One found comment, script or style element (extractRawBlocks only), numbered
     // from 1 in document order: its tag name as written, raw attribute text and raw
     // content.
-    virtual void rawBlock(ByteBuffer& /*out*/, std::string_view /*tagName*/,
-                          std::string_view /*attributeText*/, std::string_view /*content*/,
-                          bool /*comment*/, std::size_t /*number*/) {}
-    // A block of what element() wrote, for the report, in order. Called at least
-    // once (perhaps with no bytes) when there is a root, never before the root is
-    // known, and never when there is none.
-    virtual void output(std::string_view bytes) = 0;
+    virtual void rawBlock(std::string_view /*tagName*/, std::string_view /*attributeText*/,
+                          std::string_view /*content*/, bool /*comment*/, std::size_t /*number*/) {}
 };
 
 // Parses [text, text + length) (NUL-terminated, zero padding behind it, as a
 // document's text is; tag names lose CR, LF and TAB in place, in a way that reading
 // the text again gives the same names) and reports the elements named `tagName`
-// (ASCII case ignored) below the root. False, with nothing output, when the text
-// yields no root. The report of a root candidate is held until the root is known
-// (at once when no "html" tag can follow it); a report too large to hold is made
-// by a second pass that knows the root.
+// (ASCII case ignored) below the root. False when the text yields no root (the
+// candidates' findings are then all dropped). The findings of a root candidate are
+// held until the root is known (at once when no "html" tag can follow it); when
+// what is held grows too large, a second pass that knows the root makes the report.
 bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
-                     RootSettling settling = RootSettling::Early);
+                     RootCandidates& candidates, RootSettling settling = RootSettling::Early);
 
 // The same for the raw blocks of a report on "script", "style" or "!--": the
 // elements named `tagName` below the root, each handed to sink.rawBlock as soon as
 // the core has read it (raw elements hold no other element). The results equal
 // findByTag(tag, list, 1) on the root with each element's outerHtml.
 bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
-                      RootSettling settling = RootSettling::Early);
+                      RootCandidates& candidates, RootSettling settling = RootSettling::Early);
 
 }  // namespace kestrune

@@ -10,15 +10,12 @@
 #include "html/attributes.h"
 #include "html/documentStorage.h"
 #include "query/gatherTexts.h"
+#include "query/referencePaths.h"
 #include "query/serializer.h"
 
 namespace kestrune {
 
 namespace {
-
-// The tree path hands its findings on in blocks of about this size, so that the
-// buffered report stays bounded however large it is.
-constexpr std::size_t kTreeBlock = 1 << 20;
 
 std::size_t fewGroupsOf(NameLookUp lookUp) {
     if (lookUp == NameLookUp::OneByOne) return ~std::size_t{0};
@@ -29,8 +26,8 @@ std::size_t fewGroupsOf(NameLookUp lookUp) {
 // as found. Only the values that are not empty are handed on.
 class ElementValues {
   public:
-    explicit ElementValues(const RunRequest& request)
-        : names_(*request.attributeNames), finder_(names_, fewGroupsOf(request.lookUp)) {}
+    ElementValues(const RunRequest& request, NameLookUp lookUp)
+        : names_(*request.attributeNames), finder_(names_, fewGroupsOf(lookUp)) {}
 
     // Valid until the next call, and as long as both texts.
     const std::vector<KeyedValue>& of(std::string_view attributeText, std::string_view text) {
@@ -63,21 +60,20 @@ class ElementValues {
 // The extraction's findings turned into the run's.
 class Forward final : public ElementSink {
   public:
-    Forward(const RunRequest& request, Findings& findings) : values_(request), to_(findings) {}
+    Forward(const RunRequest& request, NameLookUp lookUp, Findings& findings)
+        : values_(request, lookUp), to_(findings) {}
 
-    void element(ByteBuffer& out, std::string_view attributeText, std::string_view text,
-                 bool first) override {
-        to_.element(out, values_.of(attributeText, text), first);
+    void element(std::string_view attributeText, std::string_view text) override {
+        to_.element(values_.of(attributeText, text));
     }
-    void rawBlock(ByteBuffer& out, std::string_view tagName, std::string_view attributeText,
+    void rawBlock(std::string_view tagName, std::string_view attributeText,
                   std::string_view content, bool comment, std::size_t number) override {
         // A block of megabytes is not written out for a report that has failed.
         if (to_.failed()) return;
         html_.clear();
         appendRawElement(html_, tagName, attributeText, content, comment, 0);
-        to_.rawBlock(out, number, html_);
+        to_.rawBlock(number, html_);
     }
-    void output(std::string_view bytes) override { to_.output(bytes); }
 
     ElementValues values_;
 
@@ -86,7 +82,8 @@ class Forward final : public ElementSink {
     std::string html_;  // reused from block to block
 };
 
-void reportFromTree(const HtmlDocument& document, const RunRequest& request, Findings& findings) {
+void reportFromTree(const HtmlDocument& document, const RunRequest& request, NameLookUp lookUp,
+                    Findings& findings) {
     const HtmlElement& root = *document.root();
     if (request.mode == ReportMode::Doctype && document.doctype() != nullptr) {
         findings.start(ReportMode::Doctype);
@@ -95,27 +92,24 @@ void reportFromTree(const HtmlDocument& document, const RunRequest& request, Fin
     }
     const bool raw = request.mode == ReportMode::RawBlocks;
     findings.start(raw ? ReportMode::RawBlocks : ReportMode::Elements);
+    // The root is known: the report streams.
+    findings.stream();
     ElementList elements;
     root.findByTag(request.tagName, elements, 1);
-    Forward forward(request, findings);
+    Forward forward(request, lookUp, findings);
     TextRuns texts(elements);
     std::string text;
-    ByteBuffer out;
     for (std::size_t i = 0; i < elements.size(); ++i) {
         if (findings.failed()) break;
         text.clear();
         if (raw) {
             elements[i]->outerHtml(text, 0);
-            findings.rawBlock(out, i + 1, text);
+            findings.rawBlock(i + 1, text);
         } else {
             texts.appendText(i, text);
-            findings.element(out, forward.values_.of(elements[i]->attributeText(), text), i == 0);
+            findings.element(forward.values_.of(elements[i]->attributeText(), text));
         }
-        if (out.size() < kTreeBlock) continue;
-        findings.output(out.view());
-        out.clear();
     }
-    findings.output(out.view());
 }
 
 // Files that cannot be read count as pages without a root: the program says only that.
@@ -126,17 +120,22 @@ Status loadFailure(const PageSource& page) {
 }  // namespace
 
 Status runReport(const PageSource& page, const RunRequest& request, Findings& findings) {
+    return runReport(page, request, findings, ReferencePaths());
+}
+
+Status runReport(const PageSource& page, const RunRequest& request, Findings& findings,
+                 const ReferencePaths& paths) {
     // A page in memory may be refused before any parse: too large, or empty.
     if (page.inMemory && page.bytes.size() >= static_cast<std::size_t>(kMaxInputBytes))
         return Status::PageTooLarge;
     if (page.inMemory && (page.bytes.empty() || page.bytes.front() == '\0')) return Status::NoRoot;
-    if (request.mode == ReportMode::Doctype || request.fromTree) {
+    if (request.mode == ReportMode::Doctype || paths.fromTree) {
         HtmlDocument document;
         document.codePage = request.codePage;
         const int parsed =
             page.inMemory ? document.parse(page.bytes) : document.load(page.fileName);
         if (parsed != 1) return document.text().empty() ? loadFailure(page) : Status::NoRoot;
-        reportFromTree(document, request, findings);
+        reportFromTree(document, request, paths.lookUp, findings);
         return Status::Ok;
     }
     // No tree is needed: the report is made as the text is parsed.
@@ -146,10 +145,11 @@ Status runReport(const PageSource& page, const RunRequest& request, Findings& fi
     if (loaded != 1) return loadFailure(page);
     const bool raw = request.mode == ReportMode::RawBlocks;
     findings.start(request.mode);
-    Forward forward(request, findings);
-    const bool found =
-        raw ? extractRawBlocks(text.data(), text.size(), request.tagName, forward, request.settling)
-            : extractElements(text.data(), text.size(), request.tagName, forward, request.settling);
+    Forward forward(request, paths.lookUp, findings);
+    const bool found = raw ? extractRawBlocks(text.data(), text.size(), request.tagName, forward,
+                                              findings, paths.settling)
+                           : extractElements(text.data(), text.size(), request.tagName, forward,
+                                             findings, paths.settling);
     return found ? Status::Ok : Status::NoRoot;
 }
 

@@ -11,14 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "base/ByteBuffer.h"
 #include "query/extractElements.h"
 #include "query/report.h"
 
 namespace kestrune {
-
-// How attribute names are looked up: the finder's choice, or one way only.
-enum class NameLookUp { Auto, OneByOne, Search };
 
 // The page: a file to read, or bytes in memory.
 struct PageSource {
@@ -32,36 +28,70 @@ struct RunRequest {
     const std::vector<std::string>* attributeNames = nullptr;  // in order; empty: "attr"
     ReportMode mode = ReportMode::Elements;                    // reportModeOf(tagName)
     unsigned codePage = 0;                                     // 0: the local one
-    // The references the fast paths are compared with in tests: the tree for every
-    // mode, held candidates, look-ups of attribute names one way only.
-    bool fromTree = false;
-    RootSettling settling = RootSettling::Early;
-    NameLookUp lookUp = NameLookUp::Auto;
 };
 
-// What a run finds, in document order. What element() and rawBlock() write to `out`
-// is handed back through output(), in blocks of whole elements, once the root is
-// known (a root candidate's findings may be dropped unseen).
-class Findings {
+// What a run finds, in document order. Findings come per root candidate (see
+// RootCandidates): the sink holds them until the run says whose they are.
+class Findings : public RootCandidates {
   public:
-    virtual ~Findings() = default;
     // The page is read and parsed now, for a report in `mode` (Elements when a doctype
     // report finds no doctype and reports the elements of that name).
     virtual void start(ReportMode mode) = 0;
     // The document type's words, as attributesString gives them.
     virtual void doctype(std::string_view words) = 0;
-    // An element's values that are not empty, as found (the text decoded).
-    virtual void element(ByteBuffer& out, const std::vector<KeyedValue>& values, bool first) = 0;
-    // A raw block as HTML, numbered from 1.
-    virtual void rawBlock(ByteBuffer& out, std::size_t number, std::string_view html) = 0;
-    virtual void output(std::string_view bytes) = 0;
-    // True once the report can no longer be written: nothing more need be found for it.
-    virtual bool failed() const { return false; }
+    // An element's values that are not empty, as found (the text decoded); valid
+    // during the call.
+    virtual void element(const std::vector<KeyedValue>& values) = 0;
+    // A raw block as HTML, numbered from 1 within its top-level element.
+    virtual void rawBlock(std::size_t number, std::string_view html) = 0;
+};
+
+// The part of RootCandidates every sink shares: the findings of each candidate in a
+// Part of its own. Part has clear(), swap(Part&) and bytes() (what it holds). The
+// findings of the element being read go to current(); once the root is known,
+// current() holds the report's (or, while streaming, what has not been handed on).
+template <typename Part>
+class HeldParts : public Findings {
+  public:
+    void stream() override { streaming_ = true; }
+    void keep(HeldAs as) override {
+        held(as).swap(current_);
+        current_.clear();
+    }
+    void commit(HeldAs as) override {
+        current_.swap(held(as));
+        held(HeldAs::FirstOther).clear();
+        held(HeldAs::LastHtml).clear();
+        streaming_ = true;
+    }
+    void dropAll() override {
+        current_.clear();
+        firstOther_.clear();
+        lastHtml_.clear();
+    }
+    std::size_t heldBytes() const override {
+        return current_.bytes() + firstOther_.bytes() + lastHtml_.bytes();
+    }
+
+  protected:
+    Part& current() { return current_; }
+    const Part& current() const { return current_; }
+    // True once current() is the root's.
+    bool streaming() const { return streaming_; }
+
+  private:
+    Part& held(HeldAs as) { return as == HeldAs::LastHtml ? lastHtml_ : firstOther_; }
+
+    Part current_;
+    Part firstOther_;
+    Part lastHtml_;
+    bool streaming_ = false;
 };
 
 // Reads the page (refused from 10 MiB; cut at its first NUL; UTF-8 with a non-ASCII
 // byte converted to the code page), then reports on it. Not Ok when the page cannot
-// be read or has no root; findings.start() may have been called, nothing else.
+// be read or has no root; findings.start() may have been called, and findings
+// dropped, nothing else.
 Status runReport(const PageSource& page, const RunRequest& request, Findings& findings);
 
 }  // namespace kestrune

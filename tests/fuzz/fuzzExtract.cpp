@@ -78,7 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         request.attributes = options.attributeNames;
         request.codePage = kLocalCodePage;
         request.text = r.refuse ? TextForm::Reported : TextForm::Written;
+        request.maxReportBytes = SIZE_MAX;  // the program streams reports of any size
         const kestrune::Report report = extract(r.page, request);
+        // A limit refuses the report or changes nothing.
+        request.maxReportBytes = r.page.size() + 1;
+        const kestrune::Report limited = extract(r.page, request);
+        FUZZ_CHECK(limited.status() == report.status() ||
+                   limited.status() == Status::ReportTooLarge);
+        if (limited) FUZZ_CHECK_EQUAL(limited.consoleText(), report.consoleText());
         if (!r.toFile) {
             FUZZ_CHECK(static_cast<bool>(report) == (program.status == 1));
             if (report) FUZZ_CHECK_EQUAL(report.consoleText(), program.console);

@@ -23,6 +23,7 @@
 #include "cli/driver.h"
 #include "fuzzCheck.h"
 #include "fuzzRequest.h"
+#include "query/referencePaths.h"
 #include "query/report.h"
 #include "support/memoryFileSink.h"
 #include "support/treeWalk.h"
@@ -136,12 +137,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A file that cannot be made fails the run.
         // A page without a root, or a file that cannot be made, fails the run.
         const int expected = (r.toFile && r.refuse) || document.root() == nullptr ? -1 : 1;
-        RunRequest request = runRequestOf(options, 0);
-        request.fromTree = true;
+        const RunRequest request = runRequestOf(options, 0);
         PageSource page;
         page.bytes = r.page;
         page.inMemory = true;
-        FUZZ_CHECK(reportPage(page, options, request, out, files) == expected);
+        const ReferencePaths tree{.fromTree = true};
+        FUZZ_CHECK(reportPage(page, options, request, out, files, &tree) == expected);
     }  // the console hands over its output when it goes
 
     const HtmlElement* root = document.root();

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <kestrune/extract.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -30,9 +32,45 @@ TEST(ExtractTest, Statuses) {
         EXPECT_EQ(static_cast<bool>(report), status == Status::Ok) << name;
         EXPECT_EQ(describe(status).empty(), status == Status::Ok) << name;
         if (report) continue;
+        // A failed report holds nothing but its status.
         EXPECT_EQ(report.size(), 0u) << name;
+        EXPECT_TRUE(report.keys().empty()) << name;
+        EXPECT_EQ(report.mode(), ReportMode::Elements) << name;
         EXPECT_EQ(report.consoleText(), "") << name;
     }
+}
+
+TEST(ExtractTest, ReportLimits) {
+    // Each of the nested elements holds the text of all below it: a page of 33 KB asks
+    // for a report of 36 MB.
+    std::string nested = "<html>";
+    for (int i = 0; i < 3000; ++i) nested += "<b>abcdefgh";
+    const std::string comments =
+        "<html><!--" + std::string(1 << 20, 'c') + "--><!--" + std::string(1 << 20, 'c') + "-->";
+    // The report holds "xy", "", "z" and "": 3 bytes and 4 ends of 8 bytes.
+    const std::string small = "<html><a>xy</a><a>z</a></html>";
+    std::string links = "<html>";
+    for (int i = 0; i < 200; ++i) links += "<a>x</a>";
+    // Name, page, tag, limit, the interruption asked for at this call (0: none), status.
+    const std::tuple<const char*, std::string, const char*, std::size_t, int, Status> cases[] = {
+        {"nested, the default limit", nested, "b", 0, 0, Status::ReportTooLarge},
+        {"nested, no limit", nested, "b", SIZE_MAX, 0, Status::Ok},
+        {"raw blocks", comments, "!--", 2 << 20, 0, Status::ReportTooLarge},
+        {"exactly the limit", small, "a", 35, 0, Status::Ok},
+        {"a byte over", small, "a", 34, 0, Status::ReportTooLarge},
+        {"asked after every 64 findings", links, "a", 0, 4, Status::Ok},
+        {"interrupted", links, "a", 0, 3, Status::Interrupted},
+    };
+    for (const auto& [name, page, tag, limit, stopAt, status] : cases) {
+        Request request{tag};
+        request.maxReportBytes = limit;
+        int calls = 0;
+        if (stopAt != 0) request.interrupted = [&calls, stop = stopAt] { return ++calls == stop; };
+        EXPECT_EQ(extract(page, request).status(), status) << name;
+    }
+    EXPECT_EQ(defaultReportLimit(0), std::size_t{16} << 20);
+    EXPECT_EQ(defaultReportLimit(1 << 20), std::size_t{64} << 20);
+    EXPECT_EQ(defaultReportLimit(std::size_t{1} << 40), std::size_t{1} << 30);
 }
 
 TEST(ExtractTest, TextForms) {
@@ -46,7 +84,12 @@ TEST(ExtractTest, TextForms) {
     const std::tuple<const char*, std::vector<std::string>, TextForm, ReportMode, std::string,
                      std::string>
         cases[] = {
-            {"a", {"href", "HREF", "none"}, W, Elements, "A &\r\n bc| xy | xy ||||||", ""},
+            {"a",
+             {"href", "HREF", "none", "href"},
+             W,
+             Elements,
+             "A &\r\n bc| xy | xy || xy ||||||",
+             ""},
             {"A", {"href"}, R, Elements, "A&bc| xy |||", ""},
             {"a", {}, W, Elements, "A &\r\n bc|href=\" xy \" title=\"t\" ||title=\"u\" |", ""},
             {"script", {}, R, RawBlocks, "<script src=\"s\" >x y</script>|", ""},
@@ -68,6 +111,17 @@ TEST(ExtractTest, TextForms) {
                 values += std::string(report.value(i, k)) + "|";
         }
         EXPECT_EQ(values, expected);
+        EXPECT_EQ(report.lacksDoctype(), std::string_view(tag) == "doctype");
+        const std::vector<std::string>& keys = report.keys();
+        for (std::size_t i = 0; i < report.size() && mode == Elements; ++i) {
+            EXPECT_EQ(report.value(i, keys.size()), "");  // past the last key
+            EXPECT_EQ(report.value(i, "no such key"), "");
+            // By name: the first key of that name.
+            for (const std::string& key : keys) {
+                const auto k = std::find(keys.begin(), keys.end(), key) - keys.begin();
+                EXPECT_EQ(report.value(i, key), report.value(i, static_cast<std::size_t>(k)));
+            }
+        }
     }
 }
 

@@ -14,6 +14,7 @@
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "cli/driver.h"
+#include "query/referencePaths.h"
 #include "support/memoryFileSink.h"
 
 namespace kestrune::testing {
@@ -26,11 +27,7 @@ struct Report {
 };
 
 // A way to the report: the program's own when default.
-struct Way {
-    bool fromTree = false;
-    RootSettling settling = RootSettling::Early;
-    NameLookUp lookUp = NameLookUp::Auto;
-};
+using Way = ReferencePaths;
 
 // The ways every report is compared through; the first is the reference.
 inline const Way kWays[] = {
@@ -48,14 +45,11 @@ inline Report elementReport(std::string_view page, const Options& options, const
     files.refuse = refuse;
     {
         Console console(&r.console);
-        RunRequest request = runRequestOf(options, codePage);
-        request.fromTree = way.fromTree;
-        request.settling = way.settling;
-        request.lookUp = way.lookUp;
+        const RunRequest request = runRequestOf(options, codePage);
         PageSource source;
         source.bytes = page;
         source.inMemory = true;
-        r.status = reportPage(source, options, request, console, files);
+        r.status = reportPage(source, options, request, console, files, &way);
     }
     r.files = files.files.size();
     if (r.files != 0) r.file = files.files.begin()->second;
