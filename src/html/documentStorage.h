@@ -12,17 +12,17 @@
 
 namespace kestrune {
 
-struct HtmlDocument::Storage {
+struct DocumentStorage {
     // Room for `textBytes` bytes of text plus its NUL and, with `arena`, an arena
     // sized for the most elements such a text can produce. The memory is only
     // committed as it is used.
-    static std::unique_ptr<Storage> create(std::size_t textBytes, bool arena = true);
+    static std::unique_ptr<DocumentStorage> create(std::size_t textBytes, bool arena = true);
     // Reads the file as HtmlDocument::load does and cuts its text at the first NUL;
     // null when it cannot be opened, is too large or its text is empty.
-    static std::unique_ptr<Storage> readFile(std::string_view fileName, bool arena);
+    static std::unique_ptr<DocumentStorage> readFile(std::string_view fileName, bool arena);
     // The same for a text in memory, as HtmlDocument::parse takes it.
-    static std::unique_ptr<Storage> copyText(std::string_view text, bool arena);
-    ~Storage();
+    static std::unique_ptr<DocumentStorage> copyText(std::string_view text, bool arena);
+    ~DocumentStorage();
 
     char* text = nullptr;    // textBytes + 1 bytes and zero padding
     std::size_t length = 0;  // of the text, up to its NUL
@@ -30,7 +30,7 @@ struct HtmlDocument::Storage {
     std::size_t elementCapacity = 0;
 
   private:
-    Storage() = default;
+    DocumentStorage() = default;
     void* block_ = nullptr;
     std::size_t blockBytes_ = 0;
     bool large_ = false;  // from platform::allocateLarge
@@ -41,6 +41,13 @@ struct HtmlDocument::Storage {
 // nothing pending at the end; allAscii = 1 when no byte >= 0x80 was seen before the
 // scan ended.
 int isUtf8(std::string_view text, int& allAscii);
+
+// Converts the text in `storage` to `codePage` (0: the local one) when it is valid
+// UTF-8 with a non-ASCII byte, and sets `converted`. Code page 936 is converted in
+// place; a text that grows gets a new block (with an element arena when `arena`).
+// False when the converter failed.
+bool prepareText(std::unique_ptr<DocumentStorage>& storage, unsigned codePage, bool arena,
+                 bool& converted);
 
 // A document's text read and prepared as HtmlDocument::load prepares it (cut at its
 // first NUL, UTF-8 converted to the local code page), for consumers of the parser core
@@ -58,7 +65,7 @@ class DocumentText {
 
   private:
     int prepare(unsigned codePage);
-    std::unique_ptr<HtmlDocument::Storage> storage_;
+    std::unique_ptr<DocumentStorage> storage_;
 };
 
 }  // namespace kestrune

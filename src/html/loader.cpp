@@ -14,7 +14,7 @@
 #include "base/platform.h"
 #include "base/utf8.h"
 #include "html/codePage936.h"
-#include "html/documentStorage.h"
+#include "html/documentState.h"
 #include "html/treeBuilder.h"
 
 namespace kestrune {
@@ -44,9 +44,8 @@ static_assert(std::uint64_t{roundUp(kMaxInputBytes + 1 + kTextPadding, 64)} +
 
 }  // namespace
 
-std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t textBytes,
-                                                                     bool arena) {
-    std::unique_ptr<Storage> s(new Storage());
+std::unique_ptr<DocumentStorage> DocumentStorage::create(std::size_t textBytes, bool arena) {
+    std::unique_ptr<DocumentStorage> s(new DocumentStorage());
     std::size_t textRegion = roundUp(textBytes + 1 + kTextPadding, 64);
     s->length = textBytes;
     s->elementCapacity = arena ? elementCapacityFor(textBytes) : 0;
@@ -70,7 +69,7 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::create(std::size_t
     return s;
 }
 
-HtmlDocument::Storage::~Storage() {
+DocumentStorage::~DocumentStorage() {
     if (large_) {
         platform::freeLarge(block_, blockBytes_);
     } else {
@@ -108,23 +107,21 @@ int isUtf8(std::string_view text, int& allAscii) {
     return pending == 0 ? 1 : 0;
 }
 
-std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::copyText(std::string_view text,
-                                                                       bool arena) {
-    // The text ends at its first NUL.
+std::unique_ptr<DocumentStorage> DocumentStorage::copyText(std::string_view text, bool arena) {
+    // The same limit as for files, counted before the NUL cuts the text.
+    if (isTooLargeInput(text.size())) return nullptr;
     text = text.substr(0, text.find('\0'));
-    // The same limit as for files: the arena's 32-bit links and views are sized for it.
-    if (text.empty() || text.size() >= static_cast<std::size_t>(kMaxInputBytes)) return nullptr;
-    std::unique_ptr<Storage> storage = create(text.size(), arena);
+    if (text.empty()) return nullptr;
+    std::unique_ptr<DocumentStorage> storage = create(text.size(), arena);
     std::memcpy(storage->text, text.data(), text.size());
     return storage;
 }
 
-int HtmlDocument::parse(std::string_view text) {
-    return parseStorage(Storage::copyText(text, true));
+bool HtmlDocument::parse(std::string_view text) {
+    return state_->parseStorage(DocumentStorage::copyText(text, true));
 }
 
-std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::readFile(std::string_view fileName,
-                                                                       bool arena) {
+std::unique_ptr<DocumentStorage> DocumentStorage::readFile(std::string_view fileName, bool arena) {
     platform::InputFile file;
     if (!file.open(fileName)) return nullptr;
     long long size = file.size();
@@ -133,12 +130,12 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::readFile(std::stri
         // so that an endless stream is refused like a file that is too large.
         std::string stream;
         const auto limit = static_cast<std::size_t>(kMaxInputBytes);
-        if (!file.readStream(stream, limit) || stream.size() >= limit) return nullptr;
+        if (!file.readStream(stream, limit)) return nullptr;
         return copyText(stream, arena);
     }
-    if (size >= kMaxInputBytes) return nullptr;
+    if (isTooLargeInput(static_cast<std::size_t>(size))) return nullptr;
     std::size_t bytes = static_cast<std::size_t>(size);
-    std::unique_ptr<Storage> storage = create(bytes, arena);
+    std::unique_ptr<DocumentStorage> storage = create(bytes, arena);
     std::size_t read = file.readFromStart(storage->text, bytes);
     storage->text[read] = '\0';
     // The text ends at its first NUL.
@@ -147,34 +144,34 @@ std::unique_ptr<HtmlDocument::Storage> HtmlDocument::Storage::readFile(std::stri
     return storage;
 }
 
-int HtmlDocument::load(std::string_view fileName) {
-    return parseStorage(Storage::readFile(fileName, true));
+bool HtmlDocument::load(std::string_view fileName) {
+    return state_->parseStorage(DocumentStorage::readFile(fileName, true));
 }
 
 int DocumentText::load(std::string_view fileName, unsigned codePage) {
-    storage_ = HtmlDocument::Storage::readFile(fileName, false);
+    storage_ = DocumentStorage::readFile(fileName, false);
     return prepare(codePage);
 }
 
 int DocumentText::assign(std::string_view text, unsigned codePage) {
-    storage_ = HtmlDocument::Storage::copyText(text, false);
+    storage_ = DocumentStorage::copyText(text, false);
     return prepare(codePage);
 }
 
 int DocumentText::prepare(unsigned codePage) {
     if (!storage_) return 0;
-    int converted = 0;
-    return HtmlDocument::prepareText(storage_, codePage, false, converted) ? 1 : 0;
+    bool converted = false;
+    return prepareText(storage_, codePage, false, converted) ? 1 : 0;
 }
 
-bool HtmlDocument::prepareText(std::unique_ptr<Storage>& storage, unsigned codePage, bool arena,
-                               int& converted) {
+bool prepareText(std::unique_ptr<DocumentStorage>& storage, unsigned codePage, bool arena,
+                 bool& converted) {
     char* text = storage->text;
     const std::size_t length = storage->length;
     int allAscii = 1;
-    converted = 0;
+    converted = false;
     if (!isUtf8(std::string_view(text, length), allAscii) || allAscii) return true;
-    converted = 1;
+    converted = true;
     const unsigned target = codePage != 0 ? codePage : platform::localCodePage().number;
     // Well-formed UTF-8 stays as it is in UTF-8: no second copy of the page.
     if (target == platform::kUtf8CodePage && isWellFormedUtf8(std::string_view(text, length))) {
@@ -194,7 +191,7 @@ bool HtmlDocument::prepareText(std::unique_ptr<Storage>& storage, unsigned codeP
     if (result.size() > length) {
         // UTF-8 with ill-formed parts replaced (or a code page of longer sequences)
         // may outgrow the block.
-        storage = Storage::create(result.size(), arena);
+        storage = DocumentStorage::create(result.size(), arena);
     } else {
         std::memset(storage->text + result.size(), 0, length - result.size());
         storage->length = result.size();
@@ -203,37 +200,39 @@ bool HtmlDocument::prepareText(std::unique_ptr<Storage>& storage, unsigned codeP
     return true;
 }
 
-int HtmlDocument::parseStorage(std::unique_ptr<Storage> storage) {
-    if (!storage) return 0;
-    reset();
-    storage_ = std::move(storage);
-    const bool converted = prepareText(storage_, codePage, true, convertedFromUtf8);
-    text_ = storage_->text;
-    elements_ = storage_->elements;
-    elementCapacity_ = storage_->elementCapacity;
-    // Nothing to parse when the conversion failed: the document stays empty.
-    textLength_ = converted ? storage_->length : 0;
-    if (!converted) return 0;
+namespace detail {
 
-    TreeBuilder builder(*this, text_, textLength_);
+bool DocumentState::parseStorage(std::unique_ptr<DocumentStorage> block) {
+    if (!block) return false;
+    reset();
+    storage = std::move(block);
+    const bool prepared = prepareText(storage, codePage, true, convertedFromUtf8);
+    text = storage->text;
+    elements = storage->elements;
+    elementCapacity = storage->elementCapacity;
+    // Nothing to parse when the conversion failed: the document stays empty.
+    textLength = prepared ? storage->length : 0;
+    if (!prepared) return false;
+
+    TreeBuilder builder(*this, text, textLength);
     builder.build();
     return detectCharset();
 }
 
-int HtmlDocument::detectCharset() {
-    if (root_ == nullptr) return 0;
+bool DocumentState::detectCharset() {
+    if (root == nullptr) return false;
     // The builder listed the meta elements in document order; those below the root
     // count. Elements are made in document order, so the root's subtree is the run of
     // elements from the root up to the next top-level element.
-    const HtmlElement* end = root_->nextSibling();
-    if (end == nullptr) end = elements_ + elementCount_;
-    for (const HtmlElement* meta : metas_) {
-        if (meta > root_ && meta < end) examineMeta(*meta);
+    const HtmlElement* end = root->nextSibling();
+    if (end == nullptr) end = elements + elementCount;
+    for (const HtmlElement* meta : metas) {
+        if (meta > root && meta < end) examineMeta(*meta);
     }
-    return 1;
+    return true;
 }
 
-void HtmlDocument::examineMeta(const HtmlElement& meta) {
+void DocumentState::examineMeta(const HtmlElement& meta) {
     if (!charset.empty()) return;  // the first declaration wins
     std::string value;
     if (meta.getAttribute("charset", value) && !value.empty()) {
@@ -259,5 +258,7 @@ void HtmlDocument::examineMeta(const HtmlElement& meta) {
         charset = std::string(trimLeftView(declaration.substr(eq + 1), ' '));
     }
 }
+
+}  // namespace detail
 
 }  // namespace kestrune

@@ -19,10 +19,11 @@
 //   descend()                   the newest element becomes the current one
 //   leaf(mayCloseLater)         the newest element did not become current; an end
 //                               tag of the same name may still close it
-//   slot(text)                  the text in front of an accepted tag: the own text of
-//                               the current element while it has no child, else the
-//                               tail of its last child (a later call for the same slot
-//                               replaces the text)
+//   slot(text)                  the text in front of an accepted tag, as written: the
+//                               own text of the current element while it has no
+//                               child, else the tail of its last child (a later call
+//                               for the same slot replaces the text); the tree reads
+//                               it as detail::trimmedText(text)
 //   strayEnd(name)              an end tag ("/" kept) that does not close the current
 //                               element
 //   ascend(closed, more)        the current element ends (closed: by its own end tag;
@@ -49,7 +50,7 @@ namespace kestrune {
 struct Token {
     std::string_view tagName;        // empty for text without a following tag
     std::string_view attributeText;  // from the first space after the name, space included
-    std::string_view leadingText;    // text in front of "<", leading white space removed
+    std::string_view text;           // the text in front of "<", as written
     bool selfClosing = false;        // the tag ended in "/>"
     bool plainName = false;          // the name is not empty and, after an optional
                                      // "/", holds ASCII letters and digits only
@@ -196,14 +197,10 @@ inline std::size_t readTag(char* text, char* end, Token& token) {
     // Tags often follow each other directly: no library call for those.
     char* lt = *text == '<' ? text : const_cast<char*>(findBytePadded(text, available, '<'));
     if (lt == nullptr) {
-        token.leadingText = std::string_view(text, available);  // kept as it is
+        token.text = std::string_view(text, available);
         return available;
     }
-    if (lt != text) {
-        const char* p = text;
-        while (p < lt && isHtmlSpace(*p)) ++p;
-        if (p < lt) token.leadingText = std::string_view(p, static_cast<std::size_t>(lt - p));
-    }
+    if (lt != text) token.text = std::string_view(text, static_cast<std::size_t>(lt - text));
     char* after = lt + 1;
     const std::size_t rest = static_cast<std::size_t>(end - after);
     if (rest >= 3 && after[0] == '!' && after[1] == '-' && after[2] == '-') {
@@ -230,7 +227,7 @@ inline std::size_t readTag(char* text, char* end, Token& token) {
     }
     if (gt == nullptr || gt == end) {
         // An unterminated tag: everything after "<" is text.
-        token.leadingText = std::string_view(after, rest);
+        token.text = std::string_view(after, rest);
         return available;
     }
     std::size_t tagLength = static_cast<std::size_t>(gt - after);
@@ -279,7 +276,7 @@ class ParserCore {
         if (handedBack_) {
             // The same tag again; its text already has its place.
             token = handedBackToken_;
-            token.leadingText = std::string_view();
+            token.text = std::string_view();
             handedBack_ = false;
             return true;
         }
@@ -294,7 +291,7 @@ class ParserCore {
         constexpr std::uint16_t kSpecial = kTagDoctype | kTagComment | kTagScript | kTagStyle;
         if (!selfClosing && (classes & (kSpecial | kTagVoid)) == 0) return cursor_ != end_;
         if (classes & kTagDoctype) {
-            consumer_.finished(HtmlElement::kDoctype, std::string_view());
+            consumer_.finished(detail::ElementLinks::kDoctype, std::string_view());
             return false;
         }
         if (cursor_ == end_) return false;
@@ -303,7 +300,7 @@ class ParserCore {
             const char* close = core_detail::findCommentEnd(cursor_, end_);
             std::size_t length =
                 close == nullptr ? left : static_cast<std::size_t>(close - cursor_);
-            consumer_.finished(HtmlElement::kComment | HtmlElement::kClosed,
+            consumer_.finished(detail::ElementLinks::kComment | detail::ElementLinks::kClosed,
                                std::string_view(cursor_, length));
             cursor_ += close == nullptr ? left : length + 3;
             return false;
@@ -314,13 +311,14 @@ class ParserCore {
             const char* close = core_detail::findRawCloser(cursor_, end_, closer);
             std::size_t length = static_cast<std::size_t>(close - cursor_);
             consumer_.finished(
-                (style ? HtmlElement::kStyle : HtmlElement::kScript) | HtmlElement::kClosed,
+                (style ? detail::ElementLinks::kStyle : detail::ElementLinks::kScript) |
+                    detail::ElementLinks::kClosed,
                 std::string_view(cursor_, length));
             cursor_ += close == end_ ? length : length + closer.size();
             return false;
         }
         if (selfClosing || (classes & kTagVoid)) {
-            consumer_.finished(HtmlElement::kClosed, std::string_view());
+            consumer_.finished(detail::ElementLinks::kClosed, std::string_view());
             return false;
         }
         return true;
@@ -354,7 +352,7 @@ class ParserCore {
                 continue;  // the token and the text in front of it are dropped
             } else {
                 // Each accepted tag assigns the text in front of it to the current slot.
-                consumer_.slot(token.leadingText);
+                consumer_.slot(token.text);
                 std::string_view tag = token.tagName;
                 if (tag[0] == '/') {
                     if (equalsIgnoreCase(tag.substr(1), name)) {

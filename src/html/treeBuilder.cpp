@@ -102,25 +102,39 @@ void OpenChildren::dropOwner(const HtmlElement* owner) {
 
 // ----- TreeBuilder -----
 
-TreeBuilder::TreeBuilder(HtmlDocument& document, char* text, std::size_t length)
-    : document_(document), text_(text), length_(length), open_(document.elements_) {}
+namespace {
+
+using detail::ElementAccess;
+using detail::ElementLinks;
+
+ElementLinks& linksOf(HtmlElement* e) { return ElementAccess::links(*e); }
+
+std::uint32_t distance(const HtmlElement* from, const HtmlElement* to) {
+    return static_cast<std::uint32_t>(to > from ? to - from : from - to);
+}
+
+}  // namespace
+
+TreeBuilder::TreeBuilder(detail::DocumentState& document, char* text, std::size_t length)
+    : document_(document), text_(text), length_(length), open_(document.elements) {}
 
 void TreeBuilder::build() {
     ParserCore<TreeBuilder>(text_, length_, *this).run();
-    if (root_.found()) document_.root_ = root_.root();
+    if (root_.found()) document_.root = root_.root();
 }
 
 void TreeBuilder::topLevel(const Token& token) {
     HtmlElement* e = document_.newElement();
     if (previousTop_ != nullptr) {
-        previousTop_->nextSibling_ = static_cast<std::uint32_t>(e - previousTop_);
+        linksOf(previousTop_).nextSibling = distance(previousTop_, e);
     } else {
-        document_.firstTopLevel_ = e;
+        document_.firstTopLevel = e;
     }
     previousTop_ = e;
-    e->tagName_ = e->spanOf(token.tagName);
-    e->attributeText_ = e->spanOf(token.attributeText);
-    e->trailing_ = e->spanOf(token.leadingText);
+    ElementLinks& links = linksOf(e);
+    links.tagName = ElementAccess::spanOf(*e, token.tagName);
+    links.attributeText = ElementAccess::spanOf(*e, token.attributeText);
+    links.trailing = ElementAccess::spanOf(*e, token.text);
     newest_ = e;
     current_ = e;
     lastChild_ = nullptr;
@@ -128,22 +142,24 @@ void TreeBuilder::topLevel(const Token& token) {
 
 void TreeBuilder::child(const Token& token, std::uint16_t classes) {
     HtmlElement* child = document_.newElement();
-    child->state_ = static_cast<std::uint32_t>(current_->depth() + 1);
-    child->parent_ = static_cast<std::uint32_t>(child - current_);
+    ElementLinks& links = linksOf(child);
+    links.state = static_cast<std::uint32_t>(current_->depth() + 1);
+    links.parent = distance(child, current_);
     if (lastChild_ != nullptr) {
-        lastChild_->nextSibling_ = static_cast<std::uint32_t>(child - lastChild_);
+        linksOf(lastChild_).nextSibling = distance(lastChild_, child);
     } else {
-        current_->firstChild_ = static_cast<std::uint32_t>(child - current_);
+        linksOf(current_).firstChild = distance(current_, child);
     }
-    child->tagName_ = child->spanOf(token.tagName);
-    child->attributeText_ = child->spanOf(token.attributeText);
-    if (classes & kTagMeta) document_.metas_.push_back(child);
+    links.tagName = ElementAccess::spanOf(*child, token.tagName);
+    links.attributeText = ElementAccess::spanOf(*child, token.attributeText);
+    if (classes & kTagMeta) document_.metas.push_back(child);
     newest_ = child;
 }
 
 void TreeBuilder::finished(std::uint32_t flags, std::string_view content) {
-    newest_->setFlag(flags);
-    newest_->ownText_ = newest_->spanOf(content);
+    ElementLinks& links = linksOf(newest_);
+    links.state |= flags;
+    links.ownText = ElementAccess::spanOf(*newest_, content);
 }
 
 void TreeBuilder::descend() {
@@ -157,27 +173,28 @@ void TreeBuilder::leaf(bool mayCloseLater) {
 }
 
 void TreeBuilder::slot(std::string_view text) {
+    // Texts are kept as written; the element's accessors give them as the tree reads them.
     if (lastChild_ != nullptr) {
-        lastChild_->trailing_ = lastChild_->spanOf(text);
+        linksOf(lastChild_).trailing = ElementAccess::spanOf(*lastChild_, text);
     } else {
-        current_->ownText_ = current_->spanOf(text);
+        linksOf(current_).ownText = ElementAccess::spanOf(*current_, text);
     }
 }
 
 void TreeBuilder::strayEnd(std::string_view name) {
+    using StrayEndTag = detail::DocumentState::StrayEndTag;
     if (HtmlElement* child = open_.takeFirst(current_, name.substr(1))) {
-        child->setFlag(HtmlElement::kClosed);
+        linksOf(child).state |= ElementLinks::kClosed;
     } else {
         const auto offset = static_cast<std::uint32_t>(name.data() - text_);
-        document_.strayEndTags_.push_back(
-            {static_cast<std::uint32_t>(current_ - document_.elements_),
-             offset << HtmlDocument::StrayEndTag::kLengthBits |
-                 static_cast<std::uint32_t>(name.size())});
+        document_.strayEndTags.push_back(
+            {static_cast<std::uint32_t>(current_ - document_.elements),
+             offset << StrayEndTag::kLengthBits | static_cast<std::uint32_t>(name.size())});
     }
 }
 
 std::string_view TreeBuilder::ascend(bool closed, bool more) {
-    if (closed) current_->setFlag(HtmlElement::kClosed);
+    if (closed) linksOf(current_).state |= ElementLinks::kClosed;
     open_.dropOwner(current_);
     HtmlElement* parent = const_cast<HtmlElement*>(current_->parent());
     if (!closed && more) open_.add(parent, current_);
@@ -188,9 +205,9 @@ std::string_view TreeBuilder::ascend(bool closed, bool more) {
 
 void TreeBuilder::topLevelEnd(bool closed, TopLevelKind kind) {
     HtmlElement* top = previousTop_;
-    if (closed) top->setFlag(HtmlElement::kClosed);
+    if (closed) linksOf(top).state |= ElementLinks::kClosed;
     open_.dropOwner(top);
-    if (kind == TopLevelKind::kDoctype) document_.doctype_ = top;
+    if (kind == TopLevelKind::kDoctype) document_.doctype = top;
     root_.offer(kind, top);
 }
 

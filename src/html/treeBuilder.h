@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "html/documentState.h"
 #include "html/parserCore.h"
 
 namespace kestrune {
@@ -88,7 +89,7 @@ void useOpenChildrenIndex(bool on);
 
 class TreeBuilder {
   public:
-    TreeBuilder(HtmlDocument& document, char* text, std::size_t length);
+    TreeBuilder(detail::DocumentState& document, char* text, std::size_t length);
     // Builds every top-level element and its subtree, links them into the document
     // and sets its root and doctype.
     void build();
@@ -105,7 +106,7 @@ class TreeBuilder {
     void topLevelEnd(bool closed, TopLevelKind kind);
 
   private:
-    HtmlDocument& document_;
+    detail::DocumentState& document_;
     char* text_;
     std::size_t length_;
     HtmlElement* previousTop_ = nullptr;

@@ -155,7 +155,8 @@ class ReportBuilder final : public HeldParts<KeptPart> {
         const RunRequest how{.tagName = request.tag,
                              .attributeNames = &request.attributes,
                              .mode = reportModeOf(request.tag),
-                             .codePage = usableCodePage(request.codePage)};
+                             .codePage = usableCodePage(request.codePage),
+                             .textsAsWritten = request.text == TextForm::Written};
         const std::size_t limit =
             request.maxReportBytes != 0 ? request.maxReportBytes : defaultReportLimit(page.size());
         ReportBuilder builder(report, request, limit);

@@ -107,11 +107,12 @@ class Extractor {
     // else kUnknown.
     // With `raw` the elements found are raw blocks (comment, script, style).
     Extractor(const char* text, std::size_t length, std::string_view tagName, bool raw,
-              ElementSink& sink, RootCandidates& candidates, std::size_t root,
+              bool asWritten, ElementSink& sink, RootCandidates& candidates, std::size_t root,
               RootSettling settling)
         : text_(text),
           tagName_(tagName),
           raw_(raw),
+          asWritten_(asWritten),
           sink_(sink),
           candidates_(candidates),
           // Every open element took at least three bytes of text ("<a>"): room for the
@@ -155,7 +156,7 @@ class Extractor {
         if (newest_ == Newest::RawMatch) {
             newest_ = Newest::Other;
             sink_.rawBlock(rawToken_.tagName, rawToken_.attributeText, content,
-                           (flags & HtmlElement::kComment) != 0, ++written_);
+                           (flags & detail::ElementLinks::kComment) != 0, ++written_);
             afterFound();
         } else if (!content.empty() && !open_.empty()) {
             pieces_.push_back(content);
@@ -170,10 +171,15 @@ class Extractor {
         if (newest_ == Newest::Match) closeInnermost();
         slot_ = Slot::Fresh;
     }
-    void slot(std::string_view text) {
+    void slot(std::string_view written) {
         // A second text for the same slot replaces the first.
         if (slot_ == Slot::Kept) pieces_.pop_back();
-        slot_ = !text.empty() && !open_.empty() ? Slot::Kept : Slot::Given;
+        if (open_.empty()) {
+            slot_ = Slot::Given;
+            return;
+        }
+        const std::string_view text = asWritten_ ? written : detail::trimmedText(written);
+        slot_ = text.empty() ? Slot::Given : Slot::Kept;
         if (slot_ == Slot::Kept) pieces_.push_back(text);
     }
     void strayEnd(std::string_view) {}
@@ -305,6 +311,7 @@ class Extractor {
     const char* text_;
     std::string_view tagName_;
     bool raw_;
+    bool asWritten_;  // texts keep the white space at their start
     ElementSink& sink_;
     RootCandidates& candidates_;
     FixedStack<NameRef> chain_;   // names of the open elements, the top-level one first
@@ -325,16 +332,17 @@ class Extractor {
     RootChoice<std::size_t> root_;
 };
 
-bool extract(char* text, std::size_t length, std::string_view tagName, bool raw, ElementSink& sink,
-             RootCandidates& candidates, RootSettling settling) {
-    Extractor first(text, length, tagName, raw, sink, candidates, kUnknown, settling);
+bool extract(char* text, std::size_t length, std::string_view tagName, bool raw, bool asWritten,
+             ElementSink& sink, RootCandidates& candidates, RootSettling settling) {
+    Extractor first(text, length, tagName, raw, asWritten, sink, candidates, kUnknown, settling);
     ParserCore<Extractor>(text, length, first).run();
     if (!first.found()) return false;
     if (!first.overflowed()) {
         first.finish();
         return true;
     }
-    Extractor second(text, length, tagName, raw, sink, candidates, first.root(), settling);
+    Extractor second(text, length, tagName, raw, asWritten, sink, candidates, first.root(),
+                     settling);
     ParserCore<Extractor>(text, length, second).run();
     second.finish();
     return true;
@@ -342,14 +350,14 @@ bool extract(char* text, std::size_t length, std::string_view tagName, bool raw,
 
 }  // namespace
 
-bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
-                     RootCandidates& candidates, RootSettling settling) {
-    return extract(text, length, tagName, false, sink, candidates, settling);
+bool extractElements(char* text, std::size_t length, std::string_view tagName, bool asWritten,
+                     ElementSink& sink, RootCandidates& candidates, RootSettling settling) {
+    return extract(text, length, tagName, false, asWritten, sink, candidates, settling);
 }
 
 bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
                       RootCandidates& candidates, RootSettling settling) {
-    return extract(text, length, tagName, true, sink, candidates, settling);
+    return extract(text, length, tagName, true, false, sink, candidates, settling);
 }
 
 }  // namespace kestrune

@@ -4,8 +4,9 @@
 // of open elements and the text pieces of elements still open are kept; each found
 // element goes to the sink as soon as it and every element found before it are
 // complete. The results equal findByTag(tag, list, 1) on the root of the document
-// HtmlDocument builds from the same text, with getText(text, 1, 0) and the raw
-// attribute text of every listed element.
+// HtmlDocument builds from the same text, with getText(text, 1, 0) (or, with
+// asWritten, the same text from the texts as written) and the raw attribute text of
+// every listed element.
 #pragma once
 
 #include <cstddef>
@@ -69,8 +70,9 @@ class ElementSink {
 // candidates' findings are then all dropped). The findings of a root candidate are
 // held until the root is known (at once when no "html" tag can follow it); when
 // what is held grows too large, a second pass that knows the root makes the report.
-bool extractElements(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
-                     RootCandidates& candidates, RootSettling settling = RootSettling::Early);
+bool extractElements(char* text, std::size_t length, std::string_view tagName, bool asWritten,
+                     ElementSink& sink, RootCandidates& candidates,
+                     RootSettling settling = RootSettling::Early);
 
 // The same for the raw blocks of a report on "script", "style" or "!--": the
 // elements named `tagName` below the root, each handed to sink.rawBlock as soon as

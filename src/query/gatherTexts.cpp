@@ -10,7 +10,7 @@
 
 namespace kestrune {
 
-TextRuns::TextRuns(const ElementList& list) : runs_(list.size(), {0, 0}) {
+TextRuns::TextRuns(const ElementList& list, bool asWritten) : runs_(list.size(), {0, 0}) {
     const std::size_t n = list.size();
     std::vector<std::size_t> open;  // indices of listed elements being walked, innermost last
     std::size_t next = 0;
@@ -20,7 +20,8 @@ TextRuns::TextRuns(const ElementList& list) : runs_(list.size(), {0, 0}) {
             runs_[next].first = count();
             open.push_back(next++);
         }
-        if (!open.empty() && !e.ownText().empty()) pieces_.push_back(e.ownText());
+        const std::string_view own = asWritten ? e.ownTextAsWritten() : e.ownText();
+        if (!open.empty() && !own.empty()) pieces_.push_back(own);
         return true;
     };
     auto leave = [&](const HtmlElement& e) {
@@ -29,7 +30,8 @@ TextRuns::TextRuns(const ElementList& list) : runs_(list.size(), {0, 0}) {
             open.pop_back();
         }
         // A tail belongs to the parent's text, not to the element's own.
-        if (!open.empty() && !e.tail().empty()) pieces_.push_back(e.tail());
+        const std::string_view tail = asWritten ? e.tailAsWritten() : e.tail();
+        if (!open.empty() && !tail.empty()) pieces_.push_back(tail);
     };
     // Only the subtrees of listed elements are walked: the first listed element not
     // met yet starts a walk, which meets the listed elements nested in it in order.

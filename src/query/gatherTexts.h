@@ -24,7 +24,9 @@ void appendDecodedPieces(const std::string_view* pieces, std::size_t count, std:
 // point into the document, which must outlive this object.
 class TextRuns {
   public:
-    explicit TextRuns(const ElementList& list);
+    // With asWritten the texts keep the white space at their start (ownTextAsWritten,
+    // tailAsWritten).
+    explicit TextRuns(const ElementList& list, bool asWritten = false);
     std::size_t size() const { return runs_.size(); }
     // Appends the decoded text of list[i] to `out` (what getText(out, 1, 0) gives).
     void appendText(std::size_t i, std::string& out) const;

@@ -24,11 +24,11 @@ int HtmlElement::findByTag(std::string_view name, ElementList& list, int recursi
     return static_cast<int>(list.size());
 }
 
-int HtmlElement::getAttribute(std::string_view name, std::string& value) const {
-    return findAttribute(attributeText(), name, value);
+bool HtmlElement::getAttribute(std::string_view name, std::string& value) const {
+    return findAttribute(attributeText(), name, value) != 0;
 }
 
-int HtmlElement::getText(std::string& text, int recursive, int skipSpecial) const {
+bool HtmlElement::getText(std::string& text, int recursive, int skipSpecial) const {
     std::string raw(ownText());
     // A left-out child takes its tail with it; below the other children nothing is
     // left out.
@@ -49,7 +49,7 @@ int HtmlElement::getText(std::string& text, int recursive, int skipSpecial) cons
         });
     text.clear();
     appendDecoded(text, raw);
-    return 1;
+    return true;
 }
 
 }  // namespace kestrune

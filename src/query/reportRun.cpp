@@ -97,7 +97,7 @@ void reportFromTree(const HtmlDocument& document, const RunRequest& request, Nam
     ElementList elements;
     root.findByTag(request.tagName, elements, 1);
     Forward forward(request, lookUp, findings);
-    TextRuns texts(elements);
+    TextRuns texts(elements, request.textsAsWritten);
     std::string text;
     for (std::size_t i = 0; i < elements.size(); ++i) {
         if (findings.failed()) break;
@@ -126,15 +126,14 @@ Status runReport(const PageSource& page, const RunRequest& request, Findings& fi
 Status runReport(const PageSource& page, const RunRequest& request, Findings& findings,
                  const ReferencePaths& paths) {
     // A page in memory may be refused before any parse: too large, or empty.
-    if (page.inMemory && page.bytes.size() >= static_cast<std::size_t>(kMaxInputBytes))
-        return Status::PageTooLarge;
+    if (page.inMemory && isTooLargeInput(page.bytes.size())) return Status::PageTooLarge;
     if (page.inMemory && (page.bytes.empty() || page.bytes.front() == '\0')) return Status::NoRoot;
     if (request.mode == ReportMode::Doctype || paths.fromTree) {
         HtmlDocument document;
-        document.codePage = request.codePage;
-        const int parsed =
+        document.setCodePage(request.codePage);
+        const bool parsed =
             page.inMemory ? document.parse(page.bytes) : document.load(page.fileName);
-        if (parsed != 1) return document.text().empty() ? loadFailure(page) : Status::NoRoot;
+        if (!parsed) return document.text().empty() ? loadFailure(page) : Status::NoRoot;
         reportFromTree(document, request, paths.lookUp, findings);
         return Status::Ok;
     }
@@ -146,10 +145,11 @@ Status runReport(const PageSource& page, const RunRequest& request, Findings& fi
     const bool raw = request.mode == ReportMode::RawBlocks;
     findings.start(request.mode);
     Forward forward(request, paths.lookUp, findings);
-    const bool found = raw ? extractRawBlocks(text.data(), text.size(), request.tagName, forward,
-                                              findings, paths.settling)
-                           : extractElements(text.data(), text.size(), request.tagName, forward,
-                                             findings, paths.settling);
+    const bool found =
+        raw ? extractRawBlocks(text.data(), text.size(), request.tagName, forward, findings,
+                               paths.settling)
+            : extractElements(text.data(), text.size(), request.tagName, request.textsAsWritten,
+                              forward, findings, paths.settling);
     return found ? Status::Ok : Status::NoRoot;
 }
 

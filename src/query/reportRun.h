@@ -28,6 +28,7 @@ struct RunRequest {
     const std::vector<std::string>* attributeNames = nullptr;  // in order; empty: "attr"
     ReportMode mode = ReportMode::Elements;                    // reportModeOf(tagName)
     unsigned codePage = 0;                                     // 0: the local one
+    bool textsAsWritten = false;  // element texts keep the white space at their pieces' start
 };
 
 // What a run finds, in document order. Findings come per root candidate (see

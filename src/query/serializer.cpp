@@ -5,6 +5,7 @@
 #include "query/serializer.h"
 
 #include <kestrune/document.h>
+#include <kestrune/extract.h>
 
 #include <algorithm>
 #include <utility>
@@ -104,26 +105,49 @@ std::string HtmlElement::attributesString() const {
     return out;
 }
 
-int HtmlElement::writeAttributes(std::string& out) const {
+bool HtmlElement::writeAttributes(std::string& out) const {
     out = attributesString();
-    return 1;
+    return true;
 }
 
-int HtmlElement::outerHtml(std::string& out, int lineBreaks) const {
+int HtmlElement::outerHtml(std::string& out, int lineBreaks, std::size_t limit) const {
     if (tagName().empty()) {
         out.assign(precedingText());
         return 0;
     }
+    if (limit == 0) {
+        // The bytes the subtree was read from, near enough: its names and texts.
+        auto sizeOf = [](const HtmlElement& e) {
+            return e.tagName().size() + e.attributeText().size() + e.ownText().size() +
+                   e.tail().size();
+        };
+        std::size_t read = sizeOf(*this);
+        walkBelow(
+            *this,
+            [&](const HtmlElement& e) {
+                read += sizeOf(e);
+                return true;
+            },
+            [](const HtmlElement&) {});
+        limit = defaultReportLimit(read);
+    }
     std::string s;
+    // Once the HTML is too long nothing more is written: the walk only runs out.
+    bool tooLong = false;
+    auto fits = [&] {
+        if (s.size() > limit) tooLong = true;
+        return !tooLong;
+    };
     bool container = writeOpening(s, *this, lineBreaks);
     if (container) {
         walkBelow(
             *this,
             [&](const HtmlElement& e) {
                 // An element that ends later keeps its children; others have none.
-                return writeOpening(s, e, lineBreaks);
+                return fits() && writeOpening(s, e, lineBreaks);
             },
             [&](const HtmlElement& e) {
+                if (!fits()) return;
                 if (hasEndTag(e)) writeClosing(s, e, lineBreaks);
                 // The parent writes each child's tail; only the last child's is followed
                 // by a line end.
@@ -133,6 +157,10 @@ int HtmlElement::outerHtml(std::string& out, int lineBreaks) const {
                 }
             });
         writeClosing(s, *this, lineBreaks);
+    }
+    if (!fits()) {
+        out.clear();
+        return -1;
     }
     out.swap(s);
     return 1;

@@ -75,6 +75,12 @@ void expectSameReports(const std::string& name, std::string_view page,
                 if (!report) continue;
                 expectSame(report.consoleText(), program[0].console);
                 expectSame(report.fileText(), program[1].file);
+                if (form != TextForm::Written || report.mode() != ReportMode::Elements) continue;
+                // Texts as written, straight from the text and from the tree.
+                const std::vector<std::string> texts = testing::writtenTexts(page, tag, codePage);
+                ASSERT_EQ(texts.size(), report.size());
+                for (std::size_t i = 0; i < texts.size(); ++i)
+                    expectSame(texts[i], std::string(report.text(i)));
             }
         }
     }

@@ -86,6 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(limited.status() == report.status() ||
                    limited.status() == Status::ReportTooLarge);
         if (limited) FUZZ_CHECK_EQUAL(limited.consoleText(), report.consoleText());
+        // Texts as written, straight from the text and from the tree.
+        if (report && report.mode() == ReportMode::Elements && request.text == TextForm::Written) {
+            const std::vector<std::string> texts =
+                testing::writtenTexts(r.page, r.tagName, kLocalCodePage);
+            FUZZ_CHECK(texts.size() == report.size());
+            for (std::size_t i = 0; i < texts.size() && i < report.size(); ++i)
+                FUZZ_CHECK_EQUAL(texts[i], report.text(i));
+        }
         if (!r.toFile) {
             FUZZ_CHECK(static_cast<bool>(report) == (program.status == 1));
             if (report) FUZZ_CHECK_EQUAL(report.consoleText(), program.console);

@@ -300,8 +300,8 @@ class TreeChecker {
 
 // The tree as a string: parsing the same bytes again must give the same one.
 std::string fingerprint(const HtmlDocument& document) {
-    std::string out = document.charset + "\n" + document.contentType + "\n" +
-                      std::to_string(document.convertedFromUtf8) + "\n";
+    std::string out = std::string(document.charset()) + "\n" + std::string(document.contentType()) +
+                      "\n" + std::to_string(document.convertedFromUtf8() ? 1 : 0) + "\n";
     for (const Node& node : listElements(document)) {
         const HtmlElement& e = *node.element;
         out += std::to_string(e.depth()) + (e.closed() ? "c" : "o");

@@ -78,6 +78,7 @@ TEST(ExtractTest, TextForms) {
         "<!DOCTYPE html\tPUBLIC><html><a href=\" x\ty \" title=t>A &amp;\r\n b<i> c</i></a>"
         "<a title=u/><script src=s>x y</script></html>";
     constexpr TextForm W = TextForm::Written, R = TextForm::Reported;
+    const std::string kSpaced = "<html><p>1.<b> Getting</b> <i>Started</i> \n</p></html>";
     using enum ReportMode;
     // Tag, attributes, form, mode, the values ("|" after each: element by element, key by
     // key; each block; the doctype), and another page when not empty.
@@ -88,10 +89,16 @@ TEST(ExtractTest, TextForms) {
              {"href", "HREF", "none", "href"},
              W,
              Elements,
-             "A &\r\n bc| xy | xy || xy ||||||",
+             "A &\r\n b c| xy | xy || xy ||||||",
              ""},
             {"A", {"href"}, R, Elements, "A&bc| xy |||", ""},
-            {"a", {}, W, Elements, "A &\r\n bc|href=\" xy \" title=\"t\" ||title=\"u\" |", ""},
+            {"a", {}, W, Elements, "A &\r\n b c|href=\" xy \" title=\"t\" ||title=\"u\" |", ""},
+            // White space at the start of each piece, and between two tags, is kept as
+            // written; the reported form drops it with every other space.
+            {"p", {}, W, Elements, "1. Getting Started \n||", kSpaced},
+            {"p", {}, R, Elements, "1.GettingStarted||", kSpaced},
+            // The same through the tree: a doctype report without a doctype.
+            {"doctype", {}, W, Elements, " a b ||", "<html><doctype> a<b> b</b> </doctype></html>"},
             {"script", {}, R, RawBlocks, "<script src=\"s\" >x y</script>|", ""},
             {"DOCTYPE", {}, W, Doctype, "htmlPUBLIC|", ""},
             {"!doctype", {}, R, Doctype, "htmlPUBLIC|", ""},

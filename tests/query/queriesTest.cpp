@@ -8,12 +8,14 @@
 
 #include "query/gatherTexts.h"
 #include "support/caseFile.h"
+#include "support/treeWalk.h"
 
 namespace kestrune {
 namespace {
 
 class QueriesTest : public ::testing::Test {
   protected:
+    void TearDown() override { EXPECT_EQ(testing::treeFault(doc), ""); }
     const HtmlElement& parse(const std::string& html) {
         EXPECT_EQ(doc.parse(html), 1);
         return *doc.root();
@@ -124,6 +126,20 @@ TEST_F(QueriesTest, SerializerTopLevelAndDoctype) {
     EXPECT_EQ(written(doc.root()->outerHtml(out, 1)), "1 x<b>y</b>\r\n");
     EXPECT_EQ(written(text->outerHtml(out, 1)), "0 z");
     EXPECT_EQ(written(doc.root()->writeAttributes(out)), "1 ");
+}
+
+// Each level of nesting indents every line below it: 20,000 levels (60 KB of page)
+// ask for 1.2 GB of HTML, refused once past the limit.
+TEST_F(QueriesTest, SerializerLimit) {
+    std::string deep = "<html>";
+    for (int i = 0; i < 20000; ++i) deep += "<b>";
+    std::string out = "stale";
+    EXPECT_EQ(parse(deep).outerHtml(out, 1), -1);
+    EXPECT_EQ(out, "");
+    // Three spaces, <p>x</p> and CR LF: 13 bytes.
+    parse("<html><p>x</p></html>");
+    EXPECT_EQ(first("p").outerHtml(out, 1, 13), 1);
+    EXPECT_EQ(first("p").outerHtml(out, 1, 12), -1);
 }
 
 }  // namespace

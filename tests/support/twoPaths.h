@@ -10,10 +10,12 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "cli/driver.h"
+#include "query/gatherTexts.h"
 #include "query/referencePaths.h"
 #include "support/memoryFileSink.h"
 
@@ -54,6 +56,22 @@ inline Report elementReport(std::string_view page, const Options& options, const
     r.files = files.files.size();
     if (r.files != 0) r.file = files.files.begin()->second;
     return r;
+}
+
+// The texts as written of the elements named `tag` below the root, from the tree: what
+// the library's written form must give straight from the text. Empty when the page has
+// no root.
+inline std::vector<std::string> writtenTexts(std::string_view page, std::string_view tag,
+                                             unsigned codePage) {
+    HtmlDocument document;
+    document.setCodePage(codePage);
+    std::vector<std::string> texts;
+    if (!document.parse(page)) return texts;
+    ElementList list;
+    document.root()->findByTag(tag, list, 1);
+    const TextRuns runs(list, true);
+    for (std::size_t i = 0; i < list.size(); ++i) runs.appendText(i, texts.emplace_back());
+    return texts;
 }
 
 }  // namespace kestrune::testing
