@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 // Kestrune's JSON library: value classes, the compact writer and the lenient reader
-// with its error log. All text is bytes; the library knows no character set.
+// with its error log. A public component: this header is installed with the others and
+// the library is part of libkestrune.a. All text is bytes; the library knows no
+// character set.
 //
 //   #include <kestrune/json.h>
 //
 // Building: make containers and scalars, hand them to a container with add/addValue/
 // addString (which take ownership), then call toString on the top container.
 // Reading: construct the container that matches the text's first byte and call parse.
-// Reading, writing and destroying are iterative: any nesting depth is safe.
+// Reading, writing and destroying are iterative: any nesting depth is safe; destroying
+// allocates nothing.
 #pragma once
 
 #include <cstdint>
@@ -75,7 +78,8 @@ class JsonValue {
   public:
     JsonValue(const JsonValue&) = delete;
     JsonValue& operator=(const JsonValue&) = delete;
-    // Destroys the value and everything it owns (iteratively: any depth is safe).
+    // Destroys the value and everything it owns. Iterative and allocation-free: any
+    // depth is safe, also once memory has run out.
     virtual ~JsonValue() = default;
 
     // Reads the value from the start of `text` and stores in length() how many bytes it
@@ -220,7 +224,8 @@ class JsonObject final : public JsonValue {
     // is present.
     JsonString* addString(std::string_view key, std::string_view text);
 
-    // Destroys every member value and empties members() and keys().
+    // Destroys every member value and empties members() and keys(). Allocates nothing,
+    // like the destructor.
     void clear();
 
     // Compact JSON text: "{", the members in key order as "key":value separated by

@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <new>
 #include <set>
 #include <sstream>
@@ -17,18 +19,30 @@
 
 // While not negative: how many more allocations operator new grants (then one fails).
 static std::atomic<long long> allocationsGranted{-1};
+// While set, every allocation fails.
+static std::atomic<bool> allocationsRefused{false};
+// Blocks allocated and not yet freed.
+static std::atomic<long long> liveBlocks{0};
 
 void* operator new(std::size_t size) {
-    if (allocationsGranted >= 0 && allocationsGranted-- == 0) throw std::bad_alloc();
-    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+    if (allocationsRefused || (allocationsGranted >= 0 && allocationsGranted-- == 0)) {
+        throw std::bad_alloc();
+    }
+    if (void* block = std::malloc(size == 0 ? 1 : size)) {
+        ++liveBlocks;
+        return block;
+    }
     throw std::bad_alloc();
 }
 // (GCC takes the free() below for one of a block from the standard operator new.)
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block) noexcept {
+    if (block != nullptr) --liveBlocks;
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
 
 namespace kestrune {
 namespace {
@@ -169,6 +183,79 @@ TEST(JsonDepthTest, MillionLevels) {
         closing += "]}";
     }
     EXPECT_TRUE(top.toString() == opening + "{}" + closing);
+}
+
+// A tree `levels` deep: on each level a container of `width` children (objects and
+// arrays taking turns, an object first when `objectFirst`) holding the next level at
+// place `at` and, in its other places, scalars, empty containers and containers of one
+// scalar in turn. The innermost level holds only those.
+std::unique_ptr<JsonValue> makeTree(int levels, int width, int at, bool objectFirst) {
+    auto container = [](bool object) -> JsonValue* {
+        return object ? static_cast<JsonValue*>(new JsonObject) : new JsonArray;
+    };
+    auto add = [](JsonValue& parent, int place, JsonValue* child) {
+        if (JsonArray* array = parent.asArray()) {
+            array->add(child);
+        } else {
+            char key[16];
+            std::snprintf(key, sizeof key, "%09d", place);  // key order is place order
+            parent.asObject()->addValue(key, child);
+        }
+    };
+    auto filler = [&](int place) -> JsonValue* {
+        JsonValue* value = place % 3 == 0 ? new JsonString : container(place % 2 == 0);
+        if (place % 3 == 2) add(*value, 0, new JsonString);
+        if (JsonString* scalar = value->asString()) scalar->setText("x", JsonType::String);
+        return value;
+    };
+    std::unique_ptr<JsonValue> root(container(objectFirst));
+    JsonValue* level = root.get();
+    for (int depth = 1; depth <= levels; ++depth) {
+        JsonValue* next = nullptr;
+        for (int place = 0; place < width; ++place) {
+            if (place == at && depth < levels) {
+                next = container(level->asArray() != nullptr);
+                add(*level, place, next);
+            } else {
+                add(*level, place, filler(place));
+            }
+        }
+        level = next;
+    }
+    return root;
+}
+
+// Destroying or clearing a tree allocates nothing, so it works when memory has run out:
+// every allocation fails meanwhile, and every block is given back.
+TEST(JsonDepthTest, TeardownAllocatesNothing) {
+    struct Shape {
+        int levels, width, at;
+    };
+    const Shape shapes[] = {
+        {1000000, 1, 0},  // a chain
+        {100000, 3, 0},   // the next level first, then siblings
+        {100000, 3, 1},   // between siblings
+        {100000, 3, 2},   // after them
+        {2, 100000, 7},   // wide
+    };
+    for (const Shape& shape : shapes) {
+        for (bool objectFirst : {false, true}) {
+            for (bool clear : {false, true}) {
+                if (clear && !objectFirst) continue;  // only an object can be cleared
+                SCOPED_TRACE(::testing::Message() << shape.levels << " levels of " << shape.width
+                                                  << (objectFirst ? ", object" : ", array")
+                                                  << (clear ? ", cleared" : ", destroyed"));
+                const long long before = liveBlocks;
+                std::unique_ptr<JsonValue> tree =
+                    makeTree(shape.levels, shape.width, shape.at, objectFirst);
+                allocationsRefused = true;
+                if (clear) tree->asObject()->clear();
+                tree.reset();
+                allocationsRefused = false;
+                EXPECT_EQ(liveBlocks, before);
+            }
+        }
+    }
 }
 
 // The error log is off by default and goes to the current directory: a fresh one
