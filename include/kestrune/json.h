@@ -13,6 +13,7 @@
 // allocates nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -94,7 +95,8 @@ class JsonValue {
 
     JsonType type() const { return type_; }
     // After parse: the bytes consumed; for a scalar after setText: the stored text's size.
-    std::int32_t length() const { return length_; }
+    // Any size a text can have.
+    std::size_t length() const { return length_; }
 
     // Views of this value as its class; null when the value is of another class.
     // Every kind from None to Null is a JsonString.
@@ -105,16 +107,11 @@ class JsonValue {
     JsonArray* asArray();
     JsonObject* asObject();
 
-    // Index of the first byte at or after `start` that is not white space, or where the
-    // text ends (its first NUL or its size) when only white space follows. `start` is
-    // taken as 0 when negative and as the text's size when beyond it.
-    static std::int32_t skipWhitespace(std::string_view text, std::int32_t start);
-
   protected:
     explicit JsonValue(JsonType type) : type_(type) {}
 
     JsonType type_;
-    std::int32_t length_ = 0;
+    std::size_t length_ = 0;
 
     friend class JsonAccess;
 };

@@ -151,7 +151,7 @@ bool JsonString::setText(std::string_view text, JsonType kind) {
     } else {
         text_.assign(text);
     }
-    length_ = static_cast<std::int32_t>(text_.size());
+    length_ = text_.size();
     if (kind == JsonType::Integer) {
         intValue_ = json_internal::readInteger(text_);
     } else if (kind == JsonType::Boolean) {
