@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Byte-string routines: the cleanups of CR, LF, TAB and spaces.
+// Byte-string routines: the cleanup of CR, LF and TAB.
 #include "base/byteString.h"
 
-#include <cstdint>
 #include <cstring>
 
 #include "base/asciiTable.h"
@@ -12,22 +11,17 @@ namespace kestrune {
 
 namespace {
 
-// Removes every CR, LF and TAB, and every space when withSpace. Nothing moves
-// until the first byte to remove, found sixteen bytes at a time; from there on
-// each byte is copied and the write position advances only past kept bytes, which
-// costs no branch per byte however dense the removed bytes are (prose has a space
-// every few bytes).
-void removeBytes(std::string& target, bool withSpace) {
+// Removes every CR, LF and TAB of `target` from `first` on, the first of them.
+// Each byte is copied and the write position advances only past kept bytes, which
+// costs no branch per byte however dense the removed bytes are.
+void removeFrom(std::string& target, std::size_t first) {
     char* data = target.data();
     const std::size_t n = target.size();
-    std::size_t w = findCleanupByte(data, n, withSpace);
-    if (w == n) return;
-    const unsigned char dropSpace = withSpace ? 1 : 0;
-    for (std::size_t r = w; r < n; ++r) {
-        const auto c = static_cast<unsigned char>(data[r]);
-        data[w] = static_cast<char>(c);
-        const unsigned char drop = isControlChar(static_cast<char>(c)) | ((c == ' ') & dropSpace);
-        w += 1u - drop;
+    std::size_t w = first;
+    for (std::size_t r = first; r < n; ++r) {
+        const char c = data[r];
+        data[w] = c;
+        w += isControlChar(c) ? 0 : 1;
     }
     target.resize(w);
 }
@@ -36,10 +30,18 @@ void removeBytes(std::string& target, bool withSpace) {
 
 void removeControlChars(std::string& target) {
     // Removing CR, then LF, then TAB one after the other leaves the same bytes as
-    // removing all three in one pass.
-    removeBytes(target, false);
+    // removing all three in one pass. Nothing moves before the first of them, found
+    // sixteen bytes at a time.
+    const std::size_t first = findCleanupByte(target.data(), target.size(), false);
+    if (first != target.size()) removeFrom(target, first);
 }
 
-void removeControlCharsAndSpaces(std::string& target) { removeBytes(target, true); }
+std::string_view withoutControlChars(std::string_view text, std::string& scratch) {
+    const std::size_t first = findCleanupByte(text.data(), text.size(), false);
+    if (first == text.size()) return text;
+    scratch.assign(text);
+    removeFrom(scratch, first);
+    return scratch;
+}
 
 }  // namespace kestrune

@@ -12,8 +12,9 @@ namespace kestrune {
 // Removes every CR, then every LF, then every TAB (wherever they stand).
 void removeControlChars(std::string& target);
 
-// Removes every CR, LF, TAB and space: the cleanup applied to element text.
-void removeControlCharsAndSpaces(std::string& target);
+// `text` as removeControlChars leaves it: `text` itself when it holds no CR, LF or TAB,
+// else a cleaned copy held in `scratch` (valid while `scratch` is unchanged).
+std::string_view withoutControlChars(std::string_view text, std::string& scratch);
 
 // Trims on views: trimLeftView drops every leading `ch`, trimRightView every
 // trailing one; the returned view is a sub-range of `text`.
