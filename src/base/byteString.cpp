@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Byte-string routines: the cleanup of CR, LF and TAB.
+// Byte-string routines: the cleanup of CR, LF and TAB, and reading integers.
 #include "base/byteString.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "base/asciiTable.h"
@@ -26,6 +27,17 @@ void removeFrom(std::string& target, std::size_t first) {
     target.resize(w);
 }
 
+// The C library's isspace in the "C" locale.
+bool isCSpace(char c) { return isHtmlSpace(c) || c == '\v' || c == '\f'; }
+
+// The value of `c` as a digit (letters in either case from 10 up), or 36 and more.
+unsigned digitValue(char c) {
+    if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+    const char lower = toLowerByte(c);
+    if (lower >= 'a' && lower <= 'z') return static_cast<unsigned>(lower - 'a' + 10);
+    return 36;
+}
+
 }  // namespace
 
 void removeControlChars(std::string& target) {
@@ -42,6 +54,34 @@ std::string_view withoutControlChars(std::string_view text, std::string& scratch
     scratch.assign(text);
     removeFrom(scratch, first);
     return scratch;
+}
+
+std::int64_t readInteger(std::string_view text, int base) {
+    std::size_t i = 0;
+    while (i < text.size() && isCSpace(text[i])) ++i;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (negative || text[i] == '+')) ++i;
+    // "0x" is skipped only when a hexadecimal digit follows; otherwise the "0" is the
+    // number (and the "x" where it ends).
+    if (base == 16 && i + 2 < text.size() && text[i] == '0' && toLowerByte(text[i + 1]) == 'x' &&
+        digitValue(text[i + 2]) < 16) {
+        i += 2;
+    }
+    // The magnitude saturates at the limit of the sign.
+    const auto radix = static_cast<std::uint64_t>(base);
+    const std::uint64_t limit = (std::uint64_t{1} << 63) - (negative ? 0 : 1);
+    std::uint64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const std::uint64_t digit = digitValue(text[i]);
+        if (digit >= radix) break;
+        if (magnitude > (limit - digit) / radix) {
+            magnitude = limit;
+            break;
+        }
+        magnitude = magnitude * radix + digit;
+    }
+    // Negated in unsigned arithmetic: 2^63 becomes INT64_MIN.
+    return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
 }
 
 }  // namespace kestrune

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/asciiTable.h"
+#include "base/byteString.h"
 #include "base/platform.h"
 #include "json/jsonInternal.h"
 
@@ -228,7 +229,7 @@ void JsonAccess::readScalar(JsonString& scalar, std::string_view text) {
     } else {
         // Any other word is kept as an Integer, as written.
         scalar.type_ = JsonType::Integer;
-        scalar.intValue_ = json_internal::readInteger(word);
+        scalar.intValue_ = readInteger(word);
     }
 }
 

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "base/byteScan.h"
+#include "base/byteString.h"
 #include "json/jsonInternal.h"
 
 namespace kestrune {
@@ -118,30 +119,6 @@ void appendJsonEscaped(std::string& out, std::string_view text) {
     out.resize(static_cast<std::size_t>(writeJsonEscaped(out.data() + at, text) - out.data()));
 }
 
-namespace json_internal {
-
-std::int64_t readInteger(std::string_view text) {
-    // White space as the C library's isspace sees it in the "C" locale.
-    std::size_t i = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
-    const bool negative = i < text.size() && text[i] == '-';
-    if (i < text.size() && (negative || text[i] == '+')) ++i;
-    // Accumulate the magnitude and saturate at the limit of the sign, as strtoll does.
-    const std::uint64_t limit = (std::uint64_t{1} << 63) - (negative ? 0 : 1);
-    std::uint64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
-        if (magnitude > (limit - digit) / 10) {
-            magnitude = limit;
-            break;
-        }
-        magnitude = magnitude * 10 + digit;
-    }
-    // Negated in unsigned arithmetic: 2^63 becomes INT64_MIN.
-    return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
-}
-
-}  // namespace json_internal
-
 bool JsonString::setText(std::string_view text, JsonType kind) {
     if (kind < JsonType::None || kind > JsonType::Null) return false;
     text_.clear();
@@ -153,12 +130,12 @@ bool JsonString::setText(std::string_view text, JsonType kind) {
     }
     length_ = text_.size();
     if (kind == JsonType::Integer) {
-        intValue_ = json_internal::readInteger(text_);
+        intValue_ = readInteger(text_);
     } else if (kind == JsonType::Boolean) {
         // Read as a 32-bit number: "1" is true, a word is 0.
         using Limits = std::numeric_limits<std::int32_t>;
-        boolValue_ = static_cast<std::int32_t>(std::clamp<std::int64_t>(
-            json_internal::readInteger(text_), Limits::min(), Limits::max()));
+        boolValue_ = static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(readInteger(text_), Limits::min(), Limits::max()));
     } else if (kind == JsonType::Real) {
         realValue_ = std::strtod(text_.c_str(), nullptr);
     }

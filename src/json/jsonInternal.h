@@ -6,7 +6,6 @@
 #include <kestrune/json.h>
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,13 +22,5 @@ class JsonAccess {
     // Reads `text` (already cut at its first NUL) as JsonString::parse describes.
     static void readScalar(JsonString& scalar, std::string_view text);
 };
-
-namespace json_internal {
-
-// White space, sign and decimal digits as strtoll reads them, saturating at the limits;
-// 0 when there are no digits.
-std::int64_t readInteger(std::string_view text);
-
-}  // namespace json_internal
 
 }  // namespace kestrune
