@@ -27,10 +27,12 @@ bool logSwitch = false;
 
 constexpr char kLogPath[] = "JsonErr.log";
 // The log line and its messages, in code page 936 bytes:
-// "parse error, position: %zu(%s)\r\n"
+// "parse error, position: %llu(%s)\r\n"
 constexpr char kLogFormat[] =
     "\xBD\xE2\xCE\xF6\xB3\xF6\xB4\xED\xA3\xAC\xCE\xBB\xD6\xC3\xA3\xBA"
-    "%zu(%s)\r\n";
+    "%llu(%s)\r\n";
+// The position as the format takes it (every platform's printf knows "%llu").
+unsigned long long logPosition(std::size_t position) { return position; }
 // "no key": the key is not a quoted string.
 constexpr char kNoKeyMessage[] = "\xCE\xDE\xBC\xFC\xD6\xB5";
 // "the key's value is missing": no ':' after the key.
@@ -117,7 +119,7 @@ class ContainerReader {
             // a value that followed the word is lost with it.
             p += unquotedTokenEnd(text_.substr(p));
             if (p < text_.size()) ++p;
-            logMessage(kLogPath, kLogFormat, p - start, kNoKeyMessage);
+            logMessage(kLogPath, kLogFormat, logPosition(p - start), kNoKeyMessage);
             return p;
         }
         const std::size_t contentEnd = p + quotedContentEnd(text_.substr(p));
@@ -125,7 +127,7 @@ class ContainerReader {
         p = skipSpace(text_, contentEnd < text_.size() ? contentEnd + 1 : contentEnd);
         if (at(p) != ':') {
             // Nothing is skipped: this byte is read as the start of the next key.
-            logMessage(kLogPath, kLogFormat, p - start, kMissingValueMessage);
+            logMessage(kLogPath, kLogFormat, logPosition(p - start), kMissingValueMessage);
             return p;
         }
         const std::size_t valueStart = skipSpace(text_, p + 1);
