@@ -147,7 +147,8 @@ class Input {
                 const HtmlElement& e = *list[i];
                 std::vector<std::string>& row = rows[i];
                 row.resize(names.empty() ? 2 : names.size() + 1);
-                removeControlCharsAndSpaces(text);
+                removeControlChars(text);
+                std::erase(text, ' ');
                 row[0] = text;
                 if (names.empty()) {
                     row[1] = e.attributesString();

@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: MIT
 // Kestrune's JSON library: value classes, the compact writer and the lenient reader
-// with its error log. All text is bytes; the library knows no character set.
+// with its error log. A public component: this header is installed with the others and
+// the library is part of libkestrune.a. All text is bytes; the library knows no
+// character set.
 //
 //   #include <kestrune/json.h>
 //
 // Building: make containers and scalars, hand them to a container with add/addValue/
 // addString (which take ownership), then call toString on the top container.
 // Reading: construct the container that matches the text's first byte and call parse.
-// Reading, writing and destroying are iterative: any nesting depth is safe.
+// Reading, writing and destroying are iterative: any nesting depth is safe; destroying
+// allocates nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -75,7 +79,8 @@ class JsonValue {
   public:
     JsonValue(const JsonValue&) = delete;
     JsonValue& operator=(const JsonValue&) = delete;
-    // Destroys the value and everything it owns (iteratively: any depth is safe).
+    // Destroys the value and everything it owns. Iterative and allocation-free: any
+    // depth is safe, also once memory has run out.
     virtual ~JsonValue() = default;
 
     // Reads the value from the start of `text` and stores in length() how many bytes it
@@ -90,7 +95,8 @@ class JsonValue {
 
     JsonType type() const { return type_; }
     // After parse: the bytes consumed; for a scalar after setText: the stored text's size.
-    std::int32_t length() const { return length_; }
+    // Any size a text can have.
+    std::size_t length() const { return length_; }
 
     // Views of this value as its class; null when the value is of another class.
     // Every kind from None to Null is a JsonString.
@@ -101,16 +107,11 @@ class JsonValue {
     JsonArray* asArray();
     JsonObject* asObject();
 
-    // Index of the first byte at or after `start` that is not white space, or where the
-    // text ends (its first NUL or its size) when only white space follows. `start` is
-    // taken as 0 when negative and as the text's size when beyond it.
-    static std::int32_t skipWhitespace(std::string_view text, std::int32_t start);
-
   protected:
     explicit JsonValue(JsonType type) : type_(type) {}
 
     JsonType type_;
-    std::int32_t length_ = 0;
+    std::size_t length_ = 0;
 
     friend class JsonAccess;
 };
@@ -220,7 +221,8 @@ class JsonObject final : public JsonValue {
     // is present.
     JsonString* addString(std::string_view key, std::string_view text);
 
-    // Destroys every member value and empties members() and keys().
+    // Destroys every member value and empties members() and keys(). Allocates nothing,
+    // like the destructor.
     void clear();
 
     // Compact JSON text: "{", the members in key order as "key":value separated by

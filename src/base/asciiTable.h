@@ -12,10 +12,10 @@ namespace kestrune {
 namespace ascii {
 
 enum : std::uint8_t {
-    kSpaceClass = 1,  // space, TAB, CR, LF: the white space of HTML text
-    kAlnumClass = 2,  // a-z, A-Z, 0-9
-    kUpperClass = 4,  // A-Z
-    kCtrlClass = 8,   // CR, LF, TAB: the bytes the cleanups remove
+    kSpaceClass = 1,       // space, TAB, CR, LF: the white space of HTML text
+    kAlnumClass = 2,       // a-z, A-Z, 0-9
+    kJsonEscapeClass = 4,  // bytes below 0x20, '"' and '\\': what JSON text must escape
+    kCtrlClass = 8,        // CR, LF, TAB: the bytes the cleanups remove
 };
 
 constexpr std::array<std::uint8_t, 256> makeClassTable() {
@@ -24,7 +24,9 @@ constexpr std::array<std::uint8_t, 256> makeClassTable() {
     t['\t'] = t['\r'] = t['\n'] = kSpaceClass | kCtrlClass;
     for (int c = '0'; c <= '9'; ++c) t[c] = kAlnumClass;
     for (int c = 'a'; c <= 'z'; ++c) t[c] = kAlnumClass;
-    for (int c = 'A'; c <= 'Z'; ++c) t[c] = kAlnumClass | kUpperClass;
+    for (int c = 'A'; c <= 'Z'; ++c) t[c] = kAlnumClass;
+    for (int c = 0; c < 0x20; ++c) t[c] |= kJsonEscapeClass;
+    t['"'] = t['\\'] = kJsonEscapeClass;
     return t;
 }
 
@@ -48,6 +50,18 @@ constexpr bool isHtmlSpace(char c) {
 // CR, LF or TAB.
 constexpr bool isControlChar(char c) {
     return (ascii::kClass[static_cast<unsigned char>(c)] & ascii::kCtrlClass) != 0;
+}
+
+// What the cleanups remove: CR, LF and TAB, and every space as well when `withSpace`
+// (the cleanup of an element's own text).
+constexpr bool isCleanupByte(char c, bool withSpace) {
+    return isControlChar(c) || (withSpace && c == ' ');
+}
+
+// A byte JSON text must escape: below 0x20 (NUL included), '"' or '\\'. Bytes from 0x80
+// up are copied unchanged.
+constexpr bool isJsonEscapeByte(char c) {
+    return (ascii::kClass[static_cast<unsigned char>(c)] & ascii::kJsonEscapeClass) != 0;
 }
 
 // ASCII letter or digit.

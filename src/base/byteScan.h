@@ -60,7 +60,7 @@ inline __m128i loadPartial(const char* s, std::size_t n) {
 // The bits of the first n lanes.
 inline unsigned firstLanes(std::size_t n) { return (1u << n) - 1; }
 
-// The lanes holding CR, LF or TAB (or a space, when withSpace).
+// The lanes whose byte isCleanupByte(c, withSpace) holds for.
 inline unsigned cleanupLanes(__m128i v, bool withSpace) {
     const __m128i space = _mm_set1_epi8(withSpace ? ' ' : '\r');
     const __m128i hits = _mm_or_si128(
@@ -70,8 +70,8 @@ inline unsigned cleanupLanes(__m128i v, bool withSpace) {
     return static_cast<unsigned>(_mm_movemask_epi8(hits));
 }
 
-// The lanes holding a byte that JSON text must escape (below 0x20, a double quote or
-// a backslash), or a space when withSpace.
+// The lanes whose byte findJsonEscape stops at: below 0x20, a double quote or a
+// backslash (isJsonEscapeByte), or a space when withSpace.
 inline unsigned jsonEscapeLanes(__m128i v, bool withSpace) {
     const __m128i space = _mm_set1_epi8(withSpace ? ' ' : '"');
     const __m128i control = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xE0))),
@@ -151,7 +151,7 @@ void forEachTagOpening(const char* s, std::size_t n, char letter, Visit&& visit)
 #endif
     while (i + 1 < n) {
         const char x = s[i + 1];
-        const bool follows = (x | 0x20) == letter || x == '\r' || x == '\n' || x == '\t';
+        const bool follows = (x | 0x20) == letter || isControlChar(x);
         i = (s[i] == '<' && follows) ? visit(i) : i + 1;
     }
 }
@@ -228,23 +228,24 @@ KESTRUNE_ALWAYS_INLINE std::size_t findFirst(const char* s, std::size_t n, Lanes
 
 }  // namespace byte_scan_detail
 
-// The index of the first CR, LF or TAB (or space, when withSpace) in [s, s + n), or n.
+// The index of the first byte of [s, s + n) that isCleanupByte(c, withSpace) holds
+// for, or n.
 inline std::size_t findCleanupByte(const char* s, std::size_t n, bool withSpace) {
     return byte_scan_detail::findFirst(
         s, n, [withSpace](auto block) { return byte_scan_detail::cleanupLanes(block, withSpace); },
-        [withSpace](unsigned char c) {
-            return isControlChar(static_cast<char>(c)) || (withSpace && c == ' ');
-        });
+        [withSpace](unsigned char c) { return isCleanupByte(static_cast<char>(c), withSpace); });
 }
 
-// The index of the first byte that JSON text must escape (below 0x20, a double
-// quote or a backslash), or of the first space when withSpace, in [s, s + n), or n.
+// The index of the first byte of [s, s + n) that JSON text must escape
+// (isJsonEscapeByte), or that the cleanup removes (isCleanupByte(c, withSpace)), or n.
+// (The bytes the cleanup removes without the space are escaped bytes too.)
 inline std::size_t findJsonEscape(const char* s, std::size_t n, bool withSpace = false) {
     return byte_scan_detail::findFirst(
         s, n,
         [withSpace](auto block) { return byte_scan_detail::jsonEscapeLanes(block, withSpace); },
         [withSpace](unsigned char c) {
-            return c < 0x20 || c == '"' || c == '\\' || (withSpace && c == ' ');
+            return isJsonEscapeByte(static_cast<char>(c)) ||
+                   isCleanupByte(static_cast<char>(c), withSpace);
         });
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,8 +13,16 @@ namespace kestrune {
 // Removes every CR, then every LF, then every TAB (wherever they stand).
 void removeControlChars(std::string& target);
 
-// Removes every CR, LF, TAB and space: the cleanup applied to element text.
-void removeControlCharsAndSpaces(std::string& target);
+// `text` as removeControlChars leaves it: `text` itself when it holds no CR, LF or TAB,
+// else a cleaned copy held in `scratch` (valid while `scratch` is unchanged).
+std::string_view withoutControlChars(std::string_view text, std::string& scratch);
+
+// Reads the start of `text` as strtoll does in `base` (2 to 36) in the "C" locale:
+// white space (space, TAB, LF, VT, FF, CR), an optional sign, in base 16 an optional
+// "0x" or "0X", then digits (letters in either case stand for 10 and up) up to the
+// first byte that is not a digit of the base. 0 when there is no digit; a value
+// beyond the range saturates at its limit.
+std::int64_t readInteger(std::string_view text, int base = 10);
 
 // Trims on views: trimLeftView drops every leading `ch`, trimRightView every
 // trailing one; the returned view is a sub-range of `text`.

@@ -78,13 +78,8 @@ template <typename OnPair, typename OnWord>
 void forEachAttribute(std::string_view text, std::string& scratch, OnPair&& onPair,
                       OnWord&& onWord) {
     if (text.empty()) return;
-    std::string_view s = text;
-    if (findCleanupByte(text.data(), text.size(), false) != text.size()) {
-        scratch.assign(text);
-        removeControlChars(scratch);
-        s = scratch;
-    }
-    s = trimRightView(trimLeftView(s, ' '), ' ');
+    const std::string_view s =
+        trimRightView(trimLeftView(withoutControlChars(text, scratch), ' '), ' ');
     // One pass that also notes each piece's first "=", so that a piece is never
     // searched again.
     const std::size_t n = s.size();

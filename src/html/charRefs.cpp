@@ -4,7 +4,10 @@
 #include "html/charRefs.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
+
+#include "base/byteString.h"
 
 namespace kestrune {
 
@@ -22,38 +25,7 @@ constexpr NamedReference kNamedReferences[] = {
 // A numeric reference may have at most 7 bytes between its first digit and ";".
 constexpr std::size_t kNumericWindow = 8;
 
-bool isCSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-int digitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-    return 99;
-}
-
-// Reads [p, end) as strtol does in `base`: white space, a sign, in base 16 an
-// optional 0x, then digits up to the first non-digit. `end` is the ";" that closes
-// the reference, so at most 7 bytes are read and no overflow is possible.
-long readNumber(const char* p, const char* end, int base) {
-    while (p < end && isCSpace(*p)) ++p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
-    if (base == 16 && end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) p += 2;
-    long value = 0;
-    for (; p < end; ++p) {
-        int d = digitValue(*p);
-        if (d >= base) break;
-        value = value * base + d;
-    }
-    return negative ? -value : value;
-}
-
-void appendCodeUnit(std::string& out, long value) {
+void appendCodeUnit(std::string& out, std::int64_t value) {
     if (value < 128) {
         out.push_back(static_cast<char>(value & 0xFF));
     } else if (value < 2048) {
@@ -89,8 +61,10 @@ void appendDecoded(std::string& out, std::string_view text) {
             // The window also ends at a NUL, as in a NUL-terminated text.
             std::size_t semi = digits;
             while (semi < limit && s[semi] != ';' && s[semi] != '\0') ++semi;
-            const long value =
-                semi < limit && s[semi] == ';' ? readNumber(s + digits, s + semi, base) : 0;
+            // The number is read as strtol reads it, up to the ";" at most.
+            const std::int64_t value = semi < limit && s[semi] == ';'
+                                           ? readInteger(text.substr(digits, semi - digits), base)
+                                           : 0;
             if (value != 0) {
                 appendCodeUnit(out, value);
                 i = semi + 1;

@@ -174,11 +174,14 @@ enum : unsigned char { kEndOfTag = 1, kSpace = 2, kNameControl = 4, kNotPlain = 
 constexpr std::array<unsigned char, 256> makeTagScanTable() {
     std::array<unsigned char, 256> t{};
     for (std::size_t c = 0; c < 256; ++c) {
-        if (!isAsciiAlnum(static_cast<char>(c))) t[c] = kNotPlain;
+        if (isControlChar(static_cast<char>(c))) {
+            t[c] = kNameControl;
+        } else if (!isAsciiAlnum(static_cast<char>(c))) {
+            t[c] = kNotPlain;
+        }
     }
     t['>'] = kEndOfTag;
     t[' '] = kSpace;
-    t['\r'] = t['\n'] = t['\t'] = kNameControl;
     return t;
 }
 inline constexpr std::array<unsigned char, 256> kTagScan = makeTagScanTable();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/asciiTable.h"
+#include "base/byteString.h"
 #include "base/platform.h"
 #include "json/jsonInternal.h"
 
@@ -26,10 +27,12 @@ bool logSwitch = false;
 
 constexpr char kLogPath[] = "JsonErr.log";
 // The log line and its messages, in code page 936 bytes:
-// "parse error, position: %d(%s)\r\n"
+// "parse error, position: %llu(%s)\r\n"
 constexpr char kLogFormat[] =
     "\xBD\xE2\xCE\xF6\xB3\xF6\xB4\xED\xA3\xAC\xCE\xBB\xD6\xC3\xA3\xBA"
-    "%d(%s)\r\n";
+    "%llu(%s)\r\n";
+// The position as the format takes it (every platform's printf knows "%llu").
+unsigned long long logPosition(std::size_t position) { return position; }
 // "no key": the key is not a quoted string.
 constexpr char kNoKeyMessage[] = "\xCE\xDE\xBC\xFC\xD6\xB5";
 // "the key's value is missing": no ':' after the key.
@@ -116,7 +119,7 @@ class ContainerReader {
             // a value that followed the word is lost with it.
             p += unquotedTokenEnd(text_.substr(p));
             if (p < text_.size()) ++p;
-            logMessage(kLogPath, kLogFormat, static_cast<int>(p - start), kNoKeyMessage);
+            logMessage(kLogPath, kLogFormat, logPosition(p - start), kNoKeyMessage);
             return p;
         }
         const std::size_t contentEnd = p + quotedContentEnd(text_.substr(p));
@@ -124,7 +127,7 @@ class ContainerReader {
         p = skipSpace(text_, contentEnd < text_.size() ? contentEnd + 1 : contentEnd);
         if (at(p) != ':') {
             // Nothing is skipped: this byte is read as the start of the next key.
-            logMessage(kLogPath, kLogFormat, static_cast<int>(p - start), kMissingValueMessage);
+            logMessage(kLogPath, kLogFormat, logPosition(p - start), kMissingValueMessage);
             return p;
         }
         const std::size_t valueStart = skipSpace(text_, p + 1);
@@ -152,7 +155,7 @@ class ContainerReader {
     std::size_t close(std::size_t end) {
         const OpenContainer done = open_.back();
         open_.pop_back();
-        JsonAccess::setLength(*done.value, static_cast<std::int32_t>(end - done.start));
+        JsonAccess::setLength(*done.value, end - done.start);
         return afterChild(end);
     }
 
@@ -161,7 +164,7 @@ class ContainerReader {
     std::size_t readChild(JsonValue& child, std::size_t start) {
         if (JsonString* scalar = child.asString()) {
             JsonAccess::readScalar(*scalar, text_.substr(start));
-            return afterChild(start + static_cast<std::size_t>(scalar->length()));
+            return afterChild(start + scalar->length());
         }
         open_.push_back({&child, start});
         return start + 1;
@@ -201,11 +204,6 @@ void logMessage(const char* path, const char* format, ...) {
     platform::appendToFile(path, message, size);
 }
 
-std::int32_t JsonValue::skipWhitespace(std::string_view text, std::int32_t start) {
-    // A start beyond the text finds nothing: the text's size.
-    return static_cast<std::int32_t>(skipSpace(text, static_cast<std::size_t>(std::max(start, 0))));
-}
-
 void JsonAccess::readScalar(JsonString& scalar, std::string_view text) {
     scalar.text_.clear();
     if (!text.empty() && text[0] == '"') {
@@ -213,12 +211,11 @@ void JsonAccess::readScalar(JsonString& scalar, std::string_view text) {
         scalar.type_ = JsonType::String;
         scalar.text_.assign(text.substr(1, contentEnd - 1));
         // The closing quote counts only when it is there.
-        scalar.length_ =
-            static_cast<std::int32_t>(contentEnd < text.size() ? contentEnd + 1 : contentEnd);
+        scalar.length_ = contentEnd < text.size() ? contentEnd + 1 : contentEnd;
         return;
     }
     const std::size_t tokenEnd = unquotedTokenEnd(text);
-    scalar.length_ = static_cast<std::int32_t>(tokenEnd);
+    scalar.length_ = tokenEnd;
     std::ranges::remove_copy_if(text.substr(0, tokenEnd), std::back_inserter(scalar.text_),
                                 isWhitespace);
     const std::string& word = scalar.text_;
@@ -234,7 +231,7 @@ void JsonAccess::readScalar(JsonString& scalar, std::string_view text) {
     } else {
         // Any other word is kept as an Integer, as written.
         scalar.type_ = JsonType::Integer;
-        scalar.intValue_ = json_internal::readInteger(word);
+        scalar.intValue_ = readInteger(word);
     }
 }
 

@@ -6,39 +6,82 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <memory>
 #include <utility>
 
 #include "base/byteScan.h"
+#include "base/byteString.h"
 #include "json/jsonInternal.h"
 
 namespace kestrune {
 
 namespace {
 
-// Moves the children of a container into `work`, leaving it empty; scalars have none.
-void moveChildren(JsonValue& value, std::vector<std::unique_ptr<JsonValue>>& work) {
-    if (JsonArray* array = value.asArray()) {
-        JsonArray::Elements& elements = JsonAccess::elements(*array);
-        for (auto& element : elements) work.push_back(std::move(element));
-        elements.clear();
-    } else if (JsonObject* object = value.asObject()) {
-        JsonObject::Members& members = JsonAccess::members(*object);
-        for (auto& member : members) work.push_back(std::move(member.second));
-        members.clear();
+// The number of children of a container; a scalar has none.
+std::size_t childCount(JsonValue& value) {
+    if (JsonArray* array = value.asArray()) return JsonAccess::elements(*array).size();
+    if (JsonObject* object = value.asObject()) return JsonAccess::members(*object).size();
+    return 0;
+}
+
+// The first and the last place holding a child of a container that has children:
+// elements in order, member values in key order.
+std::unique_ptr<JsonValue>& firstSlot(JsonValue& container) {
+    if (JsonArray* array = container.asArray()) return JsonAccess::elements(*array).front();
+    return JsonAccess::members(*container.asObject()).begin()->second;
+}
+std::unique_ptr<JsonValue>& lastSlot(JsonValue& container) {
+    if (JsonArray* array = container.asArray()) return JsonAccess::elements(*array).back();
+    return std::prev(JsonAccess::members(*container.asObject()).end())->second;
+}
+
+// Removes the last place of a container that has children, destroying what it holds.
+void dropLastSlot(JsonValue& container) {
+    if (JsonArray* array = container.asArray()) {
+        JsonAccess::elements(*array).pop_back();
+    } else {
+        JsonObject::Members& members = JsonAccess::members(*container.asObject());
+        members.erase(std::prev(members.end()));
     }
 }
 
-// Destroys the children of `container` and everything below them without recursion.
-// Invariant: every value popped has its children moved into the work list before it is
-// destroyed, so each destructor runs on a container that is already empty.
-void destroyChildren(JsonValue& container) {
-    std::vector<std::unique_ptr<JsonValue>> work;
-    moveChildren(container, work);
-    while (!work.empty()) {
-        std::unique_ptr<JsonValue> value = std::move(work.back());
-        work.pop_back();
-        if (value) moveChildren(*value, work);
+// Destroys the children of `root` and everything below them without recursion and
+// without allocating: it runs in destructors, also once memory has run out.
+//
+// The containers taken apart form a chain threaded through their own first places:
+// `held` owns the innermost one, whose first place owns the one it was taken from,
+// and so on down to the one taken from root, whose first place is null. Each turn
+// looks at the last place of the innermost container (root when the chain is empty)
+// that is not its link:
+//  - a null, a scalar or an empty container is destroyed and its place removed;
+//  - a container with children joins the chain: its first child moves into the place
+//    it leaves, and its first place takes the link.
+// A container left with its link alone is destroyed, empty, and the one it links to is
+// the innermost again. Values only move towards root and each container joins the
+// chain once, so the work is linear in the size of the tree.
+void destroyChildren(JsonValue& root) noexcept {
+    std::unique_ptr<JsonValue> held;
+    for (;;) {
+        JsonValue& inner = held ? *held : root;
+        const std::size_t link = held ? 1 : 0;
+        if (childCount(inner) > link) {
+            std::unique_ptr<JsonValue>& last = lastSlot(inner);
+            if (last == nullptr || childCount(*last) == 0) {
+                dropLastSlot(inner);
+                continue;
+            }
+            std::unique_ptr<JsonValue> joining = std::move(last);
+            last = std::move(firstSlot(*joining));
+            firstSlot(*joining) = std::move(held);
+            held = std::move(joining);
+            continue;
+        }
+        if (!held) return;
+        std::unique_ptr<JsonValue> below = std::move(firstSlot(inner));
+        dropLastSlot(inner);
+        held = std::move(below);
     }
 }
 
@@ -76,30 +119,6 @@ void appendJsonEscaped(std::string& out, std::string_view text) {
     out.resize(static_cast<std::size_t>(writeJsonEscaped(out.data() + at, text) - out.data()));
 }
 
-namespace json_internal {
-
-std::int64_t readInteger(std::string_view text) {
-    // White space as the C library's isspace sees it in the "C" locale.
-    std::size_t i = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
-    const bool negative = i < text.size() && text[i] == '-';
-    if (i < text.size() && (negative || text[i] == '+')) ++i;
-    // Accumulate the magnitude and saturate at the limit of the sign, as strtoll does.
-    const std::uint64_t limit = (std::uint64_t{1} << 63) - (negative ? 0 : 1);
-    std::uint64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
-        if (magnitude > (limit - digit) / 10) {
-            magnitude = limit;
-            break;
-        }
-        magnitude = magnitude * 10 + digit;
-    }
-    // Negated in unsigned arithmetic: 2^63 becomes INT64_MIN.
-    return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
-}
-
-}  // namespace json_internal
-
 bool JsonString::setText(std::string_view text, JsonType kind) {
     if (kind < JsonType::None || kind > JsonType::Null) return false;
     text_.clear();
@@ -109,14 +128,14 @@ bool JsonString::setText(std::string_view text, JsonType kind) {
     } else {
         text_.assign(text);
     }
-    length_ = static_cast<std::int32_t>(text_.size());
+    length_ = text_.size();
     if (kind == JsonType::Integer) {
-        intValue_ = json_internal::readInteger(text_);
+        intValue_ = readInteger(text_);
     } else if (kind == JsonType::Boolean) {
         // Read as a 32-bit number: "1" is true, a word is 0.
         using Limits = std::numeric_limits<std::int32_t>;
-        boolValue_ = static_cast<std::int32_t>(std::clamp<std::int64_t>(
-            json_internal::readInteger(text_), Limits::min(), Limits::max()));
+        boolValue_ = static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(readInteger(text_), Limits::min(), Limits::max()));
     } else if (kind == JsonType::Real) {
         realValue_ = std::strtod(text_.c_str(), nullptr);
     }

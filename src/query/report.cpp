@@ -33,15 +33,11 @@ char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool j
         // Short values (most attribute values, many texts): byte by byte, without
         // the calls of the search and the copy.
         for (const char c : text) {
-            const auto u = static_cast<unsigned char>(c);
-            if (u >= 0x20 && c != '"' && c != '\\' && (c != ' ' || !dropSpaces)) {
+            if (isCleanupByte(c, dropSpaces)) continue;
+            if (json && isJsonEscapeByte(c)) {
+                to = writeJsonEscaped(to, std::string_view(&c, 1));
+            } else {
                 *to++ = c;
-            } else if (!isControlChar(c) && !(dropSpaces && c == ' ')) {
-                if (json) {
-                    to = writeJsonEscaped(to, std::string_view(&c, 1));
-                } else {
-                    *to++ = c;
-                }
             }
         }
         return to;
@@ -57,7 +53,7 @@ char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool j
         const char c = *in++;
         --n;
         // What the scan stopped at is dropped, or else escaped.
-        if (isControlChar(c) || (dropSpaces && c == ' ')) continue;
+        if (isCleanupByte(c, dropSpaces)) continue;
         to = writeJsonEscaped(to, std::string_view(&c, 1));
     }
     return to;

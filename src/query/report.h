@@ -44,8 +44,8 @@ struct KeyedValue {
 };
 
 // Writes `text` at `to` without CR, LF and TAB (and spaces when dropSpaces), escaped
-// for JSON when `json`: in one pass what removeControlChars (or
-// removeControlCharsAndSpaces) and then writeJsonEscaped give. Room for 6 bytes per
+// for JSON when `json`: in one pass what removeControlChars (then, when dropSpaces,
+// the removal of every space) and then writeJsonEscaped give. Room for 6 bytes per
 // byte of text is needed. Returns the end of what was written.
 char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool json);
 

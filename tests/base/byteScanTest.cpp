@@ -55,12 +55,30 @@ TEST(ByteScanTest, VisitsAgreeWithPlainLoop) {
     }
 }
 
+// The byte classes the scans below look for, byte by byte.
+TEST(ByteClassTest, CleanupAndJsonEscapeBytes) {
+    std::string cleanup, cleanupWithSpace, escape;
+    for (int c = 0; c < 256; ++c) {
+        const char b = static_cast<char>(c);
+        if (isCleanupByte(b, false)) cleanup += b;
+        if (isCleanupByte(b, true)) cleanupWithSpace += b;
+        if (isJsonEscapeByte(b)) escape += b;
+    }
+    EXPECT_EQ(cleanup, "\t\n\r");
+    EXPECT_EQ(cleanupWithSpace, "\t\n\r ");
+    std::string below20;
+    for (char c = 0; c < 0x20; ++c) below20 += c;
+    EXPECT_EQ(escape, below20 + "\"\\");
+}
+
 // The sixteen-byte searches find the first byte a plain loop finds, wherever it is,
-// and the cleanups (sixteen bytes at a time) remove what a plain filter removes.
+// and the cleanup (sixteen bytes at a time) removes what a plain filter removes.
 TEST(ByteScanTest, SearchesAgreeWithPlainLoops) {
-    auto isCleanup = [](unsigned char c) { return c == '\r' || c == '\n' || c == '\t'; };
-    auto isCleanupOrSpace = [&](unsigned char c) { return isCleanup(c) || c == ' '; };
-    auto isEscape = [](unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; };
+    auto isCleanup = [](unsigned char c) { return isCleanupByte(static_cast<char>(c), false); };
+    auto isCleanupOrSpace = [](unsigned char c) {
+        return isCleanupByte(static_cast<char>(c), true);
+    };
+    auto isEscape = [](unsigned char c) { return isJsonEscapeByte(static_cast<char>(c)); };
     auto isEscapeOrSpace = [&](unsigned char c) { return isEscape(c) || c == ' '; };
     const std::string alphabet("ab\r\n\t \"\\\x01\x1f\x80\xff\0", 14);
     unsigned seed = 5;
@@ -80,13 +98,16 @@ TEST(ByteScanTest, SearchesAgreeWithPlainLoops) {
         for (char c : {'a', '"', '\n', '\0'}) {
             EXPECT_EQ(findBytePadded(p, s.size(), c), std::memchr(p, c, s.size())) << round;
         }
-        std::string controls = s, all = s, a = s, b = s;
+        std::string controls = s, removed = s, scratch;
         std::erase_if(controls, isCleanup);
-        std::erase_if(all, isCleanupOrSpace);
-        removeControlChars(a);
-        removeControlCharsAndSpaces(b);
-        EXPECT_EQ(a, controls);
-        EXPECT_EQ(b, all);
+        removeControlChars(removed);
+        EXPECT_EQ(removed, controls);
+        const std::string_view cleaned = withoutControlChars(s, scratch);
+        EXPECT_EQ(cleaned, controls);
+        // Nothing to remove: the text itself, not a copy.
+        if (controls.size() == s.size()) {
+            EXPECT_EQ(cleaned.data(), s.data());
+        }
     }
 }
 

@@ -93,7 +93,8 @@ void checkElementReport(const HtmlDocument& document, const ElementList& element
         std::string text;
         e->getText(text, 1, 0);
         // Element text loses every space and line break.
-        removeControlCharsAndSpaces(text);
+        removeControlChars(text);
+        std::erase(text, ' ');
         lines += "text=" + text + "\r\n";
         object->addString("text", text);
         if (names.empty()) {

@@ -4,31 +4,47 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <map>
+#include <memory>
 #include <new>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "json/jsonInternal.h"
 #include "support/caseFile.h"
 #include "support/runTool.h"
 
 // While not negative: how many more allocations operator new grants (then one fails).
 static std::atomic<long long> allocationsGranted{-1};
+// While set, every allocation fails.
+static std::atomic<bool> allocationsRefused{false};
+// Blocks allocated and not yet freed.
+static std::atomic<long long> liveBlocks{0};
 
 void* operator new(std::size_t size) {
-    if (allocationsGranted >= 0 && allocationsGranted-- == 0) throw std::bad_alloc();
-    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+    if (allocationsRefused || (allocationsGranted >= 0 && allocationsGranted-- == 0)) {
+        throw std::bad_alloc();
+    }
+    if (void* block = std::malloc(size == 0 ? 1 : size)) {
+        ++liveBlocks;
+        return block;
+    }
     throw std::bad_alloc();
 }
 // (GCC takes the free() below for one of a block from the standard operator new.)
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block) noexcept {
+    if (block != nullptr) --liveBlocks;
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
 
 namespace kestrune {
 namespace {
@@ -45,7 +61,7 @@ TEST(JsonStringTest, SetTextAndParseStoreByKind) {
         EXPECT_TRUE(scalar.setText(c[0], kTypes.at(c[1])));
         EXPECT_EQ(scalar.type(), kTypes.at(c[1]));
         EXPECT_EQ(scalar.text(), c[2]);
-        EXPECT_EQ(scalar.length(), static_cast<std::int32_t>(c[2].size()));
+        EXPECT_EQ(scalar.length(), c[2].size());
         std::ostringstream values;
         values << scalar.intValue() << ' ' << scalar.boolValue() << ' ' << scalar.realValue();
         EXPECT_EQ(values.str(), c[3]);
@@ -56,7 +72,7 @@ TEST(JsonStringTest, SetTextAndParseStoreByKind) {
         ASSERT_TRUE(scalar.parse(std::string_view(c[0])));
         EXPECT_EQ(scalar.type(), kTypes.at(c[1]));
         EXPECT_EQ(scalar.text(), c[2]);
-        EXPECT_EQ(scalar.length(), std::stoi(c[3]));
+        EXPECT_EQ(scalar.length(), std::stoul(c[3]));
     }
 }
 
@@ -143,7 +159,18 @@ TEST(JsonReaderTest, Containers) {
         JsonValue& value = c[0][0] == '[' ? static_cast<JsonValue&>(array) : object;
         ASSERT_TRUE(value.parse(c[0]));
         EXPECT_EQ(c[0][0] == '[' ? array.toString() : object.toString(), c[1]);
-        EXPECT_EQ(value.length(), std::stoi(c[2]));
+        EXPECT_EQ(value.length(), std::stoul(c[2]));
+    }
+}
+
+// A length is a size: the reader keeps one past 2 and 4 GiB whole. (Reading a text that
+// long takes half a minute here: the length is stored the way the reader stores it.)
+TEST(JsonReaderTest, LengthsHoldAnySize) {
+    for (std::size_t n : {std::size_t{0x7FFFFFFF}, std::size_t{0x80000000}, std::size_t{0xFFFFFFFF},
+                          std::numeric_limits<std::size_t>::max()}) {
+        JsonArray array;
+        JsonAccess::setLength(array, n);
+        EXPECT_EQ(array.length(), n);
     }
 }
 
@@ -155,7 +182,7 @@ TEST(JsonDepthTest, MillionLevels) {
     for (const std::string& text : {closed, std::string(kDepth, '[')}) {
         JsonArray array;
         ASSERT_TRUE(array.parse(text));
-        EXPECT_EQ(static_cast<std::size_t>(array.length()), text.size());
+        EXPECT_EQ(array.length(), text.size());
         EXPECT_TRUE(array.toString() == closed);
     }
 
@@ -169,6 +196,76 @@ TEST(JsonDepthTest, MillionLevels) {
         closing += "]}";
     }
     EXPECT_TRUE(top.toString() == opening + "{}" + closing);
+}
+
+// A tree `levels` deep: on each level a container of `width` children (objects and
+// arrays taking turns, an object first when `objectFirst`) holding the next level at
+// place `at` and, in its other places, scalars, empty containers and containers of one
+// scalar in turn. The innermost level holds only those.
+std::unique_ptr<JsonValue> makeTree(int levels, int width, int at, bool objectFirst) {
+    auto container = [](bool object) -> JsonValue* {
+        return object ? static_cast<JsonValue*>(new JsonObject) : new JsonArray;
+    };
+    auto add = [](JsonValue& parent, int place, JsonValue* child) {
+        if (JsonArray* array = parent.asArray()) {
+            array->add(child);
+        } else {
+            char key[16];
+            std::snprintf(key, sizeof key, "%09d", place);  // key order is place order
+            parent.asObject()->addValue(key, child);
+        }
+    };
+    auto filler = [&](int place) -> JsonValue* {
+        JsonValue* value = place % 3 == 0 ? new JsonString : container(place % 2 == 0);
+        if (place % 3 == 2) add(*value, 0, new JsonString);
+        if (JsonString* scalar = value->asString()) scalar->setText("x", JsonType::String);
+        return value;
+    };
+    std::unique_ptr<JsonValue> root(container(objectFirst));
+    JsonValue* level = root.get();
+    for (int depth = 1; depth <= levels; ++depth) {
+        JsonValue* next = nullptr;
+        for (int place = 0; place < width; ++place) {
+            if (place == at && depth < levels) {
+                next = container(level->asArray() != nullptr);
+                add(*level, place, next);
+            } else {
+                add(*level, place, filler(place));
+            }
+        }
+        level = next;
+    }
+    return root;
+}
+
+// Destroying or clearing a tree allocates nothing, so it works when memory has run out:
+// every allocation fails meanwhile, and every block is given back.
+TEST(JsonDepthTest, TeardownAllocatesNothing) {
+    struct Shape {
+        int levels, width, at;
+        bool objectFirst, clear;  // an object at the root, cleared before it is destroyed
+    };
+    const Shape shapes[] = {
+        {1000000, 1, 0, false, false},  // a chain
+        {1000000, 1, 0, true, true},
+        {30000, 3, 0, true, false},   // the next level first, then siblings
+        {30000, 3, 1, false, false},  // between siblings
+        {30000, 3, 2, true, true},    // after them
+        {2, 30000, 7, false, false},  // wide
+        {2, 30000, 7, true, true},
+    };
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(::testing::Message() << shape.levels << " levels of " << shape.width
+                                          << (shape.objectFirst ? ", object" : ", array"));
+        const long long before = liveBlocks;
+        std::unique_ptr<JsonValue> tree =
+            makeTree(shape.levels, shape.width, shape.at, shape.objectFirst);
+        allocationsRefused = true;
+        if (shape.clear) tree->asObject()->clear();
+        tree.reset();
+        allocationsRefused = false;
+        EXPECT_EQ(liveBlocks, before);
+    }
 }
 
 // The error log is off by default and goes to the current directory: a fresh one
