@@ -130,10 +130,6 @@ class OutputFile {
 
   private:
     bool fail();  // records the system's error, discards, returns false
-    // One attempt of create() (POSIX): Replaced when another writer replaced the
-    // target meanwhile, so that create() tries again.
-    enum class Opened { Ready, Failed, Replaced };
-    Opened openOutput(const std::string& given);
 
     int fd_ = -1;
     long long written_ = 0;  // bytes written so far

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Internal to the platform layer: the few system calls each system implements
-// (platformPosix.cpp, platformWindows.cpp) under which platformCommon.cpp writes
-// the parts both share.
+// (platformPosix.cpp and outputFilePosix.cpp, or platformWindows.cpp and
+// outputFileWindows.cpp) under which platformCommon.cpp writes the parts both share.
 #pragma once
 
 #include <cstddef>
