@@ -13,9 +13,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <charconv>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -348,10 +351,30 @@ Opening createNew(const std::string& given, OutputPlace& place) {
     return openExisting(given, target, place);
 }
 
+// A path that names an open descriptor of the process is written through a copy
+// of it: the bytes go where the caller's next ones would, at its offset or, opened
+// to append, at the end; nothing is replaced or cut short. (Opened by its name, the
+// file would be opened anew: at its start, and replaced.) One open only for
+// reading cannot be written (EBADF). Nothing when the path names no descriptor, or
+// one that is not open: the path is then opened as any other.
+std::optional<Opening> writeThroughDescriptor(const std::string& given) {
+    const int named = detail::descriptorNamed(given);
+    const int flags = named >= 0 ? ::fcntl(named, F_GETFL) : -1;
+    if (flags < 0) return std::nullopt;
+    if ((flags & O_ACCMODE) == O_RDONLY) {
+        errno = EBADF;
+        return failed();
+    }
+    const int fd = ::fcntl(named, F_DUPFD_CLOEXEC, 0);
+    return fd >= 0 ? ready(fd) : failed();
+}
+
 // One attempt at opening the output at `given` (a usable path, forward slashes).
-// The kernel walks the path, links included, and refuses what it would refuse to
-// any program: a link it may not follow, a file that may not be written.
+// Unless it names a descriptor, the kernel walks the path, links included, and
+// refuses what it would refuse to any program: a link it may not follow, a file
+// that may not be written.
 Opening openOutput(const std::string& given, OutputPlace& place) {
+    if (const std::optional<Opening> named = writeThroughDescriptor(given)) return *named;
     const int target = openTarget(given, 0);
     if (target >= 0) return openExisting(given, target, place);
     return errno == ENOENT ? createNew(given, place) : failed();
@@ -390,6 +413,23 @@ bool isStandardOutput(std::string_view path) {
 }
 
 namespace detail {
+
+int descriptorNamed(std::string_view path) {
+    if (path == "/dev/stdin") return STDIN_FILENO;
+    if (path == "/dev/stdout") return STDOUT_FILENO;
+    if (path == "/dev/stderr") return STDERR_FILENO;
+    for (const std::string_view directory : {"/dev/fd/", "/proc/self/fd/"}) {
+        if (!path.starts_with(directory)) continue;
+        const std::string_view digits = path.substr(directory.size());
+        if (digits.size() > 1 && digits[0] == '0') return -1;
+        unsigned number = 0;
+        const char* end = digits.data() + digits.size();
+        const auto [stop, error] = std::from_chars(digits.data(), end, number);
+        const bool digitsOnly = error == std::errc() && stop == end;
+        return digitsOnly && number <= INT_MAX ? static_cast<int>(number) : -1;
+    }
+    return -1;
+}
 
 // Where the system can swap two names, the target is swapped with the temporary
 // file, which then holds the old report and is removed: the same result as a

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace kestrune::platform::detail {
 
@@ -22,5 +23,11 @@ std::string realPath(const std::string& path);
 // buffer is read again with a larger one, up to `largest` bytes. Empty when the
 // system does not say, or when the result is longer.
 std::string linkTarget(const std::string& link, std::size_t largest);
+
+// The descriptor a path names by the system's names for the process's own
+// descriptors: /dev/stdin, /dev/stdout and /dev/stderr (0, 1, 2), /dev/fd/N and
+// /proc/self/fd/N, N in decimal digits without a leading zero, as the system lists
+// them. -1 for every other path, a number past the largest descriptor included.
+int descriptorNamed(std::string_view path);
 
 }  // namespace kestrune::platform::detail
