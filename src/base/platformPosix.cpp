@@ -17,7 +17,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <type_traits>
 
 #include "base/platform.h"
 #include "base/platformInternal.h"
@@ -61,6 +63,19 @@ std::u16string utf8ToWide(std::string_view utf8) {
         }
     }
     return wide;
+}
+
+// A converter of glibc's iconv, closed however the conversion ends, a failed
+// allocation included (each holds some 32 KiB of the converter's state).
+struct CloseConverter {
+    void operator()(iconv_t cd) const { ::iconv_close(cd); }
+};
+using Converter = std::unique_ptr<std::remove_pointer_t<iconv_t>, CloseConverter>;
+
+// The converter from UTF-16LE to the code page `name`; null when iconv has none.
+Converter openConverter(const std::string& name) {
+    const iconv_t cd = ::iconv_open(name.c_str(), "UTF-16LE");
+    return Converter(cd == reinterpret_cast<iconv_t>(-1) ? nullptr : cd);
 }
 
 // The size of a huge page on the processors that have 2 MiB ones (x86 and most
@@ -113,9 +128,8 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
     if (utf8.empty()) return std::string();
     if (number == kUtf8CodePage) return wellFormedUtf8(utf8);
     std::u16string wide = utf8ToWide(utf8);
-    const std::string name = "CP" + std::to_string(number);
-    iconv_t cd = ::iconv_open(name.c_str(), "UTF-16LE");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string();
+    const Converter converter = openConverter("CP" + std::to_string(number));
+    if (!converter) return std::string();
     // Enough for every single- and double-byte code page; grown when a code page
     // needs more.
     std::string out(2 * utf8.size() + 10, '\0');
@@ -139,7 +153,7 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
             if (out.size() - used < 16 * kChunkUnits) out.resize(2 * out.size());
             char* dst = out.data() + used;
             std::size_t outLeft = out.size() - used;
-            std::size_t rc = ::iconv(cd, &in, &inLeft, &dst, &outLeft);
+            std::size_t rc = ::iconv(converter.get(), &in, &inLeft, &dst, &outLeft);
             used = out.size() - outLeft;
             if (rc != static_cast<std::size_t>(-1)) break;
             if (errno == E2BIG) continue;
@@ -158,7 +172,6 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
         }
         pos += units;
     }
-    ::iconv_close(cd);
     if (failed) return std::string();
     out.resize(used);
     return out;

@@ -5,12 +5,14 @@
 
 #include <climits>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <utility>
 
 #include "base/platform.h"
 #include "base/utf8.h"
 #include "support/caseFile.h"
+#include "support/failingNew.h"
 #if !defined(_WIN32)
 #include "base/posixInternal.h"
 #endif
@@ -35,6 +37,27 @@ TEST(CodePageTest, WellFormedUtf8IsKept) {
         EXPECT_EQ(platform::utf8ToCodePage(c[0], platform::kUtf8CodePage) == c[0],
                   wellFormed || c[0].empty())
             << c[0];
+    }
+}
+
+// A conversion that runs out of memory, at any of its allocations, throws
+// std::bad_alloc and keeps nothing (the sanitizer build's leak check sees the
+// converter's state otherwise); with memory enough, the text is whole.
+TEST(CodePageTest, ConversionOutOfMemoryKeepsNothing) {
+    std::string text;  // two bytes each in code page 936: the output outgrows its first buffer
+    for (int i = 0; i < 300; ++i) text += "\xE4\xB8\xAD";
+    const std::string whole = platform::utf8ToCodePage(text, 936);
+    ASSERT_EQ(whole.size(), 600u);
+    for (long long granted = 0;; ++granted) {
+        ASSERT_LT(granted, 100);
+        testing::failNewAfter(granted);
+        try {
+            const std::string converted = platform::utf8ToCodePage(text, 936);
+            testing::failNewAfter(-1);
+            EXPECT_EQ(converted, whole);
+            break;
+        } catch (const std::bad_alloc&) {
+        }
     }
 }
 

@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 #include <kestrune/json.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <map>
 #include <new>
 #include <set>
@@ -13,22 +11,8 @@
 #include <vector>
 
 #include "support/caseFile.h"
+#include "support/failingNew.h"
 #include "support/runTool.h"
-
-// While not negative: how many more allocations operator new grants (then one fails).
-static std::atomic<long long> allocationsGranted{-1};
-
-void* operator new(std::size_t size) {
-    if (allocationsGranted >= 0 && allocationsGranted-- == 0) throw std::bad_alloc();
-    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-    throw std::bad_alloc();
-}
-// (GCC takes the free() below for one of a block from the standard operator new.)
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace kestrune {
 namespace {
@@ -98,7 +82,7 @@ TEST(JsonObjectTest, InsertionOutOfMemoryChangesNothing) {
         object.addString("a", "1");
         auto* value = new JsonString();
         value->setText("2", JsonType::String);
-        allocationsGranted = granted;
+        testing::failNewAfter(granted);
         try {
             object.addValue("b\"", value);
         } catch (const std::bad_alloc&) {
@@ -107,7 +91,7 @@ TEST(JsonObjectTest, InsertionOutOfMemoryChangesNothing) {
             EXPECT_EQ(object.keys().size(), 1u);
             continue;
         }
-        allocationsGranted = -1;
+        testing::failNewAfter(-1);
         EXPECT_EQ(object.toString(), R"({"a":"1", "b\"":"2"})");
         break;
     }

@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: MIT
+// A global operator new that fails on demand, for tests of what running out of
+// memory does. Only the test programs linked with kestrune_failing_new have it.
+#pragma once
+
+namespace kestrune::testing {
+
+// Operator new grants `granted` more allocations, then throws std::bad_alloc once
+// and grants every one after it. Negative: never fails (the default).
+void failNewAfter(long long granted);
+
+}  // namespace kestrune::testing
