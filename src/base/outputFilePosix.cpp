@@ -373,7 +373,7 @@ std::optional<Opening> writeThroughDescriptor(const std::string& given) {
 // Unless it names a descriptor, the kernel walks the path, links included, and
 // refuses what it would refuse to any program: a link it may not follow, a file
 // that may not be written.
-Opening openOutput(const std::string& given, OutputPlace& place) {
+Opening openOnce(const std::string& given, OutputPlace& place) {
     if (const std::optional<Opening> named = writeThroughDescriptor(given)) return *named;
     const int target = openTarget(given, 0);
     if (target >= 0) return openExisting(given, target, place);
@@ -381,29 +381,6 @@ Opening openOutput(const std::string& given, OutputPlace& place) {
 }
 
 }  // namespace
-
-bool OutputFile::create(std::string_view path) {
-    discard();
-    failure_.clear();
-    written_ = 0;
-    if (!detail::usablePath(path)) {
-        errno = ENOENT;
-        return fail();
-    }
-    const std::string given = withForwardSlashes(path);
-    // Another writer may replace the target between our steps (a rename over it):
-    // the path then leads to another file than the one opened, and we start again
-    // with the new one.
-    constexpr int kAttempts = 100;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const Opening opening = openOutput(given, place_);
-        fd_ = opening.fd;
-        if (opening.outcome == Opening::Outcome::Ready) return true;
-        if (opening.outcome == Opening::Outcome::Failed) return fail();
-    }
-    errno = ESTALE;
-    return fail();
-}
 
 bool isStandardOutput(std::string_view path) {
     struct stat file;
@@ -413,6 +390,22 @@ bool isStandardOutput(std::string_view path) {
 }
 
 namespace detail {
+
+void noteUnusablePath() { errno = ENOENT; }
+
+int openOutput(std::string_view path, OutputPlace& place) {
+    const std::string given = withForwardSlashes(path);
+    // Another writer may replace the target between our steps (a rename over it):
+    // the path then leads to another file than the one opened, and we start again
+    // with the new one.
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const Opening opening = openOnce(given, place);
+        if (opening.outcome != Opening::Outcome::Replaced) return opening.fd;
+    }
+    errno = ESTALE;
+    return -1;
+}
 
 int descriptorNamed(std::string_view path) {
     if (path == "/dev/stdin") return STDIN_FILENO;

@@ -3,14 +3,7 @@
 // one can guess, moved over it once complete; Ctrl+C, Ctrl+Break or closing the
 // console deletes the temporary file first. Also the test for a path that names
 // standard output.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <fcntl.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <cstring>
@@ -40,58 +33,6 @@ BOOL WINAPI removePendingTemporary(DWORD event) {
 
 }  // namespace
 
-bool OutputFile::create(std::string_view path) {
-    discard();
-    failure_.clear();
-    written_ = 0;
-    if (!detail::usablePath(path)) {
-        ::SetLastError(ERROR_INVALID_NAME);
-        return fail();
-    }
-    place_.target = std::string(path);
-    const std::string& target = place_.target;
-    DWORD attributes = ::GetFileAttributesA(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        ::SetLastError(ERROR_DIRECTORY);
-        return fail();
-    }
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return fail();
-    }
-    // A new file beside the target, moved over it by commit(), under a name no one
-    // can guess: ".kestrune-" and sixteen random hex digits, ".tmp".
-    const std::size_t cut = target.find_last_of("/\\");
-    const std::string directory = cut == std::string::npos ? "." : target.substr(0, cut + 1);
-    const std::string prefix = directory + (cut == std::string::npos ? "/" : "") + ".kestrune-";
-    std::random_device entropy;  // the system's generator (rand_s)
-    for (int attempt = 0; fd_ < 0; ++attempt) {
-        char digits[17];
-        std::snprintf(digits, sizeof digits, "%08x%08x", static_cast<unsigned>(entropy()),
-                      static_cast<unsigned>(entropy()));
-        place_.temporary = prefix + digits + ".tmp";
-        HANDLE handle = ::CreateFileA(place_.temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
-                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            if (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100) {
-                place_.temporary.clear();
-                return fail();
-            }
-            continue;
-        }
-        fd_ = detail::descriptorOf(handle, _O_WRONLY | _O_BINARY);
-        if (fd_ < 0) return fail();
-    }
-    static bool handlerInstalled = false;
-    if (!handlerInstalled) handlerInstalled = ::SetConsoleCtrlHandler(removePendingTemporary, TRUE);
-    havePendingTemporary = 0;
-    if (place_.temporary.size() < sizeof pendingTemporary) {
-        std::memcpy(pendingTemporary, place_.temporary.c_str(), place_.temporary.size() + 1);
-        havePendingTemporary = 1;
-    }
-    return true;
-}
-
 bool isStandardOutput(std::string_view path) {
     if (!detail::usablePath(path)) return false;
     HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
@@ -111,6 +52,54 @@ bool isStandardOutput(std::string_view path) {
 }
 
 namespace detail {
+
+void noteUnusablePath() { ::SetLastError(ERROR_INVALID_NAME); }
+
+int openOutput(std::string_view path, OutputPlace& place) {
+    place.target = std::string(path);
+    const std::string& target = place.target;
+    DWORD attributes = ::GetFileAttributesA(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        ::SetLastError(ERROR_DIRECTORY);
+        return -1;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return -1;
+    }
+    // A new file beside the target, moved over it by commit(), under a name no one
+    // can guess: ".kestrune-" and sixteen random hex digits, ".tmp".
+    const std::size_t cut = target.find_last_of("/\\");
+    const std::string directory = cut == std::string::npos ? "." : target.substr(0, cut + 1);
+    const std::string prefix = directory + (cut == std::string::npos ? "/" : "") + ".kestrune-";
+    std::random_device entropy;  // the system's generator (rand_s)
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        char digits[17];
+        std::snprintf(digits, sizeof digits, "%08x%08x", static_cast<unsigned>(entropy()),
+                      static_cast<unsigned>(entropy()));
+        place.temporary = prefix + digits + ".tmp";
+        HANDLE handle = ::CreateFileA(place.temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            if (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100) {
+                place.temporary.clear();
+                return -1;
+            }
+            continue;
+        }
+        fd = descriptorOf(handle, _O_WRONLY | _O_BINARY);
+        if (fd < 0) return -1;
+    }
+    static bool handlerInstalled = false;
+    if (!handlerInstalled) handlerInstalled = ::SetConsoleCtrlHandler(removePendingTemporary, TRUE);
+    havePendingTemporary = 0;
+    if (place.temporary.size() < sizeof pendingTemporary) {
+        std::memcpy(pendingTemporary, place.temporary.c_str(), place.temporary.size() + 1);
+        havePendingTemporary = 1;
+    }
+    return fd;
+}
 
 bool moveIntoPlace(const OutputPlace& place) {
     return ::MoveFileExA(place.temporary.c_str(), place.target.c_str(),

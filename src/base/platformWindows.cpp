@@ -5,15 +5,8 @@
 // the local code page. Files are opened as handles and kept as C runtime
 // descriptors, which is what the classes of platform.h hold. The output file is
 // outputFileWindows.cpp's.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <climits>
 #include <string>
@@ -179,7 +172,7 @@ std::string errorText() {
 
 namespace detail {
 
-int descriptorOf(void* handle, int flags) {
+int descriptorOf(HANDLE handle, int flags) {
     if (handle == INVALID_HANDLE_VALUE) return -1;
     int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
     if (fd < 0) ::CloseHandle(handle);
