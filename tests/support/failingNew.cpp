@@ -13,18 +13,34 @@ namespace {
 // While not negative: how many more allocations operator new grants (then one fails).
 std::atomic<long long> allocationsGranted{-1};
 
+// A block from malloc, or null when the failure is due or the heap refuses.
+void* take(std::size_t size) {
+    if (allocationsGranted >= 0 && allocationsGranted-- == 0) return nullptr;
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void* takeOrThrow(std::size_t size) {
+    if (void* block = take(size)) return block;
+    throw std::bad_alloc();
+}
+
 }  // namespace
 
 void kestrune::testing::failNewAfter(long long granted) { allocationsGranted = granted; }
 
-void* operator new(std::size_t size) {
-    if (allocationsGranted >= 0 && allocationsGranted-- == 0) throw std::bad_alloc();
-    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-    throw std::bad_alloc();
-}
+// Every form but the aligned ones, which keep the standard pair: a block from one
+// allocator freed by another is an error the sanitizers report.
+void* operator new(std::size_t size) { return takeOrThrow(size); }
+void* operator new[](std::size_t size) { return takeOrThrow(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return take(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return take(size); }
 // (GCC takes the free() below for one of a block from the standard operator new.)
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
 void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }

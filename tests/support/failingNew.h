@@ -5,8 +5,9 @@
 
 namespace kestrune::testing {
 
-// Operator new grants `granted` more allocations, then throws std::bad_alloc once
-// and grants every one after it. Negative: never fails (the default).
+// Operator new grants `granted` more allocations, then fails once (std::bad_alloc,
+// or null from the nothrow forms) and grants every one after it. Negative: never
+// fails (the default).
 void failNewAfter(long long granted);
 
 }  // namespace kestrune::testing
