@@ -103,11 +103,15 @@ struct OutputPlace {
 // bits where the process may set them, and its user.* extended attributes; a new
 // file gets 0666 less the umask. The path is opened as open(2) opens it, so the
 // kernel decides whether symbolic links may be followed; a link stays a link and
-// the file it leads to is replaced. Any other existing target (a device, a FIFO, a
-// pipe named by /dev/fd/N) and a file that was deleted while open are written
-// directly. A directory, or a target that may not be opened for writing, is
-// refused. A signal that ends the process (Ctrl+C and the like on Windows) removes
-// the temporary file first.
+// the file it leads to is replaced. A path that names an open descriptor of the
+// process (/dev/stderr, /dev/fd/N, /proc/self/fd/N) is written through a copy of
+// it, at its offset or at the end as it was opened, never replaced or cut short
+// (one open only for reading is refused); a name of a descriptor that is not open
+// is a path like any other. Any other existing target that is not a regular file
+// (a device, a FIFO) and a file that was deleted while open are written directly.
+// A directory, or a target that may not be opened for writing, is refused. A
+// signal that ends the process (Ctrl+C and the like on Windows) removes the
+// temporary file first.
 // Every failure is kept: failure() describes the first one.
 class OutputFile {
   public:
@@ -130,10 +134,6 @@ class OutputFile {
 
   private:
     bool fail();  // records the system's error, discards, returns false
-    // One attempt of create() (POSIX): Replaced when another writer replaced the
-    // target meanwhile, so that create() tries again.
-    enum class Opened { Ready, Failed, Replaced };
-    Opened openOutput(const std::string& given);
 
     int fd_ = -1;
     long long written_ = 0;  // bytes written so far

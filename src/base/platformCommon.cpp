@@ -91,6 +91,18 @@ bool InputFile::readStream(std::string& out, std::size_t limit) {
 
 OutputFile::~OutputFile() { discard(); }
 
+bool OutputFile::create(std::string_view path) {
+    discard();
+    failure_.clear();
+    written_ = 0;
+    if (!detail::usablePath(path)) {
+        detail::noteUnusablePath();
+        return fail();
+    }
+    fd_ = detail::openOutput(path, place_);
+    return fd_ >= 0 || fail();
+}
+
 bool OutputFile::write(const char* bytes, std::size_t count) {
     if (fd_ < 0) return false;
     // The seam: the bytes up to the limit go out, then the disk is "full".

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Internal to the platform layer: the few system calls each system implements
-// (platformPosix.cpp, platformWindows.cpp) under which platformCommon.cpp writes
-// the parts both share.
+// (platformPosix.cpp and outputFilePosix.cpp, or platformWindows.cpp and
+// outputFileWindows.cpp) under which platformCommon.cpp writes the parts both share.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +31,11 @@ bool rewindInput(int fd);
 // the end (a pipe whose writer has gone included), -1 on an error.
 long long readInput(int fd, char* dst, std::size_t count);
 
+// Opens the output file for `path`, a usable path (see OutputFile), and fills in
+// `place`: the descriptor to write to, or -1 (the system's error set).
+int openOutput(std::string_view path, OutputPlace& place);
+// Makes the system's last error the one for a path that is not usable.
+void noteUnusablePath();
 // Writes every byte to an output file's descriptor; false on an error.
 bool writeOutput(int fd, const char* bytes, std::size_t count);
 // Makes the system's last error "disk full", for the output fault of the tests.

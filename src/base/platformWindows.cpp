@@ -3,37 +3,21 @@
 // from the system, GetFileAttributesA for existence checks, files through handles,
 // and the system's own converters (MultiByteToWideChar / WideCharToMultiByte) for
 // the local code page. Files are opened as handles and kept as C runtime
-// descriptors, which is what the classes of platform.h hold.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+// descriptors, which is what the classes of platform.h hold. The output file is
+// outputFileWindows.cpp's.
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <climits>
-#include <cstdio>
-#include <cstring>
-#include <random>
 #include <string>
 
 #include "base/platform.h"
 #include "base/platformInternal.h"
+#include "base/windowsInternal.h"
 
 namespace kestrune::platform {
 
 namespace {
-
-// A handle kept as a C runtime descriptor; -1 when the handle is invalid.
-int descriptorOf(HANDLE handle, int flags) {
-    if (handle == INVALID_HANDLE_VALUE) return -1;
-    int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
-    if (fd < 0) ::CloseHandle(handle);
-    return fd;
-}
 
 HANDLE handleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
 
@@ -51,19 +35,6 @@ bool writeAll(HANDLE handle, const char* bytes, std::size_t count) {
         count -= written;
     }
     return true;
-}
-
-// The temporary file of the output being written, deleted when Ctrl+C, Ctrl+Break
-// or closing the console ends the run before it is in place. The file is opened
-// with FILE_SHARE_DELETE, so the deletion takes effect when the process ends.
-char pendingTemporary[MAX_PATH * 4];
-volatile LONG havePendingTemporary = 0;
-
-BOOL WINAPI removePendingTemporary(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
-        if (havePendingTemporary != 0) ::DeleteFileA(pendingTemporary);
-    }
-    return FALSE;  // the default handling ends the process
 }
 
 std::u16string utf8ToWide(std::string_view utf8) {
@@ -149,76 +120,6 @@ long long InputFile::size() {
     return size.QuadPart;
 }
 
-bool OutputFile::create(std::string_view path) {
-    discard();
-    failure_.clear();
-    written_ = 0;
-    if (!detail::usablePath(path)) {
-        ::SetLastError(ERROR_INVALID_NAME);
-        return fail();
-    }
-    place_.target = std::string(path);
-    const std::string& target = place_.target;
-    DWORD attributes = ::GetFileAttributesA(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        ::SetLastError(ERROR_DIRECTORY);
-        return fail();
-    }
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return fail();
-    }
-    // A new file beside the target, moved over it by commit(), under a name no one
-    // can guess: ".kestrune-" and sixteen random hex digits, ".tmp".
-    const std::size_t cut = target.find_last_of("/\\");
-    const std::string directory = cut == std::string::npos ? "." : target.substr(0, cut + 1);
-    const std::string prefix = directory + (cut == std::string::npos ? "/" : "") + ".kestrune-";
-    std::random_device entropy;  // the system's generator (rand_s)
-    for (int attempt = 0; fd_ < 0; ++attempt) {
-        char digits[17];
-        std::snprintf(digits, sizeof digits, "%08x%08x", static_cast<unsigned>(entropy()),
-                      static_cast<unsigned>(entropy()));
-        place_.temporary = prefix + digits + ".tmp";
-        HANDLE handle = ::CreateFileA(place_.temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
-                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            if (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100) {
-                place_.temporary.clear();
-                return fail();
-            }
-            continue;
-        }
-        fd_ = descriptorOf(handle, _O_WRONLY | _O_BINARY);
-        if (fd_ < 0) return fail();
-    }
-    static bool handlerInstalled = false;
-    if (!handlerInstalled) handlerInstalled = ::SetConsoleCtrlHandler(removePendingTemporary, TRUE);
-    havePendingTemporary = 0;
-    if (place_.temporary.size() < sizeof pendingTemporary) {
-        std::memcpy(pendingTemporary, place_.temporary.c_str(), place_.temporary.size() + 1);
-        havePendingTemporary = 1;
-    }
-    return true;
-}
-
-bool isStandardOutput(std::string_view path) {
-    if (!detail::usablePath(path)) return false;
-    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    BY_HANDLE_FILE_INFORMATION outInfo;
-    if (out == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(out, &outInfo)) return false;
-    HANDLE file = ::CreateFileA(std::string(path).c_str(), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION fileInfo;
-    bool same = ::GetFileInformationByHandle(file, &fileInfo) &&
-                fileInfo.dwVolumeSerialNumber == outInfo.dwVolumeSerialNumber &&
-                fileInfo.nFileIndexHigh == outInfo.nFileIndexHigh &&
-                fileInfo.nFileIndexLow == outInfo.nFileIndexLow;
-    ::CloseHandle(file);
-    return same;
-}
-
 bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {
     if (!detail::usablePath(path)) return false;
     HANDLE handle = ::CreateFileA(std::string(path).c_str(), FILE_APPEND_DATA,
@@ -271,6 +172,13 @@ std::string errorText() {
 
 namespace detail {
 
+int descriptorOf(HANDLE handle, int flags) {
+    if (handle == INVALID_HANDLE_VALUE) return -1;
+    int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+    if (fd < 0) ::CloseHandle(handle);
+    return fd;
+}
+
 PathKind pathKind(std::string_view path) {
     const DWORD attributes = ::GetFileAttributesA(std::string(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
@@ -282,7 +190,7 @@ int openInput(std::string_view path) {
     HANDLE handle = ::CreateFileA(std::string(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return descriptorOf(handle, _O_RDONLY | _O_BINARY);
+    return detail::descriptorOf(handle, _O_RDONLY | _O_BINARY);
 }
 
 bool closeFile(int fd) { return fd < 0 || ::_close(fd) == 0; }
@@ -306,18 +214,6 @@ long long readInput(int fd, char* dst, std::size_t count) {
         return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
     }
     return static_cast<long long>(got);
-}
-
-bool moveIntoPlace(const OutputPlace& place) {
-    return ::MoveFileExA(place.temporary.c_str(), place.target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-void removeTemporary(const OutputPlace& place) { ::DeleteFileA(place.temporary.c_str()); }
-
-void releasePlace(OutputPlace& place) {
-    havePendingTemporary = 0;
-    place = OutputPlace();
 }
 
 }  // namespace detail

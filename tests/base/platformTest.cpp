@@ -1,14 +1,21 @@
 // SPDX-License-Identifier: MIT
 // The platform layer's answers that the rest relies on: the system converter's results
-// for several code pages, and the program's path.
+// for several code pages, the program's path, and the names of descriptors.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
+#include <new>
 #include <string>
+#include <utility>
 
 #include "base/platform.h"
 #include "base/utf8.h"
 #include "support/caseFile.h"
+#include "support/failingNew.h"
+#if !defined(_WIN32)
+#include "base/posixInternal.h"
+#endif
 
 namespace kestrune {
 namespace {
@@ -33,6 +40,27 @@ TEST(CodePageTest, WellFormedUtf8IsKept) {
     }
 }
 
+// A conversion that runs out of memory, at any of its allocations, throws
+// std::bad_alloc and keeps nothing (the sanitizer build's leak check sees the
+// converter's state otherwise); with memory enough, the text is whole.
+TEST(CodePageTest, ConversionOutOfMemoryKeepsNothing) {
+    std::string text;  // two bytes each in code page 936: the output outgrows its first buffer
+    for (int i = 0; i < 300; ++i) text += "\xE4\xB8\xAD";
+    const std::string whole = platform::utf8ToCodePage(text, 936);
+    ASSERT_EQ(whole.size(), 600u);
+    for (long long granted = 0;; ++granted) {
+        ASSERT_LT(granted, 100);
+        testing::failNewAfter(granted);
+        try {
+            const std::string converted = platform::utf8ToCodePage(text, 936);
+            testing::failNewAfter(-1);
+            EXPECT_EQ(converted, whole);
+            break;
+        } catch (const std::bad_alloc&) {
+        }
+    }
+}
+
 // The program's path from the name it was started under, as a shell finds it.
 TEST(PlatformTest, ProgramPathFromItsName) {
 #if defined(_WIN32)
@@ -49,6 +77,26 @@ TEST(PlatformTest, ProgramPathFromItsName) {
         EXPECT_EQ(platform::programFilePathFromName(name), "") << name;
     }
     ::setenv("PATH", path.c_str(), 1);
+#endif
+}
+
+// The system's names for the process's own descriptors, numbers as it writes them;
+// every other path is a path (-1).
+TEST(PlatformTest, DescriptorNames) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "no names for descriptors on Windows";
+#else
+    const std::pair<const char*, int> names[] = {
+        {"/dev/stdin", 0}, {"/dev/stdout", 1},       {"/dev/stderr", 2},
+        {"/dev/fd/0", 0},  {"/proc/self/fd/12", 12}, {"/dev/fd/2147483647", INT_MAX}};
+    for (const auto& [path, fd] : names)
+        EXPECT_EQ(platform::detail::descriptorNamed(path), fd) << path;
+    for (const char* path :
+         {"/dev/fd/2147483648", "/dev/fd/18446744073709551619", "/dev/fd/03", "/dev/fd/",
+          "/dev/fd/3/", "/dev/fd/-1", "/dev/fd/+1", "/dev/fd/ 1", "/dev/fd/1x", "dev/fd/3",
+          "/dev/stdout/", "/dev/stdoutx", "/proc/1/fd/3"}) {
+        EXPECT_EQ(platform::detail::descriptorNamed(path), -1) << path;
+    }
 #endif
 }
 

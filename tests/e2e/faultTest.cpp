@@ -143,6 +143,10 @@ cp "$K" ./k; nobody ./k "$P" -tag a -o $T; kept)"},
         {fails("./out.json", "Operation not permitted"),
          "T=./out.json; old; chattr +i $T 2>/dev/null || exit 77; run; kept; chattr -i $T"},
         {fails("./adir", "Is a directory"), "mkdir adir; T=./adir; run; kept"},
+        // A descriptor open only for reading; one that is not open is a missing file.
+        {fails("/dev/fd/3", "Bad file descriptor"),
+         "echo old > f; cp f original; KEPT=f T=/dev/fd/3; run 3< f; kept"},
+        {fails("/dev/fd/9", "No such file or directory"), "T=/dev/fd/9; run; kept"},
         {fails(std::filesystem::path(testing::toolPath()).parent_path().string() + "/.",
                "Is a directory"),
          "T=.; run; kept"},
@@ -196,11 +200,13 @@ for S in KILL TERM HUP INT QUIT USR1 USR2 ALRM VTALRM PROF; do echo old > out.js
 // target gets the report with its own permission bits, a second name of the old file
 // keeps the old report. A replaced file keeps its owner, group, permission bits and
 // user attributes where the process may set them (another user's file; a file whose
-// group is not its set-group-ID directory's). Named by a descriptor (/dev/fd/N,
-// /dev/stderr, >(...)): a pipe is written directly, an open file is replaced under
-// its whole real name however long, a file deleted while open is written where it
-// is. Temporary names cannot be guessed: names made in advance by another process
-// are no obstacle, and a target named like one of them is an ordinary file.
+// group is not its set-group-ID directory's; set-user-ID, set-group-ID and sticky
+// bits), and is replaced under its whole real name however long. Named by a
+// descriptor (/dev/fd/N, /dev/stderr, /proc/self/fd/N, >(...)), the report goes
+// through it: after what the caller wrote there, at its end when it appends. A file
+// deleted while open, named otherwise, is emptied and written where it is.
+// Temporary names cannot be guessed: names made in advance by another process are
+// no obstacle, and a target named like one of them is an ordinary file.
 TEST_F(FaultTest, TargetsGetTheReport) {
     const std::string ok = "1\n" + kReport;
     const std::string stdoutFull =
@@ -217,18 +223,27 @@ T=./T.json; run; kept; [ -L T.json ] && stat -c %a real.json; cat hard.json real
 chown 65534:65534 $T && chmod 600 $T || exit 77; to $T; stat -c '%u:%g %a' $T; cat $T)"},
         {"1\n0 640\n" + kReport, R"(mkdir sg && chgrp 65534 sg && chmod 2775 sg || exit 77
 T=sg/g.json; echo old > $T; chgrp 0 $T; chmod 640 $T; to $T; stat -c '%g %a' $T; cat $T)"},
+        {"1\n4755\n1\n2640\n1\n1644\n", R"(for m in 4755 2640 1644; do
+  echo old > f$m; chmod $m f$m; to ./f$m; stat -c %a f$m; done)"},
         {"kept\n" + kReport, R"(py() { /usr/bin/python3 -c "import os; $1"; }; echo old > x.json
 py 'os.setxattr("x.json", "user.origin", b"kept")' 2>/dev/null || exit 77
 T=./x.json; run > /dev/null; py 'print(os.getxattr("x.json", "user.origin").decode())'; cat $T)"},
         {ok + ok, R"(for f in /dev/fd/3 /dev/stderr; do
   { a -o $f 3>&1 2>&1 > /dev/null; echo $? > st; } | cat > got.json; cat st got.json; done)"},
+        {"earlier\n" + kReport + " 1\n" + kReport + " 1\n" + kReport + " 1\n",
+         R"(echo earlier > log; for f in /dev/stderr /dev/fd/3 '\proc\self\fd\3'; do
+  a -o "$f" 2>> log 3>> log > /dev/null; echo " $?" >> log; done; cat log)"},
+        {"first\n" + kReport + " 1\n",
+         R"({ echo first >&3; a -o /dev/fd/3 > /dev/null; echo " $?" >&3; } 3> log; cat log)"},
         {ok, R"(bash -c '"$K" "$P" -tag a -attr href -o >(cat > got.json) > /dev/null; st=$?
 wait $!; echo $st'; cat got.json)"},
         // A real path of some 450 bytes.
-        {ok, R"(L=$(printf '%0140d' 0); D="$PWD/$L/$L/$L"; mkdir -p "$D" && exec 3>>"$D/got.json"
-to /dev/fd/3; exec 3>&-; cat "$D/got.json"; find . -type f ! -name page.html ! -name got.json)"},
+        {ok, R"(L=$(printf '%0140d' 0); D="$PWD/$L/$L/$L"; mkdir -p "$D" && echo old > "$D/got.json"
+ln -s "$D/got.json" l.json; to ./l.json; cat "$D/got.json"
+find . -type f ! -name page.html ! -name got.json)"},
         {ok, "deep; echo old > got.json; to ./got.json; cat got.json"},
-        {ok, "exec 3<>d.json; rm d.json; to /dev/fd/3; cat /dev/fd/3; ls -A | grep -vx page.html"},
+        {ok, R"(exec 3<> d.json; printf '%03000d' 0 >&3; rm d.json; to /proc/$$/fd/3; cat /dev/fd/3
+ls -A | grep -vx page.html)"},
         {ok, R"(sh -c 'for i in $(seq 0 100); do : > .kestrune-$$-$i.tmp; done
 exec "$K" "$P" -tag a -attr href -o ./out.json' > /dev/null; echo $?; cat out.json)"},
         {ok, R"(sh -c 'exec "$K" "$P" -tag a -attr href -o ./.kestrune-$$-0.tmp' > /dev/null

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <kestrune/json.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,34 +16,8 @@
 
 #include "json/jsonInternal.h"
 #include "support/caseFile.h"
+#include "support/failingNew.h"
 #include "support/runTool.h"
-
-// While not negative: how many more allocations operator new grants (then one fails).
-static std::atomic<long long> allocationsGranted{-1};
-// While set, every allocation fails.
-static std::atomic<bool> allocationsRefused{false};
-// Blocks allocated and not yet freed.
-static std::atomic<long long> liveBlocks{0};
-
-void* operator new(std::size_t size) {
-    if (allocationsRefused || (allocationsGranted >= 0 && allocationsGranted-- == 0)) {
-        throw std::bad_alloc();
-    }
-    if (void* block = std::malloc(size == 0 ? 1 : size)) {
-        ++liveBlocks;
-        return block;
-    }
-    throw std::bad_alloc();
-}
-// (GCC takes the free() below for one of a block from the standard operator new.)
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* block) noexcept {
-    if (block != nullptr) --liveBlocks;
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
 
 namespace kestrune {
 namespace {
@@ -114,7 +87,7 @@ TEST(JsonObjectTest, InsertionOutOfMemoryChangesNothing) {
         object.addString("a", "1");
         auto* value = new JsonString();
         value->setText("2", JsonType::String);
-        allocationsGranted = granted;
+        testing::failNewAfter(granted);
         try {
             object.addValue("b\"", value);
         } catch (const std::bad_alloc&) {
@@ -123,7 +96,7 @@ TEST(JsonObjectTest, InsertionOutOfMemoryChangesNothing) {
             EXPECT_EQ(object.keys().size(), 1u);
             continue;
         }
-        allocationsGranted = -1;
+        testing::failNewAfter(-1);
         EXPECT_EQ(object.toString(), R"({"a":"1", "b\"":"2"})");
         break;
     }
@@ -257,14 +230,14 @@ TEST(JsonDepthTest, TeardownAllocatesNothing) {
     for (const Shape& shape : shapes) {
         SCOPED_TRACE(::testing::Message() << shape.levels << " levels of " << shape.width
                                           << (shape.objectFirst ? ", object" : ", array"));
-        const long long before = liveBlocks;
+        const long long before = testing::liveNewBlocks();
         std::unique_ptr<JsonValue> tree =
             makeTree(shape.levels, shape.width, shape.at, shape.objectFirst);
-        allocationsRefused = true;
+        testing::refuseNew(true);
         if (shape.clear) tree->asObject()->clear();
         tree.reset();
-        allocationsRefused = false;
-        EXPECT_EQ(liveBlocks, before);
+        testing::refuseNew(false);
+        EXPECT_EQ(testing::liveNewBlocks(), before);
     }
 }
 
