@@ -5,14 +5,18 @@
 //
 //   #include <kestrune/document.h>
 //
-//   kestrune::HtmlDocument document;
-//   if (document.parse(page)) {
+//   // The href of every link of the page that has one.
+//   std::vector<std::string> hrefs(std::string_view page) {
+//       std::vector<std::string> found;
+//       kestrune::HtmlDocument document;
+//       if (!document.parse(page)) return found;
 //       kestrune::ElementList links;
 //       document.root()->findByTag("a", links, 1);
 //       for (const kestrune::HtmlElement* a : links) {
 //           std::string href;
-//           a->getAttribute("href", href);
+//           if (a->getAttribute("href", href)) found.push_back(href);
 //       }
+//       return found;
 //   }
 //
 // Elements live in their document's arena, right behind the document's text, and

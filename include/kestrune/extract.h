@@ -4,14 +4,23 @@
 // prints it on the console or writes it to its output file.
 //
 //   #include <kestrune/extract.h>
+//   #include <iostream>
 //
-//   kestrune::Request request;
-//   request.tag = "a";
-//   request.attributes = {"href"};
-//   const kestrune::Report report = kestrune::extract(page, request);
-//   if (!report) return report.status();  // why nothing could be read
-//   for (std::size_t i = 0; i < report.size(); ++i)
-//       std::cout << report.value(i, 1) << '\t' << report.text(i) << '\n';
+//   // Prints every link of the page: its href, a tab, its text. 1 when the page
+//   // cannot be read.
+//   int printLinks(std::string_view page) {
+//       kestrune::Request request;
+//       request.tag = "a";
+//       request.attributes = {"href"};
+//       const kestrune::Report report = kestrune::extract(page, request);
+//       if (!report) {
+//           std::cerr << kestrune::describe(report.status()) << '\n';
+//           return 1;
+//       }
+//       for (std::size_t i = 0; i < report.size(); ++i)
+//           std::cout << report.value(i, "href") << '\t' << report.text(i) << '\n';
+//       return 0;
+//   }
 //
 // The page is read by the same lenient parser as the program's: any bytes give a result,
 // however broken the HTML. Element texts, attribute values and raw blocks are byte strings
