@@ -97,6 +97,7 @@ TEST(ExtractTest, TextForms) {
             // written; the reported form drops it with every other space.
             {"p", {}, W, Elements, "1. Getting Started \n||", kSpaced},
             {"p", {}, R, Elements, "1.GettingStarted||", kSpaced},
+            {"b", {"id"}, W, Elements, "x|1|y||", "<html><b id=1>x</b><b>y</b></html>"},
             // The same through the tree: a doctype report without a doctype.
             {"doctype", {}, W, Elements, " a b ||", "<html><doctype> a<b> b</b> </doctype></html>"},
             {"script", {}, R, RawBlocks, "<script src=\"s\" >x y</script>|", ""},
