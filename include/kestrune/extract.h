@@ -40,6 +40,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kestrune/codePage.h"
+
 namespace kestrune {
 
 // What a report holds, chosen by the tag name (ASCII case ignored): the words of the
@@ -60,11 +62,6 @@ enum class TextForm {
     Reported,
 };
 
-// The code page that means "the local one, as the program chooses it": KESTRUNE_CODEPAGE
-// when set, else the system's (936 on Linux).
-inline constexpr unsigned kLocalCodePage = 0;
-// UTF-8: the library's default.
-inline constexpr unsigned kUtf8 = 65001;
 
 struct Request {
     // The tag to report on, as the program's -tag; must not be empty.

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include <kestrune/codePage.h>
+
 #include "base/compiler.h"
 
 namespace kestrune::platform {
@@ -43,7 +45,6 @@ struct CodePageChoice {
 CodePageChoice localCodePage();
 // The system's own ANSI code page: GetACP() on Windows, 936 elsewhere.
 unsigned systemCodePage();
-inline constexpr unsigned kUtf8CodePage = 65001;
 inline constexpr const char* kCodePageVariable = "KESTRUNE_CODEPAGE";
 
 // UTF-8 to the code page `number` through the system converter, in linear time:

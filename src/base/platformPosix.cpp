@@ -126,7 +126,7 @@ unsigned systemCodePage() { return 936; }
 
 std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
     if (utf8.empty()) return std::string();
-    if (number == kUtf8CodePage) return wellFormedUtf8(utf8);
+    if (number == kUtf8) return wellFormedUtf8(utf8);
     std::u16string wide = utf8ToWide(utf8);
     const Converter converter = openConverter("CP" + std::to_string(number));
     if (!converter) return std::string();

@@ -174,7 +174,7 @@ bool prepareText(std::unique_ptr<DocumentStorage>& storage, unsigned codePage, b
     converted = true;
     const unsigned target = codePage != 0 ? codePage : platform::localCodePage().number;
     // Well-formed UTF-8 stays as it is in UTF-8: no second copy of the page.
-    if (target == platform::kUtf8CodePage && isWellFormedUtf8(std::string_view(text, length))) {
+    if (target == kUtf8 && isWellFormedUtf8(std::string_view(text, length))) {
         return true;
     }
     if (target == 936 && kCodePage936TableIsSystemConverter) {

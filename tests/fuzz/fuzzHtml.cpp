@@ -377,7 +377,7 @@ void checkConversions(std::string_view text) {
         table.resize(convertUtf8ToCodePage936(table.data(), table.size()));
         FUZZ_CHECK_EQUAL(table, platform::utf8ToCodePage(text, 936));
     }
-    const std::string utf8 = platform::utf8ToCodePage(text, platform::kUtf8CodePage);
+    const std::string utf8 = platform::utf8ToCodePage(text, kUtf8);
     FUZZ_CHECK(isWellFormedUtf8(utf8));
     // The loader's test for "nothing to convert" against the converter itself.
     FUZZ_CHECK(isWellFormedUtf8(text) == (utf8 == text));
