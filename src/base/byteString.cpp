@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Byte-string routines: the cleanups of CR, LF, TAB and spaces.
+// Byte-string routines: the cleanups of CR, LF, TAB and spaces, and name lists.
 #include "base/byteString.h"
 
 #include <cstdint>
@@ -41,5 +41,20 @@ void removeControlChars(std::string& target) {
 }
 
 void removeControlCharsAndSpaces(std::string& target) { removeBytes(target, true); }
+
+std::vector<std::string_view> splitNameList(std::string_view list) {
+    std::vector<std::string_view> names;
+    names.reserve(std::ranges::count_if(list, [](char c) { return c == ',' || c == ';'; }) + 1);
+    std::size_t pos = 0;
+    while (pos < list.size()) {
+        std::size_t end = list.find_first_of(",;", pos);
+        if (end == std::string_view::npos) end = list.size();
+        const std::string_view name =
+            trimRightView(trimLeftView(list.substr(pos, end - pos), ' '), ' ');
+        if (!name.empty()) names.push_back(name);
+        pos = end + 1;
+    }
+    return names;
+}
 
 }  // namespace kestrune
