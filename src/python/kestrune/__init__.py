@@ -28,6 +28,7 @@ from ._kestrune import (  # noqa: E402
     PageTooLargeError,
     __version__,
 )
+from ._kestrune import attribute_names as _attribute_names  # noqa: E402, F401
 
 __all__ = [
     "MAX_PAGE_BYTES",
@@ -105,8 +106,9 @@ def _read_page(path, *, regular_only):
     if not regular_only:
         with open(path, "rb") as file:
             return file.read(MAX_PAGE_BYTES)
-    flags = os.O_RDONLY | os.O_NONBLOCK | getattr(os, "O_CLOEXEC", 0)
-    with open(os.open(path, flags), "rb") as file:
-        if not stat.S_ISREG(os.fstat(file.fileno()).st_mode):
-            raise OSError(f"not a regular file: {os.fsdecode(path)!r}")
+    descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK | getattr(os, "O_CLOEXEC", 0))
+    if not stat.S_ISREG(os.fstat(descriptor).st_mode):
+        os.close(descriptor)
+        raise OSError(f"not a regular file: {os.fsdecode(path)!r}")
+    with open(descriptor, "rb") as file:
         return file.read(MAX_PAGE_BYTES)
