@@ -337,6 +337,9 @@ PyMethodDef plainFunctions[] = {
 };
 
 void defineModule(py::module_& m) {
+    // The docstrings' first lines are the signatures, in Python's terms.
+    py::options options;
+    options.disable_function_signatures();
     m.doc() = "The Kestrune engine under the package kestrune: call kestrune.extract.";
     m.attr("__version__") = KESTRUNE_VERSION_STRING;
     m.attr("UTF8") = kestrune::kUtf8;

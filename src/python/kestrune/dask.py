@@ -46,7 +46,7 @@ from . import Error, _attribute_names, _read_page, extract
 if TYPE_CHECKING:
     from . import _Names, _Path
 
-_Record = dict[str, Any]
+    _Record = dict[str, Any]
 
 # The files of a partition: its number in five digits or more, ".jsonl".
 _PARTITION_FILE = re.compile(r"[0-9]{5,}\.jsonl\Z")
