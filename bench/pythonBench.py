@@ -142,7 +142,9 @@ def dask_run(paths, workers, rounds):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("corpus", nargs="?", default="/work/shared/corpus/real")
+    # By default the corpus beside the source tree: ../shared/corpus/real.
+    default_corpus = Path(__file__).resolve().parents[1].parent / "shared" / "corpus" / "real"
+    parser.add_argument("corpus", nargs="?", default=str(default_corpus))
     parser.add_argument("--peers", default=",".join(PEERS))
     parser.add_argument("--min-time", type=float, default=0.05,
                         help="seconds of kestrune runs per page (default 0.05)")

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Byte-string routines: the cleanup of CR, LF and TAB, and reading integers.
+// Byte-string routines: the cleanup of CR, LF and TAB, reading integers, and name lists.
 #include "base/byteString.h"
 
 #include <cstdint>
@@ -82,6 +82,21 @@ std::int64_t readInteger(std::string_view text, int base) {
     }
     // Negated in unsigned arithmetic: 2^63 becomes INT64_MIN.
     return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
+}
+
+std::vector<std::string_view> splitNameList(std::string_view list) {
+    std::vector<std::string_view> names;
+    names.reserve(std::ranges::count_if(list, [](char c) { return c == ',' || c == ';'; }) + 1);
+    std::size_t pos = 0;
+    while (pos < list.size()) {
+        std::size_t end = list.find_first_of(",;", pos);
+        if (end == std::string_view::npos) end = list.size();
+        const std::string_view name =
+            trimRightView(trimLeftView(list.substr(pos, end - pos), ' '), ' ');
+        if (!name.empty()) names.push_back(name);
+        pos = end + 1;
+    }
+    return names;
 }
 
 }  // namespace kestrune

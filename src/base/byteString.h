@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrune {
 
@@ -32,5 +33,10 @@ inline std::string_view trimLeftView(std::string_view text, char ch) {
 inline std::string_view trimRightView(std::string_view text, char ch) {
     return text.substr(0, text.find_last_not_of(ch) + 1);
 }
+
+// The names of a list such as "href, title;id": split at every "," and ";", the
+// spaces around each name trimmed, empty names dropped; case and duplicates kept.
+// The views are sub-ranges of `list`.
+std::vector<std::string_view> splitNameList(std::string_view list);
 
 }  // namespace kestrune

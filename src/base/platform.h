@@ -53,6 +53,13 @@ inline constexpr const char* kCodePageVariable = "KESTRUNE_CODEPAGE";
 // well-formed UTF-8 (and may be longer than the input). Empty input, or a code
 // page the converter does not have, gives the empty text.
 std::string utf8ToCodePage(std::string_view utf8, unsigned number);
+// The way back: text in the code page `number` to UTF-8 through the same converter,
+// in linear time. A byte that does not start a character the converter can read
+// becomes the lone surrogate U+DC00 + byte, written as UTF-8 would write it (ED B2 80
+// for 0x80; Python's "surrogate escapes"), and conversion goes on at the next byte.
+// With 65001 the text's well-formed sequences are kept. A code page the converter
+// does not have makes every byte such an escape.
+std::string codePageToUtf8(std::string_view text, unsigned number);
 // The system converter is glibc's iconv (on Windows the system's own tables).
 #if defined(_WIN32)
 inline constexpr bool kConverterIsIconv = false;

@@ -5,11 +5,20 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "base/platform.h"
 
 namespace kestrune::platform::detail {
+
+// Appends the escape of a byte that does not convert (see codePageToUtf8): U+DC00 +
+// byte in UTF-8's three-byte form.
+inline void appendByteEscape(std::string& out, unsigned char byte) {
+    out.push_back(static_cast<char>(0xED));
+    out.push_back(static_cast<char>(0xB0 | (byte >> 6)));
+    out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+}
 
 // A path the system can be asked about: not empty, no NUL inside.
 inline bool usablePath(std::string_view path) {

@@ -177,6 +177,84 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
     return out;
 }
 
+namespace {
+
+// The converter from one code page to UTF-8, kept open by each thread for the next
+// text in that code page: callers convert many short values one after the other.
+class CodePageReader {
+  public:
+    CodePageReader() = default;
+    CodePageReader(const CodePageReader&) = delete;
+    CodePageReader& operator=(const CodePageReader&) = delete;
+    ~CodePageReader() { close(); }
+
+    // The converter from `number` in its initial state; -1 when iconv lacks it.
+    iconv_t open(unsigned number) {
+        if (number != number_ || cd_ == kNone) {
+            close();
+            const std::string name =
+                number == kUtf8 ? std::string("UTF-8") : "CP" + std::to_string(number);
+            cd_ = ::iconv_open("UTF-8", name.c_str());
+            number_ = number;
+        }
+        if (cd_ != kNone) ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        return cd_;
+    }
+
+    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+
+  private:
+    void close() {
+        if (cd_ != kNone) ::iconv_close(cd_);
+        cd_ = kNone;
+    }
+    iconv_t cd_ = kNone;
+    unsigned number_ = 0;
+};
+
+}  // namespace
+
+std::string codePageToUtf8(std::string_view text, unsigned number) {
+    std::string out;
+    if (text.empty()) return out;
+    thread_local CodePageReader reader;
+    const iconv_t cd = reader.open(number);
+    if (cd == CodePageReader::kNone) {
+        for (const char byte : text)
+            detail::appendByteEscape(out, static_cast<unsigned char>(byte));
+        return out;
+    }
+    out.reserve(text.size() + text.size() / 2);
+    // Short chunks, as in utf8ToCodePage, keep each call's work bounded.
+    constexpr std::size_t kChunkBytes = 256;
+    char buffer[8 * kChunkBytes];
+    const char* const end = text.data() + text.size();
+    char* in = const_cast<char*>(text.data());  // iconv only reads it
+    while (in < end) {
+        const char* const from = in;
+        const std::size_t chunk = std::min<std::size_t>(kChunkBytes, end - in);
+        std::size_t inLeft = chunk;
+        char* dst = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t rc = ::iconv(cd, &in, &inLeft, &dst, &outLeft);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+        // A character cut at the chunk's end is read with the next chunk; one cut by
+        // the text's end, like a byte that starts no character, is escaped.
+        if (errno == EINVAL && from + chunk < end && in != from) continue;
+        detail::appendByteEscape(out, static_cast<unsigned char>(*in));
+        ++in;
+    }
+    // What a stateful code page still holds (a letter waiting for its accent).
+    while (true) {
+        char* dst = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t rc = ::iconv(cd, nullptr, nullptr, &dst, &outLeft);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        if (rc != static_cast<std::size_t>(-1) || errno != E2BIG) return out;
+    }
+}
+
 long long InputFile::size() { return fd_ < 0 ? -1 : ::lseek(fd_, 0, SEEK_END); }
 
 bool appendToFile(std::string_view path, const char* bytes, std::size_t count) {

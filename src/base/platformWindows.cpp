@@ -111,6 +111,70 @@ std::string utf8ToCodePage(std::string_view utf8, unsigned number) {
     return out;
 }
 
+namespace {
+
+// Appends UTF-16 units as UTF-8; false when the system refuses.
+bool appendWideAsUtf8(std::string& out, const wchar_t* units, int count) {
+    if (count == 0) return true;
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, units, count, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return false;
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(n));
+    return ::WideCharToMultiByte(CP_UTF8, 0, units, count, out.data() + at, n, nullptr, nullptr) ==
+           n;
+}
+
+// The UTF-16 units of `bytes` in `codePage`; none when a byte does not convert (or
+// the code page refuses the check, which `checked` then says).
+std::wstring wideOf(UINT codePage, const char* bytes, int count, bool& checked) {
+    std::wstring wide(static_cast<std::size_t>(count) * 2 + 2, L'\0');
+    const DWORD flags = checked ? MB_ERR_INVALID_CHARS : 0;
+    int n = ::MultiByteToWideChar(codePage, flags, bytes, count, wide.data(),
+                                  static_cast<int>(wide.size()));
+    if (n <= 0 && checked && ::GetLastError() == ERROR_INVALID_FLAGS) {
+        checked = false;  // code pages such as 50220 convert without the check
+        return wideOf(codePage, bytes, count, checked);
+    }
+    wide.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return wide;
+}
+
+}  // namespace
+
+std::string codePageToUtf8(std::string_view text, unsigned number) {
+    std::string out;
+    if (text.empty() || text.size() > INT_MAX / 4) return out;
+    const UINT codePage = number == ::GetACP() ? CP_ACP : number;
+    CPINFO info;
+    const bool known =
+        (codePage == CP_ACP || ::IsValidCodePage(codePage)) && ::GetCPInfo(codePage, &info);
+    bool checked = true;
+    const std::wstring whole =
+        known ? wideOf(codePage, text.data(), static_cast<int>(text.size()), checked)
+              : std::wstring();
+    if (!whole.empty() && appendWideAsUtf8(out, whole.data(), static_cast<int>(whole.size())))
+        return out;
+    // Some byte does not convert: each character on its own, the shortest run of
+    // bytes from here that converts, or one byte's escape.
+    out.clear();
+    const int longest = known ? static_cast<int>(info.MaxCharSize) : 0;
+    for (std::size_t at = 0; at < text.size();) {
+        int length = 1;
+        std::wstring wide;
+        for (; known && length <= longest && at + length <= text.size(); ++length) {
+            wide = wideOf(codePage, text.data() + at, length, checked);
+            if (!wide.empty()) break;
+        }
+        if (!wide.empty() && appendWideAsUtf8(out, wide.data(), static_cast<int>(wide.size()))) {
+            at += static_cast<std::size_t>(length);
+        } else {
+            detail::appendByteEscape(out, static_cast<unsigned char>(text[at]));
+            ++at;
+        }
+    }
+    return out;
+}
+
 long long InputFile::size() {
     if (fd_ < 0) return -1;
     LARGE_INTEGER size;

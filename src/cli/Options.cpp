@@ -125,17 +125,7 @@ bool Options::parse(int argc, const char* const* argv, Console& console) {
 }
 
 void Options::splitAttributeList(std::string_view value) {
-    attributeNames.reserve(
-        std::ranges::count_if(value, [](char c) { return c == ',' || c == ';'; }) + 1);
-    std::size_t pos = 0;
-    while (pos < value.size()) {
-        std::size_t end = value.find_first_of(",;", pos);
-        if (end == std::string_view::npos) end = value.size();
-        std::string_view token =
-            trimRightView(trimLeftView(value.substr(pos, end - pos), ' '), ' ');
-        if (!token.empty()) attributeNames.emplace_back(token);
-        pos = end + 1;
-    }
+    for (const std::string_view name : splitNameList(value)) attributeNames.emplace_back(name);
 }
 
 bool Options::resolveOutputPath(std::string_view value, Console& console) {

@@ -1,19 +1,26 @@
 // SPDX-License-Identifier: MIT
-// kestrune._kestrune: the one-call API for Python. extract() takes a page as bytes (or a
-// str, encoded as UTF-8), parses it with the GIL released, and turns the report into
-// Python objects: dicts of str for elements, str for raw blocks and the doctype, each
-// value decoded from the request's code page (or bytes on request).
+// kestrune._kestrune: the engine under the Python package kestrune, whose functions
+// (kestrune/__init__.py) call these. extract() takes a page as bytes, a buffer of bytes
+// or a str (encoded as UTF-8), parses it with the GIL released, and turns the report
+// into Python objects: dicts of str for elements, str for raw blocks and the doctype,
+// each value converted from the request's code page by the converter that produced it
+// (or bytes on request).
 #include <Python.h>
 #include <pybind11/pybind11.h>
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "base/byteString.h"
+#include "base/platform.h"
+#include "kestrune/document.h"
 #include "kestrune/extract.h"
+#include "kestrune/version.h"
 
 namespace py = pybind11;
 
@@ -21,9 +28,12 @@ namespace {
 
 // The exception class of each failed status that has one of its own (ValueError for the
 // others), created once when the module is first imported.
-std::array<PyObject*, static_cast<std::size_t>(kestrune::Status::NoRoot) + 1> errors{};
+std::array<PyObject*, static_cast<std::size_t>(kestrune::Status::Interrupted) + 1> errors{};
 
-PyObject*& errorOf(kestrune::Status status) { return errors[static_cast<std::size_t>(status)]; }
+PyObject* errorOf(kestrune::Status status) {
+    const auto i = static_cast<std::size_t>(status);
+    return i < errors.size() ? errors[i] : nullptr;
+}
 
 PyObject* newError(py::module_& m, const char* name, const char* doc, PyObject* base) {
     std::string qualified = std::string("kestrune.") + name;
@@ -39,81 +49,132 @@ PyObject* newError(py::module_& m, const char* name, const char* doc, PyObject* 
     throw py::error_already_set();
 }
 
-// The TypeError for an argument of the wrong type: "<what must be>, not <its type>".
-[[noreturn]] void raiseWrongType(const std::string& what, py::handle object) {
-    throw py::type_error(what + ", not " +
-                         std::string(py::str(py::type::handle_of(object).attr("__name__"))));
+std::string typeName(py::handle object) {
+    return py::str(py::type::handle_of(object).attr("__name__"));
 }
+
+// The TypeError for an argument of the wrong type: "<argument> must be <what>, not <type>".
+[[noreturn]] void raiseWrongType(const char* argument, const char* what, py::handle object) {
+    raise(PyExc_TypeError,
+          std::string(argument) + " must be " + what + ", not " + typeName(object));
+}
+
+// pybind11 keeps its state for one interpreter only: from a subinterpreter its calls
+// that release the GIL wait for ever, so the module refuses to be imported there.
+bool inMainInterpreter() { return PyInterpreterState_Get() == PyInterpreterState_Main(); }
+constexpr const char* kOnlyMainInterpreter =
+    "kestrune can only be imported in the main interpreter, not in a subinterpreter";
 
 // A list of `size` items made by item(i).
 template <typename Item>
 py::list listOf(std::size_t size, Item item) {
     py::list list(static_cast<Py_ssize_t>(size));
     for (std::size_t i = 0; i < size; ++i) {
+        // Millions of items take seconds: Ctrl+C stops them too.
+        if (i % 4096 == 4095 && PyErr_CheckSignals() != 0) throw py::error_already_set();
         PyList_SET_ITEM(list.ptr(), static_cast<Py_ssize_t>(i), item(i).release().ptr());
     }
     return list;
 }
 
-// The Python codec that decodes values in Windows code page `page`: those whose Python
-// name is not "cp<number>", then "cp<number>" when Python has it; "" when it has none.
-std::string codecOf(unsigned page) {
-    static const std::pair<unsigned, const char*> named[] = {
-        {65001, "utf-8"},      {20127, "ascii"},     {54936, "gb18030"},   {20866, "koi8_r"},
-        {21866, "koi8_u"},     {51932, "euc_jp"},    {51949, "euc_kr"},    {52936, "hz"},
-        {50220, "iso2022_jp"}, {10000, "mac_roman"}, {28591, "iso8859_1"}, {28592, "iso8859_2"},
-        {28593, "iso8859_3"},  {28594, "iso8859_4"}, {28595, "iso8859_5"}, {28596, "iso8859_6"},
-        {28597, "iso8859_7"},  {28598, "iso8859_8"}, {28599, "iso8859_9"}, {28603, "iso8859_13"},
-        {28605, "iso8859_15"},
-    };
-    for (const auto& [number, name] : named) {
-        if (number == page) return name;
-    }
-    std::string name = "cp" + std::to_string(page);
-    if (PyCodec_KnownEncoding(name.c_str()) != 0) return name;
-    PyErr_Clear();
-    return "";
-}
-
-// Turns report bytes into the values the caller asked for: str decoded by the code page's
-// codec, bytes that cannot be decoded kept as surrogate escapes, or bytes themselves.
+// Turns report bytes into the values the caller asked for: str converted from the code
+// page by the converter that wrote them (bytes that do not convert kept as surrogate
+// escapes, which `value.encode(..., "surrogateescape")` turns back), or bytes themselves.
 struct ValueMaker {
-    std::string codec;
+    unsigned codePage;
     bool asBytes;
-    bool utf8 = codec == "utf-8";
 
     py::object operator()(std::string_view bytes) const {
         PyObject* value;
         if (asBytes) {
             value = PyBytes_FromStringAndSize(bytes.data(), static_cast<Py_ssize_t>(bytes.size()));
-        } else if (utf8) {
+        } else if (codePage == kestrune::kUtf8) {
             value = PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()),
                                          "surrogateescape");
         } else {
-            value = PyUnicode_Decode(bytes.data(), static_cast<Py_ssize_t>(bytes.size()),
-                                     codec.c_str(), "surrogateescape");
+            // The converter writes its escapes as UTF-8 would write the surrogates.
+            const std::string utf8 = kestrune::platform::codePageToUtf8(bytes, codePage);
+            value = PyUnicode_DecodeUTF8(utf8.data(), static_cast<Py_ssize_t>(utf8.size()),
+                                         "surrogatepass");
         }
         if (value == nullptr) throw py::error_already_set();
         return py::reinterpret_steal<py::object>(value);
     }
 
-    // A tag or attribute name in the code page: str encoded by its codec (UTF-8 when
-    // Python has none), bytes as they are.
-    std::string encode(py::handle name, const char* what) const {
+    // A tag or attribute name in the code page: bytes as they are, a str converted as
+    // the engine converts pages. A code page the converter lacks converts nothing: the
+    // name is kept, and the engine refuses the code page.
+    std::string encode(py::handle name, const char* argument, const char* what) const {
         if (PyBytes_Check(name.ptr())) return std::string(py::reinterpret_borrow<py::bytes>(name));
-        if (!PyUnicode_Check(name.ptr()))
-            raiseWrongType(std::string(what) + " must be str or bytes", name);
-        const char* encoding = codec.empty() ? "utf-8" : codec.c_str();
-        PyObject* encoded = PyUnicode_AsEncodedString(name.ptr(), encoding, "strict");
-        if (encoded == nullptr) throw py::error_already_set();
-        return std::string(py::reinterpret_steal<py::bytes>(encoded));
+        if (!PyUnicode_Check(name.ptr())) raiseWrongType(argument, what, name);
+        Py_ssize_t size = 0;
+        const char* utf8 = PyUnicode_AsUTF8AndSize(name.ptr(), &size);
+        if (utf8 == nullptr) throw py::error_already_set();
+        const std::string_view given(utf8, static_cast<std::size_t>(size));
+        std::string converted = kestrune::platform::utf8ToCodePage(given, codePage);
+        return converted.empty() ? std::string(given) : converted;
     }
 };
 
+// The attribute names `attrs` stands for, each a str or bytes as given: a str or bytes
+// alone is a list of names split at "," and ";" with the spaces around each trimmed,
+// as the command line's -attr; any other iterable holds one name per item; None none.
+std::vector<py::object> attributeNames(py::handle attrs) {
+    std::vector<py::object> names;
+    if (attrs.is_none()) return names;
+    PyObject* list = attrs.ptr();
+    if (PyUnicode_Check(list) || PyBytes_Check(list)) {
+        const bool text = PyUnicode_Check(list);
+        Py_ssize_t size = 0;
+        const char* bytes = text ? PyUnicode_AsUTF8AndSize(list, &size) : PyBytes_AS_STRING(list);
+        if (bytes == nullptr) throw py::error_already_set();
+        if (!text) size = PyBytes_GET_SIZE(list);
+        // "," ";" and " " are single bytes in UTF-8: the pieces of a str are whole
+        // characters.
+        for (const std::string_view name :
+             kestrune::splitNameList(std::string_view(bytes, static_cast<std::size_t>(size)))) {
+            const auto length = static_cast<Py_ssize_t>(name.size());
+            PyObject* item = text ? PyUnicode_DecodeUTF8(name.data(), length, "strict")
+                                  : PyBytes_FromStringAndSize(name.data(), length);
+            if (item == nullptr) throw py::error_already_set();
+            names.push_back(py::reinterpret_steal<py::object>(item));
+        }
+        return names;
+    }
+    const auto items = py::reinterpret_steal<py::object>(PyObject_GetIter(list));
+    if (!items) {
+        if (PyErr_ExceptionMatches(PyExc_TypeError) == 0) throw py::error_already_set();
+        PyErr_Clear();
+        raiseWrongType("attrs", "str, bytes, an iterable of names or None", attrs);
+    }
+    while (PyObject* item = PyIter_Next(items.ptr())) {
+        auto name = py::reinterpret_steal<py::object>(item);
+        if (!PyUnicode_Check(item) && !PyBytes_Check(item))
+            raiseWrongType("each name in attrs", "str or bytes", name);
+        names.push_back(std::move(name));
+    }
+    if (PyErr_Occurred() != nullptr) throw py::error_already_set();
+    return names;
+}
+
+// Releases a buffer taken from an object when it goes out of scope.
+struct HeldBuffer {
+    Py_buffer view{};
+    HeldBuffer() = default;
+    HeldBuffer(const HeldBuffer&) = delete;
+    HeldBuffer& operator=(const HeldBuffer&) = delete;
+    ~HeldBuffer() {
+        if (view.obj != nullptr) PyBuffer_Release(&view);
+    }
+};
+
+[[noreturn]] void raiseFor(kestrune::Status status, unsigned codePage);
+
 // The page's bytes: bytes and str are read in place (both immutable); any other buffer
-// (bytearray, memoryview, mmap) is copied into `copy`, since another thread could change
-// it while the page is parsed without the GIL.
-std::string_view pageBytes(py::handle page, std::string& copy) {
+// of single bytes in one block (bytearray, memoryview, mmap, array('B')) is copied into
+// `copy`, since another thread could change it while the page is parsed without the
+// GIL. A buffer too large for the engine is refused before it is copied.
+std::string_view pageBytes(py::handle page, std::string& copy, unsigned codePage) {
     PyObject* object = page.ptr();
     if (PyBytes_Check(object)) {
         return std::string_view(PyBytes_AS_STRING(object),
@@ -125,38 +186,67 @@ std::string_view pageBytes(py::handle page, std::string& copy) {
         if (utf8 == nullptr) throw py::error_already_set();
         return std::string_view(utf8, static_cast<std::size_t>(size));
     }
-    if (!PyObject_CheckBuffer(object)) raiseWrongType("page must be bytes or str", page);
-    Py_buffer buffer;
-    if (PyObject_GetBuffer(object, &buffer, PyBUF_SIMPLE) != 0) throw py::error_already_set();
-    copy.assign(static_cast<const char*>(buffer.buf), static_cast<std::size_t>(buffer.len));
-    PyBuffer_Release(&buffer);
+    if (!PyObject_CheckBuffer(object))
+        raiseWrongType("page", "bytes, str or a buffer of bytes", page);
+    HeldBuffer buffer;
+    if (PyObject_GetBuffer(object, &buffer.view, PyBUF_FULL_RO) != 0) throw py::error_already_set();
+    if (buffer.view.itemsize != 1) {
+        raise(PyExc_TypeError, "page must be a buffer of 1-byte items, not " + typeName(page) +
+                                   " of " + std::to_string(buffer.view.itemsize) + "-byte items");
+    }
+    if (PyBuffer_IsContiguous(&buffer.view, 'C') == 0) {
+        raise(PyExc_TypeError,
+              "page must be a contiguous buffer, not a non-contiguous " + typeName(page));
+    }
+    if (buffer.view.len >= kestrune::kMaxInputBytes)
+        raiseFor(kestrune::Status::PageTooLarge, codePage);
+    copy.assign(static_cast<const char*>(buffer.view.buf),
+                static_cast<std::size_t>(buffer.view.len));
     return copy;
 }
 
-kestrune::TextForm textFormOf(const std::string& text) {
-    if (text == "written") return kestrune::TextForm::Written;
-    if (text == "reported") return kestrune::TextForm::Reported;
-    throw py::value_error("text must be \"written\" or \"reported\", not \"" + text + "\"");
+kestrune::TextForm textFormOf(py::handle text) {
+    constexpr const char* kForms = "\"written\" or \"reported\"";
+    if (!PyUnicode_Check(text.ptr())) raiseWrongType("text", kForms, text);
+    const std::string form = py::reinterpret_borrow<py::str>(text);
+    if (form == "written") return kestrune::TextForm::Written;
+    if (form == "reported") return kestrune::TextForm::Reported;
+    raise(PyExc_ValueError,
+          std::string("text must be ") + kForms + ", not " + std::string(py::repr(text)));
 }
 
-unsigned codePageOf(const py::int_& codepage) {
+// A code page number: an int, or any object with __index__ but a bool.
+unsigned codePageOf(py::handle codepage) {
+    if (PyBool_Check(codepage.ptr()) || !PyIndex_Check(codepage.ptr()))
+        raiseWrongType("codepage", "an int", codepage);
+    const auto number = py::reinterpret_steal<py::object>(PyNumber_Index(codepage.ptr()));
+    if (!number) throw py::error_already_set();
     // Numbers beyond long long are refused like any other out of range.
     int overflow = 0;
-    const long long number = PyLong_AsLongLongAndOverflow(codepage.ptr(), &overflow);
-    if (number <= 0 || number > 0xFFFFFFFFLL) {
-        throw py::value_error(
-            "codepage must be a Windows code page number (65001 is UTF-8, 936 "
-            "GBK), not " +
-            std::string(py::repr(codepage)));
+    const long long value = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
+    if (value == -1 && PyErr_Occurred() != nullptr) throw py::error_already_set();
+    if (overflow != 0 || value <= 0 || value > 0xFFFFFFFFLL) {
+        raise(PyExc_ValueError,
+              "codepage must be a positive Windows code page number (65001 is UTF-8, "
+              "kestrune.UTF8; 936 is GBK), not " +
+                  std::string(py::repr(number)));
     }
-    return static_cast<unsigned>(number);
+    return static_cast<unsigned>(value);
+}
+
+bool asBytesOf(py::handle asBytes) {
+    if (!PyBool_Check(asBytes.ptr())) raiseWrongType("as_bytes", "True or False", asBytes);
+    return asBytes.ptr() == Py_True;
 }
 
 // Raises the exception for a report that failed.
 [[noreturn]] void raiseFor(kestrune::Status status, unsigned codePage) {
     const std::string reason(kestrune::describe(status));
     if (status == kestrune::Status::CodePageUnusable) {
-        raise(PyExc_ValueError, "code page " + std::to_string(codePage) + ": " + reason);
+        raise(PyExc_ValueError, "code page " + std::to_string(codePage) + ": " + reason +
+                                    " (the converter lacks it, or it writes ASCII in other "
+                                    "bytes, as UTF-16 does): use one that keeps ASCII, such "
+                                    "as 65001 (kestrune.UTF8)");
     }
     PyObject* type = errorOf(status);
     raise(type != nullptr ? type : PyExc_ValueError, reason);
@@ -185,40 +275,41 @@ py::object elementsOf(const kestrune::Report& report, const std::vector<py::obje
     });
 }
 
-py::object extract(py::handle page, py::handle tag, py::handle attrs, const py::int_& codepage,
-                   const std::string& text, bool asBytes) {
+py::object extract(py::handle page, py::handle tag, py::handle attrs, py::handle codepage,
+                   py::handle text, py::handle asBytes) {
     kestrune::Request request;
     request.codePage = codePageOf(codepage);
     request.text = textFormOf(text);
-    std::string codec = codecOf(request.codePage);
-    if (codec.empty() && !asBytes) {
-        throw py::value_error("code page " + std::to_string(request.codePage) +
-                              " has no Python codec: ask for bytes values (as_bytes=True)");
-    }
-    const ValueMaker make{std::move(codec), asBytes};
+    const ValueMaker make{request.codePage, asBytesOf(asBytes)};
 
-    request.tag = make.encode(tag, "tag");
+    request.tag = make.encode(tag, "tag", "str or bytes");
     // The dict keys: "text", then the attribute names as given, or "attr".
     std::vector<py::object> keys{py::str("text")};
-    if (!attrs.is_none()) {
-        // One name may be given as a str (or bytes) of its own.
-        const bool one = PyUnicode_Check(attrs.ptr()) || PyBytes_Check(attrs.ptr());
-        const py::object names =
-            one ? py::object(py::make_tuple(attrs)) : py::reinterpret_borrow<py::object>(attrs);
-        for (py::handle name : py::iter(names)) {
-            request.attributes.push_back(make.encode(name, "attribute name"));
-            keys.push_back(py::reinterpret_borrow<py::object>(name));
-        }
+    for (py::object& name : attributeNames(attrs)) {
+        request.attributes.push_back(make.encode(name, "each name in attrs", "str or bytes"));
+        keys.push_back(std::move(name));
     }
     if (request.attributes.empty()) keys.push_back(py::str("attr"));
 
     std::string copy;
-    const std::string_view bytes = pageBytes(page, copy);
+    const std::string_view bytes = pageBytes(page, copy, request.codePage);
+    // Ctrl+C stops a long call: the engine asks now and then, and the signal handlers
+    // run (with the GIL) at most every 20 ms.
+    auto next = std::chrono::steady_clock::now();
+    request.interrupted = [&next] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < next) return false;
+        next = now + std::chrono::milliseconds(20);
+        py::gil_scoped_acquire held;
+        return PyErr_CheckSignals() != 0;
+    };
     kestrune::Report report;
     {
         py::gil_scoped_release released;
         report = kestrune::extract(bytes, request);
     }
+    // The handler's exception (KeyboardInterrupt) is pending.
+    if (report.status() == kestrune::Status::Interrupted) throw py::error_already_set();
     if (!report) raiseFor(report.status(), request.codePage);
 
     switch (report.mode()) {
@@ -231,65 +322,82 @@ py::object extract(py::handle page, py::handle tag, py::handle attrs, const py::
     }
     // A doctype asked for on a page that has none reports the elements of that name;
     // when there are none either, the answer is None.
-    if (report.size() == 0 &&
-        kestrune::reportModeOf(request.tag) == kestrune::ReportMode::Doctype) {
-        return py::none();
-    }
+    if (report.lacksDoctype() && report.size() == 0) return py::none();
     return elementsOf(report, keys, make);
 }
 
-constexpr const char* kExtractDoc =
-    R"(extract(page, tag, attrs=None, *, codepage=65001, text="written", as_bytes=False)
+py::list attributeNameList(py::handle attrs) {
+    py::list list;
+    for (py::object& name : attributeNames(attrs)) list.append(std::move(name));
+    return list;
+}
 
-Reads one HTML page and returns what `tag` asks of it.
+// Raises ImportError in a subinterpreter. The package calls it first, for a
+// subinterpreter that finds the module already imported in the main one (Python then
+// copies it without calling PyInit__kestrune). Written to the C API: pybind11's own
+// error path would wait for ever there too.
+PyObject* requireMainInterpreter(PyObject*, PyObject*) {
+    if (inMainInterpreter()) Py_RETURN_NONE;
+    PyErr_SetString(PyExc_ImportError, kOnlyMainInterpreter);
+    return nullptr;
+}
 
-page      bytes (or bytearray, memoryview) or str (encoded as UTF-8). A page that is
-          valid UTF-8 with a non-ASCII byte is converted to `codepage` before it is read.
-tag       the tag name (ASCII case ignored): "script", "style" and "!--" give raw
-          blocks, "!doctype" and "doctype" the document type, any other name elements.
-attrs     attribute names to report, in order (one name may be given as a str);
-          None or empty: each element's whole attribute list, under "attr".
-codepage  the Windows code page number the report is in: 65001 (UTF-8), 936 (GBK), ...
-text      "written": texts with character references decoded and every space kept;
-          "reported": as the command line reports them (element texts without CR, LF,
-          TAB and spaces, attribute values without CR, LF and TAB).
-as_bytes  values as bytes in the code page instead of str.
+PyMethodDef plainFunctions[] = {
+    {"require_main_interpreter", requireMainInterpreter, METH_NOARGS,
+     "Raises ImportError in a subinterpreter, where the module cannot work."},
+    {nullptr, nullptr, 0, nullptr},
+};
 
-Returns, by the tag:
-  elements    a list of dicts, one per element in document order: "text", then each
-              asked attribute ("" when the element lacks it; a name repeated, or an
-              attribute named "text", keeps the first value), or "attr".
-  raw blocks  a list of str, each block as HTML (start tag, content, end tag).
-  doctype     a str with the document type's words; None when the page has none (or,
-              as the command line does then, the list of elements named so, if any).
-Bytes that are not valid in the code page are kept as surrogate escapes
-(errors="surrogateescape").
+void defineModule(py::module_& m) {
+    // The docstrings' first lines are the signatures, in Python's terms.
+    py::options options;
+    options.disable_function_signatures();
+    m.doc() = "The Kestrune engine under the package kestrune: call kestrune.extract.";
+    m.attr("__version__") = KESTRUNE_VERSION_STRING;
+    m.attr("UTF8") = kestrune::kUtf8;
+    m.attr("MAX_PAGE_BYTES") = kestrune::kMaxInputBytes;
 
-Raises ValueError for an empty tag, an unusable code page or a bad `text`; TypeError
-for arguments of the wrong type; kestrune.PageTooLargeError (10 MiB or more),
-kestrune.ConversionError and kestrune.NoRootError, all kestrune.Error, for a page that
-cannot be read. The GIL is released while the page is parsed.)";
+    PyObject* base = newError(m, "Error", "A page Kestrune cannot read.", PyExc_Exception);
+    errors[static_cast<std::size_t>(kestrune::Status::PageTooLarge)] =
+        newError(m, "PageTooLargeError", "The page is 10 MiB (10,485,760 bytes) or larger.", base);
+    errors[static_cast<std::size_t>(kestrune::Status::ConversionFailed)] =
+        newError(m, "ConversionError", "The page could not be converted to the code page.", base);
+    errors[static_cast<std::size_t>(kestrune::Status::NoRoot)] =
+        newError(m, "NoRootError",
+                 "The page has no element to read: empty, a NUL byte first, or only a "
+                 "document type.",
+                 base);
+    errors[static_cast<std::size_t>(kestrune::Status::ReportTooLarge)] =
+        newError(m, "ReportTooLargeError",
+                 "The report would be larger than its limit: 64 times the page, at least "
+                 "16 MiB, at most 1 GiB (nested elements each hold the text of those below "
+                 "them, so a small page can ask for gigabytes).",
+                 base);
+
+    m.def("extract", &extract,
+          "extract(page, tag, attrs, codepage, text, as_bytes): kestrune.extract, every "
+          "argument given");
+    m.def("attribute_names", &attributeNameList,
+          "attribute_names(attrs): the list of names attrs stands for in kestrune.extract");
+    if (PyModule_AddFunctions(m.ptr(), plainFunctions) != 0) throw py::error_already_set();
+}
 
 }  // namespace
 
-PYBIND11_MODULE(_kestrune, m) {
-    // The docstring's first line is the signature, in Python's terms.
-    py::options options;
-    options.disable_function_signatures();
-    m.doc() = "The Kestrune engine: extract elements, raw blocks and the doctype from HTML.";
-    m.attr("__version__") = KESTRUNE_VERSION;
-
-    PyObject* base = newError(m, "Error", "A page Kestrune cannot read.", PyExc_Exception);
-    errorOf(kestrune::Status::PageTooLarge) =
-        newError(m, "PageTooLargeError", "The page is 10 MiB (10,485,760 bytes) or larger.", base);
-    errorOf(kestrune::Status::ConversionFailed) =
-        newError(m, "ConversionError", "The page could not be converted to the code page.", base);
-    errorOf(kestrune::Status::NoRoot) = newError(m, "NoRootError",
-                                                 "The page has no element to read: empty, a NUL "
-                                                 "byte first, or only a document type.",
-                                                 base);
-
-    m.def("extract", &extract, py::arg("page"), py::arg("tag"), py::arg("attrs") = py::none(),
-          py::kw_only(), py::arg("codepage") = 65001, py::arg("text") = "written",
-          py::arg("as_bytes") = false, kExtractDoc);
+// The module's entry point, written out rather than by PYBIND11_MODULE so that a
+// subinterpreter is refused before pybind11 sets up its state in it.
+PYBIND11_PLUGIN_IMPL(_kestrune) {
+    if (!inMainInterpreter()) {
+        PyErr_SetString(PyExc_ImportError, kOnlyMainInterpreter);
+        return nullptr;
+    }
+    PYBIND11_CHECK_PYTHON_VERSION
+    PYBIND11_ENSURE_INTERNALS_READY
+    static py::module_::module_def definition;
+    auto m = py::module_::create_extension_module("_kestrune", nullptr, &definition);
+    try {
+        defineModule(m);
+        return m.ptr();
+    }
+    PYBIND11_CATCH_INIT_EXCEPTIONS
 }

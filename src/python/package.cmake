@@ -3,7 +3,8 @@
 # the top-level packaging when the module is built. It holds the module in Debian's
 # Python layout and, from packaging/, its copyright file, changelogs and lintian
 # overrides; it depends on the Python 3 version it was built for (the extension's file
-# name carries that version) and on the libraries dpkg-shlibdeps finds.
+# name carries that version) and on the libraries dpkg-shlibdeps finds, and suggests
+# Dask's distributed scheduler, which kestrune.dask needs.
 list(APPEND CPACK_COMPONENTS_ALL python3-kestrune)
 set(component PYTHON3-KESTRUNE)
 set(CPACK_DEBIAN_${component}_PACKAGE_NAME python3-kestrune)
@@ -11,6 +12,7 @@ set(CPACK_DEBIAN_${component}_PACKAGE_SECTION python)
 math(EXPR next_minor "${Python3_VERSION_MINOR} + 1")
 set(CPACK_DEBIAN_${component}_PACKAGE_DEPENDS
     "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3 (<< ${Python3_VERSION_MAJOR}.${next_minor})")
+set(CPACK_DEBIAN_${component}_PACKAGE_SUGGESTS python3-distributed)
 set(CPACK_DEBIAN_${component}_DESCRIPTION
     "Python module to extract elements and raw blocks from HTML
 This package holds the Python 3 module kestrune. It reads HTML pages with

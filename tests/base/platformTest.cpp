@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The platform layer's answers that the rest relies on: the system converter's results
-// for several code pages, the program's path, and the names of descriptors.
+// for several code pages, both ways, the program's path, and the names of descriptors.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -25,6 +25,25 @@ TEST(CodePageTest, ConversionsThroughTheSystemConverter) {
         const bool own = !platform::kConverterIsIconv && !c[3].empty();
         EXPECT_EQ(platform::utf8ToCodePage(c[1], std::stoul(c[0])), c[own ? 3 : 2])
             << c[0] << " " << c[1];
+    }
+}
+
+TEST(CodePageTest, ConversionsBackThroughTheSystemConverter) {
+    for (const auto& c : testing::readCases("base/data/codePagesBack.txt", 4)) {
+        const bool own = !platform::kConverterIsIconv && !c[3].empty();
+        EXPECT_EQ(platform::codePageToUtf8(c[1], std::stoul(c[0])), c[own ? 3 : 2])
+            << c[0] << " " << c[1];
+    }
+    EXPECT_EQ(platform::codePageToUtf8("", 936), "");
+    // Long texts are read in parts: characters cut at a part's end, and bytes that do
+    // not convert anywhere, come out as in a short text.
+    const std::string zhong = "\xD6\xD0", zhongUtf8 = "\xE4\xB8\xAD";
+    for (std::size_t count : {127, 128, 300}) {
+        std::string text = "a", expected = "a";
+        for (std::size_t i = 0; i < count; ++i) text += zhong, expected += zhongUtf8;
+        text += "\x81!" + text;
+        expected += "\xED\xB2\x81!" + expected;
+        EXPECT_EQ(platform::codePageToUtf8(text, 936), expected) << count;
     }
 }
 

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
-# Shared by the Python module's tests: the program to compare with, the corpus and
-# random pages.
+# Shared by the Python module's tests: the program to compare with, the corpus,
+# random pages, and the exit status of a run in which no test ran.
 # Run by CTest with PYTHONPATH=<build>/python and KESTRUNE_BINARY=<build>/kestrune.
 import os
 import random
@@ -9,7 +9,22 @@ from pathlib import Path
 
 import pytest
 
-CORPUS = Path(os.environ.get("KESTRUNE_CORPUS", "/work/shared/corpus"))
+SOURCE = Path(__file__).resolve().parents[2]
+# Beside the source tree, as ../shared/corpus; KESTRUNE_CORPUS names another.
+CORPUS = Path(os.environ.get("KESTRUNE_CORPUS") or SOURCE.parent / "shared" / "corpus")
+
+# What CTest takes for "skipped" (SKIP_RETURN_CODE).
+SKIPPED_STATUS = 77
+
+
+def pytest_sessionfinish(session, exitstatus):
+    """A run in which no test passed or failed (every test skipped, or none
+    collected) exits with SKIPPED_STATUS instead of 0 or 5."""
+    stats = getattr(session.config.pluginmanager.get_plugin("terminalreporter"), "stats", {})
+    ran = any(stats.get(outcome) for outcome in ("passed", "failed", "error", "xfailed",
+                                                   "xpassed"))
+    if exitstatus in (pytest.ExitCode.OK, pytest.ExitCode.NO_TESTS_COLLECTED) and not ran:
+        session.exitstatus = SKIPPED_STATUS
 
 
 def corpus_pages():

@@ -1,7 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # The package python3-kestrune as CPack makes it: its control fields (the Python
-# version range it was built for), its files in Debian's Python layout, lintian clean
+# version range it was built for, Dask suggested), its files in Debian's Python layout, lintian clean
 # where lintian is installed, and the module unpacked from it importable by PYTHON and
 # giving the documented first result.
 #
@@ -35,6 +35,7 @@ case $(field Depends) in
 "python3 (>= $version), python3 (<< $next), libc6 (>= "*) ;;
 *) fail "Depends is '$(field Depends)', not the Python $version range and the libraries" ;;
 esac
+[ "$(field Suggests)" = python3-distributed ] || fail "Suggests is '$(field Suggests)'"
 
 dpkg-deb --contents "$deb" | awk '$1 ~ /^-/ { print $1, $2, $6 }' |
     sed 's/cpython-[0-9]*-[a-z0-9_-]*\.so$/TAG.so/' >"$work/contents"

@@ -8,38 +8,112 @@
 The page is read by Kestrune's lenient parser, the same one as the kestrune program's:
 any bytes give a result, however broken the HTML. `extract` reads a page in memory,
 `extract_file` a file; `kestrune.dask` runs either over many pages on a Dask cluster.
+The module works in the main interpreter only: importing it in a subinterpreter raises
+ImportError.
 """
 
 import os
+import stat
 
-from ._kestrune import (
+from . import _kestrune
+
+_kestrune.require_main_interpreter()
+
+from ._kestrune import (  # noqa: E402
+    MAX_PAGE_BYTES,
+    UTF8,
     ConversionError,
     Error,
     NoRootError,
     PageTooLargeError,
+    ReportTooLargeError,
     __version__,
-    extract,
 )
+from ._kestrune import attribute_names as _attribute_names  # noqa: E402, F401
 
 __all__ = [
+    "MAX_PAGE_BYTES",
+    "UTF8",
     "ConversionError",
     "Error",
     "NoRootError",
     "PageTooLargeError",
+    "ReportTooLargeError",
     "__version__",
     "extract",
     "extract_file",
 ]
 
-# extract() refuses pages of this size or more: reading stops there.
-_PAGE_LIMIT = 10 * 1024 * 1024
+
+def extract(page, tag, attrs=None, *, codepage=UTF8, text="written", as_bytes=False):
+    """Reads one HTML page and returns what `tag` asks of it.
+
+    page      bytes, str (encoded as UTF-8) or a buffer of single bytes in one block
+              (bytearray, memoryview, mmap, array('B')). A page that is valid UTF-8
+              with a non-ASCII byte is converted to `codepage` before it is read.
+    tag       the tag name (ASCII case ignored): "script", "style" and "!--" give raw
+              blocks, "!doctype" and "doctype" the document type, any other name
+              elements.
+    attrs     the attribute names to report, in order: a str (or bytes) is a list of
+              names as the command line's -attr takes it, split at "," and ";" with the
+              spaces around each name trimmed ("href, title"); any other iterable
+              holds one name per item, kept as it is. None, or no name: each
+              element's whole attribute list, under "attr".
+    codepage  the Windows code page number the report is in: UTF8 (65001, the
+              default), 936 (GBK), 1252, 932, ...; one whose bytes for ASCII are ASCII.
+    text      "written": texts with character references decoded and every space
+              kept; "reported": as the command line reports them (element texts
+              without CR, LF, TAB and spaces, attribute values without CR, LF and TAB).
+    as_bytes  values as bytes in the code page instead of str.
+
+    Returns, by the tag:
+      elements    a list of dicts, one per element in document order: "text", then
+                  each asked attribute ("" when the element lacks it; a name
+                  repeated, or an attribute named "text", keeps the first value), or
+                  "attr". The keys are the names as given (str or bytes).
+      raw blocks  a list of str, each block as HTML (start tag, content, end tag).
+      doctype     a str with the document type's words; None when the page has none
+                  (or, as the command line does then, the list of elements named so,
+                  if any).
+    Values are converted from the code page by the converter that wrote them, which
+    is also the one names are converted to it with; bytes that do not convert are
+    kept as surrogate escapes (value.encode("utf-8" or the code page's codec,
+    "surrogateescape") gives them back).
+
+    Raises TypeError, naming the argument, for an argument of the wrong type;
+    ValueError for an empty tag, a bad `text`, or a code page that is not a positive
+    number or cannot be used (the converter lacks it, or it writes ASCII in other
+    bytes, as UTF-16 does); kestrune.PageTooLargeError (MAX_PAGE_BYTES, 10 MiB, or
+    more), kestrune.ConversionError and kestrune.NoRootError, all kestrune.Error, for
+    a page that cannot be read; kestrune.ReportTooLargeError (a kestrune.Error) for a
+    report larger than 64 times the page (at least 16 MiB, at most 1 GiB: nested
+    elements each hold the text of those below them). The GIL is released while the
+    page is parsed; Ctrl+C (KeyboardInterrupt) stops a long call.
+    """
+    return _kestrune.extract(page, tag, attrs, codepage, text, as_bytes)
 
 
-def extract_file(path, tag, attrs=None, *, codepage=65001, text="written", as_bytes=False):
+def extract_file(path, tag, attrs=None, *, codepage=UTF8, text="written", as_bytes=False):
     """Reads the file at `path` (any path, str, bytes or os.PathLike) and returns
     extract(its bytes, tag, attrs, ...): the same results and exceptions, plus OSError
-    when the file cannot be read. A file of 10 MiB or more raises PageTooLargeError
-    after reading only its first 10 MiB; pipes and devices are read to their end."""
-    with open(os.fspath(path), "rb") as file:
-        page = file.read(_PAGE_LIMIT)
+    when the file cannot be read. A file of MAX_PAGE_BYTES (10 MiB) or more raises
+    PageTooLargeError after reading only its first MAX_PAGE_BYTES; pipes and devices
+    are read to their end."""
+    page = _read_page(path, regular_only=False)
     return extract(page, tag, attrs, codepage=codepage, text=text, as_bytes=as_bytes)
+
+
+def _read_page(path, *, regular_only):
+    """The first MAX_PAGE_BYTES bytes of the file at `path`: enough for extract() to
+    refuse a larger one. With regular_only, anything but a regular file (a FIFO, a
+    device, a directory) raises OSError at once, without waiting for a writer."""
+    path = os.fspath(path)
+    if not regular_only:
+        with open(path, "rb") as file:
+            return file.read(MAX_PAGE_BYTES)
+    descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK | getattr(os, "O_CLOEXEC", 0))
+    if not stat.S_ISREG(os.fstat(descriptor).st_mode):
+        os.close(descriptor)
+        raise OSError(f"not a regular file: {os.fsdecode(path)!r}")
+    with open(descriptor, "rb") as file:
+        return file.read(MAX_PAGE_BYTES)
