@@ -38,11 +38,15 @@ std::vector<std::string> HtmlElement::valuelessAttributes() const {
     return words;
 }
 
-int findAttribute(std::string_view text, std::string_view name, std::string& value) {
+namespace {
+
+// findAttribute, and with `words` the valueless words too (see findAttributeOrWord).
+int lookUpAttribute(std::string_view text, std::string_view name, std::string& value, bool words) {
     // Among names equal to the wanted one without case, the one first in byte order
     // wins (nameWins); an identical later name keeps the first value.
     std::string_view best;  // empty while none is found: an attribute's name never is
     std::string_view rawValue;
+    bool word = false;
     std::string scratch;  // holds the text without CR, LF and TAB while the match is used
     forEachAttribute(
         text, scratch,
@@ -53,11 +57,25 @@ int findAttribute(std::string_view text, std::string_view name, std::string& val
                 rawValue = v;
             }
         },
-        [](std::string_view) {});
-    if (best.empty()) return 0;
+        [&](std::string_view w) { word = word || (words && equalsIgnoreCase(w, name)); });
+    if (best.empty()) {
+        if (!word) return 0;
+        value.clear();
+        return 2;
+    }
     value.clear();
     appendDecoded(value, attributeValue(rawValue));
     return 1;
+}
+
+}  // namespace
+
+int findAttribute(std::string_view text, std::string_view name, std::string& value) {
+    return lookUpAttribute(text, name, value, false);
+}
+
+int findAttributeOrWord(std::string_view text, std::string_view name, std::string& value) {
+    return lookUpAttribute(text, name, value, true);
 }
 
 namespace {
