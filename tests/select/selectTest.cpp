@@ -5,9 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "html/walk.h"
 #include "select/program.h"
-#include "select/streamMatcher.h"
 #include "support/caseFile.h"
 #include "support/selectReference.h"
 
@@ -25,27 +23,6 @@ std::string describe(const ElementList& list) {
         if (e->getAttribute("id", id)) out += "#" + id;
     }
     return out;
-}
-
-// The streaming matcher fed the document's elements in document order: the matches
-// in the root's tree.
-ElementList streamed(const HtmlDocument& document, const Selector& selector) {
-    selectors::StreamMatcher matcher(selector);
-    ElementList found;
-    for (const HtmlElement& top : document.topLevel()) {
-        const bool inRoot = &top == document.root();
-        if (matcher.open(top.tagName(), top.attributeText()) && inRoot) found.push_back(&top);
-        walkBelow(
-            top,
-            [&](const HtmlElement& e) {
-                if (matcher.open(e.tagName(), e.attributeText()) && inRoot) found.push_back(&e);
-                return true;
-            },
-            [&](const HtmlElement&) { matcher.close(); });
-        matcher.close();
-        EXPECT_EQ(matcher.depth(), 0u);
-    }
-    return found;
 }
 
 class SelectMatchTest : public ::testing::TestWithParam<std::vector<std::string>> {};
@@ -79,7 +56,7 @@ TEST_P(SelectMatchTest, MatchesExpectedElements) {
         EXPECT_EQ(describe(scope ? reference.select(*scope) : reference.select(document)),
                   expected);
         if (selector.streams() && scope == nullptr) {
-            EXPECT_EQ(describe(streamed(document, selector)), expected);
+            EXPECT_EQ(describe(testing::streamedMatches(document, selector)), expected);
         }
     }
 }

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "base/asciiTable.h"
+#include "html/walk.h"
 #include "select/rules.h"
+#include "select/streamMatcher.h"
 #include "select/syntax.h"
 
 namespace kestrune::testing {
@@ -250,5 +252,23 @@ class ReferenceSelector {
     std::string scratch_;
     std::map<std::tuple<const Complex*, std::size_t, const HtmlElement*, bool>, bool> memo_;
 };
+
+// The streaming matcher fed every element of the document in document order, as the
+// parser would open and close them: the matches in the root's tree.
+inline ElementList streamedMatches(const HtmlDocument& document, const Selector& selector) {
+    selectors::StreamMatcher matcher(selector);
+    ElementList found;
+    for (const HtmlElement& top : document.topLevel()) {
+        const bool inRoot = &top == document.root();
+        auto open = [&](const HtmlElement& e) {
+            if (matcher.open(e.tagName(), e.attributeText()) && inRoot) found.push_back(&e);
+            return true;
+        };
+        open(top);
+        walkBelow(top, open, [&](const HtmlElement&) { matcher.close(); });
+        matcher.close();
+    }
+    return found;
+}
 
 }  // namespace kestrune::testing
