@@ -40,7 +40,8 @@
 // - :root is an element without a parent. An element without a parent has no
 //   siblings: it is the first, last and only child of its kind.
 // - :empty is an element with no child element and no text; comments are ignored, and
-//   white space between tags is never text (the parser does not keep it).
+//   white space between tags is never text (the parser does not keep it). The content
+//   of a script or style element is its text, white space included.
 // - The candidates of a document are its root (HtmlDocument::root()) and the root's
 //   descendants; the other top-level elements are never candidates, and being outside
 //   the root's tree they take no part in its matching either.
