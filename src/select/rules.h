@@ -24,7 +24,8 @@ bool countsAsElement(std::string_view tagName);
 
 // :empty: no child that counts as an element, no own text and no text after any child
 // (a comment's content is no text of its parent; white space between tags is never
-// kept as text, so it cannot make an element non-empty).
+// kept as text, so it cannot make an element non-empty; the raw content of a script or
+// style element is its own text, white space included).
 bool isEmptyElement(const HtmlElement& element);
 
 // Whether `position` (1 for the first) is a*n + b for some n >= 0.
