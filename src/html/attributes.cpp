@@ -41,13 +41,14 @@ std::vector<std::string> HtmlElement::valuelessAttributes() const {
 namespace {
 
 // findAttribute, and with `words` the valueless words too (see findAttributeOrWord).
-int lookUpAttribute(std::string_view text, std::string_view name, std::string& value, bool words) {
+// `scratch` holds the text without CR, LF and TAB while the match is used.
+int lookUpAttribute(std::string_view text, std::string_view name, std::string& value, bool words,
+                    std::string& scratch) {
     // Among names equal to the wanted one without case, the one first in byte order
     // wins (nameWins); an identical later name keeps the first value.
     std::string_view best;  // empty while none is found: an attribute's name never is
     std::string_view rawValue;
     bool word = false;
-    std::string scratch;  // holds the text without CR, LF and TAB while the match is used
     forEachAttribute(
         text, scratch,
         [&](std::string_view n, std::string_view v) {
@@ -71,11 +72,13 @@ int lookUpAttribute(std::string_view text, std::string_view name, std::string& v
 }  // namespace
 
 int findAttribute(std::string_view text, std::string_view name, std::string& value) {
-    return lookUpAttribute(text, name, value, false);
+    std::string scratch;
+    return lookUpAttribute(text, name, value, false, scratch);
 }
 
-int findAttributeOrWord(std::string_view text, std::string_view name, std::string& value) {
-    return lookUpAttribute(text, name, value, true);
+int findAttributeOrWord(std::string_view text, std::string_view name, std::string& value,
+                        std::string& scratch) {
+    return lookUpAttribute(text, name, value, true, scratch);
 }
 
 namespace {

@@ -305,7 +305,7 @@ class TreeEvaluator {
     std::vector<Bits> columns_;  // per operation, while a later pass reads it
     std::vector<std::vector<std::uint32_t>> releaseAfter_;  // per pass: columns read last there
     std::vector<std::uint64_t> rows_;
-    std::string scratch_;
+    TestScratch scratch_;
 };
 
 // The streaming matcher over `chain` (opened, never candidates) and then `top` with

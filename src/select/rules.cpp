@@ -64,11 +64,12 @@ bool containsText(std::string_view value, std::string_view part, bool ignoreCase
 }  // namespace
 
 bool passesTest(const ElementTest& test, std::string_view tagName, std::string_view attributeText,
-                std::string& scratch) {
+                TestScratch& scratch) {
     using Kind = ElementTest::Kind;
     if (test.kind == Kind::Type) return equalsIgnoreCase(tagName, test.name);
-    if (findAttributeOrWord(attributeText, test.name, scratch) == 0) return false;
-    const std::string_view value = scratch;
+    if (findAttributeOrWord(attributeText, test.name, scratch.value, scratch.text) == 0)
+        return false;
+    const std::string_view value = scratch.value;
     const std::string_view wanted = test.value;
     const bool fold = test.ignoreCase;
     // An empty string is no prefix, suffix or part of anything here, as in CSS.

@@ -50,9 +50,15 @@ struct ElementTest {
     std::string value;
 };
 
+// The buffers a matcher keeps for passesTest, so that tests allocate only while they
+// grow: the value looked up, and the attribute text without CR, LF and TAB.
+struct TestScratch {
+    std::string value;
+    std::string text;
+};
+
 // Whether an element with this tag name and raw attribute text passes the test.
-// `scratch` holds the attribute value looked up (kept to save allocations).
 bool passesTest(const ElementTest& test, std::string_view tagName, std::string_view attributeText,
-                std::string& scratch);
+                TestScratch& scratch);
 
 }  // namespace kestrune::selectors

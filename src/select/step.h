@@ -25,10 +25,10 @@ inline void setBitAt(std::uint64_t* row, std::uint32_t k) {
 // Fills `row` (all zero on entry) for the down pass `passIndex` of `c`. Element gives
 // tagName() and attributeText(); for the operations a tree alone has, isEmpty(),
 // position(op) and column(op) / parentColumn(op): the answer of an operation of an
-// earlier pass for the element or its parent. `scratch` holds attribute values.
+// earlier pass for the element or its parent. `scratch` is passesTest's.
 template <typename Element>
 void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& element,
-                const std::uint64_t* parentRow, std::uint64_t* row, std::string& scratch) {
+                const std::uint64_t* parentRow, std::uint64_t* row, TestScratch& scratch) {
     const Pass& pass = c.passes[passIndex];
     auto here = [&](std::uint32_t op) {
         return c.passOf[op] == passIndex ? bitAt(row, c.bitOf[op]) : element.column(op);

@@ -26,6 +26,8 @@
 #include <string_view>
 #include <vector>
 
+#include "select/rules.h"
+
 namespace kestrune::selectors {
 
 class StreamMatcher {
@@ -47,7 +49,7 @@ class StreamMatcher {
     std::size_t words_;
     std::vector<std::uint64_t> rows_;  // depth_ rows of words_ words, the outermost first
     std::size_t depth_ = 0;
-    std::string scratch_;
+    TestScratch scratch_;
 };
 
 }  // namespace kestrune::selectors

@@ -249,7 +249,7 @@ class ReferenceSelector {
     selectors::Syntax syntax_;
     SelectorError error_;
     bool ok_;
-    std::string scratch_;
+    selectors::TestScratch scratch_;
     std::map<std::tuple<const Complex*, std::size_t, const HtmlElement*, bool>, bool> memo_;
 };
 

@@ -49,7 +49,8 @@ std::map<std::string, std::string> attributesOf(const kestrune::HtmlElement& e) 
     std::map<std::string, std::string> out;
     for (const std::string& name : names) {
         std::string value;
-        kestrune::findAttributeOrWord(e.attributeText(), name, value);
+        std::string scratch;
+        kestrune::findAttributeOrWord(e.attributeText(), name, value, scratch);
         out[name] = value;
     }
     return out;
