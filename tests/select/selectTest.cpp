@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "base/asciiTable.h"
+#include "html/attributes.h"
+#include "html/parserCore.h"
 #include "select/program.h"
+#include "select/streamMatcher.h"
 #include "support/caseFile.h"
 #include "support/selectReference.h"
 
@@ -13,17 +17,69 @@ namespace kestrune {
 namespace {
 
 // An element as the case files write it: its tag name in lower case and "#" with its id.
-std::string describe(const ElementList& list) {
-    if (list.empty()) return "-";
-    std::string out;
-    for (const HtmlElement* e : list) {
-        if (!out.empty()) out += ' ';
-        for (char c : e->tagName()) out += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-        std::string id;
-        if (e->getAttribute("id", id)) out += "#" + id;
-    }
-    return out;
+void describeElement(std::string& out, std::string_view tagName, std::string_view attributeText) {
+    if (!out.empty()) out += ' ';
+    for (char c : tagName) out += toLowerByte(c);
+    std::string id;
+    if (findAttribute(attributeText, "id", id)) out += "#" + id;
 }
+
+std::string describe(const ElementList& list) {
+    std::string out;
+    for (const HtmlElement* e : list) describeElement(out, e->tagName(), e->attributeText());
+    return out.empty() ? "-" : out;
+}
+
+// The streaming matcher driven by the parser core's events, as a streaming consumer
+// drives it: the matches described, per top-level element.
+class StreamConsumer {
+  public:
+    explicit StreamConsumer(const Selector& selector) : matcher_(selector) {}
+
+    // The matches in the root's tree, described; the page is read without a tree.
+    std::string run(std::string page) {
+        const std::size_t length = page.size();
+        page.append(16, '\0');  // the padding the core reads behind the text
+        ParserCore<StreamConsumer>(page.data(), length, *this).run();
+        return root_.found() && !found_[root_.root()].empty() ? found_[root_.root()] : "-";
+    }
+
+    void topLevel(const Token& token) {
+        found_.emplace_back();
+        open(token);
+    }
+    void child(const Token& token, std::uint16_t) { open(token); }
+    void finished(std::uint32_t, std::string_view) {}
+    void descend() {}
+    void leaf(bool) {
+        matcher_.close();
+        names_.pop_back();
+    }
+    void slot(std::string_view) {}
+    void strayEnd(std::string_view) {}
+    std::string_view ascend(bool, bool) {
+        matcher_.close();
+        names_.pop_back();
+        return names_.back();
+    }
+    void topLevelEnd(bool, TopLevelKind kind) {
+        matcher_.close();
+        names_.clear();
+        root_.offer(kind, found_.size() - 1);
+    }
+
+  private:
+    void open(const Token& token) {
+        names_.push_back(token.tagName);
+        if (matcher_.open(token.tagName, token.attributeText))
+            describeElement(found_.back(), token.tagName, token.attributeText);
+    }
+
+    selectors::StreamMatcher matcher_;
+    std::vector<std::string_view> names_;  // the open elements, ended by leaf or ascend
+    std::vector<std::string> found_;       // per top-level element
+    RootChoice<std::size_t> root_;
+};
 
 class SelectMatchTest : public ::testing::TestWithParam<std::vector<std::string>> {};
 
@@ -57,6 +113,7 @@ TEST_P(SelectMatchTest, MatchesExpectedElements) {
                   expected);
         if (selector.streams() && scope == nullptr) {
             EXPECT_EQ(describe(testing::streamedMatches(document, selector)), expected);
+            EXPECT_EQ(StreamConsumer(selector).run(GetParam()[0]), expected);
         }
     }
 }
