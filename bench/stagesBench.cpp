@@ -3,7 +3,7 @@
 // corpus and the generated worst cases.
 //
 // Names read STAGE/INPUT or STAGE/INPUT:TAG, for instance build/deep-div or
-// findByTag/corpus-all:a. INPUT is one of
+// findByTag/corpus-all:a (for select, TAG is a selector). INPUT is one of
 //   realistic        stress-realistic.html, the 9.9 MiB page made of corpus bodies
 //   corpus-largest   the largest page of the corpus
 //   corpus-densest   the corpus page with the largest share of non-ASCII bytes
@@ -24,6 +24,7 @@
 #include <benchmark/benchmark.h>
 #include <kestrune/document.h>
 #include <kestrune/json.h>
+#include <kestrune/select.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -302,6 +303,22 @@ void benchFindByTag(benchmark::State& state, const Case& c) {
             in->root()->findByTag(c.tag, list, 1);
             benchmark::DoNotOptimize(list.data());
         }
+    }
+    setRates(state, c.inputBytes(), found);
+}
+
+// select(document, selector), the selector (the case's tag) compiled once.
+void benchSelect(benchmark::State& state, const Case& c) {
+    if (!documentsReady(state, c)) return;
+    const Selector selector = Selector::compile(c.tag);
+    if (!selector) {
+        state.SkipWithError(selector.error().message.c_str());
+        return;
+    }
+    std::size_t found = 0;
+    for (Input* in : c.inputs) found += select(in->document(), selector).size();
+    for (auto _ : state) {
+        for (Input* in : c.inputs) benchmark::DoNotOptimize(select(in->document(), selector));
     }
     setRates(state, c.inputBytes(), found);
 }
@@ -651,6 +668,16 @@ const std::vector<Plan>& plans() {
           {"links-500k", "a"},
           {"deep-div", "div"},
           {"unclosed-p-end-tags", "p"}}},
+        {"select",
+         benchSelect,
+         {{"corpus-all", "a"},
+          {"corpus-all", "div a[href]"},
+          {"corpus-all", "li:nth-child(2n+1) > a"},
+          {"corpus-all", ":has(> a) + *"},
+          {"links-500k", "a[href$='.html' i]"},
+          {"deep-div", "div div"},
+          {"deep-div", "div:has(div)"},
+          {"deep-div", "div:nth-child(1)"}}},
         {"getText",
          benchGetText,
          {{"realistic", ""},

@@ -1,9 +1,9 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # The library as a user gets it: the build directory installed into a staged root
-# (DESTDIR), each installed header compiled on its own, the links example built
-# against that root with find_package and with pkg-config, and both programs run on
-# the sample page, their output compared.
+# (DESTDIR), each installed header compiled on its own, the links and matches examples
+# built against that root with find_package and with pkg-config, and the programs run
+# on the sample page, their output compared.
 # Usage: examples/library/check.sh [BUILD_DIR]   (default: build, after a build)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,10 +29,14 @@ for header in "$stage$prefix"/include/kestrune/*.h; do
 done
 
 printf '/\tHome\n/news.html\tNews & events\nmailto:team@example.org\tContact\n' >"$work/want"
-# run PROGRAM: its output on the sample page is the expected one.
+printf 'a\tHome\na\tNews & events\n' >"$work/want-matches"
+# run PROGRAM [SELECTOR]: its output on the sample page is the expected one (that of
+# matches with a selector).
 run() {
-    "$1" "$source/examples/sample.html" >"$work/got" || fail "$1 failed"
-    cmp -s "$work/got" "$work/want" || { diff "$work/want" "$work/got" >&2; fail "$1: unexpected output"; }
+    want=$work/want
+    [ $# -gt 1 ] && want=$work/want-matches
+    "$1" "$source/examples/sample.html" ${2+"$2"} >"$work/got" || fail "$1 failed"
+    cmp -s "$work/got" "$want" || { diff "$want" "$work/got" >&2; fail "$1: unexpected output"; }
 }
 
 # find_package, with the staged prefix as the only place to look.
@@ -42,6 +46,7 @@ cmake -S "$here" -B "$work/cmake" -G "$generator" -DCMAKE_PREFIX_PATH="$stage$pr
     >"$work/cmake.log" 2>&1 || { cat "$work/cmake.log"; fail "configuring with find_package"; }
 cmake --build "$work/cmake" >>"$work/cmake.log" 2>&1 || { cat "$work/cmake.log"; fail "building with find_package"; }
 run "$work/cmake/links"
+run "$work/cmake/matches" 'p.nav > a[href^="/"]'
 
 # pkg-config: its paths are those of the real prefix, found below the stage.
 pc=$(find "$stage$prefix" -name kestrune.pc)
@@ -49,6 +54,10 @@ pc=$(find "$stage$prefix" -name kestrune.pc)
 PKG_CONFIG_PATH=$(dirname "$pc") PKG_CONFIG_SYSROOT_DIR=$stage CXX=$compiler \
     "$here/pkgconfig.sh" "$work/links" >"$work/pkgconfig.log" 2>&1 ||
     { cat "$work/pkgconfig.log"; fail "building with pkg-config"; }
+PKG_CONFIG_PATH=$(dirname "$pc") PKG_CONFIG_SYSROOT_DIR=$stage CXX=$compiler \
+    "$here/pkgconfig.sh" "$work/matches" matches.cpp >>"$work/pkgconfig.log" 2>&1 ||
+    { cat "$work/pkgconfig.log"; fail "building matches with pkg-config"; }
 run "$work/links"
+run "$work/matches" 'p.nav > a[href^="/"]'
 
-echo "the links example, built against the staged install with find_package and with pkg-config, reads the sample page"
+echo "the links and matches examples, built against the staged install with find_package and with pkg-config, read the sample page"

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "base/byteScan.h"
@@ -66,6 +67,21 @@ inline bool isWellFormedUtf8(std::string_view text) {
         if (!passUtf8Sequence(p, end)) return false;
     }
     return true;
+}
+
+// Appends the UTF-8 form of `cp`; a surrogate, zero or a value beyond U+10FFFF is
+// written as U+FFFD.
+inline void appendUtf8(std::string& out, char32_t cp) {
+    if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = kReplacementChar;
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+        return;
+    }
+    char bytes[4];
+    int n = cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+    for (int i = n - 1; i > 0; --i, cp >>= 6) bytes[i] = static_cast<char>(0x80 | (cp & 0x3F));
+    bytes[0] = static_cast<char>((0xF00u >> n) | cp);
+    out.append(bytes, static_cast<std::size_t>(n));
 }
 
 }  // namespace kestrune

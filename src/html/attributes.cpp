@@ -38,12 +38,17 @@ std::vector<std::string> HtmlElement::valuelessAttributes() const {
     return words;
 }
 
-int findAttribute(std::string_view text, std::string_view name, std::string& value) {
+namespace {
+
+// findAttribute, and with `words` the valueless words too (see findAttributeOrWord).
+// `scratch` holds the text without CR, LF and TAB while the match is used.
+int lookUpAttribute(std::string_view text, std::string_view name, std::string& value, bool words,
+                    std::string& scratch) {
     // Among names equal to the wanted one without case, the one first in byte order
     // wins (nameWins); an identical later name keeps the first value.
     std::string_view best;  // empty while none is found: an attribute's name never is
     std::string_view rawValue;
-    std::string scratch;  // holds the text without CR, LF and TAB while the match is used
+    bool word = false;
     forEachAttribute(
         text, scratch,
         [&](std::string_view n, std::string_view v) {
@@ -53,11 +58,27 @@ int findAttribute(std::string_view text, std::string_view name, std::string& val
                 rawValue = v;
             }
         },
-        [](std::string_view) {});
-    if (best.empty()) return 0;
+        [&](std::string_view w) { word = word || (words && equalsIgnoreCase(w, name)); });
+    if (best.empty()) {
+        if (!word) return 0;
+        value.clear();
+        return 2;
+    }
     value.clear();
     appendDecoded(value, attributeValue(rawValue));
     return 1;
+}
+
+}  // namespace
+
+int findAttribute(std::string_view text, std::string_view name, std::string& value) {
+    std::string scratch;
+    return lookUpAttribute(text, name, value, false, scratch);
+}
+
+int findAttributeOrWord(std::string_view text, std::string_view name, std::string& value,
+                        std::string& scratch) {
+    return lookUpAttribute(text, name, value, true, scratch);
 }
 
 namespace {

@@ -114,6 +114,12 @@ int parseAttributes(std::string_view text, AttributeMap& attributes,
 
 // What HtmlElement::getAttribute gives for an element with this attribute text.
 int findAttribute(std::string_view attributeText, std::string_view name, std::string& value);
+// findAttribute's answer when it finds the name; otherwise 2 and `value` empty when a
+// valueless word equals `name` ignoring ASCII case, else 0 and `value` untouched.
+// `scratch` holds the text without CR, LF and TAB when it has them (a buffer kept by
+// the caller saves an allocation per call).
+int findAttributeOrWord(std::string_view attributeText, std::string_view name, std::string& value,
+                        std::string& scratch);
 
 // The values of many attribute names, found in one scan of an attribute text: for
 // each name the same value findAttribute gives. Names equal without case share

@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: MIT
+// Internal to src/select: the one per-element step of a down pass, shared by the tree
+// evaluator and the streaming matcher. A row holds one bit per operation of the pass;
+// an element's row is computed from the element, its parent's row (null for an
+// element without a parent) and the columns of earlier passes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "select/program.h"
+#include "select/rules.h"
+
+namespace kestrune::selectors {
+
+inline std::size_t wordsFor(std::size_t bits) { return (bits + 63) / 64; }
+inline bool bitAt(const std::uint64_t* row, std::uint32_t k) {
+    return ((row[k >> 6] >> (k & 63)) & 1) != 0;
+}
+inline void setBitAt(std::uint64_t* row, std::uint32_t k) {
+    row[k >> 6] |= std::uint64_t{1} << (k & 63);
+}
+
+// Fills `row` (all zero on entry) for the down pass `passIndex` of `c`. Element gives
+// tagName() and attributeText(); for the operations a tree alone has, isEmpty(),
+// position(op) and column(op) / parentColumn(op): the answer of an operation of an
+// earlier pass for the element or its parent. `scratch` is passesTest's.
+template <typename Element>
+void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& element,
+                const std::uint64_t* parentRow, std::uint64_t* row, TestScratch& scratch) {
+    const Pass& pass = c.passes[passIndex];
+    auto here = [&](std::uint32_t op) {
+        return c.passOf[op] == passIndex ? bitAt(row, c.bitOf[op]) : element.column(op);
+    };
+    auto atParent = [&](std::uint32_t op) {
+        if (parentRow == nullptr) return false;
+        return c.passOf[op] == passIndex ? bitAt(parentRow, c.bitOf[op]) : element.parentColumn(op);
+    };
+    for (std::uint32_t k = 0; k < pass.ops.size(); ++k) {
+        const Op& op = c.ops[pass.ops[k]];
+        bool answer = false;
+        switch (op.kind) {
+            case OpKind::True:
+                answer = true;
+                break;
+            case OpKind::Test:
+                answer = passesTest(c.tests[op.test], element.tagName(), element.attributeText(),
+                                    scratch);
+                break;
+            case OpKind::Root:
+                answer = parentRow == nullptr;
+                break;
+            case OpKind::Empty:
+                answer = element.isEmpty();
+                break;
+            case OpKind::Position:
+                answer = element.position(op);
+                break;
+            case OpKind::And:
+                answer = true;
+                for (std::uint32_t i = 0; i < op.count && answer; ++i)
+                    answer = here(c.operands[op.first + i]);
+                break;
+            case OpKind::Or:
+                for (std::uint32_t i = 0; i < op.count && !answer; ++i)
+                    answer = here(c.operands[op.first + i]);
+                break;
+            case OpKind::Not:
+                answer = !here(op.input);
+                break;
+            case OpKind::Child:
+                answer = atParent(op.input);
+                break;
+            case OpKind::Descendant:
+                answer = parentRow != nullptr && (atParent(op.input) || bitAt(parentRow, k));
+                break;
+            default:  // column operations have passes of their own
+                break;
+        }
+        if (answer) setBitAt(row, k);
+    }
+}
+
+}  // namespace kestrune::selectors
