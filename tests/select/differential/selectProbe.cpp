@@ -65,8 +65,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     HtmlDocument document;
-    document.codePage = 65001;
-    if (document.parse(readAll(argv[1])) != 1) {
+    document.setCodePage(65001);
+    if (!document.parse(readAll(argv[1]))) {
         std::fprintf(stderr, "selectProbe: %s has no root\n", argv[1]);
         return 1;
     }
