@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "kestrune/codePage.h"
+#include "kestrune/select.h"
 
 namespace kestrune {
 
@@ -64,7 +65,8 @@ enum class TextForm {
 
 
 struct Request {
-    // The tag to report on, as the program's -tag; must not be empty.
+    // The tag to report on, as the program's -tag; must not be empty unless `selector` is
+    // given.
     std::string tag = {};
     // Attribute names to report, in this order (duplicates and case kept, as the program's
     // -attr after splitting). Empty: each element's whole attribute list, under "attr".
@@ -85,6 +87,12 @@ struct Request {
     // calling thread); when it returns true the call stops and fails with
     // Status::Interrupted. Empty: never stops.
     std::function<bool()> interrupted = {};
+    // Instead of a tag, a CSS selector (kestrune/select.h), used when its text is not
+    // empty (the tag is then ignored): the report holds the elements it matches, the
+    // root and its descendants in document order (mode Elements), each with its text
+    // and attributes as for a tag; a script or style element's text is its content. A
+    // selector that streams() is matched as the page is read, others on its tree.
+    Selector selector = {};
 };
 
 // The report limit a call on a page of `pageBytes` bytes has by default: 64 times
@@ -100,6 +108,7 @@ enum class Status {
     NoRoot,            // nothing to read: empty, or no element (a NUL first, only a doctype)
     ReportTooLarge,    // the report would hold more than Request::maxReportBytes
     Interrupted,       // Request::interrupted asked the call to stop
+    InvalidSelector,   // the request's selector did not compile (Selector::error says why)
 };
 
 // Why a call failed, in a few words ("the page is 10 MiB or larger"); "" for Ok.

@@ -2,13 +2,21 @@
 // CSS selectors on Kestrune's document tree: compile a selector list once, then find
 // the elements it matches in any number of documents.
 //
+//   #include <kestrune/document.h>
 //   #include <kestrune/select.h>
+//   #include <iostream>
 //
-//   const kestrune::Selector links = kestrune::Selector::compile("nav a[href^='/']");
-//   if (!links) {
-//       std::cerr << links.error().message << '\n';  // e.g. expected a name after "." at offset 4
-//   } else {
-//       for (const kestrune::HtmlElement* a : kestrune::select(document, links)) ...
+//   // Prints the href of every link inside a nav element; 1 when the selector is wrong.
+//   int printNavLinks(const kestrune::HtmlDocument& document) {
+//       const kestrune::Selector links = kestrune::Selector::compile("nav a[href]");
+//       if (!links) {
+//           std::cerr << links.error().message << '\n';
+//           return 1;
+//       }
+//       std::string href;
+//       for (const kestrune::HtmlElement* a : kestrune::select(document, links))
+//           if (a->getAttribute("href", href)) std::cout << href << '\n';
+//       return 0;
 //   }
 //
 // Supported: type selectors and "*"; #id, .class; [a] [a=v] [a~=v] [a|=v] [a^=v] [a$=v]

@@ -63,7 +63,8 @@ class ReportBuilder final : public HeldParts<KeptPart> {
   public:
     ReportBuilder(Report& report, const Request& request, std::size_t limit)
         : report_(report), request_(request), limit_(limit) {
-        report_.tag_ = request.tag;
+        // The file report's member name: the tag, or the selector's text.
+        report_.tag_ = request.selector.text().empty() ? request.tag : request.selector.text();
         const ReportKeys keys(request.attributes);
         for (std::size_t k = 0; k < keys.size(); ++k) report_.keys_.emplace_back(keys[k]);
         slots_.resize(keys.size());
@@ -71,8 +72,8 @@ class ReportBuilder final : public HeldParts<KeptPart> {
 
     void start(ReportMode mode) override {
         report_.mode_ = mode;
-        report_.lacksDoctype_ =
-            mode != ReportMode::Doctype && reportModeOf(request_.tag) == ReportMode::Doctype;
+        report_.lacksDoctype_ = mode != ReportMode::Doctype && request_.selector.text().empty() &&
+                                reportModeOf(request_.tag) == ReportMode::Doctype;
     }
     void doctype(std::string_view words) override {
         if (request_.text == TextForm::Written) {
@@ -151,10 +152,16 @@ class ReportBuilder final : public HeldParts<KeptPart> {
     // What extract() returns.
     static Report run(std::string_view page, const Request& request) {
         Report report;
-        if (request.tag.empty()) return report;  // InvalidRequest
-        const RunRequest how{.tagName = request.tag,
+        const bool selects = !request.selector.text().empty();
+        if (selects && !request.selector) {
+            report.status_ = Status::InvalidSelector;
+            return report;
+        }
+        if (!selects && request.tag.empty()) return report;  // InvalidRequest
+        const RunRequest how{.tagName = selects ? request.selector.text() : request.tag,
+                             .selector = selects ? &request.selector : nullptr,
                              .attributeNames = &request.attributes,
-                             .mode = reportModeOf(request.tag),
+                             .mode = selects ? ReportMode::Elements : reportModeOf(request.tag),
                              .codePage = usableCodePage(request.codePage),
                              .textsAsWritten = request.text == TextForm::Written};
         const std::size_t limit =
@@ -220,8 +227,9 @@ std::string_view describe(Status status) {
         "the page has no element to read",
         "the report would be larger than its limit",
         "the call was interrupted",
+        "the selector does not compile",
     };
-    static_assert(std::size(kReasons) == static_cast<std::size_t>(Status::Interrupted) + 1);
+    static_assert(std::size(kReasons) == static_cast<std::size_t>(Status::InvalidSelector) + 1);
     const auto i = static_cast<std::size_t>(status);
     return i < std::size(kReasons) ? kReasons[i] : "unknown status";
 }

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "base/asciiTable.h"
@@ -23,6 +24,7 @@
 #include "base/platform.h"
 #include "html/parserCore.h"
 #include "query/gatherTexts.h"
+#include "select/streamMatcher.h"
 
 namespace kestrune {
 
@@ -106,13 +108,13 @@ class Extractor {
     // With `root` the top-level ordinal of the root (known from an earlier pass),
     // else kUnknown.
     // With `raw` the elements found are raw blocks (comment, script, style).
-    Extractor(const char* text, std::size_t length, std::string_view tagName, bool raw,
-              bool asWritten, ElementSink& sink, RootCandidates& candidates, std::size_t root,
+    Extractor(const char* text, std::size_t length, const ElementQuery& query, bool raw,
+              ElementSink& sink, RootCandidates& candidates, std::size_t root,
               RootSettling settling)
         : text_(text),
-          tagName_(tagName),
+          tagName_(query.tagName),
           raw_(raw),
-          asWritten_(asWritten),
+          asWritten_(query.textsAsWritten),
           sink_(sink),
           candidates_(candidates),
           // Every open element took at least three bytes of text ("<a>"): room for the
@@ -122,7 +124,9 @@ class Extractor {
           knownRoot_(root),
           lastHtmlTag_(root != kUnknown                 ? nullptr
                        : settling == RootSettling::Hold ? text + length
-                                                        : lastPossibleHtmlTag(text, length)) {}
+                                                        : lastPossibleHtmlTag(text, length)) {
+        if (query.selector != nullptr) matcher_.emplace(*query.selector);
+    }
 
     // ----- Events of the parser core -----
     void topLevel(const Token& token) {
@@ -133,24 +137,25 @@ class Extractor {
         ++ordinal_;
         phase_ = phaseFor(token.tagName);
         slot_ = Slot::Fresh;
+        // A selector may match the root itself.
+        if (matcher_ && matcher_->open(token.tagName, token.attributeText) && collecting())
+            openMatch(token);
     }
     void child(const Token& token, std::uint16_t) {
         newestName_ = token.tagName;
         newest_ = Newest::Other;
         slot_ = Slot::Fresh;
-        const bool collecting = phase_ == Phase::Holding || phase_ == Phase::Streaming;
-        if (!collecting || token.tagName.size() != tagName_.size() ||
-            !equalsIgnoreCase(token.tagName, tagName_))
-            return;
+        const bool found = matcher_ ? matcher_->open(token.tagName, token.attributeText)
+                                    : token.tagName.size() == tagName_.size() &&
+                                          equalsIgnoreCase(token.tagName, tagName_);
+        if (!found || !collecting()) return;
         if (raw_) {
             // Complete in the finished() that follows: nothing to keep open.
             newest_ = Newest::RawMatch;
             rawToken_ = token;
             return;
         }
-        newest_ = Newest::Match;
-        matches_.push_back(Match{refOf(token.attributeText), count(), 0});
-        open_.push_back(Open{static_cast<std::uint32_t>(matches_.size() - 1), 0});
+        openMatch(token);
     }
     void finished(std::uint32_t flags, std::string_view content) {
         if (newest_ == Newest::RawMatch) {
@@ -169,6 +174,7 @@ class Extractor {
     }
     void leaf(bool) {
         if (newest_ == Newest::Match) closeInnermost();
+        if (matcher_) matcher_->close();
         slot_ = Slot::Fresh;
     }
     void slot(std::string_view written) {
@@ -185,11 +191,15 @@ class Extractor {
     void strayEnd(std::string_view) {}
     std::string_view ascend(bool, bool) {
         if (!open_.empty() && open_.back().depth == depth()) closeInnermost();
+        if (matcher_) matcher_->close();
         chain_.pop_back();
         slot_ = Slot::Fresh;
         return viewOf(chain_.back());
     }
     void topLevelEnd(bool, TopLevelKind kind) {
+        // What is still open is the top-level element itself, found by a selector.
+        if (!open_.empty()) closeInnermost();
+        if (matcher_) matcher_->close();
         // Only a candidate found anything; the root streamed.
         if (knownRoot_ == kUnknown && root_.wants(kind)) candidates_.keep(heldAs(kind));
         root_.offer(kind, ordinal_);
@@ -210,6 +220,14 @@ class Extractor {
     enum class Phase : std::uint8_t { Skipping, Holding, Streaming, Overflowed };
     enum class Newest : std::uint8_t { Other, Match, RawMatch };
     enum class Slot : std::uint8_t { Fresh, Given, Kept };
+
+    bool collecting() const { return phase_ == Phase::Holding || phase_ == Phase::Streaming; }
+
+    void openMatch(const Token& token) {
+        newest_ = Newest::Match;
+        matches_.push_back(Match{refOf(token.attributeText), count(), 0});
+        open_.push_back(Open{static_cast<std::uint32_t>(matches_.size() - 1), 0});
+    }
 
     static HeldAs heldAs(TopLevelKind kind) {
         return kind == TopLevelKind::kHtml ? HeldAs::LastHtml : HeldAs::FirstOther;
@@ -330,19 +348,19 @@ class Extractor {
     std::string decoded_;
     std::string scratch_;
     RootChoice<std::size_t> root_;
+    std::optional<selectors::StreamMatcher> matcher_;  // with a selector: what it matches
 };
 
-bool extract(char* text, std::size_t length, std::string_view tagName, bool raw, bool asWritten,
+bool extract(char* text, std::size_t length, const ElementQuery& query, bool raw,
              ElementSink& sink, RootCandidates& candidates, RootSettling settling) {
-    Extractor first(text, length, tagName, raw, asWritten, sink, candidates, kUnknown, settling);
+    Extractor first(text, length, query, raw, sink, candidates, kUnknown, settling);
     ParserCore<Extractor>(text, length, first).run();
     if (!first.found()) return false;
     if (!first.overflowed()) {
         first.finish();
         return true;
     }
-    Extractor second(text, length, tagName, raw, asWritten, sink, candidates, first.root(),
-                     settling);
+    Extractor second(text, length, query, raw, sink, candidates, first.root(), settling);
     ParserCore<Extractor>(text, length, second).run();
     second.finish();
     return true;
@@ -350,14 +368,15 @@ bool extract(char* text, std::size_t length, std::string_view tagName, bool raw,
 
 }  // namespace
 
-bool extractElements(char* text, std::size_t length, std::string_view tagName, bool asWritten,
-                     ElementSink& sink, RootCandidates& candidates, RootSettling settling) {
-    return extract(text, length, tagName, false, asWritten, sink, candidates, settling);
+bool extractElements(char* text, std::size_t length, const ElementQuery& query, ElementSink& sink,
+                     RootCandidates& candidates, RootSettling settling) {
+    return extract(text, length, query, false, sink, candidates, settling);
 }
 
 bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
                       RootCandidates& candidates, RootSettling settling) {
-    return extract(text, length, tagName, true, false, sink, candidates, settling);
+    return extract(text, length, ElementQuery{.tagName = tagName}, true, sink, candidates,
+                   settling);
 }
 
 }  // namespace kestrune

@@ -9,6 +9,8 @@
 // every listed element.
 #pragma once
 
+#include <kestrune/select.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -70,9 +72,16 @@ class ElementSink {
 // candidates' findings are then all dropped). The findings of a root candidate are
 // held until the root is known (at once when no "html" tag can follow it); when
 // what is held grows too large, a second pass that knows the root makes the report.
-bool extractElements(char* text, std::size_t length, std::string_view tagName, bool asWritten,
-                     ElementSink& sink, RootCandidates& candidates,
-                     RootSettling settling = RootSettling::Early);
+// The elements an extraction reports: those named `tagName`, or with a selector
+// that streams (Selector::streams()) those it matches, the root among them.
+struct ElementQuery {
+    std::string_view tagName;
+    const Selector* selector = nullptr;
+    bool textsAsWritten = false;  // texts keep the white space at their pieces' start
+};
+
+bool extractElements(char* text, std::size_t length, const ElementQuery& query, ElementSink& sink,
+                     RootCandidates& candidates, RootSettling settling = RootSettling::Early);
 
 // The same for the raw blocks of a report on "script", "style" or "!--": the
 // elements named `tagName` below the root, each handed to sink.rawBlock as soon as

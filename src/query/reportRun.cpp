@@ -5,6 +5,7 @@
 #include "query/reportRun.h"
 
 #include <kestrune/document.h>
+#include <kestrune/select.h>
 
 #include "base/byteString.h"
 #include "html/attributes.h"
@@ -95,7 +96,11 @@ void reportFromTree(const HtmlDocument& document, const RunRequest& request, Nam
     // The root is known: the report streams.
     findings.stream();
     ElementList elements;
-    root.findByTag(request.tagName, elements, 1);
+    if (request.selector != nullptr) {
+        elements = select(document, *request.selector);
+    } else {
+        root.findByTag(request.tagName, elements, 1);
+    }
     Forward forward(request, lookUp, findings);
     TextRuns texts(elements, request.textsAsWritten);
     std::string text;
@@ -128,7 +133,9 @@ Status runReport(const PageSource& page, const RunRequest& request, Findings& fi
     // A page in memory may be refused before any parse: too large, or empty.
     if (page.inMemory && isTooLargeInput(page.bytes.size())) return Status::PageTooLarge;
     if (page.inMemory && (page.bytes.empty() || page.bytes.front() == '\0')) return Status::NoRoot;
-    if (request.mode == ReportMode::Doctype || paths.fromTree) {
+    // A selector that needs more than an element's ancestors is matched on the tree.
+    const bool selectsOnTree = request.selector != nullptr && !request.selector->streams();
+    if (request.mode == ReportMode::Doctype || paths.fromTree || selectsOnTree) {
         HtmlDocument document;
         document.setCodePage(request.codePage);
         const bool parsed =
@@ -148,7 +155,10 @@ Status runReport(const PageSource& page, const RunRequest& request, Findings& fi
     const bool found =
         raw ? extractRawBlocks(text.data(), text.size(), request.tagName, forward, findings,
                                paths.settling)
-            : extractElements(text.data(), text.size(), request.tagName, request.textsAsWritten,
+            : extractElements(text.data(), text.size(),
+                              ElementQuery{.tagName = request.tagName,
+                                           .selector = request.selector,
+                                           .textsAsWritten = request.textsAsWritten},
                               forward, findings, paths.settling);
     return found ? Status::Ok : Status::NoRoot;
 }

@@ -25,6 +25,8 @@ struct PageSource {
 
 struct RunRequest {
     std::string_view tagName;
+    // Instead of the tag: the elements a compiled selector matches (mode Elements).
+    const Selector* selector = nullptr;
     const std::vector<std::string>* attributeNames = nullptr;  // in order; empty: "attr"
     ReportMode mode = ReportMode::Elements;                    // reportModeOf(tagName)
     unsigned codePage = 0;                                     // 0: the local one

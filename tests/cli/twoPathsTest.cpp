@@ -118,10 +118,56 @@ TEST(TwoPathsTest, WorstCases) {
         expectSameReports(c.name, c.bytes, kModes, true);
 }
 
+// Selectors that stream are matched as the page is read: the same elements, texts and
+// values as the tree's.
+const char* const kSelectors[] = {
+        "a",        "div a[href]", "*",           ":root",          "html > *",
+        "p > b",    "li a",        ":is(div, p) span", "a:not([href])", "[class~=x] *",
+        ".nav a",   "#main *",     "body :where(ul, ol) > li", "b b",    "meta[charset]",
+        "script",   "!--",
+};
+// The worst cases are large: a few selectors that reach their deep and wide parts.
+const char* const kWorstCaseSelectors[] = {"div a[href]", "b b"};
+
+void expectSameSelections(const std::string& name, std::string_view page,
+                          std::span<const char* const> selectors = kSelectors) {
+    for (const char* text : selectors) {
+        const Selector selector = Selector::compile(text);
+        if (!selector) continue;  // "!--" is not a selector
+        ASSERT_TRUE(selector.streams()) << text;
+        for (const std::vector<std::string>& names :
+             {std::vector<std::string>{}, std::vector<std::string>{"href", "class"}}) {
+            SCOPED_TRACE(name + " " + text);
+            Request request;
+            request.selector = selector;
+            request.attributes = names;
+            const Report report = extract(page, request);
+            // Nested matches on the worst cases ask for more than any limit.
+            if (report.status() == Status::ReportTooLarge) continue;
+            EXPECT_EQ(report.mode(), ReportMode::Elements);
+            expectSame(testing::reportedSelection(report),
+                       testing::treeSelection(page, selector, names, kUtf8));
+        }
+    }
+}
+
+TEST(TwoPathsTest, SelectorsStream) {
+    for (const auto& c : testing::readCases("cli/data/twoPathsPages.txt", 2))
+        expectSameSelections(c[0], c[1]);
+    for (const auto& c : testing::readCases("html/data/trees.txt", 2))
+        expectSameSelections(c[0], c[0]);
+    for (const std::string& name : testing::worstCaseNames())
+        expectSameSelections(name, testing::makeWorstCase(name).bytes, kWorstCaseSelectors);
+}
+
 TEST(TwoPathsTest, Corpus) {
     const std::vector<std::string> pages = testing::corpusPages();
     if (pages.empty()) GTEST_SKIP() << "../shared/corpus/real is not here";
-    for (const std::string& page : pages) expectSameReports(page, testing::readFile(page));
+    for (const std::string& page : pages) {
+        const std::string bytes = testing::readFile(page);
+        expectSameReports(page, bytes);
+        expectSameSelections(page, bytes);
+    }
 }
 
 }  // namespace

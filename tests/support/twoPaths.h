@@ -12,6 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include <kestrune/extract.h>
+#include <kestrune/select.h>
+
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "cli/driver.h"
@@ -72,6 +75,40 @@ inline std::vector<std::string> writtenTexts(std::string_view page, std::string_
     const TextRuns runs(list, true);
     for (std::size_t i = 0; i < list.size(); ++i) runs.appendText(i, texts.emplace_back());
     return texts;
+}
+
+// The elements a selector matches, from the tree, each as its text as written and the
+// decoded values of `names` (or, without names, its attribute list), "|" after each:
+// what extract() with that selector must give.
+inline std::string treeSelection(std::string_view page, const Selector& selector,
+                                 const std::vector<std::string>& names, unsigned codePage) {
+    HtmlDocument document;
+    document.setCodePage(codePage);
+    if (!document.parse(page)) return "no root";
+    const ElementList list = select(document, selector);
+    const TextRuns runs(list, true);
+    std::string out;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        runs.appendText(i, out);
+        out += "|";
+        if (names.empty()) out += list[i]->attributesString() + "|";
+        for (const std::string& name : names) {
+            std::string value;
+            list[i]->getAttribute(name, value);
+            out += value + "|";
+        }
+    }
+    return out;
+}
+
+// The same from a report.
+inline std::string reportedSelection(const kestrune::Report& report) {
+    if (!report) return "no root";
+    std::string out;
+    for (std::size_t i = 0; i < report.size(); ++i)
+        for (std::size_t k = 0; k < report.keys().size(); ++k)
+            out += std::string(report.value(i, k)) + "|";
+    return out;
 }
 
 }  // namespace kestrune::testing
