@@ -35,10 +35,11 @@
 // - The elements: comments, doctype declarations and text-only top-level pieces never
 //   match and are not counted (not as siblings, not by :empty or :nth-*); script and
 //   style elements are elements like any other.
-// - Tag names and attribute names ignore ASCII case; attribute values are compared
-//   byte for byte unless the i flag asks for ASCII case to be ignored ("s" is the
-//   default). Bytes from 0x80 up always compare exactly, so a selector should be in the
-//   document's encoding (escapes give UTF-8: use them with UTF-8 documents).
+// - Tag names, attribute names and pseudo-class names ignore ASCII case; attribute
+//   values are compared byte for byte unless the i flag asks for ASCII case to be
+//   ignored ("s" is the default). Bytes from 0x80 up always compare exactly, so a
+//   selector should be in the document's encoding: escapes give UTF-8, and a UTF-8
+//   page stays UTF-8 only with HtmlDocument::codePage = 65001.
 // - An attribute's value is what HtmlElement::getAttribute gives (character references
 //   decoded; of names that differ in case the first in byte order answers). A
 //   valueless word of the start tag (<input disabled>) is an attribute with the empty

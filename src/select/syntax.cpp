@@ -388,25 +388,12 @@ class Parser {
         if (at(pos_, '=')) {
             test.kind = Kind::Equals;
         } else if (pos_ + 1 < size() && text_[pos_ + 1] == '=') {
-            switch (text_[pos_]) {
-                case '~':
-                    test.kind = Kind::Includes;
-                    break;
-                case '|':
-                    test.kind = Kind::DashMatch;
-                    break;
-                case '^':
-                    test.kind = Kind::Prefix;
-                    break;
-                case '$':
-                    test.kind = Kind::Suffix;
-                    break;
-                case '*':
-                    test.kind = Kind::Substring;
-                    break;
-                default:
-                    break;
-            }
+            // The operators of two bytes, by their first one.
+            static constexpr std::string_view kFirst = "~|^$*";
+            static constexpr Kind kKinds[] = {Kind::Includes, Kind::DashMatch, Kind::Prefix,
+                                              Kind::Suffix, Kind::Substring};
+            const std::size_t which = kFirst.find(text_[pos_]);
+            if (which != std::string_view::npos) test.kind = kKinds[which];
         }
         if (test.kind == Kind::Exists && !at(pos_, ']'))
             return failed(pos_, "expected an operator or \"]\" after the attribute name");
