@@ -14,6 +14,7 @@
 #include "base/platform.h"
 #include "base/utf8.h"
 #include "html/codePage936.h"
+#include "html/charsetDeclaration.h"
 #include "html/documentState.h"
 #include "html/treeBuilder.h"
 
@@ -234,29 +235,9 @@ bool DocumentState::detectCharset() {
 
 void DocumentState::examineMeta(const HtmlElement& meta) {
     if (!charset.empty()) return;  // the first declaration wins
-    std::string value;
-    if (meta.getAttribute("charset", value) && !value.empty()) {
-        charset = value;
-        return;
-    }
-    std::string httpEquiv;
-    if (!meta.getAttribute("http-equiv", httpEquiv) || httpEquiv.empty()) return;
-    if (!equalsIgnoreCase(httpEquiv, "content-type")) return;
-    std::string content;
-    if (!meta.getAttribute("content", content) || content.empty()) return;
-    std::string_view copy = trimRightView(trimLeftView(content, ' '), ' ');
-    std::string_view declaration = copy;
-    std::size_t semicolon = copy.find(';');
-    if (semicolon != std::string_view::npos) {
-        contentType = std::string(trimRightView(copy.substr(0, semicolon), ' '));
-        declaration = trimLeftView(copy.substr(semicolon + 1), ' ');
-    }
-    std::size_t eq = declaration.find('=');
-    if (eq == std::string_view::npos) return;
-    std::string_view name = trimRightView(declaration.substr(0, eq), ' ');
-    if (equalsIgnoreCase(name, "charset")) {
-        charset = std::string(trimLeftView(declaration.substr(eq + 1), ' '));
-    }
+    readCharsetDeclaration(
+        [&](std::string_view name, std::string& value) { return meta.getAttribute(name, value); },
+        contentType, charset);
 }
 
 }  // namespace detail
