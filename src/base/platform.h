@@ -3,11 +3,11 @@
 // Paths may use "\\" or "/" as separators; both are accepted everywhere.
 #pragma once
 
+#include <kestrune/codePage.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
-
-#include <kestrune/codePage.h>
 
 #include "base/compiler.h"
 
@@ -193,6 +193,14 @@ bool writeStandardOutput(const char* bytes, std::size_t count);
 bool writeStandardError(const char* bytes, std::size_t count);
 // The system's words for the last failure of a call ("No space left on device").
 std::string errorText();
+// The last failure of a write was a pipe whose reader has gone (a closed pipe, as
+// when the output goes to "head").
+bool lastErrorIsClosedPipe();
+
+// Appends standard input's bytes, as they are (never translated: binary mode), to
+// `out` until its end, or until `out` holds `limit` bytes or more, as
+// InputFile::readStream does. False on a read error (errorText() says why).
+bool readStandardInput(std::string& out, std::size_t limit);
 
 // Faults on demand, for tests of the failure paths. Both apply to the whole process
 // until changed; a negative value turns them off (the default).

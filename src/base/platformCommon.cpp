@@ -76,18 +76,30 @@ std::size_t InputFile::readFromStart(char* dst, std::size_t count) {
     return done;
 }
 
-bool InputFile::readStream(std::string& out, std::size_t limit) {
-    if (fd_ < 0) return false;
+namespace {
+
+// Reads the descriptor to its end, or until `out` holds `limit` bytes or more.
+bool readToEnd(int fd, std::string& out, std::size_t limit) {
     constexpr std::size_t kChunk = 1 << 16;
     while (out.size() < limit) {
         const std::size_t at = out.size();
         out.resize(at + kChunk);
-        const long long n = detail::readInput(fd_, out.data() + at, kChunk);
+        const long long n = detail::readInput(fd, out.data() + at, kChunk);
         out.resize(at + static_cast<std::size_t>(n > 0 ? n : 0));
         if (n <= 0) return n == 0;
     }
     return true;
 }
+
+}  // namespace
+
+bool InputFile::readStream(std::string& out, std::size_t limit) {
+    return fd_ >= 0 && readToEnd(fd_, out, limit);
+}
+
+// Descriptor 0 is standard input on every system (the C runtime's on Windows, whose
+// reads go to the handle unchanged).
+bool readStandardInput(std::string& out, std::size_t limit) { return readToEnd(0, out, limit); }
 
 OutputFile::~OutputFile() { discard(); }
 

@@ -322,6 +322,8 @@ bool writeStandardError(const char* bytes, std::size_t count) {
 
 std::string errorText() { return std::strerror(errno); }
 
+bool lastErrorIsClosedPipe() { return errno == EPIPE; }
+
 namespace detail {
 
 std::string realPath(const std::string& path) {

@@ -234,6 +234,11 @@ std::string errorText() {
     return n > 0 ? std::string(text, n) : "error " + std::to_string(code);
 }
 
+bool lastErrorIsClosedPipe() {
+    const DWORD code = ::GetLastError();
+    return code == ERROR_BROKEN_PIPE || code == ERROR_NO_DATA;
+}
+
 namespace detail {
 
 int descriptorOf(HANDLE handle, int flags) {
