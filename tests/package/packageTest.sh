@@ -78,6 +78,7 @@ cat >"$work/expected-contents" <<'EOF'
 drwxr-xr-x root/root ./usr/
 drwxr-xr-x root/root ./usr/bin/
 -rwxr-xr-x root/root ./usr/bin/kestrune
+-rwxr-xr-x root/root ./usr/bin/kestrune-select
 drwxr-xr-x root/root ./usr/share/
 drwxr-xr-x root/root ./usr/share/doc/
 drwxr-xr-x root/root ./usr/share/doc/kestrune/
@@ -89,6 +90,7 @@ drwxr-xr-x root/root ./usr/share/lintian/overrides/
 -rw-r--r-- root/root ./usr/share/lintian/overrides/kestrune
 drwxr-xr-x root/root ./usr/share/man/
 drwxr-xr-x root/root ./usr/share/man/man1/
+-rw-r--r-- root/root ./usr/share/man/man1/kestrune-select.1.gz
 -rw-r--r-- root/root ./usr/share/man/man1/kestrune.1.gz
 EOF
 contents "$deb"
@@ -161,6 +163,8 @@ page=$root/usr/share/man/man1/kestrune.1.gz
 
 # The manual page: our page, compressed.
 gzip -dc "$page" | cmp -s - "$source/man/kestrune.1" || fail "installed manual page differs from man/kestrune.1"
+gzip -dc "$root/usr/share/man/man1/kestrune-select.1.gz" | cmp -s - "$source/man/kestrune-select.1" ||
+    fail "installed manual page differs from man/kestrune-select.1"
 
 # The documentation: the program's changelog, the package's changelog of this
 # version, and the copyright file carrying the text of LICENSE.
@@ -216,5 +220,11 @@ cmp -s links.json "$work/want" || fail "links.json: $(cat links.json)"
 cp "$sample" "$root/usr/bin/page.html"
 run 1 "doctype=html$cr
 " page.html -tag '!doctype'
+
+# The installed selector program.
+printf '<p>One</p><p>Two</p>' >"$work/page.html"
+got=$("$root/usr/bin/kestrune-select" p "$work/page.html") || fail "kestrune-select: status $?"
+[ "$got" = "One
+Two" ] || fail "kestrune-select: unexpected output: $got"
 
 echo "packages $(basename "$deb") (Depends: $depends) and $(basename "$dev_deb"): $lint; files and installed program as expected"

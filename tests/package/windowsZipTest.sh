@@ -21,11 +21,16 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$work/out/$name.zip") || fail "unpacking"
 listing=$(cd "$work/unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
-[ "$listing" = "./README.md ./kestrune.exe ./kestrune.html " ] || fail "archive holds: $listing"
-grep -q '<html' "$work/unpacked/kestrune.html" || fail "kestrune.html is no HTML"
+[ "$listing" = "./README.md ./kestrune-select.exe ./kestrune-select.html ./kestrune.exe ./kestrune.html " ] ||
+    fail "archive holds: $listing"
+for page in kestrune kestrune-select; do
+    grep -q '<html' "$work/unpacked/$page.html" || fail "$page.html is no HTML"
+done
 printf '<html><head><title>Sample page</title></head></html>' >"$work/page.html"
 status=0
 out=$("$@" "$work/unpacked/kestrune.exe" "$work/page.html" -tag title) || status=$?
 [ "$status" -eq 1 ] || fail "status $status, output: $out"
 printf '%s' "$out" | grep -q '^text=' || fail "output: $out"
+out=$("$@" "$work/unpacked/kestrune-select.exe" title "$work/page.html") || fail "kestrune-select: $out"
+[ "$out" = "Sample page" ] || fail "kestrune-select output: $out"
 echo "$name.zip holds $listing and its program runs"
