@@ -68,38 +68,34 @@ bool readInput(const std::string& file, std::string& page, std::string& problem)
             std::string(describe(Status::PageTooLarge)) + " (" + std::to_string(size) + " bytes)";
         return false;
     };
+    constexpr auto limit = static_cast<std::size_t>(kMaxInputBytes);
+    bool read = false;
     if (file == "-") {
-        if (!platform::readStandardInput(page, static_cast<std::size_t>(kMaxInputBytes))) {
-            problem = platform::errorText();
-            return false;
-        }
-        return !isTooLargeInput(page.size()) || tooLarge(page.size());
-    }
-    if (platform::directoryExists(file)) {
+        read = platform::readStandardInput(page, limit);
+    } else if (platform::directoryExists(file)) {
         problem = "Is a directory";
         return false;
-    }
-    platform::InputFile input;
-    if (!input.open(file)) {
-        problem = platform::errorText();
-        return false;
-    }
-    const long long size = input.size();
-    if (size < 0) {
-        // A pipe or a terminal: read up to the limit.
-        if (!input.readStream(page, static_cast<std::size_t>(kMaxInputBytes))) {
+    } else {
+        platform::InputFile input;
+        if (!input.open(file)) {
             problem = platform::errorText();
             return false;
         }
-        return !isTooLargeInput(page.size()) || tooLarge(page.size());
+        const long long size = input.size();
+        if (size >= 0) {
+            if (isTooLargeInput(static_cast<std::size_t>(size))) return tooLarge(size);
+            page.resize(static_cast<std::size_t>(size));
+            read = input.readFromStart(page.data(), page.size()) == page.size();
+        } else {
+            // A pipe or a terminal: read up to the limit.
+            read = input.readStream(page, limit);
+        }
     }
-    if (isTooLargeInput(static_cast<std::size_t>(size))) return tooLarge(size);
-    page.resize(static_cast<std::size_t>(size));
-    if (input.readFromStart(page.data(), page.size()) != page.size()) {
+    if (!read) {
         problem = platform::errorText();
         return false;
     }
-    return true;
+    return !isTooLargeInput(page.size()) || tooLarge(page.size());
 }
 
 // Runs of white space made one space, none at either end.

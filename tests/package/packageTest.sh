@@ -222,7 +222,7 @@ run 1 "doctype=html$cr
 " page.html -tag '!doctype'
 
 # The installed selector program.
-printf '<p>One</p><p>Two</p>' >"$work/page.html"
+printf '<html><body><p>One</p><p>Two</p></body></html>' >"$work/page.html"
 got=$("$root/usr/bin/kestrune-select" p "$work/page.html") || fail "kestrune-select: status $?"
 [ "$got" = "One
 Two" ] || fail "kestrune-select: unexpected output: $got"
