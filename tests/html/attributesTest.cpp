@@ -12,7 +12,9 @@
 #include "html/charRefs.h"
 #include "html/parserCore.h"
 #include "html/tagTables.h"
+#include "html/textScan.h"
 #include "support/caseFile.h"
+#include "support/sprinkled.h"
 
 namespace kestrune {
 namespace {
@@ -125,12 +127,73 @@ TEST(TagTablesTest, ValidTagNames) {
             tags.push_back(tag.replace(tag.find('%'), 1, c[0]));
         }
     }
-    for (std::string tag : tags) {
-        const std::size_t size = tag.size();
-        tag.append(16, '\0');  // the padding of a document's text
+    for (const std::string& tag : tags) {
+        TextScan scan;
+        scan.scan(tag.data(), tag.size(), false);
+        TagNames names(tag.data(), tag.size(), nullptr);
         Token token;
-        readTag(tag.data(), tag.data() + size, token);
+        readTag(scan.text(), 0, token, names);
         EXPECT_EQ(isValidTagToken(token), isValidTagName(token.tagName) != 0) << tag;
+    }
+}
+
+// The token cut that the marks lead gives the tokens the rules give, read-only or
+// compacting names in place; reading a text compacted in place again changes nothing.
+TEST(TokenCutTest, AgreesWithRules) {
+    std::vector<std::string> texts{"",
+                                   "<",
+                                   "x<",
+                                   "<!-",
+                                   "<!--",
+                                   "<!-->",
+                                   "a<>b",
+                                   "</>",
+                                   "< a\nb>",
+                                   "<\na\r\tb c>",
+                                   "<a\n/>",
+                                   "<br/>",
+                                   "<a href=x/>",
+                                   "<//p>",
+                                   "</ p>",
+                                   "<a\t>x</\na>",
+                                   "<p>t",
+                                   "<p",
+                                   "x<y\n"};
+    unsigned seed = 7;
+    for (int round = 0; round < 400; ++round) {
+        texts.push_back(testing::sprinkled(seed, static_cast<std::size_t>(round % 90),
+                                           "<<>>/ !-\r\n\tabP=\"\x80", 2));
+    }
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        TextScan scan;
+        scan.scan(text.data(), text.size(), false);
+        std::string copy = text;
+        TagNames readOnly(text.data(), text.size(), nullptr);
+        TagNames inPlace(copy.data(), copy.size(), copy.data());
+        TagNames reference(text.data(), text.size(), nullptr);
+        for (int pass = 0; pass < 2; ++pass) {
+            // Compaction moves no "<" or ">": the copy's scan stays that of the text.
+            TextScan copyScan;
+            copyScan.scan(copy.data(), copy.size(), false);
+            std::size_t at = 0, atCopy = 0, atReference = 0;
+            while (atReference < text.size()) {
+                Token fast, compacted, expected;
+                atReference =
+                    readTagReference(text.data(), atReference, text.size(), expected, reference);
+                at = readTag(scan.text(), at, fast, readOnly);
+                atCopy = readTag(copyScan.text(), atCopy, compacted, inPlace);
+                for (const Token* t : {&fast, &compacted}) {
+                    EXPECT_EQ(t->tagName, expected.tagName);
+                    EXPECT_EQ(t->attributeText, expected.attributeText);
+                    EXPECT_EQ(t->text, expected.text);
+                    EXPECT_EQ(t->selfClosing, expected.selfClosing);
+                    EXPECT_EQ(t->plainName, expected.plainName);
+                }
+                ASSERT_EQ(at, atReference);
+                ASSERT_EQ(atCopy, atReference);
+            }
+        }
     }
 }
 
