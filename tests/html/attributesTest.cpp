@@ -66,6 +66,46 @@ TEST(AttributesTest, PiecesAndLookUps) {
     }
 }
 
+// The pieces the scan cuts (the usual form first, then the general one) are those the
+// rule cuts byte by byte.
+TEST(AttributesTest, PiecesAgreeWithRules) {
+    std::vector<std::string> texts{" a=\"1\" b=\"2\"", " a=\"1\"  b=\"2\"", " a=\"1\" \"b\"",
+                                   " a=\"1\" =b",      " a=\"1\"x b",       " a=\"x y\" b=\"\"",
+                                   " a=\"1",           " a=\"1\" b",        " a=\"1\"\tb=\"2\"",
+                                   " a==\"1\""};
+    for (const auto& c : testing::readCases("html/data/attributes.txt", 3)) texts.push_back(c[0]);
+    unsigned seed = 9;
+    for (int round = 0; round < 3000; ++round) {
+        texts.push_back(testing::sprinkled(seed, static_cast<std::size_t>(round % 70),
+                                           "   \"\"==\'\r\n\tab", 1 + round % 3));
+        // Mostly the usual form, left at a random place.
+        std::string usual;
+        while (usual.size() < static_cast<std::size_t>(round % 60))
+            usual += " n" + std::to_string(usual.size()) + "=\"v w\"";
+        texts.push_back(usual.substr(0, usual.size() - round % 4));
+    }
+    auto pieces = [](auto&& each, const std::string& text) {
+        std::string out;
+        each(
+            text,
+            [&](std::string_view n, std::string_view v) {
+                out += "[" + std::string(n) + "=" + std::string(v) + "]";
+            },
+            [&](std::string_view w) { out += "(" + std::string(w) + ")"; });
+        return out;
+    };
+    for (const std::string& text : texts) {
+        std::string scratch;
+        const std::string fast = pieces(
+            [&](std::string_view t, auto&& p, auto&& w) { forEachAttribute(t, scratch, p, w); },
+            text);
+        const std::string expected = pieces(
+            [](std::string_view t, auto&& p, auto&& w) { forEachAttributeReference(t, p, w); },
+            text);
+        ASSERT_EQ(fast, expected) << text;
+    }
+}
+
 TEST(AttributesTest, ElementLookups) {
     HtmlDocument doc;
     ASSERT_EQ(doc.parse("<html><a HREF=x href=2 title=\"a&amp;b\" disabled>t</a>"), 1);
