@@ -6,7 +6,8 @@
 // console output and the same file, byte for byte, and agree on whether there is a
 // root at all; the library call's rendering must equal the program's output. First the page's scan
 // by every kernel is checked against the byte-by-byte reference, and the token cut that the scan's
-// marks lead against the cut by the rules (and its name test against the full one).
+// marks lead against the cut by the rules (its name test against the full one, the pieces of
+// each attribute text against those of the rule).
 //
 // Input: a first line that plays the command line, then the page (fuzzRequest.h).
 #include <kestrune/extract.h>
@@ -21,6 +22,7 @@
 #include "cli/Options.h"
 #include "fuzzCheck.h"
 #include "fuzzRequest.h"
+#include "html/attributes.h"
 #include "html/parserCore.h"
 #include "html/textScan.h"
 #include "support/twoPaths.h"
@@ -48,6 +50,22 @@ void checkScanKernels(std::string_view page) {
     useScanKernel(ScanKernel::Auto);
 }
 
+// The pieces of an attribute text as the scan cuts them, or as the rule does.
+std::string attributePieces(std::string_view text, bool reference) {
+    std::string out;
+    auto pair = [&](std::string_view n, std::string_view v) {
+        out.append("[").append(n).append("=").append(v).append("]");
+    };
+    auto word = [&](std::string_view w) { out.append("(").append(w).append(")"); };
+    std::string scratch;
+    if (reference) {
+        forEachAttributeReference(text, pair, word);
+    } else {
+        forEachAttribute(text, scratch, pair, word);
+    }
+    return out;
+}
+
 // The token cut the marks lead against the rules, token by token.
 void checkTokenCut(std::string_view page) {
     TextScan scan;
@@ -67,6 +85,11 @@ void checkTokenCut(std::string_view page) {
                    token.plainName == expected.plainName);
         // The name test the scan of each tag allows against the full one.
         FUZZ_CHECK(isValidTagToken(token) == (isValidTagName(token.tagName) != 0));
+        // The pieces of its attribute text against the rule's.
+        if (!token.attributeText.empty()) {
+            FUZZ_CHECK_EQUAL(attributePieces(token.attributeText, false),
+                             attributePieces(token.attributeText, true));
+        }
     }
 }
 
