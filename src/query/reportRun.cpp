@@ -145,17 +145,18 @@ Status runReport(const PageSource& page, const RunRequest& request, Findings& fi
         return Status::Ok;
     }
     // No tree is needed: the report is made as the text is parsed.
-    DocumentText text;
+    PageText text;
     const int loaded = page.inMemory ? text.assign(page.bytes, request.codePage)
                                      : text.load(page.fileName, request.codePage);
     if (loaded != 1) return loadFailure(page);
     const bool raw = request.mode == ReportMode::RawBlocks;
     findings.start(request.mode);
     Forward forward(request, paths.lookUp, findings);
+    const std::size_t lastHtmlTag = text.facts().lastHtmlTag;
     const bool found =
-        raw ? extractRawBlocks(text.data(), text.size(), request.tagName, forward, findings,
+        raw ? extractRawBlocks(text.text(), lastHtmlTag, request.tagName, forward, findings,
                                paths.settling)
-            : extractElements(text.data(), text.size(),
+            : extractElements(text.text(), lastHtmlTag,
                               ElementQuery{.tagName = request.tagName,
                                            .selector = request.selector,
                                            .textsAsWritten = request.textsAsWritten},

@@ -11,6 +11,8 @@
 #include <tuple>
 #include <vector>
 
+#include "support/guardedBytes.h"
+
 namespace kestrune {
 namespace {
 
@@ -70,7 +72,7 @@ TEST(ExtractTest, ReportLimits) {
     }
     EXPECT_EQ(defaultReportLimit(0), std::size_t{16} << 20);
     EXPECT_EQ(defaultReportLimit(1 << 20), std::size_t{64} << 20);
-    EXPECT_EQ(defaultReportLimit(std::size_t{1} << 40), std::size_t{1} << 30);
+    EXPECT_EQ(defaultReportLimit(SIZE_MAX), std::size_t{1} << 30);
 }
 
 TEST(ExtractTest, TextForms) {
@@ -162,6 +164,43 @@ TEST(ExtractTest, ManyThreads) {
     for (auto& result : results) threads.emplace_back(runAll, std::ref(result));
     threads.clear();  // joins them
     for (const std::vector<std::string>& result : results) EXPECT_TRUE(result == expected);
+}
+
+// A page that needs no conversion is read where it lies: the call never writes to it
+// and never reads past its end, which here is the end of the last readable page (the
+// next one faults), whatever the page ends in.
+TEST(ExtractTest, ReadsThePageInPlaceOnly) {
+    const std::string pages[] = {
+        "<html><a>x</a>",
+        "<html><a href=y>x</a><a",
+        "<html><a>x</a><a>",
+        "<html><a>x</a><",
+        "<html><a>x</a><!-",
+        "<html><a\n\thref=1>x</a\r>",
+        "<html><p>t<a\r>",
+        "<html><script>x</script><!--",
+        "<html><!-- c --><style>s</sty",
+        "<html><a>caf\xC3\xA9 &amp; &#",
+        "<html><A HREF=\"&amp;\">\xD6\xD0</a",
+        "x<h\ntml",
+        std::string("<html><a>x</a>\0<a>y</a>", 24),
+    };
+    const Request requests[] = {{"a", {"href"}, kUtf8, TextForm::Written},
+                                {"a", {}, kUtf8, TextForm::Reported},
+                                {"p", {}, 1252, TextForm::Written},
+                                {"!--", {}, kUtf8, TextForm::Written},
+                                {"style", {}, kUtf8, TextForm::Written}};
+    for (const std::string& page : pages) {
+        const testing::GuardedBytes guarded(page);
+        for (const Request& request : requests) {
+            SCOPED_TRACE(page + " / " + request.tag);
+            const Report expected = extract(page, request);
+            const Report report = extract(guarded.view(), request);
+            EXPECT_EQ(report.status(), expected.status());
+            EXPECT_EQ(report.consoleText(), expected.consoleText());
+            EXPECT_EQ(report.fileText(), expected.fileText());
+        }
+    }
 }
 
 }  // namespace
