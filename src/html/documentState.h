@@ -50,6 +50,7 @@ struct DocumentState {
     std::vector<const HtmlElement*> metas;  // meta elements below the top level, in order
     bool convertedFromUtf8 = false;
     unsigned codePage = 0;  // 0: the local one
+    bool htmlWhitespace = false;
     std::string contentType;
     std::string charset;
 };

@@ -43,6 +43,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -179,9 +180,21 @@ inline std::size_t compactName(const char* name, std::size_t length, char* out) 
 // block, made on first use and touched only as far as names fill it.
 class TagNames {
   public:
-    // `writable` is the text itself, or null when the text is only read.
-    TagNames(const char* text, std::size_t length, char* writable)
-        : text_(text), length_(length), writable_(writable) {}
+    // `writable` is the text itself, or null when the text is only read. With
+    // `htmlWhitespace` (which needs `writable`) every tag read has its TAB, LF, FF and
+    // CR turned into spaces first, so that names and attributes end there too.
+    TagNames(const char* text, std::size_t length, char* writable, bool htmlWhitespace = false)
+        : text_(text), length_(length), writable_(writable), htmlWhitespace_(htmlWhitespace) {
+        if (htmlWhitespace && writable == nullptr) throw std::logic_error("text not writable");
+    }
+
+    // With htmlWhitespace: text[from, to) (the inside of a tag) with TAB, LF, FF and CR
+    // made spaces, in place.
+    void spaceOut(std::size_t from, std::size_t to) {
+        if (!htmlWhitespace_) return;
+        for (char* p = writable_ + from; p != writable_ + to; ++p)
+            if (isControlChar(*p) || *p == '\f') *p = ' ';
+    }
     TagNames(const TagNames&) = delete;
     TagNames& operator=(const TagNames&) = delete;
     ~TagNames() {
@@ -216,6 +229,7 @@ class TagNames {
     const char* text_;
     std::size_t length_;
     char* writable_;
+    bool htmlWhitespace_;
     std::vector<char*> blocks_;
     char* next_ = nullptr;
     std::size_t room_ = 0;
@@ -246,6 +260,7 @@ inline std::size_t readTag(const ScannedText& text, std::size_t at, Token& token
         token.text = std::string_view(s + after, end - after);
         return end;
     }
+    names.spaceOut(after, gt);
     // One pass over the name: it ends at the first space (or at ">"); CR, LF and TAB
     // in it are noted, and so is any other byte that makes it less than plain (a
     // leading "/" does not).
@@ -307,6 +322,7 @@ inline std::size_t readTagReference(const char* s, std::size_t at, std::size_t e
         token.text = afterLt;
         return end;
     }
+    names.spaceOut(at + lt + 1, at + lt + 1 + gt);
     const std::string_view tag = afterLt.substr(0, gt);
     const std::size_t next = at + lt + 1 + gt + 1;
     const std::size_t from = !tag.empty() && tag[0] == '/' ? 1 : 0;
@@ -338,11 +354,13 @@ inline std::size_t readTagReference(const char* s, std::size_t at, std::size_t e
 template <typename Consumer>
 class ParserCore {
   public:
-    // Reads `text`; with `writable` (the text itself) names are compacted in place.
-    ParserCore(const ScannedText& text, Consumer& consumer, char* writable = nullptr)
+    // Reads `text`; with `writable` (the text itself) names are compacted in place,
+    // and with `htmlWhitespace` tags are read as TagNames says.
+    ParserCore(const ScannedText& text, Consumer& consumer, char* writable = nullptr,
+               bool htmlWhitespace = false)
         : text_(text),
           end_(text.size()),
-          names_(text.data(), text.size(), writable),
+          names_(text.data(), text.size(), writable, htmlWhitespace),
           consumer_(consumer) {}
 
     void run() {

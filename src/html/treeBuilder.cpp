@@ -119,7 +119,7 @@ TreeBuilder::TreeBuilder(detail::DocumentState& document, const ScannedText& tex
     : document_(document), text_(text), open_(document.elements) {}
 
 void TreeBuilder::build() {
-    ParserCore<TreeBuilder>(text_, *this, document_.text).run();
+    ParserCore<TreeBuilder>(text_, *this, document_.text, document_.htmlWhitespace).run();
     if (root_.found()) document_.root = root_.root();
 }
 

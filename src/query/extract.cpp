@@ -174,7 +174,8 @@ class ReportBuilder final : public HeldParts<KeptPart> {
                              .attributeNames = &request.attributes,
                              .mode = selects ? ReportMode::Elements : reportModeOf(request.tag),
                              .codePage = usableCodePage(request.codePage),
-                             .textsAsWritten = request.text == TextForm::Written};
+                             .textsAsWritten = request.text == TextForm::Written,
+                             .htmlWhitespace = request.htmlWhitespace};
         const std::size_t limit =
             request.maxReportBytes != 0 ? request.maxReportBytes : defaultReportLimit(page.size());
         ReportBuilder builder(report, request, limit);

@@ -91,6 +91,23 @@ void checkTokenCut(std::string_view page) {
                              attributePieces(token.attributeText, true));
         }
     }
+    // Tags read as browsers read them: both cuts rewrite texts of their own alike.
+    std::string spaced(text.data(), text.size()), spacedReference = spaced;
+    TextScan spacedScan;
+    spacedScan.scan(spaced.data(), spaced.size(), false);
+    TagNames spacedNames(spaced.data(), spaced.size(), spaced.data(), true);
+    TagNames spacedReferenceNames(spacedReference.data(), spacedReference.size(),
+                                  spacedReference.data(), true);
+    for (std::size_t at = 0, expectedAt = 0; expectedAt < spaced.size();) {
+        Token token, expected;
+        at = readTag(spacedScan.text(), at, token, spacedNames);
+        expectedAt = readTagReference(spacedReference.data(), expectedAt, spacedReference.size(),
+                                      expected, spacedReferenceNames);
+        FUZZ_CHECK(at == expectedAt);
+        FUZZ_CHECK(token.tagName == expected.tagName &&
+                   token.attributeText == expected.attributeText);
+    }
+    FUZZ_CHECK(spaced == spacedReference);
 }
 
 }  // namespace

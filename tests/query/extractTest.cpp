@@ -3,6 +3,7 @@
 // forms, the mode a tag gives, and calls from many threads at once.
 #include <gtest/gtest.h>
 #include <kestrune/extract.h>
+#include <kestrune/select.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -132,6 +133,54 @@ TEST(ExtractTest, TextForms) {
                 EXPECT_EQ(report.value(i, key), report.value(i, static_cast<std::size_t>(k)));
             }
         }
+    }
+}
+
+TEST(ExtractTest, SelectorsAndTagReading) {
+    const std::string page =
+        "<html><nav><a href=/x>X</a><a>Y</a></nav><p><a href=/z>Z</a></p>"
+        "<script>if (a < b) go()</script></html>";
+    const std::string wrapped = "<html><A\nHREF=\"/w\">W</A><p\tclass=c>P</p></html>";
+    // Selector (or, with a leading "-tag ", a tag), attributes, tags read as browsers
+    // read them, page (empty: `page`), status, the values as in TextForms.
+    const std::tuple<const char*, std::vector<std::string>, bool, std::string, Status, std::string>
+        cases[] = {
+            {"nav a[href]", {"href"}, false, "", Status::Ok, "X|/x|"},
+            {"a:not([href])", {}, false, "", Status::Ok, "Y||"},
+            {"nav > a:last-child, p a", {"href"}, false, "", Status::Ok, "Y||Z|/z|"},
+            {":root", {}, false, "<html>t</html>", Status::Ok, "t||"},
+            {"script", {}, false, "", Status::Ok, "if (a < b) go()||"},
+            {"p a", {"href"}, false, "<p><a href=1>1</a></p>", Status::Ok, "1|1|"},
+            {"a[", {}, false, "", Status::InvalidSelector, ""},
+            {"a::before", {}, false, "", Status::InvalidSelector, ""},
+            // Names and attributes that run on past a line break.
+            {"a", {"href"}, false, wrapped, Status::Ok, ""},
+            {"a", {"href"}, true, wrapped, Status::Ok, "W|/w|"},
+            {"p.c", {}, true, wrapped, Status::Ok, "P|class=\"c\" |"},
+            {"-tag a", {"href"}, true, wrapped, Status::Ok, "W|/w|"},
+            {"-tag a", {"href"}, false, wrapped, Status::Ok, ""},
+        };
+    for (const auto& [selector, attributes, htmlWhitespace, other, status, expected] : cases) {
+        SCOPED_TRACE(selector);
+        Request request;
+        const std::string_view text(selector);
+        if (text.starts_with("-tag ")) {
+            request.tag = std::string(text.substr(5));
+        } else {
+            request.selector = Selector::compile(text);
+        }
+        request.attributes = attributes;
+        request.codePage = kUtf8;
+        request.text = TextForm::Written;
+        request.htmlWhitespace = htmlWhitespace;
+        const Report report = extract(other.empty() ? page : other, request);
+        ASSERT_EQ(report.status(), status);
+        std::string values;
+        for (std::size_t i = 0; i < report.size(); ++i)
+            for (std::size_t k = 0; k < report.keys().size(); ++k)
+                values += std::string(report.value(i, k)) + "|";
+        EXPECT_EQ(values, expected);
+        EXPECT_FALSE(report.lacksDoctype());
     }
 }
 
