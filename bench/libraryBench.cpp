@@ -4,7 +4,7 @@
 // built, on every page of the corpus folders and on the generated worst cases, all in this
 // one process.
 //
-//   kestrune_library_bench [BENCHMARK FLAGS] [FOLDER_OR_PAGE...]
+//   kestrune_library_bench [--quick] [BENCHMARK FLAGS] [FOLDER_OR_PAGE...]
 //
 // Pages: the arguments left after Google Benchmark's flags, else $KESTRUNE_BENCH_CORPUS,
 // else the shared corpus beside the checkout; plus the worst cases in $KESTRUNE_BENCH_STRESS
@@ -14,15 +14,18 @@
 // Benchmarks:
 //   ENGINE/PAGE        one page per iteration. Counters: bytes_per_second (page bytes),
 //                      items_per_second (pages), links (found on the page), memory (the
-//                      peak resident memory one call adds, divided by the page size).
-//   threads/kestrune   every corpus page once per iteration in each of 1, 2 and 4 threads:
-//                      bytes_per_second is the throughput of all threads together.
+//                      peak resident memory one call adds, divided by the page size). A
+//                      page the engine refuses is reported as an error, "refused".
+//   threads/kestrune   every corpus page the library reads once per iteration in each of
+//                      1, 2 and 4 threads: bytes_per_second is the throughput of all
+//                      threads together.
 // Peers skip the worst cases where one of them takes many minutes or gives up:
 // stress-deep-*, stress-*handback* (gumbo) and stress-one-tag-many-attributes (libxml2).
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -34,6 +37,7 @@
 #include <vector>
 
 #include "peers.h"
+#include "runPlan.h"
 
 namespace {
 
@@ -104,32 +108,47 @@ bool resetPeak() {
     return static_cast<bool>(clear);
 }
 
-// The peak memory one run adds, divided by the page size; negative when unknown. The run
-// has a thread of its own, so that state an engine keeps per thread is counted too.
-double memoryPerPageByte(const kbench::Engine& engine, const Page& page) {
-    if (page.bytes.empty() || !resetPeak()) return -1;
+// One case: an engine on a page, with what a first run of it found.
+struct Case {
+    const kbench::Engine* engine;
+    const Page* page;
+    double seconds = 0;  // of that run
+    double memory = -1;  // the peak memory it added, divided by the page size; < 0: unknown
+    bool refused = false;
+};
+
+// The first run of a case, in a thread of its own, so that state an engine keeps per
+// thread is counted in its memory too.
+void runFirst(Case& c) {
+    const bool measurable = !c.page->bytes.empty() && resetPeak();
     const long before = peakKib();
-    std::thread([&] {
-        kbench::LinkSink sink;
-        engine.run(page.bytes, sink);
-    }).join();
+    kbench::LinkSink sink;
+    const auto start = std::chrono::steady_clock::now();
+    std::thread([&] { c.engine->run(c.page->bytes, sink); }).join();
+    c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    c.refused = sink.refused;
     const long after = peakKib();
-    if (before < 0 || after < 0) return -1;
-    return static_cast<double>(after - before) * 1024.0 / static_cast<double>(page.bytes.size());
+    if (measurable && before >= 0 && after >= 0)
+        c.memory = static_cast<double>(after - before) * 1024.0 /
+                   static_cast<double>(c.page->bytes.size());
 }
 
-void runPage(benchmark::State& state, const kbench::Engine* engine, const Page* page) {
-    const double memory = memoryPerPageByte(*engine, *page);
+// A page the engine refuses is reported as refused, never timed.
+void runPage(benchmark::State& state, const Case* c) {
+    if (c->refused) {
+        state.SkipWithError("refused");
+        return;
+    }
     kbench::LinkSink sink;
     for (auto _ : state) {
         sink = {};
-        engine->run(page->bytes, sink);
+        c->engine->run(c->page->bytes, sink);
         benchmark::DoNotOptimize(sink.bytes);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page->bytes.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c->page->bytes.size()));
     state.SetItemsProcessed(state.iterations());
     state.counters["links"] = static_cast<double>(sink.links);
-    if (memory >= 0) state.counters["memory"] = memory;
+    if (c->memory >= 0) state.counters["memory"] = c->memory;
 }
 
 void runBatch(benchmark::State& state, const kbench::Engine* engine,
@@ -150,7 +169,7 @@ void runBatch(benchmark::State& state, const kbench::Engine* engine,
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
+    kbench::RunPlan plan(argc, argv);
     static std::vector<Page> pages;
     const char* chosen = std::getenv("KESTRUNE_BENCH_CORPUS");
     std::string corpus = argc > 1 ? argv[1] : chosen != nullptr ? chosen : KBENCH_DEFAULT_CORPUS;
@@ -168,10 +187,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    static std::vector<const Page*> batch;
-    for (const Page& page : pages)
-        if (!page.stress) batch.push_back(&page);
     const bool peersEverywhere = std::getenv("KBENCH_PEERS_ON_ALL") != nullptr;
+    static std::vector<Case> cases;
     for (const Page& page : pages) {
         for (const kbench::Engine& engine : kbench::engines()) {
             const bool kestrune = std::string(engine.name) == "kestrune";
@@ -179,23 +196,51 @@ int main(int argc, char** argv) {
                                  page.name.find("handback") != std::string::npos ||
                                  page.name == "stress-one-tag-many-attributes";
             if (!kestrune && !peersEverywhere && page.stress && tooSlow) continue;
-            benchmark::RegisterBenchmark((std::string(engine.name) + "/" + page.name).c_str(),
-                                         runPage, &engine, &page)
-                ->UseRealTime()
-                ->Unit(benchmark::kMillisecond);
+            if (plan.selected(std::string(engine.name) + "/" + page.name))
+                cases.push_back({&engine, &page});
         }
     }
-    if (!batch.empty()) {
-        benchmark::RegisterBenchmark("threads/kestrune", runBatch, kbench::findEngine("kestrune"),
-                                     &batch)
+    // One run of each case first: its memory, and the times the duration is estimated from.
+    std::cerr << "one run of each of " << cases.size() << " cases first (memory, duration)\n";
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Page* page = cases[i].page;
+        if (i == 0 || cases[i - 1].page != page)
+            std::cerr << "  " << page->name << " (" << page->bytes.size() / 1024 << " KiB):";
+        runFirst(cases[i]);
+        std::cerr << " " << cases[i].engine->name << " "
+                  << (cases[i].refused ? "refused" : kbench::describeSeconds(cases[i].seconds));
+        if (i + 1 == cases.size() || cases[i + 1].page != page) std::cerr << "\n";
+    }
+    for (const Case& c : cases) {
+        const std::string name = std::string(c.engine->name) + "/" + c.page->name;
+        benchmark::RegisterBenchmark(name.c_str(), runPage, &c)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+        plan.add(name, c.refused ? 0 : c.seconds);
+    }
+    // The threads' batch: every corpus page the library reads.
+    static std::vector<const Page*> batch;
+    const kbench::Engine* kestrune = kbench::findEngine("kestrune");
+    const auto batchStart = std::chrono::steady_clock::now();
+    for (const Page& page : pages) {
+        kbench::LinkSink sink;
+        if (!page.stress && plan.selected("threads/kestrune")) kestrune->run(page.bytes, sink);
+        if (!page.stress && !sink.refused) batch.push_back(&page);
+    }
+    const double batchSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - batchStart).count();
+    if (!batch.empty() && plan.selected("threads/kestrune")) {
+        benchmark::RegisterBenchmark("threads/kestrune", runBatch, kestrune, &batch)
             ->Threads(1)
             ->Threads(2)
             ->Threads(4)
             ->UseRealTime()
             ->MeasureProcessCPUTime()
             ->Unit(benchmark::kMillisecond);
+        const double cores = std::max(1U, std::thread::hardware_concurrency());
+        for (int threads : {1, 2, 4})
+            plan.add("threads/kestrune:" + std::to_string(threads),
+                     batchSeconds * std::max(1.0, threads / cores));
     }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return plan.run(fs::path(KBENCH_GENERATOR).parent_path().string());
 }
