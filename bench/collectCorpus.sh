@@ -13,7 +13,7 @@
 #   PACKAGE    documentation packages to take pages from (default: the list below);
 #              a package that is not installed is skipped with a note.
 # A page's name is its package and its path inside the package's documentation, with
-# "-" for "/" (python3.11-doc-html-library-os.html), so that pages of the same name in
+# "-" for "/" (python3.11-doc-python3.11-html-library-os.html), so that pages of the same name in
 # different folders stay apart; the count printed at the end is that of the pages written.
 # The pages stay what they are: documentation under their packages' licences
 # (/usr/share/doc/PACKAGE/copyright); keep the corpus out of the repository.
@@ -49,15 +49,16 @@ files() {
     fi
 }
 
-# A page's name: the package, then the path below the package's own documentation folder
-# (or below /usr/share), "/" turned into "-".
+# A page's name: the package, then the path below /usr/share/doc (or /usr/share) without
+# a first folder of the package's own name, "/" turned into "-".
 pageName() {
     local package=$1 path=$2 inside
     if [ -n "$tree" ]; then
         inside=${path#"$tree/$package/"}
     else
-        inside=${path#/usr/share/doc/"$package"/}
-        inside=${inside#/usr/share/}
+        inside=${path#/usr/share/}
+        inside=${inside#doc/}
+        inside=${inside#"$package"/}
     fi
     printf '%s-%s' "$package" "${inside//\//-}"
 }

@@ -1,4 +1,4 @@
-/* SPDX-License-Identifier: MIT */
+// SPDX-License-Identifier: MIT
 /* gumboExtract PAGE TAG [ATTRIBUTE]: every TAG element of gumbo's tree of the page, with
  * the text nodes below it and the attribute's value. */
 #include <gumbo.h>

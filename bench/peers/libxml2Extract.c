@@ -1,4 +1,4 @@
-/* SPDX-License-Identifier: MIT */
+// SPDX-License-Identifier: MIT
 /* libxml2Extract PAGE TAG [ATTRIBUTE]: every TAG element of the page as libxml2's HTML
  * parser reads it, with its text (xmlNodeGetContent) and the attribute's value. */
 #include <libxml/HTMLparser.h>

@@ -1,4 +1,4 @@
-/* SPDX-License-Identifier: MIT */
+// SPDX-License-Identifier: MIT
 /* myhtmlExtract PAGE TAG [ATTRIBUTE]: every TAG element of MyHTML's tree of the page (in
  * single-thread mode), with the text nodes below it and the attribute's value. */
 #include <myhtml/api.h>

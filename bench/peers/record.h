@@ -1,4 +1,4 @@
-/* SPDX-License-Identifier: MIT */
+// SPDX-License-Identifier: MIT
 /* What every C peer program shares: reading the page whole, and writing one element's
  * record as the kestrune program prints it on the console ("text=" without spaces,
  * CR, LF and TAB; "NAME=" without CR, LF and TAB; each line ended by CR LF). */
