@@ -31,7 +31,7 @@ cases (realistic, 500,000 links, attributes), one warm-up and one timed run, 10 
 
 Writes DIR/report.md (printed too: the commit, the machine, tables of median wall time,
 peak RSS and elements found, geometric means), DIR/cells.json and DIR/runs.csv, which
-bench/chart.py draws. --dry-run lists the tools, pages and commands and runs nothing.
+bench/chart.py draws, after each page: a run cut short leaves the pages it finished. --dry-run lists the tools, pages and commands and runs nothing.
 """
 import argparse
 import csv
@@ -286,6 +286,24 @@ def report(args, tools, missing, pages, cells, started, seconds):
     return "\n".join(lines) + "\n"
 
 
+def write_results(args, tools, missing, pages, cells, runs, started, seconds, pending):
+    """Writes the results so far (after each page, so that a run cut short leaves them);
+    returns the report."""
+    with open(os.path.join(args.out, "cells.json"), "w") as f:
+        json.dump(cells, f, indent=1)
+    with open(os.path.join(args.out, "runs.csv"), "w", newline="") as f:
+        writer = csv.DictWriter(f, fieldnames=["input", "bytes", "task", "tool", "wall_ms", "rss_kib"])
+        writer.writeheader()
+        writer.writerows(runs)
+    text = report(args, tools, missing, pages, cells, started, seconds)
+    if pending:
+        text += "\nNot measured yet (the run goes on, or was cut short): %s\n" % ", ".join(
+            p["name"] for p in pending)
+    with open(os.path.join(args.out, "report.md"), "w") as f:
+        f.write(text)
+    return text
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0],
                                  formatter_class=argparse.RawDescriptionHelpFormatter,
@@ -374,18 +392,10 @@ def main():
                             os.unlink(leftover)
             elapsed = time.monotonic() - t0
             wholeRun.log("%.0f s so far, about %.0f s to go" % (elapsed, elapsed / k * (len(pages) - k)))
+            text = write_results(args, tools, missing, pages[:k], cells, runs, started, elapsed,
+                                 pages[k:])
     finally:
         shutil.rmtree(work, ignore_errors=True)
-
-    with open(os.path.join(args.out, "cells.json"), "w") as f:
-        json.dump(cells, f, indent=1)
-    with open(os.path.join(args.out, "runs.csv"), "w", newline="") as f:
-        writer = csv.DictWriter(f, fieldnames=["input", "bytes", "task", "tool", "wall_ms", "rss_kib"])
-        writer.writeheader()
-        writer.writerows(runs)
-    text = report(args, tools, missing, pages, cells, started, time.monotonic() - t0)
-    with open(os.path.join(args.out, "report.md"), "w") as f:
-        f.write(text)
     print(text)
     wholeRun.log("written: %s/report.md, cells.json, runs.csv (bench/chart.py %s draws them)" % (args.out, args.out))
     return 0
