@@ -89,8 +89,6 @@ class Tool:
                 data = f.read()
         except (OSError, ValueError):
             return None
-        if self.counts == "lines":
-            return data.count(b"\n")
         if self.counts == "records":
             return data.count(b"\ntext=") + data.startswith(b"text=")
         return None
@@ -151,7 +149,7 @@ def find_tools(args):
     peer_run = args.peer_run or os.path.join(REPO, "build-bench", "bench", "kestrune_peer_run")
     if os.access(peer_run, os.X_OK):
         tools["kestrune-lib"] = Tool("kestrune-lib", lambda page, tag, attribute, out: [peer_run, "kestrune", page],
-                                     refused=PEER_RUN_REFUSED, counts="lines", tasks=("a",),
+                                     refused=PEER_RUN_REFUSED, counts=None, tasks=("a",),
                                      version=wholeRun.commit_line(peer_run))
     else:
         missing["kestrune-lib"] = "no %s (cmake --preset bench && cmake --build --preset bench)" % peer_run

@@ -21,11 +21,14 @@
 //                      threads together.
 // Peers skip the worst cases where one of them takes many minutes or gives up:
 // stress-deep-*, stress-*handback* (gumbo) and stress-one-tag-many-attributes (libxml2).
+// --quick: a minimum time of 0.05 s; the peers leave out their memory and every worst
+// case but the realistic page.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -108,33 +111,34 @@ bool resetPeak() {
     return static_cast<bool>(clear);
 }
 
-// One case: an engine on a page, with what a first run of it found.
+// One case: an engine on a page, with what its first run found.
 struct Case {
     const kbench::Engine* engine;
     const Page* page;
-    double seconds = 0;  // of that run
-    double memory = -1;  // the peak memory it added, divided by the page size; < 0: unknown
+    bool measureMemory = true;
+    bool firstRunDone = false;
+    double memory = -1;  // the peak memory that run added, divided by the page size; < 0: unknown
     bool refused = false;
 };
 
 // The first run of a case, in a thread of its own, so that state an engine keeps per
 // thread is counted in its memory too.
 void runFirst(Case& c) {
-    const bool measurable = !c.page->bytes.empty() && resetPeak();
-    const long before = peakKib();
+    const bool measurable = c.measureMemory && !c.page->bytes.empty() && resetPeak();
+    const long before = measurable ? peakKib() : -1;
     kbench::LinkSink sink;
-    const auto start = std::chrono::steady_clock::now();
     std::thread([&] { c.engine->run(c.page->bytes, sink); }).join();
-    c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     c.refused = sink.refused;
-    const long after = peakKib();
-    if (measurable && before >= 0 && after >= 0)
+    const long after = measurable ? peakKib() : -1;
+    if (before >= 0 && after >= 0)
         c.memory = static_cast<double>(after - before) * 1024.0 /
                    static_cast<double>(c.page->bytes.size());
+    c.firstRunDone = true;
 }
 
 // A page the engine refuses is reported as refused, never timed.
-void runPage(benchmark::State& state, const Case* c) {
+void runPage(benchmark::State& state, Case* c) {
+    if (!c->firstRunDone) runFirst(*c);
     if (c->refused) {
         state.SkipWithError("refused");
         return;
@@ -149,6 +153,33 @@ void runPage(benchmark::State& state, const Case* c) {
     state.SetItemsProcessed(state.iterations());
     state.counters["links"] = static_cast<double>(sink.links);
     if (c->memory >= 0) state.counters["memory"] = c->memory;
+}
+
+// Bytes per second of each engine from one run on the corpus page nearest 1 MiB: what
+// the duration is estimated from.
+std::vector<double> calibrate(const std::vector<Page>& pages) {
+    const Page* chosen = nullptr;
+    const auto distance = [](const Page& p) {
+        return std::abs(static_cast<double>(p.bytes.size()) - 1048576.0);
+    };
+    for (const Page& page : pages)
+        if (!page.stress && (chosen == nullptr || distance(page) < distance(*chosen)))
+            chosen = &page;
+    std::vector<double> rates;
+    if (chosen == nullptr) chosen = &pages.front();
+    std::cerr << "one run of each engine on " << chosen->name << " (" << chosen->bytes.size() / 1024
+              << " KiB):";
+    for (const kbench::Engine& engine : kbench::engines()) {
+        kbench::LinkSink sink;
+        const auto start = std::chrono::steady_clock::now();
+        engine.run(chosen->bytes, sink);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        rates.push_back(static_cast<double>(chosen->bytes.size() + 1) / std::max(seconds, 1e-6));
+        std::cerr << " " << engine.name << " " << kbench::describeSeconds(seconds);
+    }
+    std::cerr << "\n";
+    return rates;
 }
 
 void runBatch(benchmark::State& state, const kbench::Engine* engine,
@@ -188,47 +219,42 @@ int main(int argc, char** argv) {
     }
 
     const bool peersEverywhere = std::getenv("KBENCH_PEERS_ON_ALL") != nullptr;
+    const std::vector<double> rates = calibrate(pages);
     static std::vector<Case> cases;
     for (const Page& page : pages) {
-        for (const kbench::Engine& engine : kbench::engines()) {
+        for (std::size_t e = 0; e < kbench::engines().size(); ++e) {
+            const kbench::Engine& engine = kbench::engines()[e];
             const bool kestrune = std::string(engine.name) == "kestrune";
             const bool tooSlow = page.name.rfind("stress-deep-", 0) == 0 ||
                                  page.name.find("handback") != std::string::npos ||
                                  page.name == "stress-one-tag-many-attributes";
             if (!kestrune && !peersEverywhere && page.stress && tooSlow) continue;
-            if (plan.selected(std::string(engine.name) + "/" + page.name))
-                cases.push_back({&engine, &page});
+            // A quick run leaves out the peers' memory and their worst cases but one.
+            if (!kestrune && plan.quick() && page.stress && page.name != "stress-realistic")
+                continue;
+            const std::string name = std::string(engine.name) + "/" + page.name;
+            if (!plan.selected(name)) continue;
+            cases.push_back({&engine, &page, kestrune || !plan.quick()});
+            plan.add(name, static_cast<double>(page.bytes.size()) / rates[e] *
+                               (cases.back().measureMemory ? 2 : 1));
         }
     }
-    // One run of each case first: its memory, and the times the duration is estimated from.
-    std::cerr << "one run of each of " << cases.size() << " cases first (memory, duration)\n";
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const Page* page = cases[i].page;
-        if (i == 0 || cases[i - 1].page != page)
-            std::cerr << "  " << page->name << " (" << page->bytes.size() / 1024 << " KiB):";
-        runFirst(cases[i]);
-        std::cerr << " " << cases[i].engine->name << " "
-                  << (cases[i].refused ? "refused" : kbench::describeSeconds(cases[i].seconds));
-        if (i + 1 == cases.size() || cases[i + 1].page != page) std::cerr << "\n";
-    }
-    for (const Case& c : cases) {
+    for (Case& c : cases) {
         const std::string name = std::string(c.engine->name) + "/" + c.page->name;
         benchmark::RegisterBenchmark(name.c_str(), runPage, &c)
             ->UseRealTime()
             ->Unit(benchmark::kMillisecond);
-        plan.add(name, c.refused ? 0 : c.seconds);
     }
     // The threads' batch: every corpus page the library reads.
     static std::vector<const Page*> batch;
     const kbench::Engine* kestrune = kbench::findEngine("kestrune");
-    const auto batchStart = std::chrono::steady_clock::now();
+    double batchBytes = 0;
     for (const Page& page : pages) {
         kbench::LinkSink sink;
         if (!page.stress && plan.selected("threads/kestrune")) kestrune->run(page.bytes, sink);
         if (!page.stress && !sink.refused) batch.push_back(&page);
+        if (!page.stress && !sink.refused) batchBytes += static_cast<double>(page.bytes.size());
     }
-    const double batchSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - batchStart).count();
     if (!batch.empty() && plan.selected("threads/kestrune")) {
         benchmark::RegisterBenchmark("threads/kestrune", runBatch, kestrune, &batch)
             ->Threads(1)
@@ -240,7 +266,7 @@ int main(int argc, char** argv) {
         const double cores = std::max(1U, std::thread::hardware_concurrency());
         for (int threads : {1, 2, 4})
             plan.add("threads/kestrune:" + std::to_string(threads),
-                     batchSeconds * std::max(1.0, threads / cores));
+                     batchBytes / rates.front() * std::max(1.0, threads / cores));
     }
     return plan.run(fs::path(KBENCH_GENERATOR).parent_path().string());
 }

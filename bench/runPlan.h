@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A Google Benchmark run as its user sees it: how long it will take, stated at the start
-// from one run of each benchmark; progress on standard error as each benchmark ends; the
-// JSON file (--benchmark_out) written as it goes, so that a run cut short leaves what it
+// from an estimate of each benchmark's iteration; progress on standard error as each benchmark
+// ends; the JSON file (--benchmark_out) written as it goes, so that a run cut short leaves what it
 // had measured; and --quick, a short minimum time for a run of a few minutes.
 #pragma once
 
@@ -20,7 +20,7 @@ class RunPlan {
     // Whether --benchmark_filter lets the benchmark of this name run.
     bool selected(const std::string& name) const;
     // A benchmark that will run, registered in this order, and the seconds one of its
-    // iterations took.
+    // iterations should take (work done once before the iterations counted in).
     void add(std::string name, double iterationSeconds);
     // States the expected duration, runs the benchmarks and returns the exit status. The
     // JSON names the commit of `sourceDir`, the CPU, the mode and the planned benchmarks.
