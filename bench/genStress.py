@@ -10,8 +10,9 @@ realistic one ends with one link and one paragraph, so that a reader that got to
 the end reports at least one of each.
 
   stress-realistic           the bodies of the corpus pages that are UTF-8, smallest
-                             first, one after the other in one body (needs --corpus:
-                             ../shared/corpus/real, or a folder bench/collectCorpus.sh made)
+                             first, one after the other in one body (--corpus: a folder
+                             bench/collectCorpus.sh made; default $KESTRUNE_BENCH_CORPUS,
+                             else $TMPDIR/kestrune-corpus)
   stress-deep-div            "<div>" two million times, never closed
   stress-deep-text-at-bottom two million nested "<div>" with one word at the bottom
   stress-script-pairs        "<script></script>" again and again
@@ -28,11 +29,12 @@ import os
 import re
 import sys
 
+import wholeRun
+
 SIZE = int(9.9 * 1024 * 1024)
 END = b'<a href="#end">end</a><p>end</p></body></html>\n'
 HEAD = b"<!DOCTYPE html><html><head><title>worst case</title></head><body>\n"
-DEFAULT_CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir,
-                              "shared", "corpus", "real")
+DEFAULT_CORPUS = wholeRun.DEFAULT_CORPUS
 
 
 def numbers(seed):

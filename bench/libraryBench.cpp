@@ -4,7 +4,7 @@
 // built, on every page of the corpus folders and on the generated worst cases, all in this
 // one process.
 //
-//   kestrune_library_bench [BENCHMARK FLAGS] [FOLDER_OR_PAGE...]
+//   kestrune_library_bench [--quick] [BENCHMARK FLAGS] [FOLDER_OR_PAGE...]
 //
 // Pages: the arguments left after Google Benchmark's flags, else $KESTRUNE_BENCH_CORPUS,
 // else the shared corpus beside the checkout; plus the worst cases in $KESTRUNE_BENCH_STRESS
@@ -14,15 +14,24 @@
 // Benchmarks:
 //   ENGINE/PAGE        one page per iteration. Counters: bytes_per_second (page bytes),
 //                      items_per_second (pages), links (found on the page), memory (the
-//                      peak resident memory one call adds, divided by the page size).
-//   threads/kestrune   every corpus page once per iteration in each of 1, 2 and 4 threads:
-//                      bytes_per_second is the throughput of all threads together.
+//                      peak resident memory one call adds, divided by the page size: a
+//                      call in a child process forked before any engine ran here). A
+//                      page the engine refuses is reported as an error, "refused".
+//   threads/kestrune   every corpus page the library reads once per iteration in each of
+//                      1, 2 and 4 threads: bytes_per_second is the throughput of all
+//                      threads together.
 // Peers skip the worst cases where one of them takes many minutes or gives up:
 // stress-deep-*, stress-*handback* (gumbo) and stress-one-tag-many-attributes (libxml2).
+// --quick: a minimum time of 0.05 s; the peers leave out their memory and every worst
+// case but the realistic page.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -34,6 +43,7 @@
 #include <vector>
 
 #include "peers.h"
+#include "runPlan.h"
 
 namespace {
 
@@ -104,32 +114,111 @@ bool resetPeak() {
     return static_cast<bool>(clear);
 }
 
-// The peak memory one run adds, divided by the page size; negative when unknown. The run
-// has a thread of its own, so that state an engine keeps per thread is counted too.
+// One case: an engine on a page, with what its first run found.
+struct Case {
+    const kbench::Engine* engine;
+    const Page* page;
+    bool measureMemory = true;
+    bool firstRunDone = false;
+    double memory = -1;  // memoryPerPageByte; < 0: unknown
+    bool refused = false;
+};
+
+// The peak memory one call adds, divided by the page size; negative when unknown. The
+// call runs in a child process forked before any engine has run in this one, so that no
+// memory an earlier call freed (and the heap kept) can take in what this call needs: the
+// child starts with the pages read and nothing else, runs the engine once on a tiny page
+// (what the process sets up once is not the call's), resets its peak and makes the call
+// (in a thread of its own, so that state an engine keeps per thread is counted too).
 double memoryPerPageByte(const kbench::Engine& engine, const Page& page) {
-    if (page.bytes.empty() || !resetPeak()) return -1;
-    const long before = peakKib();
-    std::thread([&] {
-        kbench::LinkSink sink;
-        engine.run(page.bytes, sink);
-    }).join();
-    const long after = peakKib();
-    if (before < 0 || after < 0) return -1;
-    return static_cast<double>(after - before) * 1024.0 / static_cast<double>(page.bytes.size());
+    if (page.bytes.empty()) return -1;
+    int channel[2];
+    if (::pipe(channel) != 0) return -1;
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        ::close(channel[0]);
+        // What the process sets up once (tables, converters) is not the call's.
+        {
+            kbench::LinkSink warmUp;
+            engine.run("<html><body><a href=\"x\">x</a></body></html>", warmUp);
+        }
+        double ratio = -1;
+        if (resetPeak()) {
+            const long before = peakKib();
+            std::thread([&] {
+                kbench::LinkSink sink;
+                engine.run(page.bytes, sink);
+            }).join();
+            const long after = peakKib();
+            if (before >= 0 && after >= 0)
+                ratio = static_cast<double>(after - before) * 1024.0 /
+                        static_cast<double>(page.bytes.size());
+        }
+        const bool written = ::write(channel[1], &ratio, sizeof ratio) == sizeof ratio;
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(channel[1]);
+    double ratio = -1;
+    if (::read(channel[0], &ratio, sizeof ratio) != sizeof ratio) ratio = -1;
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return ratio;
 }
 
-void runPage(benchmark::State& state, const kbench::Engine* engine, const Page* page) {
-    const double memory = memoryPerPageByte(*engine, *page);
+// The first run of a case: whether the engine refuses the page.
+void runFirst(Case& c) {
+    kbench::LinkSink sink;
+    c.engine->run(c.page->bytes, sink);
+    c.refused = sink.refused;
+    c.firstRunDone = true;
+}
+
+// A page the engine refuses is reported as refused, never timed.
+void runPage(benchmark::State& state, Case* c) {
+    if (!c->firstRunDone) runFirst(*c);
+    if (c->refused) {
+        state.SkipWithError("refused");
+        return;
+    }
     kbench::LinkSink sink;
     for (auto _ : state) {
         sink = {};
-        engine->run(page->bytes, sink);
+        c->engine->run(c->page->bytes, sink);
         benchmark::DoNotOptimize(sink.bytes);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page->bytes.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c->page->bytes.size()));
     state.SetItemsProcessed(state.iterations());
     state.counters["links"] = static_cast<double>(sink.links);
-    if (memory >= 0) state.counters["memory"] = memory;
+    if (c->memory >= 0) state.counters["memory"] = c->memory;
+}
+
+// Bytes per second of each engine from one run on the corpus page nearest 1 MiB: what
+// the duration is estimated from.
+std::vector<double> calibrate(const std::vector<Page>& pages) {
+    const Page* chosen = nullptr;
+    const auto distance = [](const Page& p) {
+        return std::abs(static_cast<double>(p.bytes.size()) - 1048576.0);
+    };
+    for (const Page& page : pages)
+        if (!page.stress && (chosen == nullptr || distance(page) < distance(*chosen)))
+            chosen = &page;
+    std::vector<double> rates;
+    if (chosen == nullptr) chosen = &pages.front();
+    std::cerr << "one run of each engine on " << chosen->name << " (" << chosen->bytes.size() / 1024
+              << " KiB):";
+    for (const kbench::Engine& engine : kbench::engines()) {
+        kbench::LinkSink sink;
+        const auto start = std::chrono::steady_clock::now();
+        engine.run(chosen->bytes, sink);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        rates.push_back(static_cast<double>(chosen->bytes.size() + 1) / std::max(seconds, 1e-6));
+        std::cerr << " " << engine.name << " " << kbench::describeSeconds(seconds);
+    }
+    std::cerr << "\n";
+    return rates;
 }
 
 void runBatch(benchmark::State& state, const kbench::Engine* engine,
@@ -150,7 +239,7 @@ void runBatch(benchmark::State& state, const kbench::Engine* engine,
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
+    kbench::RunPlan plan(argc, argv);
     static std::vector<Page> pages;
     const char* chosen = std::getenv("KESTRUNE_BENCH_CORPUS");
     std::string corpus = argc > 1 ? argv[1] : chosen != nullptr ? chosen : KBENCH_DEFAULT_CORPUS;
@@ -168,10 +257,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    static std::vector<const Page*> batch;
-    for (const Page& page : pages)
-        if (!page.stress) batch.push_back(&page);
     const bool peersEverywhere = std::getenv("KBENCH_PEERS_ON_ALL") != nullptr;
+    static std::vector<Case> cases;
     for (const Page& page : pages) {
         for (const kbench::Engine& engine : kbench::engines()) {
             const bool kestrune = std::string(engine.name) == "kestrune";
@@ -179,23 +266,51 @@ int main(int argc, char** argv) {
                                  page.name.find("handback") != std::string::npos ||
                                  page.name == "stress-one-tag-many-attributes";
             if (!kestrune && !peersEverywhere && page.stress && tooSlow) continue;
-            benchmark::RegisterBenchmark((std::string(engine.name) + "/" + page.name).c_str(),
-                                         runPage, &engine, &page)
-                ->UseRealTime()
-                ->Unit(benchmark::kMillisecond);
+            // A quick run leaves out the peers' memory and their worst cases but one.
+            if (!kestrune && plan.quick() && page.stress && page.name != "stress-realistic")
+                continue;
+            if (!plan.selected(std::string(engine.name) + "/" + page.name)) continue;
+            cases.push_back({&engine, &page, kestrune || !plan.quick()});
         }
     }
-    if (!batch.empty()) {
-        benchmark::RegisterBenchmark("threads/kestrune", runBatch, kbench::findEngine("kestrune"),
-                                     &batch)
+    // Every memory measurement before any engine runs in this process (see
+    // memoryPerPageByte).
+    for (Case& c : cases)
+        if (c.measureMemory) c.memory = memoryPerPageByte(*c.engine, *c.page);
+    const std::vector<double> rates = calibrate(pages);
+    for (const Case& c : cases) {
+        const auto e = static_cast<std::size_t>(c.engine - kbench::engines().data());
+        plan.add(std::string(c.engine->name) + "/" + c.page->name,
+                 static_cast<double>(c.page->bytes.size()) / rates[e] * (c.measureMemory ? 2 : 1));
+    }
+    for (Case& c : cases) {
+        const std::string name = std::string(c.engine->name) + "/" + c.page->name;
+        benchmark::RegisterBenchmark(name.c_str(), runPage, &c)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+    }
+    // The threads' batch: every corpus page the library reads.
+    static std::vector<const Page*> batch;
+    const kbench::Engine* kestrune = kbench::findEngine("kestrune");
+    double batchBytes = 0;
+    for (const Page& page : pages) {
+        kbench::LinkSink sink;
+        if (!page.stress && plan.selected("threads/kestrune")) kestrune->run(page.bytes, sink);
+        if (!page.stress && !sink.refused) batch.push_back(&page);
+        if (!page.stress && !sink.refused) batchBytes += static_cast<double>(page.bytes.size());
+    }
+    if (!batch.empty() && plan.selected("threads/kestrune")) {
+        benchmark::RegisterBenchmark("threads/kestrune", runBatch, kestrune, &batch)
             ->Threads(1)
             ->Threads(2)
             ->Threads(4)
             ->UseRealTime()
             ->MeasureProcessCPUTime()
             ->Unit(benchmark::kMillisecond);
+        const double cores = std::max(1U, std::thread::hardware_concurrency());
+        for (int threads : {1, 2, 4})
+            plan.add("threads/kestrune:" + std::to_string(threads),
+                     batchBytes / rates.front() * std::max(1.0, threads / cores));
     }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return plan.run(fs::path(KBENCH_GENERATOR).parent_path().string());
 }

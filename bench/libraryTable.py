@@ -10,7 +10,9 @@ time) of Kestrune's extract() and of each peer library, Kestrune's speed divided
 fastest peer's, and the peak memory each call adds divided by the page size; then the
 threads scaling (throughput of 2 and 4 threads over one) and the goals. With --out it
 also writes DIR/cells.json and DIR/runs.csv (time per page), which bench/chart.py draws.
-With --benchmark_repetitions the medians are used.
+With --benchmark_repetitions the medians are used. A page an engine refused is shown as
+"refused". A file from a run that was cut short is read up to its last whole benchmark,
+and the benchmarks the run had planned but not finished are named.
 """
 import argparse
 import csv
@@ -22,25 +24,78 @@ import sys
 GOAL_MBPS = 1000.0
 
 
+def read_results(path):
+    """(context, benchmarks) of one JSON file; a file cut short is read up to its last
+    whole benchmark."""
+    with open(path) as f:
+        text = f.read()
+    try:
+        doc = json.loads(text)
+        return doc.get("context", {}), doc.get("benchmarks", [])
+    except ValueError:
+        pass
+    decoder, context, benchmarks = json.JSONDecoder(), {}, []
+    try:
+        context = decoder.raw_decode(text, text.index("{", text.index('"context"')))[0]
+        pos = text.index("[", text.index('"benchmarks"')) + 1
+        while True:
+            while pos < len(text) and text[pos] in " \t\r\n,":
+                pos += 1
+            found, pos = decoder.raw_decode(text, pos)
+            benchmarks.append(found)
+    except ValueError:  # the end of what was written, or no benchmark at all
+        pass
+    return context, benchmarks
+
+
+def key_of(name):
+    """ENGINE/PAGE, or threads/ENGINE:N, of a benchmark's name (its suffixes left out)."""
+    parts = name.split("/")
+    if parts[0] == "threads":
+        return "%s/%s:%s" % (parts[0], parts[1], name.rsplit(":", 1)[-1])
+    return "/".join(parts[:2])
+
+
 def load(paths):
-    docs = []
+    context, found = {}, []
     for path in paths:
-        with open(path) as f:
-            docs.append(json.load(f))
+        c, b = read_results(path)
+        context = context or c
+        found += b
     rows = {}
-    for b in (b for doc in docs for b in doc["benchmarks"]):
+    for b in found:
         if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
             continue
         rows.setdefault(b["run_name"], []).append(b)
     merged = {}
-    for name, found in rows.items():
-        medians = [b for b in found if b.get("aggregate_name") == "median"] or found
+    for name, runs in rows.items():
+        failed = [b for b in runs if b.get("error_occurred")]
+        if failed:
+            merged[name] = {"error": failed[0].get("error_message", "error")}
+            continue
+        medians = [b for b in runs if b.get("aggregate_name") == "median"] or runs
         merged[name] = {key: statistics.median(b[key] for b in medians if key in b)
                         for key in ("bytes_per_second", "items_per_second", "links", "memory", "real_time",
                                     "cpu_time")
                         if any(key in b for b in medians)}
         merged[name]["time_unit"] = medians[0].get("time_unit", "ns")
-    return docs[0].get("context", {}), merged
+    planned = [n for n in context.get("kbench_planned", "").split(",") if n]
+    have = {key_of(n) for n in merged}
+    missing = [n for n in planned if n not in have]
+    return context, merged, missing
+
+
+def header(context, missing):
+    """Where and when the figures were measured, and what a cut-off run lacks."""
+    lines = ["- commit %s; %s, %s cores at %s MHz, host %s; %s; load average at the start %s; %s run" % (
+        context.get("kbench_commit", "unknown"), context.get("kbench_cpu", "CPU unknown"),
+        context.get("num_cpus", "?"), context.get("mhz_per_cpu", "?"), context.get("host_name", "?"),
+        context.get("date", "?"), ", ".join("%.2f" % x for x in context.get("load_avg", [])) or "?",
+        context.get("kbench_mode", "full"))]
+    if missing:
+        lines.append("- the run was cut short: %d planned benchmarks are missing: %s" % (
+            len(missing), ", ".join(missing)))
+    return "\n".join(lines) + "\n"
 
 
 def main():
@@ -53,11 +108,11 @@ def main():
     ap.add_argument("--cpu", action="store_true",
                     help="rates per second of the thread's CPU time instead of wall time (a loaded machine)")
     args = ap.parse_args()
-    context, rows = load(args.results)
+    context, rows, missing = load(args.results)
     unit = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
     if args.cpu:  # pages/s and bytes/s from the CPU time of one iteration
         for name, row in rows.items():
-            if name.startswith("threads/") or "cpu_time" not in row:
+            if name.startswith("threads/") or "cpu_time" not in row or "error" in row:
                 continue
             seconds = row["cpu_time"] * unit[row["time_unit"]]
             size = row["bytes_per_second"] / row["items_per_second"]
@@ -73,15 +128,17 @@ def main():
             engines.append(engine)
         pages.setdefault(page, {})[engine] = row
     peers = [e for e in engines if e != "kestrune"]
-    size_of = {p: r["kestrune"]["bytes_per_second"] / r["kestrune"]["items_per_second"]
-               for p, r in pages.items() if "kestrune" in r}
+    size_of = {}
+    for page, r in pages.items():
+        sized = [e for e in r.values() if "items_per_second" in e]
+        if "kestrune" in r and sized:
+            size_of[page] = sized[0]["bytes_per_second"] / sized[0]["items_per_second"]
     order = sorted(size_of, key=lambda p: (p.startswith("stress-"), size_of[p], p))
     order = [p for p in order if size_of[p] >= args.min_size * 1048576]
 
     print("In-process, task a (every `a` with its `href` and text), MB/s = 10^6 bytes of page per "
-          "second of %s; %s CPUs, %s; load %s.\n" % ("CPU time" if args.cpu else "wall time",
-                                                context.get("num_cpus", "?"), context.get("date", "?"),
-                                                ", ".join("%.1f" % x for x in context.get("load_avg", []))))
+          "second of %s.\n" % ("CPU time" if args.cpu else "wall time"))
+    print(header(context, missing))
     head = ["page", "size", "Kestrune MB/s"] + ["%s MB/s" % p for p in peers] + [
         "÷ fastest peer", "memory ÷ page"] + ["%s memory" % p for p in peers]
     print("| " + " | ".join(head) + " |")
@@ -89,18 +146,19 @@ def main():
     worst = {"speed": None, "ratio": None, "memory": None}
     for page in order:
         r = pages[page]
-        mbps = {e: r[e]["bytes_per_second"] / 1e6 for e in r}
+        mbps = {e: r[e]["bytes_per_second"] / 1e6 for e in r if "error" not in r[e]}
         fastest = max((mbps[p] for p in peers if p in mbps), default=None)
-        ratio = mbps["kestrune"] / fastest if fastest else None
+        ratio = mbps["kestrune"] / fastest if fastest and "kestrune" in mbps else None
         memory = r["kestrune"].get("memory")
+        rate = lambda e, form: form % mbps[e] if e in mbps else r[e]["error"] if e in r else "—"
         cells = [page, "%.1f MiB" % (size_of[page] / 1048576) if size_of[page] >= 1048576
-                 else "%.0f KiB" % (size_of[page] / 1024), "%.0f" % mbps["kestrune"]]
-        cells += ["%.1f" % mbps[p] if p in mbps else "—" for p in peers]
+                 else "%.0f KiB" % (size_of[page] / 1024), rate("kestrune", "%.0f")]
+        cells += [rate(p, "%.1f") for p in peers]
         cells += ["%.1f×" % ratio if ratio else "—", "%.2f" % memory if memory is not None else "—"]
         cells += ["%.1f" % r[p]["memory"] if p in r and "memory" in r[p] else "—" for p in peers]
         print("| " + " | ".join(cells) + " |")
         if size_of[page] >= 1048576 and (not page.startswith("stress-") or page == "stress-realistic"):
-            for key, value in (("speed", mbps["kestrune"]), ("ratio", ratio), ("memory", memory)):
+            for key, value in (("speed", mbps.get("kestrune")), ("ratio", ratio), ("memory", memory)):
                 if value is None:
                     continue
                 keep = min if key != "memory" else max
@@ -124,6 +182,10 @@ def main():
         cells, runs = [], []
         for page in order:
             for engine, r in pages[page].items():
+                if "error" in r:
+                    cells.append({"input": page, "task": "a", "tool": engine, "status": r["error"],
+                                  "median_s": None, "rss_kib": None})
+                    continue
                 seconds = 1.0 / r["items_per_second"]
                 cells.append({"input": page, "task": "a", "tool": engine, "status": "ok",
                               "median_s": seconds, "rss_kib": None})

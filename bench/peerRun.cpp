@@ -2,7 +2,8 @@
 // kestrune_peer_run ENGINE PAGE: one engine of the in-process comparison as a program,
 // for whole-run comparisons (bench/compare.py): reads the page, finds every link and
 // prints it as HREF TAB TEXT, one a line. ENGINE is kestrune (the library's one call)
-// or a peer library this build found; without arguments it lists them.
+// or a peer library this build found; without arguments it lists them. Status 3: the
+// engine refused the page.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     kbench::LinkSink sink;
     sink.out = &out;
     engine->run(page, sink);
+    if (sink.refused) return 3;
     return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0
                ? 0
                : 1;

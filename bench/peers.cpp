@@ -25,6 +25,7 @@ void runKestrune(std::string_view page, LinkSink& sink) {
         return r;
     }();
     const kestrune::Report report = kestrune::extract(page, request);
+    sink.refused = !report;
     for (std::size_t i = 0; i < report.size(); ++i) sink.add(report.value(i, 1), report.text(i));
 }
 

@@ -12,11 +12,13 @@
 namespace kbench {
 
 // Receives the links an engine finds; counts them and, given a buffer, lists them one a
-// line as HREF TAB TEXT.
+// line as HREF TAB TEXT. `refused`: the engine would not read the page (Kestrune's size
+// limit).
 struct LinkSink {
     std::size_t links = 0;
     std::size_t bytes = 0;
     std::string* out = nullptr;
+    bool refused = false;
 
     void add(std::string_view href, std::string_view text) {
         ++links;

@@ -248,6 +248,30 @@ void benchDetect(benchmark::State& state, const Case& c) {
     setRates(state, c.inputBytes(), 0);
 }
 
+#if __has_include("html/textScan.h")
+#define KESTRUNE_BENCH_SCAN 1
+// The scan of the file bytes (the kernel the processor has, or KESTRUNE_BENCH_SCAN_KERNEL:
+// reference, sse2, avx2), strict UTF-8 included, as a page read for UTF-8 is scanned.
+void benchScan(benchmark::State& state, const Case& c) {
+    if (const char* kernel = std::getenv("KESTRUNE_BENCH_SCAN_KERNEL")) {
+        const std::string k = kernel;
+        useScanKernel(k == "reference" ? ScanKernel::Reference
+                      : k == "sse2"    ? ScanKernel::Sse2
+                      : k == "avx2"    ? ScanKernel::Avx2
+                                       : ScanKernel::Auto);
+    }
+    TextScan scan;
+    for (auto _ : state) {
+        for (Input* in : c.inputs) {
+            scan.scan(in->bytes().data(), in->bytes().size(), true);
+            benchmark::DoNotOptimize(scan.facts());
+        }
+    }
+    useScanKernel(ScanKernel::Auto);
+    setRates(state, c.inputBytes(), 0);
+}
+#endif
+
 // convertUtf8ToCodePage936 in place; the fresh copy each pass needs is not timed.
 void benchConvert(benchmark::State& state, const Case& c) {
     std::vector<std::string> scratch;
@@ -649,6 +673,11 @@ const std::vector<Plan>& plans() {
         {"detect",
          benchDetect,
          {{"realistic", ""}, {"corpus-largest", ""}, {"corpus-all", ""}, {"corpus-densest", ""}}},
+#ifdef KESTRUNE_BENCH_SCAN
+        {"scan",
+         benchScan,
+         {{"realistic", ""}, {"corpus-largest", ""}, {"corpus-all", ""}, {"corpus-densest", ""}}},
+#endif
         {"convert", benchConvert, {{"realistic", ""}, {"corpus-utf8", ""}, {"corpus-densest", ""}}},
         {"build",
          benchBuild,

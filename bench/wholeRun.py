@@ -50,9 +50,13 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
-SHARED = os.path.normpath(os.path.join(REPO, os.pardir, "shared"))
-DEFAULT_CORPUS = os.path.join(SHARED, "corpus", "real")
-GENERATOR = os.path.join(SHARED, "bench", "gen_stress.py")
+SCRATCH = os.environ.get("TMPDIR", "/tmp")
+# Where bench/collectCorpus.sh is told to write the corpus, then the project's shared one.
+CORPUS_PLACES = [os.environ.get("KESTRUNE_BENCH_CORPUS", ""), os.path.join(SCRATCH, "kestrune-corpus"),
+                 os.path.normpath(os.path.join(REPO, os.pardir, "shared", "corpus", "real"))]
+DEFAULT_CORPUS = next((p for p in CORPUS_PLACES if p and os.path.isdir(p)), CORPUS_PLACES[1])
+DEFAULT_STRESS = os.environ.get("KESTRUNE_BENCH_STRESS", os.path.join(SCRATCH, "kestrune-stress"))
+GENERATOR = os.path.join(HERE, "genStress.py")
 
 TASKS = {
     "a": (["-tag", "a", "-attr", "href"], ".json"),
@@ -63,6 +67,7 @@ TASKS = {
     "script-console": (["-tag", "script"], None),
 }
 EXPECTED_EXIT = 1  # the program's status when a report was produced
+REFUSED_EXIT = 255  # its status when the page could not be loaded (too large)
 
 TINY_PAGE = (b"<!DOCTYPE html><html><head><title>t</title><script>var x = 1;</script></head>"
              b"<body><p>one <a href=\"/x\">two</a></p></body></html>\n")
@@ -182,25 +187,32 @@ class Launcher:
         return r
 
 
-def status_of(r, expected):
+def status_of(r, expected, refused=None):
     if r["timeout"]:
         return "TIMEOUT"
     if r["signal"]:
         return "SIGNAL %d" % r["signal"]
+    if refused is not None and r["exit"] == refused:
+        return "refused"
     if expected is not None and r["exit"] != expected:
         return "EXIT %d" % r["exit"]
     return "ok"
 
 
-def measure(launcher, argv, stdout_path, stderr_path, reps, warmup, expected):
-    """Warm-up runs, then `reps` timed runs; stops at the first failed run."""
+def measure(launcher, argv, stdout_path, stderr_path, reps, warmup, expected, refused=None, budget=None):
+    """Warm-up runs, then `reps` timed runs; stops at the first failed run. With a budget
+    (seconds), fewer timed runs when the first run shows that they would take longer."""
     walls, rsss, cpus = [], [], []
-    for k in range(warmup + reps):
+    k = 0
+    while k < warmup + reps:
         r = launcher.run(argv, stdout_path, stderr_path)
-        st = status_of(r, expected)
+        st = status_of(r, expected, refused)
         if st != "ok":
             return {"status": st, "wall_ms": [r["wall_ms"]], "rss_kib": [r["rss_kib"]], "cpu_s": []}
-        if k >= warmup:
+        if k == 0 and budget:
+            reps = max(1, min(reps, int(budget * 1000.0 / max(r["wall_ms"], 1e-3))))
+        k += 1
+        if k > warmup:
             walls.append(r["wall_ms"])
             rsss.append(r["rss_kib"])
             cpus.append(r["cpu_s"])
@@ -220,32 +232,59 @@ def collect_inputs(places, min_size):
     return [p for p in found if os.path.getsize(p) >= min_size]
 
 
-def ensure_stress(dir_):
+def ensure_stress(dir_, corpus=DEFAULT_CORPUS):
+    """True when DIR holds the worst cases, made there by genStress.py when missing."""
     if os.path.isdir(dir_) and any(n.startswith("stress-") for n in os.listdir(dir_)):
         return True
-    if not os.path.exists(GENERATOR):
-        log("warning: no worst cases in %s and no %s to make them" % (dir_, GENERATOR))
-        return False
-    log("generating the worst cases into %s" % dir_)
-    return subprocess.run([sys.executable, GENERATOR, dir_], stdout=sys.stderr).returncode == 0
+    log("generating the worst cases into %s (about 15 s)" % dir_)
+    return subprocess.run([sys.executable, GENERATOR, dir_, "--corpus", corpus],
+                          stdout=sys.stderr).returncode == 0
+
+
+def stage_inputs(sources, folder):
+    """Copies the pages into a scratch folder (the program takes a bare name to mean its
+    own folder, so each gets an absolute path); names made unique."""
+    inputs, seen = [], set()
+    for src in sources:
+        name = os.path.basename(src)
+        if name in seen:
+            name = "%d-%s" % (len(inputs), name)
+        seen.add(name)
+        dst = os.path.join(folder, name)
+        shutil.copyfile(src, dst)
+        os.chmod(dst, 0o644)
+        inputs.append({"name": name, "src": os.path.abspath(src), "path": dst, "bytes": os.path.getsize(dst)})
+    return inputs
+
+
+def load_line():
+    try:
+        return " ".join(open("/proc/loadavg").read().split()[:3])
+    except OSError:
+        return "?"
 
 
 def machine_line():
-    cpu = "?"
+    """CPU model, cores, memory, system and load average, for the head of a table."""
+    cpu, memory = "?", "?"
     try:
         with open("/proc/cpuinfo") as f:
-            for line in f:
-                if line.startswith("model name"):
-                    cpu = line.split(":", 1)[1].strip()
-                    break
-    except OSError:
+            cpu = next(line.split(":", 1)[1].strip() for line in f if line.startswith("model name"))
+        with open("/proc/meminfo") as f:
+            memory = "%.0f GiB" % (int(f.readline().split()[1]) / 1048576.0)
+    except (OSError, StopIteration, ValueError, IndexError):
         pass
-    load = "?"
-    try:
-        load = " ".join(open("/proc/loadavg").read().split()[:3])
-    except OSError:
-        pass
-    return "%s, %d CPUs (%s), load %s" % (platform.platform(), os.cpu_count() or 0, cpu, load)
+    return "%s, %d cores, %s, %s; load average %s" % (cpu, os.cpu_count() or 0, memory, platform.platform(),
+                                                      load_line())
+
+
+def commit_line(program):
+    """The commit of the checkout a program was built in (`git describe`, "-dirty" when
+    the tree had changes), or what is known of it."""
+    where = os.path.dirname(os.path.abspath(program))
+    r = subprocess.run(["git", "-C", where, "describe", "--always", "--dirty", "--abbrev=7"],
+                       capture_output=True, text=True)
+    return r.stdout.strip() if r.returncode == 0 else "unknown (%s is not in a git checkout)" % program
 
 
 def main(argv=None):
@@ -289,17 +328,7 @@ def main(argv=None):
         indir, outdir = os.path.join(work, "in"), os.path.join(work, "out")
         os.makedirs(indir)
         os.makedirs(outdir)
-        inputs, seen = [], set()
-        for src in sources:
-            name = os.path.basename(src)
-            if name in seen:
-                name = "%d-%s" % (len(inputs), name)
-            seen.add(name)
-            dst = os.path.join(indir, name)
-            shutil.copyfile(src, dst)
-            os.chmod(dst, 0o644)
-            inputs.append({"name": name, "src": os.path.abspath(src), "path": dst,
-                           "bytes": os.path.getsize(dst)})
+        inputs = stage_inputs(sources, indir)
         tiny = os.path.join(indir, "kbench-tiny.html")
         with open(tiny, "wb") as f:
             f.write(TINY_PAGE)
@@ -332,7 +361,7 @@ def main(argv=None):
             cat_ms = statistics.median(cat["wall_ms"]) if cat["status"] == "ok" else None
             for task in tasks:
                 argv_, so = command(task, inp["path"], inp["name"])
-                m = measure(launcher, argv_, so, err, args.reps, args.warmup, EXPECTED_EXIT)
+                m = measure(launcher, argv_, so, err, args.reps, args.warmup, EXPECTED_EXIT, REFUSED_EXIT)
                 row = {"input": inp["name"], "source": inp["src"], "bytes": inp["bytes"], "task": task,
                        "status": m["status"], "runs": len(m["wall_ms"]),
                        "wall_ms": m["wall_ms"], "rss_kib": m["rss_kib"], "cpu_s": m["cpu_s"],
@@ -355,7 +384,7 @@ def main(argv=None):
                                          if m["status"] == "ok" else m["status"]))
 
         print("# Kestrune whole runs\n")
-        print("- program: %s" % kestrune)
+        print("- program: %s, commit %s" % (kestrune, commit_line(kestrune)))
         print("- machine: %s" % machine_line())
         print("- %d timed runs after %d warm-up; medians. Floor (/bin/true through the launcher): %.1f MiB"
               % (args.reps, args.warmup, floor_kib / 1024.0))
@@ -388,7 +417,8 @@ def main(argv=None):
 
         if args.json:
             doc = {"date": datetime.datetime.now().strftime("%Y-%m-%dT%H:%M:%S"),
-                   "machine": machine_line(), "kestrune": kestrune, "reps": args.reps,
+                   "machine": machine_line(), "kestrune": kestrune, "commit": commit_line(kestrune),
+                   "reps": args.reps,
                    "warmup": args.warmup, "floor_rss_kib": floor_kib,
                    "baselines": baselines, "tasks": tasks, "rows": rows}
             with open(args.json, "w") as f:

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // links: prints every link of an HTML page, one a line: its href, a tab, its text.
-// Built against the installed library with CMake (CMakeLists.txt) or pkg-config (Makefile).
+// Built against the installed library with CMake (CMakeLists.txt) or pkg-config (the
+// command in the README).
 #include <kestrune/extract.h>
 
 #include <fstream>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // matches: prints every element of an HTML page that a CSS selector matches, one a
 // line: its tag name, a tab, its text. Built like the links example.
+#include <kestrune/codePage.h>
 #include <kestrune/select.h>
 
 #include <fstream>
@@ -21,8 +22,8 @@ int main(int argc, char** argv) {
     std::ifstream file(argv[1], std::ios::binary);
     const std::string page{std::istreambuf_iterator<char>(file), {}};
     kestrune::HtmlDocument document;
-    document.codePage = 65001;  // a UTF-8 page stays UTF-8
-    if (!file || document.parse(page) != 1) {
+    document.setCodePage(kestrune::kUtf8);  // a UTF-8 page stays UTF-8
+    if (!file || !document.parse(page)) {
         std::cerr << "matches: " << argv[1] << ": no HTML document\n";
         return 1;
     }

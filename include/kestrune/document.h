@@ -228,6 +228,14 @@ class HtmlDocument {
     void setCodePage(unsigned codePage);
     unsigned codePage() const;
 
+    // Whether tag names and attributes also end at TAB, LF, FF and CR, as browsers read
+    // them, for the loads and parses that follow: every start and end tag the parser
+    // reads has those bytes turned into spaces (in the document's text too). Off by
+    // default: names and attributes end at spaces only, and lose CR, LF and TAB
+    // (<A\nHREF=x> is an element "AHREF=x").
+    void setHtmlWhitespace(bool on);
+    bool htmlWhitespace() const;
+
     // The last top-level "html" element, else the first other top-level element;
     // null before a successful parse.
     const HtmlElement* root() const;

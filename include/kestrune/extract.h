@@ -63,7 +63,6 @@ enum class TextForm {
     Reported,
 };
 
-
 struct Request {
     // The tag to report on, as the program's -tag; must not be empty unless `selector` is
     // given.
@@ -93,6 +92,10 @@ struct Request {
     // and attributes as for a tag; a script or style element's text is its content. A
     // selector that streams() is matched as the page is read, others on its tree.
     Selector selector = {};
+    // Tag names and attributes also end at TAB, LF, FF and CR, as browsers read them
+    // (HtmlDocument::setHtmlWhitespace): <A\nHREF="x"> is then a link. Off by default,
+    // as the kestrune program reads pages. The page is then read through its tree.
+    bool htmlWhitespace = false;
 };
 
 // The report limit a call on a page of `pageBytes` bytes has by default: 64 times

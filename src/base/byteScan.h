@@ -123,60 +123,6 @@ void forEachByteOf(const char* s, std::size_t n, char a, char b, char c, Visit&&
 #endif
 }
 
-// Calls visit(i) for every i in [0, n - 1), in increasing order, where s[i] is "<"
-// and s[i + 1] is `letter` (lower case) in either case, or CR, LF or TAB: the
-// places where a tag whose name starts with that letter may begin (a tag name
-// drops CR, LF and TAB). visit returns the index from which scanning goes on (at
-// least i + 1).
-template <typename Visit>
-void forEachTagOpening(const char* s, std::size_t n, char letter, Visit&& visit) {
-    std::size_t i = 0;
-#if KESTRUNE_HAS_SSE2
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i caseBit = _mm_set1_epi8(0x20);
-    const __m128i lower = _mm_set1_epi8(letter);
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i tab = _mm_set1_epi8('\t');
-    while (i + 17 <= n) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 1));
-        const __m128i follows =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(next, caseBit), lower),
-                                      _mm_cmpeq_epi8(next, cr)),
-                         _mm_or_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(next, tab)));
-        const __m128i hits = _mm_and_si128(_mm_cmpeq_epi8(v, lt), follows);
-        i = byte_scan_detail::visitBlock(i, static_cast<unsigned>(_mm_movemask_epi8(hits)), visit);
-    }
-#endif
-    while (i + 1 < n) {
-        const char x = s[i + 1];
-        const bool follows = (x | 0x20) == letter || isControlChar(x);
-        i = (s[i] == '<' && follows) ? visit(i) : i + 1;
-    }
-}
-
-// The first `c` in [s, s + n), or null, like memchr, for a text that at least 16
-// readable bytes follow: the usual short distance (the end of a tag, the next tag)
-// is found inline, sixteen bytes per step, a long one by the library.
-inline const char* findBytePadded(const char* s, std::size_t n, char c) {
-#if KESTRUNE_HAS_SSE2
-    const __m128i wanted = _mm_set1_epi8(c);
-    for (std::size_t i = 0; i < 64; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted)));
-        if (mask != 0) {
-            const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(mask));
-            return at < n ? s + at : nullptr;
-        }
-        if (i + 16 >= n) return nullptr;
-    }
-    return static_cast<const char*>(std::memchr(s + 64, c, n - 64));
-#else
-    return static_cast<const char*>(std::memchr(s, c, n));
-#endif
-}
-
 // The length of the run of bytes below 0x80, NUL excluded, at the start of [s, s + n).
 inline std::size_t asciiRunLength(const char* s, std::size_t n) {
     std::size_t i = 0;

@@ -44,6 +44,8 @@ HtmlDocument::~HtmlDocument() = default;
 
 void HtmlDocument::setCodePage(unsigned codePage) { state_->codePage = codePage; }
 unsigned HtmlDocument::codePage() const { return state_->codePage; }
+void HtmlDocument::setHtmlWhitespace(bool on) { state_->htmlWhitespace = on; }
+bool HtmlDocument::htmlWhitespace() const { return state_->htmlWhitespace; }
 const HtmlElement* HtmlDocument::root() const { return state_->root; }
 const HtmlElement* HtmlDocument::doctype() const { return state_->doctype; }
 HtmlElement::ChildRange HtmlDocument::topLevel() const {

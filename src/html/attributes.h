@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,15 +81,36 @@ void forEachAttribute(std::string_view text, std::string& scratch, OnPair&& onPa
     if (text.empty()) return;
     const std::string_view s =
         trimRightView(trimLeftView(withoutControlChars(text, scratch), ' '), ' ');
-    // One pass that also notes each piece's first "=", so that a piece is never
-    // searched again.
+    const char* p = s.data();
     const std::size_t n = s.size();
     const std::size_t none = n;
-    std::size_t start = 0;
-    std::size_t eq = none;
+    std::size_t start = 0;  // of the piece being read
+    // The usual form first, piece by piece: a name, "=", a value in double quotes, one
+    // space before the next piece. Each such piece is one the scan below would cut
+    // the same way; the scan takes over where a piece has another form.
+    bool afterSeparator = false;
+    while (true) {
+        std::size_t i = start;
+        while (i < n && p[i] != ' ' && p[i] != '"' && p[i] != '=') ++i;
+        if (i == start || n - i < 2 || p[i] != '=' || p[i + 1] != '"') break;
+        const void* close = std::memchr(p + i + 2, '"', n - i - 2);
+        if (close == nullptr) break;
+        const std::size_t after = static_cast<std::size_t>(static_cast<const char*>(close) - p) + 1;
+        if (after != n && p[after] != ' ') break;
+        onPair(std::string_view(p + start, i - start), std::string_view(p + i + 1, after - i - 1));
+        if (after == n) return;
+        start = after + 1;
+        afterSeparator = true;
+    }
+    // One pass that also notes each piece's first "=", so that a piece is never
+    // searched again. The byte after a separating space is neither a separator nor a
+    // quote, but it may be the piece's "=".
+    std::size_t eq = afterSeparator && p[start] == '=' ? start : none;
+    const std::size_t from = afterSeparator ? start + 1 : start;
     bool inQuotes = false;
-    forEachByteOf(s.data(), n, ' ', '"', '=', [&](std::size_t i) -> std::size_t {
-        const char c = s[i];
+    forEachByteOf(p + from, n - from, ' ', '"', '=', [&](std::size_t at) -> std::size_t {
+        const std::size_t i = from + at;
+        const char c = p[i];
         if (c == '=') {
             if (eq == none) eq = i;
         } else if (c == '"') {
@@ -97,14 +119,41 @@ void forEachAttribute(std::string_view text, std::string& scratch, OnPair&& onPa
             attributes_detail::splitPiece(s, start, i, eq, onPair, onWord);
             start = i + 1;
             eq = none;
-            // The byte after a separating space is neither a separator nor a quote,
-            // but it may be the piece's "=".
-            if (i + 1 < n && s[i + 1] == '=') eq = i + 1;
-            return i + 2;
+            if (i + 1 < n && p[i + 1] == '=') eq = i + 1;
+            return at + 2;
         }
-        return i + 1;
+        return at + 1;
     });
     attributes_detail::splitPiece(s, start, n, eq, onPair, onWord);
+}
+
+// The same pieces by the rule as it reads, byte by byte, for tests (the views are valid
+// during the calls).
+template <typename OnPair, typename OnWord>
+void forEachAttributeReference(std::string_view text, OnPair&& onPair, OnWord&& onWord) {
+    std::string cleaned;
+    for (char c : text) {
+        if (!isControlChar(c)) cleaned += c;
+    }
+    const std::string_view s = trimRightView(trimLeftView(cleaned, ' '), ' ');
+    const std::size_t none = s.size();
+    std::size_t start = 0;
+    std::size_t eq = none;
+    bool inQuotes = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '=') {
+            if (eq == none) eq = i;
+        } else if (s[i] == '"') {
+            inQuotes = !inQuotes;
+        } else if (s[i] == ' ' && !inQuotes) {
+            attributes_detail::splitPiece(s, start, i, eq, onPair, onWord);
+            start = i + 1;
+            eq = none;
+            if (i + 1 < s.size() && s[i + 1] == '=') eq = i + 1;
+            ++i;  // the byte after a separating space
+        }
+    }
+    attributes_detail::splitPiece(s, start, s.size(), eq, onPair, onWord);
 }
 
 // Fills `attributes` (an existing name keeps its first value) and appends the

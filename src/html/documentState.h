@@ -24,8 +24,9 @@ struct DocumentState {
     static_assert(std::uint64_t{kMaxInputBytes} << StrayEndTag::kLengthBits <= 0xFFFFFFFFull,
                   "every text offset and name length fit one 32-bit word");
 
-    // Takes over a block of text and parses it in place; false for none (null).
-    bool parseStorage(std::unique_ptr<DocumentStorage> block);
+    // Takes over a block of text, whose text `scan` describes (not empty), and parses it
+    // in place (converting it first when it must be).
+    bool parseStorage(std::unique_ptr<DocumentStorage> block, TextScan& scan);
     // Forgets the tree (the storage stays until another takes its place).
     void reset();
     HtmlElement* newElement();
@@ -49,6 +50,7 @@ struct DocumentState {
     std::vector<const HtmlElement*> metas;  // meta elements below the top level, in order
     bool convertedFromUtf8 = false;
     unsigned codePage = 0;  // 0: the local one
+    bool htmlWhitespace = false;
     std::string contentType;
     std::string charset;
 };

@@ -3,16 +3,13 @@
 // the tree, find the root and read the charset declarations.
 #include <kestrune/document.h>
 
-#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "base/asciiTable.h"
-#include "base/byteScan.h"
 #include "base/byteString.h"
 #include "base/platform.h"
-#include "base/utf8.h"
 #include "html/codePage936.h"
 #include "html/charsetDeclaration.h"
 #include "html/documentState.h"
@@ -22,14 +19,10 @@ namespace kestrune {
 
 namespace {
 
-// Zero bytes after the text's NUL, so that word-at-a-time scans may read past it.
+// Zero bytes after the text's NUL.
 constexpr std::size_t kTextPadding = 64;
 
 constexpr std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
-
-// Tag names are classed by reading eight bytes from their start (tagClassOfValidName):
-// a name that ends the text needs seven readable bytes behind it.
-static_assert(kTextPadding + 1 >= 8, "eight-byte reads of names at the end of the text");
 
 // The most elements a text of `textBytes` bytes can produce: a top-level element
 // consumes at least two bytes of text (or the last byte) and a child at least its
@@ -78,48 +71,23 @@ DocumentStorage::~DocumentStorage() {
     }
 }
 
-int isUtf8(std::string_view text, int& allAscii) {
-    allAscii = 1;
-    int pending = 0;
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        if (pending == 0) {
-            // Runs of ASCII without NUL, many bytes per step.
-            p +=
-                asciiRunLength(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p));
-            if (p == end) break;
-        }
-        unsigned char b = *p++;
-        if (b == 0) break;
-        if (pending == 0) {
-            // Not ASCII: the run above took every ASCII byte but NUL.
-            allAscii = 0;
-            // The leading one bits announce the continuation bytes: one bit (10xxxxxx) is
-            // a continuation byte, which cannot start a character; FE and FF announce 4.
-            const int ones = std::countl_one(b);
-            if (ones == 1) return 0;
-            pending = ones > 6 ? 4 : ones - 1;
-        } else {
-            if (b < 0x80 || b > 0xBF) return 0;
-            --pending;
-        }
-    }
-    return pending == 0 ? 1 : 0;
-}
-
 std::unique_ptr<DocumentStorage> DocumentStorage::copyText(std::string_view text, bool arena) {
-    // The same limit as for files, counted before the NUL cuts the text.
-    if (isTooLargeInput(text.size())) return nullptr;
-    text = text.substr(0, text.find('\0'));
-    if (text.empty()) return nullptr;
     std::unique_ptr<DocumentStorage> storage = create(text.size(), arena);
     std::memcpy(storage->text, text.data(), text.size());
     return storage;
 }
 
 bool HtmlDocument::parse(std::string_view text) {
-    return state_->parseStorage(DocumentStorage::copyText(text, true));
+    // The same limit as for files, counted before the NUL cuts the text.
+    if (isTooLargeInput(text.size())) return false;
+    TextScan scan;
+    scanForReading(scan, text.data(), text.size(), targetCodePage(state_->codePage));
+    if (scan.facts().length == 0) return false;
+    // The copy holds the text, which ends at its first NUL.
+    std::unique_ptr<DocumentStorage> storage =
+        DocumentStorage::copyText(text.substr(0, scan.facts().length), true);
+    scan.moveTo(storage->text);
+    return state_->parseStorage(std::move(storage), scan);
 }
 
 std::unique_ptr<DocumentStorage> DocumentStorage::readFile(std::string_view fileName, bool arena) {
@@ -132,6 +100,7 @@ std::unique_ptr<DocumentStorage> DocumentStorage::readFile(std::string_view file
         std::string stream;
         const auto limit = static_cast<std::size_t>(kMaxInputBytes);
         if (!file.readStream(stream, limit)) return nullptr;
+        if (isTooLargeInput(stream.size())) return nullptr;
         return copyText(stream, arena);
     }
     if (isTooLargeInput(static_cast<std::size_t>(size))) return nullptr;
@@ -139,83 +108,98 @@ std::unique_ptr<DocumentStorage> DocumentStorage::readFile(std::string_view file
     std::unique_ptr<DocumentStorage> storage = create(bytes, arena);
     std::size_t read = file.readFromStart(storage->text, bytes);
     storage->text[read] = '\0';
-    // The text ends at its first NUL.
-    storage->length = std::strlen(storage->text);
-    if (storage->length == 0) return nullptr;
+    storage->length = read;
     return storage;
 }
 
 bool HtmlDocument::load(std::string_view fileName) {
-    return state_->parseStorage(DocumentStorage::readFile(fileName, true));
+    std::unique_ptr<DocumentStorage> storage = DocumentStorage::readFile(fileName, true);
+    if (!storage) return false;
+    TextScan scan;
+    scanForReading(scan, storage->text, storage->length, targetCodePage(state_->codePage));
+    if (scan.facts().length == 0) return false;
+    return state_->parseStorage(std::move(storage), scan);
 }
 
-int DocumentText::load(std::string_view fileName, unsigned codePage) {
-    storage_ = DocumentStorage::readFile(fileName, false);
-    return prepare(codePage);
+unsigned targetCodePage(unsigned codePage) {
+    return codePage != 0 ? codePage : platform::localCodePage().number;
 }
 
-int DocumentText::assign(std::string_view text, unsigned codePage) {
-    storage_ = DocumentStorage::copyText(text, false);
-    return prepare(codePage);
+void scanForReading(TextScan& scan, const char* bytes, std::size_t size, unsigned target) {
+    scan.scan(bytes, size, target == kUtf8);
 }
 
-int DocumentText::prepare(unsigned codePage) {
-    if (!storage_) return 0;
-    bool converted = false;
-    return prepareText(storage_, codePage, false, converted) ? 1 : 0;
+bool needsConversion(const TextFacts& facts, unsigned target) {
+    if (!facts.utf8 || facts.ascii) return false;
+    // Well-formed UTF-8 stays as it is in UTF-8: no copy of the page.
+    return !(target == kUtf8 && facts.wellFormedUtf8);
 }
 
-bool prepareText(std::unique_ptr<DocumentStorage>& storage, unsigned codePage, bool arena,
-                 bool& converted) {
-    char* text = storage->text;
-    const std::size_t length = storage->length;
-    int allAscii = 1;
-    converted = false;
-    if (!isUtf8(std::string_view(text, length), allAscii) || allAscii) return true;
-    converted = true;
-    const unsigned target = codePage != 0 ? codePage : platform::localCodePage().number;
-    // Well-formed UTF-8 stays as it is in UTF-8: no second copy of the page.
-    if (target == kUtf8 && isWellFormedUtf8(std::string_view(text, length))) {
-        return true;
-    }
+bool convertText(const char* text, std::size_t length, unsigned target, bool arena,
+                 std::unique_ptr<DocumentStorage>& own, TextScan& scan) {
     if (target == 936 && kCodePage936TableIsSystemConverter) {
         // Code page 936 never needs more bytes than UTF-8 for the same text, so the
-        // table conversion happens in place.
-        std::size_t converted936 = convertUtf8ToCodePage936(text, length);
-        std::memset(text + converted936, 0, length - converted936);
-        storage->length = converted936;
-        return true;
-    }
-    std::string result = platform::utf8ToCodePage(std::string_view(text, length), target);
-    // A converter that failed leaves no text to parse.
-    if (result.empty()) return false;
-    if (result.size() > length) {
-        // UTF-8 with ill-formed parts replaced (or a code page of longer sequences)
-        // may outgrow the block.
-        storage = DocumentStorage::create(result.size(), arena);
+        // table conversion happens in place (in a copy when the text is not ours).
+        if (!own || own->text != text) own = DocumentStorage::copyText({text, length}, arena);
+        const std::size_t converted = convertUtf8ToCodePage936(own->text, length);
+        std::memset(own->text + converted, 0, own->length - converted);
+        own->length = converted;
     } else {
-        std::memset(storage->text + result.size(), 0, length - result.size());
-        storage->length = result.size();
+        std::string result = platform::utf8ToCodePage(std::string_view(text, length), target);
+        // A converter that failed leaves no text to parse.
+        if (result.empty()) return false;
+        if (own && own->text == text && result.size() <= own->length) {
+            std::memset(own->text + result.size(), 0, own->length - result.size());
+            own->length = result.size();
+        } else {
+            // UTF-8 with ill-formed parts replaced (or a code page of longer sequences)
+            // may outgrow the block.
+            own = DocumentStorage::create(result.size(), arena);
+        }
+        std::memcpy(own->text, result.data(), result.size());
     }
-    std::memcpy(storage->text, result.data(), result.size());
+    scan.scan(own->text, own->length, false);
     return true;
+}
+
+int PageText::assign(std::string_view bytes, unsigned codePage) {
+    storage_.reset();
+    return prepare(bytes.data(), bytes.size(), codePage);
+}
+
+int PageText::load(std::string_view fileName, unsigned codePage) {
+    storage_ = DocumentStorage::readFile(fileName, false);
+    if (!storage_) return 0;
+    return prepare(storage_->text, storage_->length, codePage);
+}
+
+int PageText::prepare(const char* bytes, std::size_t size, unsigned codePage) {
+    // The same limit as for files, counted before the NUL cuts the text.
+    if (isTooLargeInput(size)) return 0;
+    const unsigned target = targetCodePage(codePage);
+    scanForReading(scan_, bytes, size, target);
+    if (scan_.facts().length == 0) return 0;
+    if (!needsConversion(scan_.facts(), target)) return 1;
+    return convertText(bytes, scan_.facts().length, target, false, storage_, scan_) ? 1 : 0;
 }
 
 namespace detail {
 
-bool DocumentState::parseStorage(std::unique_ptr<DocumentStorage> block) {
-    if (!block) return false;
+bool DocumentState::parseStorage(std::unique_ptr<DocumentStorage> block, TextScan& scan) {
     reset();
     storage = std::move(block);
-    const bool prepared = prepareText(storage, codePage, true, convertedFromUtf8);
+    const unsigned target = targetCodePage(codePage);
+    convertedFromUtf8 = scan.facts().utf8 && !scan.facts().ascii;
+    const bool prepared = !needsConversion(scan.facts(), target) ||
+                          convertText(storage->text, scan.facts().length, target, true, storage, scan);
     text = storage->text;
     elements = storage->elements;
     elementCapacity = storage->elementCapacity;
     // Nothing to parse when the conversion failed: the document stays empty.
-    textLength = prepared ? storage->length : 0;
+    textLength = prepared ? scan.facts().length : 0;
     if (!prepared) return false;
 
-    TreeBuilder builder(*this, text, textLength);
+    TreeBuilder builder(*this, scan.text());
     builder.build();
     return detectCharset();
 }

@@ -8,7 +8,11 @@
 // Tokens are cut by "<" and ">" alone; an element's content ends at its own end
 // tag, at a start tag that may not nest inside it (handed back to the enclosing
 // element), or at the end of the text. The pass is one loop over the chain of open
-// elements, so nesting depth costs no stack.
+// elements, so nesting depth costs no stack. It reads a scanned text (textScan.h):
+// the scan's marks lead it from "<" to ">", so running text is never searched, and it
+// reads no byte past the text's end. A text it may write to has the names that lose
+// CR, LF and TAB compacted in place; a text it only reads (a caller's page) has them
+// copied, compacted, to a block of the core's own.
 //
 // The consumer gets, in source order:
 //   topLevel(token)             a new top-level element (its name may be invalid)
@@ -38,11 +42,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string_view>
+#include <vector>
 
 #include "base/asciiTable.h"
-#include "base/byteScan.h"
+#include "base/platform.h"
 #include "html/tagTables.h"
+#include "html/textScan.h"
 
 namespace kestrune {
 
@@ -71,25 +79,6 @@ inline TopLevelKind topLevelKindOf(std::string_view name) {
         return TopLevelKind::kDoctype;
     }
     return equalsIgnoreCase(name, "html") ? TopLevelKind::kHtml : TopLevelKind::kOther;
-}
-
-// The last "<" in [text, text + length) that may start an "html" tag: "<" and the
-// letters h, t, m, l in either case, CR, LF and TAB allowed between them (a tag name
-// loses them), whatever follows; null when there is none. No "html" element can
-// begin after it, so the root choice may be settled as soon as the parser passes it.
-inline const char* lastPossibleHtmlTag(const char* text, std::size_t length) {
-    const char* last = nullptr;
-    forEachTagOpening(text, length, 'h', [&](std::size_t at) {
-        std::size_t i = at + 1;
-        for (char letter : std::string_view("html")) {
-            while (i < length && isControlChar(text[i])) ++i;
-            if (i == length || toLowerByte(text[i]) != letter) return at + 1;
-            ++i;
-        }
-        last = text + at;
-        return i;
-    });
-    return last;
 }
 
 // The root: the last top-level "html" element, else the first other top-level
@@ -124,52 +113,38 @@ class RootChoice {
 namespace core_detail {
 
 // The first case-insensitive occurrence of `closer` (lower case, starting with
-// "<") in [from, end), or end.
-inline const char* findRawCloser(const char* from, const char* end, std::string_view closer) {
-    const char* p = from;
+// "<") in text[from, size), or size.
+inline std::size_t findRawCloser(const ScannedText& text, std::size_t from,
+                                 std::string_view closer) {
+    const char* s = text.data();
     while (true) {
-        std::size_t left = static_cast<std::size_t>(end - p);
-        if (left < closer.size()) return end;
-        const void* lt = std::memchr(p, '<', left - closer.size() + 1);
-        if (lt == nullptr) return end;
-        p = static_cast<const char*>(lt);
+        const std::size_t lt = text.find(from, '<');
+        if (text.size() - lt < closer.size()) return text.size();
         std::size_t i = 1;
-        while (i < closer.size() && toLowerByte(p[i]) == closer[i]) ++i;
-        if (i == closer.size()) return p;
-        ++p;
+        while (i < closer.size() && toLowerByte(s[lt + i]) == closer[i]) ++i;
+        if (i == closer.size()) return lt;
+        from = lt + 1;
     }
 }
 
-// The first "-->" in [from, end), or null.
-inline const char* findCommentEnd(const char* from, const char* end) {
-    const char* p = from;
-    while (end - p >= 3) {
-        const void* dash = std::memchr(p, '-', static_cast<std::size_t>(end - p) - 2);
-        if (dash == nullptr) return nullptr;
-        p = static_cast<const char*>(dash);
-        if (p[1] == '-' && p[2] == '>') return p;
-        ++p;
+// The place of the first "-->" in text[from, size), or size.
+inline std::size_t findCommentEnd(const ScannedText& text, std::size_t from) {
+    const char* s = text.data();
+    while (text.size() - from >= 3) {
+        const std::size_t gt = text.find(from + 2, '>');
+        if (gt == text.size()) break;
+        if (s[gt - 1] == '-' && s[gt - 2] == '-') return gt - 2;
+        from = gt - 1;
     }
-    return nullptr;
+    return text.size();
 }
 
 // The classes of the element being read are looked up only when needed.
 inline constexpr std::uint16_t kUnknownClass = 0xFFFF;
 
-// Drops CR, LF and TAB from a tag name: the rest moves down inside the name and the
-// freed bytes become LF, so that reading the tag again gives the same name.
-inline std::size_t compactName(char* name, std::size_t length) {
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        if (!isControlChar(name[i])) name[out++] = name[i];
-    }
-    for (std::size_t i = out; i < length; ++i) name[i] = '\n';
-    return out;
-}
-
-// What the scan of a tag's name stops at (">", space) and notes on the way (CR, LF,
-// TAB, any other byte that is not an ASCII letter or digit).
-enum : unsigned char { kEndOfTag = 1, kSpace = 2, kNameControl = 4, kNotPlain = 8 };
+// What the scan of a tag's name stops at (space) and notes on the way (CR, LF, TAB,
+// any other byte that is not an ASCII letter or digit).
+enum : unsigned char { kSpace = 2, kNameControl = 4, kNotPlain = 8 };
 
 constexpr std::array<unsigned char, 256> makeTagScanTable() {
     std::array<unsigned char, 256> t{};
@@ -180,7 +155,6 @@ constexpr std::array<unsigned char, 256> makeTagScanTable() {
             t[c] = kNotPlain;
         }
     }
-    t['>'] = kEndOfTag;
     t[' '] = kSpace;
     return t;
 }
@@ -188,88 +162,216 @@ inline constexpr std::array<unsigned char, 256> kTagScan = makeTagScanTable();
 
 }  // namespace core_detail
 
-// Reads one token from [text, end) (text < end; *end == '\0' and at least 16 readable
-// bytes from end, as in a document's text) into `token` (all of it is set) and returns
-// the bytes consumed. CR, LF and TAB are removed from the tag name in place, so the
-// name stays a view into the text. Inline: the core's loop reads hundreds of
-// thousands of tokens.
-inline std::size_t readTag(char* text, char* end, Token& token) {
+// Drops CR, LF and TAB from the `length` bytes at `name`, writing what is left to
+// `out` (which may be `name` itself); returns its length.
+inline std::size_t compactName(const char* name, std::size_t length, char* out) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (!isControlChar(name[i])) out[kept++] = name[i];
+    }
+    return kept;
+}
+
+// Where the names that lose CR, LF and TAB go. In a text the core may write to, a
+// name is compacted in its own place and the bytes it frees become LF, so that
+// reading the tag again gives the same name. A text the core only reads keeps its
+// bytes: the compacted names go to blocks of their own, one after the other. One
+// pass over a text never compacts more bytes than the text holds, so it needs one
+// block, made on first use and touched only as far as names fill it.
+class TagNames {
+  public:
+    // `writable` is the text itself, or null when the text is only read. With
+    // `htmlWhitespace` (which needs `writable`) every tag read has its TAB, LF, FF and
+    // CR turned into spaces first, so that names and attributes end there too.
+    TagNames(const char* text, std::size_t length, char* writable, bool htmlWhitespace = false)
+        : text_(text), length_(length), writable_(writable), htmlWhitespace_(htmlWhitespace) {
+        if (htmlWhitespace && writable == nullptr) throw std::logic_error("text not writable");
+    }
+
+    // With htmlWhitespace: text[from, to) (the inside of a tag) with TAB, LF, FF and CR
+    // made spaces, in place.
+    void spaceOut(std::size_t from, std::size_t to) {
+        if (!htmlWhitespace_) return;
+        for (char* p = writable_ + from; p != writable_ + to; ++p)
+            if (isControlChar(*p) || *p == '\f') *p = ' ';
+    }
+    TagNames(const TagNames&) = delete;
+    TagNames& operator=(const TagNames&) = delete;
+    ~TagNames() {
+        for (char* block : blocks_) platform::release(block);
+    }
+
+    // The name at `name` (inside the text) without CR, LF and TAB; valid as long as
+    // this and the text.
+    std::string_view compact(const char* name, std::size_t length) {
+        if (writable_ != nullptr) {
+            char* place = writable_ + (name - text_);
+            const std::size_t kept = compactName(place, length, place);
+            std::memset(place + kept, '\n', length - kept);
+            return std::string_view(place, kept);
+        }
+        if (room_ < length) {
+            const std::size_t bytes = length > length_ ? length : length_;
+            blocks_.push_back(nullptr);
+            blocks_.back() = static_cast<char*>(platform::allocate(bytes));
+            if (blocks_.back() == nullptr) throw std::bad_alloc();
+            next_ = blocks_.back();
+            room_ = bytes;
+        }
+        const std::size_t kept = compactName(name, length, next_);
+        const std::string_view compacted(next_, kept);
+        next_ += kept;
+        room_ -= kept;
+        return compacted;
+    }
+
+  private:
+    const char* text_;
+    std::size_t length_;
+    char* writable_;
+    bool htmlWhitespace_;
+    std::vector<char*> blocks_;
+    char* next_ = nullptr;
+    std::size_t room_ = 0;
+};
+
+// Reads one token from text[at, size) (at < size) into `token` (all of it is set) and
+// returns where the next token begins; names losing CR, LF or TAB go to `names`. Inline: the core's
+// loop reads hundreds of thousands of tokens.
+inline std::size_t readTag(const ScannedText& text, std::size_t at, Token& token, TagNames& names) {
     token = Token();
-    const std::size_t available = static_cast<std::size_t>(end - text);
-    if (available == 0) return 0;
-    // Tags often follow each other directly: no library call for those.
-    char* lt = *text == '<' ? text : const_cast<char*>(findBytePadded(text, available, '<'));
-    if (lt == nullptr) {
-        token.text = std::string_view(text, available);
-        return available;
+    const char* s = text.data();
+    const std::size_t end = text.size();
+    // Tags often follow each other directly: no search for those.
+    const std::size_t lt = s[at] == '<' ? at : text.find(at, '<');
+    if (lt == end) {
+        token.text = std::string_view(s + at, end - at);
+        return end;
     }
-    if (lt != text) token.text = std::string_view(text, static_cast<std::size_t>(lt - text));
-    char* after = lt + 1;
-    const std::size_t rest = static_cast<std::size_t>(end - after);
-    if (rest >= 3 && after[0] == '!' && after[1] == '-' && after[2] == '-') {
-        token.tagName = std::string_view(after, 3);
-        return static_cast<std::size_t>(after - text) + 3;
+    if (lt != at) token.text = std::string_view(s + at, lt - at);
+    const std::size_t after = lt + 1;
+    if (end - after >= 3 && s[after] == '!' && s[after + 1] == '-' && s[after + 2] == '-') {
+        token.tagName = std::string_view(s + after, 3);
+        return after + 3;
     }
-    // One pass over the name: it ends at the first space or at ">"; CR, LF and TAB
+    const std::size_t gt = text.find(after, '>');
+    if (gt == end) {
+        // An unterminated tag: everything after "<" is text.
+        token.text = std::string_view(s + after, end - after);
+        return end;
+    }
+    names.spaceOut(after, gt);
+    // One pass over the name: it ends at the first space (or at ">"); CR, LF and TAB
     // in it are noted, and so is any other byte that makes it less than plain (a
-    // leading "/" does not). Names are short, so this beats two library searches.
-    char* q = after + (*after == '/' ? 1 : 0);  // *end is NUL: after may be end
+    // leading "/" does not).
+    std::size_t q = after + (s[after] == '/' ? 1 : 0);
     unsigned seen = 0;
-    unsigned char stop = 0;
-    for (; q < end; ++q) {
-        stop = core_detail::kTagScan[static_cast<unsigned char>(*q)];
+    for (; q < gt; ++q) {
+        const unsigned char stop = core_detail::kTagScan[static_cast<unsigned char>(s[q])];
         if (stop == 0) continue;
-        if (stop & (core_detail::kEndOfTag | core_detail::kSpace)) break;
+        if (stop == core_detail::kSpace) break;
         seen |= stop;
     }
-    char* space = nullptr;
-    char* gt = q;
-    if (q < end && stop == core_detail::kSpace) {
-        space = q;
-        gt = const_cast<char*>(findBytePadded(q, static_cast<std::size_t>(end - q), '>'));
-    }
-    if (gt == nullptr || gt == end) {
-        // An unterminated tag: everything after "<" is text.
-        token.text = std::string_view(after, rest);
-        return available;
-    }
-    std::size_t tagLength = static_cast<std::size_t>(gt - after);
-    if (tagLength > 0 && after[tagLength - 1] == '/') {
+    std::size_t tagEnd = gt;
+    if (tagEnd > after && s[tagEnd - 1] == '/') {
         token.selfClosing = true;
-        --tagLength;
+        --tagEnd;
     }
-    if (tagLength > 0) {
-        std::size_t nameLength = tagLength;
-        if (space != nullptr) {
-            if (space != after && space < after + tagLength) {
-                nameLength = static_cast<std::size_t>(space - after);
-                token.attributeText = std::string_view(space, tagLength - nameLength);
+    if (tagEnd > after) {
+        std::size_t nameEnd = tagEnd;
+        if (q < gt) {
+            if (q != after && q < tagEnd) {
+                nameEnd = q;
+                token.attributeText = std::string_view(s + q, tagEnd - q);
             } else {
                 seen |= core_detail::kNotPlain;  // the name runs on past the scan
             }
         }
-        if (seen & core_detail::kNameControl)
-            nameLength = core_detail::compactName(after, nameLength);
-        token.tagName = std::string_view(after, nameLength);
-        token.plainName = nameLength > 0 && (seen & core_detail::kNotPlain) == 0;
+        token.tagName = (seen & core_detail::kNameControl)
+                            ? names.compact(s + after, nameEnd - after)
+                            : std::string_view(s + after, nameEnd - after);
+        token.plainName = !token.tagName.empty() && (seen & core_detail::kNotPlain) == 0;
     }
-    return static_cast<std::size_t>(gt + 1 - text);
+    return gt + 1;
+}
+
+// The same cut as readTag, by the rules as they read, byte by byte, for tests: the
+// first "<"; "!--" right after it; else the first ">" after it. The tag text between
+// them loses a last "/" (self-closing); the name is the part in front of its first
+// space (the whole text when there is none or it starts with one). The bytes of the
+// tag text up to its first space, a leading "/" aside, are those scanned: a name
+// with CR, LF or TAB among them is compacted (by `names`), and is plain when the
+// others are letters and digits and the name ends where they do.
+inline std::size_t readTagReference(const char* s, std::size_t at, std::size_t end, Token& token,
+                                    TagNames& names) {
+    token = Token();
+    const std::string_view rest(s + at, end - at);
+    const std::size_t lt = rest.find('<');
+    if (lt == std::string_view::npos) {
+        token.text = rest;
+        return end;
+    }
+    if (lt != 0) token.text = rest.substr(0, lt);
+    const std::string_view afterLt = rest.substr(lt + 1);
+    if (afterLt.substr(0, 3) == "!--") {
+        token.tagName = afterLt.substr(0, 3);
+        return at + lt + 4;
+    }
+    const std::size_t gt = afterLt.find('>');
+    if (gt == std::string_view::npos) {
+        token.text = afterLt;
+        return end;
+    }
+    names.spaceOut(at + lt + 1, at + lt + 1 + gt);
+    const std::string_view tag = afterLt.substr(0, gt);
+    const std::size_t next = at + lt + 1 + gt + 1;
+    const std::size_t from = !tag.empty() && tag[0] == '/' ? 1 : 0;
+    const std::string_view scanned = tag.substr(from, tag.find(' ', from) - from);
+    std::string_view body = tag;
+    if (!body.empty() && body.back() == '/') {
+        token.selfClosing = true;
+        body.remove_suffix(1);
+    }
+    if (body.empty()) return next;
+    const std::size_t space = body.find(' ');
+    std::string_view name = body;
+    if (space != std::string_view::npos && space > 0) {
+        name = body.substr(0, space);
+        token.attributeText = body.substr(space);
+    }
+    bool control = false;
+    bool plain = space != 0;
+    for (char c : scanned) {
+        control = control || isControlChar(c);
+        plain = plain && (isAsciiAlnum(c) || isControlChar(c));
+    }
+    if (control) name = names.compact(name.data(), name.size());
+    token.tagName = name;
+    token.plainName = plain && !name.empty();
+    return next;
 }
 
 template <typename Consumer>
 class ParserCore {
   public:
-    ParserCore(char* text, std::size_t length, Consumer& consumer)
-        : cursor_(text), end_(text + length), consumer_(consumer) {}
+    // Reads `text`; with `writable` (the text itself) names are compacted in place,
+    // and with `htmlWhitespace` tags are read as TagNames says.
+    ParserCore(const ScannedText& text, Consumer& consumer, char* writable = nullptr,
+               bool htmlWhitespace = false)
+        : text_(text),
+          end_(text.size()),
+          names_(text.data(), text.size(), writable, htmlWhitespace),
+          consumer_(consumer) {}
 
     void run() {
+        const char* s = text_.data();
         while (cursor_ != end_ || handedBack_) {
             Token token;
             nextToken(token);
             consumer_.topLevel(token);
             buildSubtree(token);
             if (!handedBack_) {
-                while (cursor_ != end_ && isHtmlSpace(*cursor_)) ++cursor_;
+                while (cursor_ != end_ && isHtmlSpace(s[cursor_])) ++cursor_;
             }
         }
     }
@@ -284,7 +386,7 @@ class ParserCore {
             return true;
         }
         if (cursor_ == end_) return false;
-        cursor_ += readTag(cursor_, end_, token);
+        cursor_ = readTag(text_, cursor_, token, names_);
         return true;
     }
 
@@ -298,26 +400,23 @@ class ParserCore {
             return false;
         }
         if (cursor_ == end_) return false;
-        std::size_t left = static_cast<std::size_t>(end_ - cursor_);
+        const char* content = text_.data() + cursor_;
         if (classes & kTagComment) {
-            const char* close = core_detail::findCommentEnd(cursor_, end_);
-            std::size_t length =
-                close == nullptr ? left : static_cast<std::size_t>(close - cursor_);
+            const std::size_t close = core_detail::findCommentEnd(text_, cursor_);
             consumer_.finished(detail::ElementLinks::kComment | detail::ElementLinks::kClosed,
-                               std::string_view(cursor_, length));
-            cursor_ += close == nullptr ? left : length + 3;
+                               std::string_view(content, close - cursor_));
+            cursor_ = close == end_ ? end_ : close + 3;
             return false;
         }
         if (classes & (kTagScript | kTagStyle)) {
             bool style = (classes & kTagStyle) != 0;
             std::string_view closer = style ? "</style>" : "</script>";
-            const char* close = core_detail::findRawCloser(cursor_, end_, closer);
-            std::size_t length = static_cast<std::size_t>(close - cursor_);
+            const std::size_t close = core_detail::findRawCloser(text_, cursor_, closer);
             consumer_.finished(
                 (style ? detail::ElementLinks::kStyle : detail::ElementLinks::kScript) |
                     detail::ElementLinks::kClosed,
-                std::string_view(cursor_, length));
-            cursor_ += close == end_ ? length : length + closer.size();
+                std::string_view(content, close - cursor_));
+            cursor_ = close == end_ ? end_ : close + closer.size();
             return false;
         }
         if (selfClosing || (classes & kTagVoid)) {
@@ -401,8 +500,10 @@ class ParserCore {
         }
     }
 
-    char* cursor_;
-    char* end_;
+    ScannedText text_;
+    std::size_t cursor_ = 0;
+    std::size_t end_;
+    TagNames names_;
     Consumer& consumer_;
     // A start tag that an element refused: the element that reads it next takes it
     // from here instead of scanning the same text again, and gets an empty text for

@@ -54,8 +54,7 @@ enum TagClass : std::uint16_t {
     kTagMeta = 512,      // "meta": may declare the charset
 };
 std::uint16_t tagClassOf(std::string_view name);
-// The same for a name that passed isValidTagName and is followed in memory by at
-// least eight readable bytes, as names inside a document's text are.
+// The same for a name that passed isValidTagName.
 inline std::uint16_t tagClassOfValidName(std::string_view name);
 
 // mayNest for names whose classes are known.
@@ -138,7 +137,7 @@ inline std::uint16_t tagClassOfValidName(std::string_view name) {
     }
     // Valid names hold letters, digits, "!" and "-" only: setting bit 0x20 of every
     // byte lower-cases them, eight at a time.
-    std::uint64_t word = swar::loadLittle(name.data());
+    std::uint64_t word = swar::loadLittleShort(name.data(), name.size());
     std::uint64_t mask = name.size() == 8 ? ~0ull : (1ull << (8 * name.size())) - 1;
     return tag_detail::classesOfKey((word | 0x2020202020202020ull) & mask);
 }

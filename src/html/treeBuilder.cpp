@@ -115,11 +115,11 @@ std::uint32_t distance(const HtmlElement* from, const HtmlElement* to) {
 
 }  // namespace
 
-TreeBuilder::TreeBuilder(detail::DocumentState& document, char* text, std::size_t length)
-    : document_(document), text_(text), length_(length), open_(document.elements) {}
+TreeBuilder::TreeBuilder(detail::DocumentState& document, const ScannedText& text)
+    : document_(document), text_(text), open_(document.elements) {}
 
 void TreeBuilder::build() {
-    ParserCore<TreeBuilder>(text_, length_, *this).run();
+    ParserCore<TreeBuilder>(text_, *this, document_.text, document_.htmlWhitespace).run();
     if (root_.found()) document_.root = root_.root();
 }
 
@@ -186,7 +186,7 @@ void TreeBuilder::strayEnd(std::string_view name) {
     if (HtmlElement* child = open_.takeFirst(current_, name.substr(1))) {
         linksOf(child).state |= ElementLinks::kClosed;
     } else {
-        const auto offset = static_cast<std::uint32_t>(name.data() - text_);
+        const auto offset = static_cast<std::uint32_t>(name.data() - text_.data());
         document_.strayEndTags.push_back(
             {static_cast<std::uint32_t>(current_ - document_.elements),
              offset << StrayEndTag::kLengthBits | static_cast<std::uint32_t>(name.size())});

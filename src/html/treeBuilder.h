@@ -89,7 +89,8 @@ void useOpenChildrenIndex(bool on);
 
 class TreeBuilder {
   public:
-    TreeBuilder(detail::DocumentState& document, char* text, std::size_t length);
+    // `text` is the document's own (names are compacted in it), with its scan.
+    TreeBuilder(detail::DocumentState& document, const ScannedText& text);
     // Builds every top-level element and its subtree, links them into the document
     // and sets its root and doctype.
     void build();
@@ -107,8 +108,7 @@ class TreeBuilder {
 
   private:
     detail::DocumentState& document_;
-    char* text_;
-    std::size_t length_;
+    ScannedText text_;
     HtmlElement* previousTop_ = nullptr;
     HtmlElement* newest_ = nullptr;     // the element made last
     HtmlElement* current_ = nullptr;    // the element whose content is being read

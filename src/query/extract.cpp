@@ -4,6 +4,7 @@
 // renderers.
 #include <kestrune/extract.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -106,6 +107,16 @@ class ReportBuilder final : public HeldParts<KeptPart> {
     }
     bool failed() const override { return failure_ != Status::Ok; }
 
+    // Room for the report of a page of `pageBytes` bytes: its values (as many bytes as the
+    // page, within the limit) and their ends (one per 16 bytes of page). Memory is only
+    // taken as the report fills the room, and a report that stays within it is never
+    // moved: each value is written once.
+    void expect(std::size_t pageBytes) {
+        KeptPart& part = current();
+        part.kept.reserve(std::min(pageBytes, limit_));
+        part.ends.reserve(std::min(pageBytes, limit_) / 16);
+    }
+
     // After the run: the report holds the root's findings, or nothing but its status.
     void finish(Status status) {
         if (status == Status::Ok) status = failure_;
@@ -163,10 +174,12 @@ class ReportBuilder final : public HeldParts<KeptPart> {
                              .attributeNames = &request.attributes,
                              .mode = selects ? ReportMode::Elements : reportModeOf(request.tag),
                              .codePage = usableCodePage(request.codePage),
-                             .textsAsWritten = request.text == TextForm::Written};
+                             .textsAsWritten = request.text == TextForm::Written,
+                             .htmlWhitespace = request.htmlWhitespace};
         const std::size_t limit =
             request.maxReportBytes != 0 ? request.maxReportBytes : defaultReportLimit(page.size());
         ReportBuilder builder(report, request, limit);
+        builder.expect(page.size());
         const Status status =
             how.codePage == 0
                 ? Status::CodePageUnusable

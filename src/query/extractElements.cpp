@@ -15,12 +15,12 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <optional>
 #include <vector>
 
 #include "base/asciiTable.h"
-#include "base/byteScan.h"
 #include "base/platform.h"
 #include "html/parserCore.h"
 #include "query/gatherTexts.h"
@@ -108,10 +108,11 @@ class Extractor {
     // With `root` the top-level ordinal of the root (known from an earlier pass),
     // else kUnknown.
     // With `raw` the elements found are raw blocks (comment, script, style).
-    Extractor(const char* text, std::size_t length, const ElementQuery& query, bool raw,
+    Extractor(const ScannedText& text, std::size_t lastHtmlTag, const ElementQuery& query, bool raw,
               ElementSink& sink, RootCandidates& candidates, std::size_t root,
               RootSettling settling)
-        : text_(text),
+        : text_(text.data()),
+          length_(text.size()),
           tagName_(query.tagName),
           raw_(raw),
           asWritten_(query.textsAsWritten),
@@ -119,12 +120,11 @@ class Extractor {
           candidates_(candidates),
           // Every open element took at least three bytes of text ("<a>"): room for the
           // deepest nesting the text allows, touched only as far as the nesting goes.
-          chain_(length / 3 + 1),
-          open_(length / 3 + 1),
+          chain_(text.size() / 3 + 1),
+          open_(text.size() / 3 + 1),
           knownRoot_(root),
-          lastHtmlTag_(root != kUnknown                 ? nullptr
-                       : settling == RootSettling::Hold ? text + length
-                                                        : lastPossibleHtmlTag(text, length)) {
+          // Holding every candidate: as if an "html" tag could begin at the very end.
+          lastHtmlTag_(settling == RootSettling::Hold ? text.size() : lastHtmlTag) {
         if (query.selector != nullptr) matcher_.emplace(*query.selector);
     }
 
@@ -168,7 +168,7 @@ class Extractor {
         }
     }
     void descend() {
-        chain_.push_back(refOf(newestName_));
+        chain_.push_back(newestName_);
         if (newest_ == Newest::Match) open_.back().depth = depth();
         slot_ = Slot::Fresh;
     }
@@ -194,7 +194,7 @@ class Extractor {
         if (matcher_) matcher_->close();
         chain_.pop_back();
         slot_ = Slot::Fresh;
-        return viewOf(chain_.back());
+        return chain_.back();
     }
     void topLevelEnd(bool, TopLevelKind kind) {
         // What is still open is the top-level element itself, found by a selector.
@@ -245,7 +245,7 @@ class Extractor {
         // first can become the root.
         const TopLevelKind kind = topLevelKindOf(name);
         if (!root_.wants(kind)) return Phase::Skipping;
-        if (!isCertainRoot(kind, name.data())) return Phase::Holding;
+        if (!isCertainRoot(kind, name)) return Phase::Holding;
         // Nothing held is needed any more, and the report streams.
         knownRoot_ = ordinal_;
         candidates_.dropAll();
@@ -253,8 +253,8 @@ class Extractor {
         return Phase::Streaming;
     }
 
-    // Texts by offset, counts in 32 bits (texts are below 10 MiB): there can be
-    // millions of open elements and open matches.
+    // Attribute texts by offset, counts in 32 bits (texts are below 10 MiB): there can
+    // be millions of open matches.
     struct NameRef {
         std::uint32_t offset;
         std::uint32_t length;
@@ -286,10 +286,14 @@ class Extractor {
         if (open_.empty()) flush();
     }
 
-    // True when no "html" element can begin after `at` and a top-level element of
-    // this kind starting there therefore is the root.
-    bool isCertainRoot(TopLevelKind kind, const char* at) const {
-        if (lastHtmlTag_ != nullptr && lastHtmlTag_ >= at) return false;
+    // True when no "html" element can begin after the name `name` of a top-level
+    // element of this kind, which therefore is the root. (A name that lost CR, LF or
+    // TAB lies outside the text: its element is held, which is always right.)
+    bool isCertainRoot(TopLevelKind kind, std::string_view name) const {
+        const std::less<const char*> before;
+        if (before(name.data(), text_) || !before(name.data(), text_ + length_)) return false;
+        const auto at = static_cast<std::size_t>(name.data() - text_);
+        if (lastHtmlTag_ != kNoPlace && lastHtmlTag_ >= at) return false;
         return kind == TopLevelKind::kHtml || (kind == TopLevelKind::kOther && !root_.isHtml());
     }
 
@@ -299,9 +303,7 @@ class Extractor {
             // Texts of nested elements can add up to far more than the page.
             if (candidates_.failed()) break;
             std::string_view text;
-            // Pieces are views into the text, which padding follows.
-            if (m.end - m.first == 1 &&
-                findBytePadded(pieces_[m.first].data(), pieces_[m.first].size(), '&') == nullptr) {
+            if (m.end - m.first == 1 && pieces_[m.first].find('&') == std::string_view::npos) {
                 text = pieces_[m.first];  // nothing to join or decode
             } else if (m.end != m.first) {
                 decoded_.clear();
@@ -327,20 +329,23 @@ class Extractor {
     }
 
     const char* text_;
+    std::size_t length_;
     std::string_view tagName_;
     bool raw_;
     bool asWritten_;  // texts keep the white space at their start
     ElementSink& sink_;
     RootCandidates& candidates_;
-    FixedStack<NameRef> chain_;   // names of the open elements, the top-level one first
+    // Names of the open elements, the top-level one first (a name that lost CR, LF or
+    // TAB lies outside the text).
+    FixedStack<std::string_view> chain_;
     std::vector<Match> matches_;  // found elements not yet written, in document order
     FixedStack<Open> open_;       // the open ones among them, innermost last
     std::vector<std::string_view> pieces_;
     std::string_view newestName_;
     Newest newest_ = Newest::Other;
-    Token rawToken_;         // the start tag of the newest element when it is a raw block found
-    std::size_t knownRoot_;  // from an earlier pass, or as soon as it is certain
-    const char* lastHtmlTag_;
+    Token rawToken_;           // the start tag of the newest element when it is a raw block found
+    std::size_t knownRoot_;    // from an earlier pass, or as soon as it is certain
+    std::size_t lastHtmlTag_;  // the last place an "html" tag may begin, or kNoPlace
     std::size_t ordinal_ = kUnknown;  // of the current top-level element, from 0
     std::size_t written_ = 0;         // raw blocks of the current top-level one found
     Phase phase_ = Phase::Skipping;
@@ -351,31 +356,31 @@ class Extractor {
     std::optional<selectors::StreamMatcher> matcher_;  // with a selector: what it matches
 };
 
-bool extract(char* text, std::size_t length, const ElementQuery& query, bool raw,
+bool extract(const ScannedText& text, std::size_t lastHtmlTag, const ElementQuery& query, bool raw,
              ElementSink& sink, RootCandidates& candidates, RootSettling settling) {
-    Extractor first(text, length, query, raw, sink, candidates, kUnknown, settling);
-    ParserCore<Extractor>(text, length, first).run();
+    Extractor first(text, lastHtmlTag, query, raw, sink, candidates, kUnknown, settling);
+    ParserCore<Extractor>(text, first).run();
     if (!first.found()) return false;
     if (!first.overflowed()) {
         first.finish();
         return true;
     }
-    Extractor second(text, length, query, raw, sink, candidates, first.root(), settling);
-    ParserCore<Extractor>(text, length, second).run();
+    Extractor second(text, lastHtmlTag, query, raw, sink, candidates, first.root(), settling);
+    ParserCore<Extractor>(text, second).run();
     second.finish();
     return true;
 }
 
 }  // namespace
 
-bool extractElements(char* text, std::size_t length, const ElementQuery& query, ElementSink& sink,
-                     RootCandidates& candidates, RootSettling settling) {
-    return extract(text, length, query, false, sink, candidates, settling);
+bool extractElements(const ScannedText& text, std::size_t lastHtmlTag, const ElementQuery& query,
+                     ElementSink& sink, RootCandidates& candidates, RootSettling settling) {
+    return extract(text, lastHtmlTag, query, false, sink, candidates, settling);
 }
 
-bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
-                      RootCandidates& candidates, RootSettling settling) {
-    return extract(text, length, ElementQuery{.tagName = tagName}, true, sink, candidates,
+bool extractRawBlocks(const ScannedText& text, std::size_t lastHtmlTag, std::string_view tagName,
+                      ElementSink& sink, RootCandidates& candidates, RootSettling settling) {
+    return extract(text, lastHtmlTag, ElementQuery{.tagName = tagName}, true, sink, candidates,
                    settling);
 }
 

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "html/textScan.h"
+
 namespace kestrune {
 
 // How the extraction settles the root: Early streams a candidate's report as soon as
@@ -65,13 +67,12 @@ class ElementSink {
                           std::string_view /*content*/, bool /*comment*/, std::size_t /*number*/) {}
 };
 
-// Parses [text, text + length) (NUL-terminated, zero padding behind it, as a
-// document's text is; tag names lose CR, LF and TAB in place, in a way that reading
-// the text again gives the same names) and reports the elements named `tagName`
+// Parses the scanned text (only reading it) and reports the elements named `tagName`
 // (ASCII case ignored) below the root. False when the text yields no root (the
 // candidates' findings are then all dropped). The findings of a root candidate are
-// held until the root is known (at once when no "html" tag can follow it); when
-// what is held grows too large, a second pass that knows the root makes the report.
+// held until the root is known (at once when no "html" tag can follow it: none
+// begins after `lastHtmlTag`, the scan's); when what is held grows too large, a
+// second pass that knows the root makes the report.
 // The elements an extraction reports: those named `tagName`, or with a selector
 // that streams (Selector::streams()) those it matches, the root among them.
 struct ElementQuery {
@@ -80,14 +81,16 @@ struct ElementQuery {
     bool textsAsWritten = false;  // texts keep the white space at their pieces' start
 };
 
-bool extractElements(char* text, std::size_t length, const ElementQuery& query, ElementSink& sink,
-                     RootCandidates& candidates, RootSettling settling = RootSettling::Early);
+bool extractElements(const ScannedText& text, std::size_t lastHtmlTag, const ElementQuery& query,
+                     ElementSink& sink, RootCandidates& candidates,
+                     RootSettling settling = RootSettling::Early);
 
 // The same for the raw blocks of a report on "script", "style" or "!--": the
 // elements named `tagName` below the root, each handed to sink.rawBlock as soon as
 // the core has read it (raw elements hold no other element). The results equal
 // findByTag(tag, list, 1) on the root with each element's outerHtml.
-bool extractRawBlocks(char* text, std::size_t length, std::string_view tagName, ElementSink& sink,
-                      RootCandidates& candidates, RootSettling settling = RootSettling::Early);
+bool extractRawBlocks(const ScannedText& text, std::size_t lastHtmlTag, std::string_view tagName,
+                      ElementSink& sink, RootCandidates& candidates,
+                      RootSettling settling = RootSettling::Early);
 
 }  // namespace kestrune

@@ -135,9 +135,12 @@ Status runReport(const PageSource& page, const RunRequest& request, Findings& fi
     if (page.inMemory && (page.bytes.empty() || page.bytes.front() == '\0')) return Status::NoRoot;
     // A selector that needs more than an element's ancestors is matched on the tree.
     const bool selectsOnTree = request.selector != nullptr && !request.selector->streams();
-    if (request.mode == ReportMode::Doctype || paths.fromTree || selectsOnTree) {
+    // Tags read as browsers read them are rewritten in the document's own text.
+    if (request.mode == ReportMode::Doctype || paths.fromTree || selectsOnTree ||
+        request.htmlWhitespace) {
         HtmlDocument document;
         document.setCodePage(request.codePage);
+        document.setHtmlWhitespace(request.htmlWhitespace);
         const bool parsed =
             page.inMemory ? document.parse(page.bytes) : document.load(page.fileName);
         if (!parsed) return document.text().empty() ? loadFailure(page) : Status::NoRoot;
@@ -145,21 +148,21 @@ Status runReport(const PageSource& page, const RunRequest& request, Findings& fi
         return Status::Ok;
     }
     // No tree is needed: the report is made as the text is parsed.
-    DocumentText text;
+    PageText text;
     const int loaded = page.inMemory ? text.assign(page.bytes, request.codePage)
                                      : text.load(page.fileName, request.codePage);
     if (loaded != 1) return loadFailure(page);
     const bool raw = request.mode == ReportMode::RawBlocks;
     findings.start(request.mode);
     Forward forward(request, paths.lookUp, findings);
-    const bool found =
-        raw ? extractRawBlocks(text.data(), text.size(), request.tagName, forward, findings,
-                               paths.settling)
-            : extractElements(text.data(), text.size(),
-                              ElementQuery{.tagName = request.tagName,
-                                           .selector = request.selector,
-                                           .textsAsWritten = request.textsAsWritten},
-                              forward, findings, paths.settling);
+    const std::size_t lastHtmlTag = text.facts().lastHtmlTag;
+    const bool found = raw ? extractRawBlocks(text.text(), lastHtmlTag, request.tagName, forward,
+                                              findings, paths.settling)
+                           : extractElements(text.text(), lastHtmlTag,
+                                             ElementQuery{.tagName = request.tagName,
+                                                          .selector = request.selector,
+                                                          .textsAsWritten = request.textsAsWritten},
+                                             forward, findings, paths.settling);
     return found ? Status::Ok : Status::NoRoot;
 }
 

@@ -31,6 +31,7 @@ struct RunRequest {
     ReportMode mode = ReportMode::Elements;                    // reportModeOf(tagName)
     unsigned codePage = 0;                                     // 0: the local one
     bool textsAsWritten = false;  // element texts keep the white space at their pieces' start
+    bool htmlWhitespace = false;  // HtmlDocument::setHtmlWhitespace
 };
 
 // What a run finds, in document order. Findings come per root candidate (see

@@ -4,9 +4,10 @@
 // written out) and the extraction straight from the text, its root settled early or
 // held, attribute names looked up one by one or searched. All must write the same
 // console output and the same file, byte for byte, and agree on whether there is a
-// root at all; the library call's rendering must equal the program's output. The search that lets
-// the extraction settle the root early is checked against a plain loop first, and the name test of
-// every tag the token cut reads against the full one (and its search for ">" against memchr).
+// root at all; the library call's rendering must equal the program's output. First the page's scan
+// by every kernel is checked against the byte-by-byte reference, and the token cut that the scan's
+// marks lead against the cut by the rules (its name test against the full one, the pieces of
+// each attribute text against those of the rule).
 //
 // Input: a first line that plays the command line, then the page (fuzzRequest.h).
 #include <kestrune/extract.h>
@@ -21,21 +22,92 @@
 #include "cli/Options.h"
 #include "fuzzCheck.h"
 #include "fuzzRequest.h"
+#include "html/attributes.h"
 #include "html/parserCore.h"
+#include "html/textScan.h"
 #include "support/twoPaths.h"
 
 namespace kestrune::fuzz {
 namespace {
 
-// The letters h, t, m, l in either case, CR, LF and TAB allowed before each.
-bool startsPossibleHtmlTag(std::string_view s) {
-    std::size_t i = 0;
-    for (char letter : std::string_view("html")) {
-        while (i < s.size() && (s[i] == '\r' || s[i] == '\n' || s[i] == '\t')) ++i;
-        if (i == s.size() || (s[i] | 0x20) != letter) return false;
-        ++i;
+// The scan of the page by every kernel the processor has equals the reference's.
+void checkScanKernels(std::string_view page) {
+    useScanKernel(ScanKernel::Reference);
+    TextScan reference;
+    reference.scan(page.data(), page.size(), true);
+    for (ScanKernel kernel : {ScanKernel::Sse2, ScanKernel::Avx2}) {
+        if (!useScanKernel(kernel)) continue;
+        TextScan scan;
+        scan.scan(page.data(), page.size(), true);
+        const TextFacts& a = scan.facts();
+        const TextFacts& b = reference.facts();
+        FUZZ_CHECK(a.length == b.length && a.ascii == b.ascii && a.utf8 == b.utf8 &&
+                   a.wellFormedUtf8 == b.wellFormedUtf8 && a.lastHtmlTag == b.lastHtmlTag);
+        for (std::size_t at = 0; at <= a.length; ++at) {
+            FUZZ_CHECK(scan.text().nextMark(at) == reference.text().nextMark(at));
+        }
     }
-    return true;
+    useScanKernel(ScanKernel::Auto);
+}
+
+// The pieces of an attribute text as the scan cuts them, or as the rule does.
+std::string attributePieces(std::string_view text, bool reference) {
+    std::string out;
+    auto pair = [&](std::string_view n, std::string_view v) {
+        out.append("[").append(n).append("=").append(v).append("]");
+    };
+    auto word = [&](std::string_view w) { out.append("(").append(w).append(")"); };
+    std::string scratch;
+    if (reference) {
+        forEachAttributeReference(text, pair, word);
+    } else {
+        forEachAttribute(text, scratch, pair, word);
+    }
+    return out;
+}
+
+// The token cut the marks lead against the rules, token by token.
+void checkTokenCut(std::string_view page) {
+    TextScan scan;
+    scan.scan(page.data(), page.size(), false);
+    const ScannedText text = scan.text();
+    TagNames names(text.data(), text.size(), nullptr);
+    TagNames referenceNames(text.data(), text.size(), nullptr);
+    for (std::size_t at = 0, expectedAt = 0; expectedAt < text.size();) {
+        Token token, expected;
+        at = readTag(text, at, token, names);
+        expectedAt =
+            readTagReference(text.data(), expectedAt, text.size(), expected, referenceNames);
+        FUZZ_CHECK(at == expectedAt);
+        FUZZ_CHECK(token.tagName == expected.tagName && token.text == expected.text &&
+                   token.attributeText == expected.attributeText &&
+                   token.selfClosing == expected.selfClosing &&
+                   token.plainName == expected.plainName);
+        // The name test the scan of each tag allows against the full one.
+        FUZZ_CHECK(isValidTagToken(token) == (isValidTagName(token.tagName) != 0));
+        // The pieces of its attribute text against the rule's.
+        if (!token.attributeText.empty()) {
+            FUZZ_CHECK_EQUAL(attributePieces(token.attributeText, false),
+                             attributePieces(token.attributeText, true));
+        }
+    }
+    // Tags read as browsers read them: both cuts rewrite texts of their own alike.
+    std::string spaced(text.data(), text.size()), spacedReference = spaced;
+    TextScan spacedScan;
+    spacedScan.scan(spaced.data(), spaced.size(), false);
+    TagNames spacedNames(spaced.data(), spaced.size(), spaced.data(), true);
+    TagNames spacedReferenceNames(spacedReference.data(), spacedReference.size(),
+                                  spacedReference.data(), true);
+    for (std::size_t at = 0, expectedAt = 0; expectedAt < spaced.size();) {
+        Token token, expected;
+        at = readTag(spacedScan.text(), at, token, spacedNames);
+        expectedAt = readTagReference(spacedReference.data(), expectedAt, spacedReference.size(),
+                                      expected, spacedReferenceNames);
+        FUZZ_CHECK(at == expectedAt);
+        FUZZ_CHECK(token.tagName == expected.tagName &&
+                   token.attributeText == expected.attributeText);
+    }
+    FUZZ_CHECK(spaced == spacedReference);
 }
 
 }  // namespace
@@ -45,24 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace kestrune;
     const fuzz::Request r =
         fuzz::readRequest(std::string_view(reinterpret_cast<const char*>(data), size));
-    // The sixteen-byte search for the last possible "html" tag against a plain loop.
-    const char* lastHtml = nullptr;
-    for (std::size_t i = 0; i + 1 < r.page.size(); ++i) {
-        if (r.page[i] == '<' && fuzz::startsPossibleHtmlTag(r.page.substr(i + 1))) {
-            lastHtml = r.page.data() + i;
-        }
-    }
-    FUZZ_CHECK(lastPossibleHtmlTag(r.page.data(), r.page.size()) == lastHtml);
-    // The name test the scan of each tag allows against the full one.
-    std::string cut(r.page);
-    cut.append(16, '\0');  // the padding of a document's text
-    for (char *at = cut.data(), *end = cut.data() + r.page.size(); at != end;) {
-        const auto left = static_cast<std::size_t>(end - at);
-        FUZZ_CHECK(findBytePadded(at, left, '>') == std::memchr(at, '>', left));
-        Token token;
-        at += readTag(at, end, token);
-        FUZZ_CHECK(isValidTagToken(token) == (isValidTagName(token.tagName) != 0));
-    }
+    fuzz::checkScanKernels(r.page);
+    fuzz::checkTokenCut(r.page);
 
     Options options;
     options.tagName = r.tagName;

@@ -5,6 +5,7 @@
 // the reference matcher gives, selectFirst their first, and when it streams, the
 // streaming matcher fed the page's elements in document order the same again.
 // The reference is slow on large subtrees: the scopes draw on a budget.
+#include <kestrune/extract.h>
 #include <kestrune/select.h>
 
 #include <cstddef>
@@ -16,6 +17,7 @@
 #include "fuzzCheck.h"
 #include "html/walk.h"
 #include "support/selectReference.h"
+#include "support/twoPaths.h"
 
 namespace kestrune {
 namespace {
@@ -69,6 +71,17 @@ void checkSelector(std::string_view text, std::string_view page) {
     FUZZ_CHECK(selectFirst(document, selector) == (found.empty() ? nullptr : found.front()));
     if (selector.streams()) FUZZ_CHECK(testing::streamedMatches(document, selector) == found);
     checkScopes(document, selector);
+    // The library call: as the page is read when the selector streams, else on the
+    // tree; the same elements, texts and values either way.
+    Request request;
+    request.selector = selector;
+    request.attributes = {"href", "class"};
+    request.codePage = kUtf8;
+    const Report report = extract(page, request);
+    if (report.status() != Status::ReportTooLarge) {
+        FUZZ_CHECK(testing::reportedSelection(report) ==
+                   testing::treeSelection(page, selector, request.attributes, kUtf8));
+    }
 }
 
 }  // namespace

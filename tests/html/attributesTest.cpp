@@ -12,7 +12,9 @@
 #include "html/charRefs.h"
 #include "html/parserCore.h"
 #include "html/tagTables.h"
+#include "html/textScan.h"
 #include "support/caseFile.h"
+#include "support/sprinkled.h"
 
 namespace kestrune {
 namespace {
@@ -61,6 +63,46 @@ TEST(AttributesTest, PiecesAndLookUps) {
                 }
             }
         }
+    }
+}
+
+// The pieces the scan cuts (the usual form first, then the general one) are those the
+// rule cuts byte by byte.
+TEST(AttributesTest, PiecesAgreeWithRules) {
+    std::vector<std::string> texts{" a=\"1\" b=\"2\"", " a=\"1\"  b=\"2\"", " a=\"1\" \"b\"",
+                                   " a=\"1\" =b",      " a=\"1\"x b",       " a=\"x y\" b=\"\"",
+                                   " a=\"1",           " a=\"1\" b",        " a=\"1\"\tb=\"2\"",
+                                   " a==\"1\""};
+    for (const auto& c : testing::readCases("html/data/attributes.txt", 3)) texts.push_back(c[0]);
+    unsigned seed = 9;
+    for (int round = 0; round < 3000; ++round) {
+        texts.push_back(testing::sprinkled(seed, static_cast<std::size_t>(round % 70),
+                                           "   \"\"==\'\r\n\tab", 1 + round % 3));
+        // Mostly the usual form, left at a random place.
+        std::string usual;
+        while (usual.size() < static_cast<std::size_t>(round % 60))
+            usual += " n" + std::to_string(usual.size()) + "=\"v w\"";
+        texts.push_back(usual.substr(0, usual.size() - round % 4));
+    }
+    auto pieces = [](auto&& each, const std::string& text) {
+        std::string out;
+        each(
+            text,
+            [&](std::string_view n, std::string_view v) {
+                out += "[" + std::string(n) + "=" + std::string(v) + "]";
+            },
+            [&](std::string_view w) { out += "(" + std::string(w) + ")"; });
+        return out;
+    };
+    for (const std::string& text : texts) {
+        std::string scratch;
+        const std::string fast = pieces(
+            [&](std::string_view t, auto&& p, auto&& w) { forEachAttribute(t, scratch, p, w); },
+            text);
+        const std::string expected = pieces(
+            [](std::string_view t, auto&& p, auto&& w) { forEachAttributeReference(t, p, w); },
+            text);
+        ASSERT_EQ(fast, expected) << text;
     }
 }
 
@@ -125,12 +167,97 @@ TEST(TagTablesTest, ValidTagNames) {
             tags.push_back(tag.replace(tag.find('%'), 1, c[0]));
         }
     }
-    for (std::string tag : tags) {
-        const std::size_t size = tag.size();
-        tag.append(16, '\0');  // the padding of a document's text
+    for (const std::string& tag : tags) {
+        TextScan scan;
+        scan.scan(tag.data(), tag.size(), false);
+        TagNames names(tag.data(), tag.size(), nullptr);
         Token token;
-        readTag(tag.data(), tag.data() + size, token);
+        readTag(scan.text(), 0, token, names);
         EXPECT_EQ(isValidTagToken(token), isValidTagName(token.tagName) != 0) << tag;
+    }
+}
+
+// The token cut that the marks lead gives the tokens the rules give, read-only or
+// compacting names in place; reading a text compacted in place again changes nothing.
+TEST(TokenCutTest, AgreesWithRules) {
+    std::vector<std::string> texts{"",
+                                   "<",
+                                   "x<",
+                                   "<!-",
+                                   "<!--",
+                                   "<!-->",
+                                   "a<>b",
+                                   "</>",
+                                   "< a\nb>",
+                                   "<\na\r\tb c>",
+                                   "<a\n/>",
+                                   "<br/>",
+                                   "<a href=x/>",
+                                   "<//p>",
+                                   "</ p>",
+                                   "<a\t>x</\na>",
+                                   "<p>t",
+                                   "<p",
+                                   "x<y\n"};
+    unsigned seed = 7;
+    for (int round = 0; round < 400; ++round) {
+        texts.push_back(testing::sprinkled(seed, static_cast<std::size_t>(round % 90),
+                                           "<<>>/ !-\r\n\tabP=\"\x80\f", 2));
+    }
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        // Tags read as browsers read them: both cuts on texts of their own, which they
+        // rewrite.
+        std::string spaced = text, spacedReference = text;
+        TextScan scan;
+        scan.scan(spaced.data(), spaced.size(), false);
+        TagNames names(spaced.data(), spaced.size(), spaced.data(), true);
+        TagNames referenceNames(spacedReference.data(), spacedReference.size(),
+                                spacedReference.data(), true);
+        std::size_t at = 0, atReference = 0;
+        while (atReference < text.size()) {
+            Token fast, expected;
+            atReference = readTagReference(spacedReference.data(), atReference, text.size(),
+                                           expected, referenceNames);
+            at = readTag(scan.text(), at, fast, names);
+            ASSERT_EQ(at, atReference);
+            EXPECT_EQ(fast.tagName, expected.tagName);
+            EXPECT_EQ(fast.attributeText, expected.attributeText);
+            EXPECT_EQ(fast.plainName, expected.plainName);
+            EXPECT_EQ(fast.tagName.find_first_of("\t\n\f\r"), std::string_view::npos);
+        }
+        EXPECT_EQ(spaced, spacedReference);
+    }
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        TextScan scan;
+        scan.scan(text.data(), text.size(), false);
+        std::string copy = text;
+        TagNames readOnly(text.data(), text.size(), nullptr);
+        TagNames inPlace(copy.data(), copy.size(), copy.data());
+        TagNames reference(text.data(), text.size(), nullptr);
+        for (int pass = 0; pass < 2; ++pass) {
+            // Compaction moves no "<" or ">": the copy's scan stays that of the text.
+            TextScan copyScan;
+            copyScan.scan(copy.data(), copy.size(), false);
+            std::size_t at = 0, atCopy = 0, atReference = 0;
+            while (atReference < text.size()) {
+                Token fast, compacted, expected;
+                atReference =
+                    readTagReference(text.data(), atReference, text.size(), expected, reference);
+                at = readTag(scan.text(), at, fast, readOnly);
+                atCopy = readTag(copyScan.text(), atCopy, compacted, inPlace);
+                for (const Token* t : {&fast, &compacted}) {
+                    EXPECT_EQ(t->tagName, expected.tagName);
+                    EXPECT_EQ(t->attributeText, expected.attributeText);
+                    EXPECT_EQ(t->text, expected.text);
+                    EXPECT_EQ(t->selfClosing, expected.selfClosing);
+                    EXPECT_EQ(t->plainName, expected.plainName);
+                }
+                ASSERT_EQ(at, atReference);
+                ASSERT_EQ(atCopy, atReference);
+            }
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 // forms, the mode a tag gives, and calls from many threads at once.
 #include <gtest/gtest.h>
 #include <kestrune/extract.h>
+#include <kestrune/select.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <thread>
 #include <tuple>
 #include <vector>
+
+#include "support/guardedBytes.h"
 
 namespace kestrune {
 namespace {
@@ -70,7 +73,7 @@ TEST(ExtractTest, ReportLimits) {
     }
     EXPECT_EQ(defaultReportLimit(0), std::size_t{16} << 20);
     EXPECT_EQ(defaultReportLimit(1 << 20), std::size_t{64} << 20);
-    EXPECT_EQ(defaultReportLimit(std::size_t{1} << 40), std::size_t{1} << 30);
+    EXPECT_EQ(defaultReportLimit(SIZE_MAX), std::size_t{1} << 30);
 }
 
 TEST(ExtractTest, TextForms) {
@@ -133,6 +136,54 @@ TEST(ExtractTest, TextForms) {
     }
 }
 
+TEST(ExtractTest, SelectorsAndTagReading) {
+    const std::string page =
+        "<html><nav><a href=/x>X</a><a>Y</a></nav><p><a href=/z>Z</a></p>"
+        "<script>if (a < b) go()</script></html>";
+    const std::string wrapped = "<html><A\nHREF=\"/w\">W</A><p\tclass=c>P</p></html>";
+    // Selector (or, with a leading "-tag ", a tag), attributes, tags read as browsers
+    // read them, page (empty: `page`), status, the values as in TextForms.
+    const std::tuple<const char*, std::vector<std::string>, bool, std::string, Status, std::string>
+        cases[] = {
+            {"nav a[href]", {"href"}, false, "", Status::Ok, "X|/x|"},
+            {"a:not([href])", {}, false, "", Status::Ok, "Y||"},
+            {"nav > a:last-child, p a", {"href"}, false, "", Status::Ok, "Y||Z|/z|"},
+            {":root", {}, false, "<html>t</html>", Status::Ok, "t||"},
+            {"script", {}, false, "", Status::Ok, "if (a < b) go()||"},
+            {"p a", {"href"}, false, "<p><a href=1>1</a></p>", Status::Ok, "1|1|"},
+            {"a[", {}, false, "", Status::InvalidSelector, ""},
+            {"a::before", {}, false, "", Status::InvalidSelector, ""},
+            // Names and attributes that run on past a line break.
+            {"a", {"href"}, false, wrapped, Status::Ok, ""},
+            {"a", {"href"}, true, wrapped, Status::Ok, "W|/w|"},
+            {"p.c", {}, true, wrapped, Status::Ok, "P|class=\"c\" |"},
+            {"-tag a", {"href"}, true, wrapped, Status::Ok, "W|/w|"},
+            {"-tag a", {"href"}, false, wrapped, Status::Ok, ""},
+        };
+    for (const auto& [selector, attributes, htmlWhitespace, other, status, expected] : cases) {
+        SCOPED_TRACE(selector);
+        Request request;
+        const std::string_view text(selector);
+        if (text.starts_with("-tag ")) {
+            request.tag = std::string(text.substr(5));
+        } else {
+            request.selector = Selector::compile(text);
+        }
+        request.attributes = attributes;
+        request.codePage = kUtf8;
+        request.text = TextForm::Written;
+        request.htmlWhitespace = htmlWhitespace;
+        const Report report = extract(other.empty() ? page : other, request);
+        ASSERT_EQ(report.status(), status);
+        std::string values;
+        for (std::size_t i = 0; i < report.size(); ++i)
+            for (std::size_t k = 0; k < report.keys().size(); ++k)
+                values += std::string(report.value(i, k)) + "|";
+        EXPECT_EQ(values, expected);
+        EXPECT_FALSE(report.lacksDoctype());
+    }
+}
+
 // Many pages from several threads at once give what one thread gives (ThreadSanitizer
 // checks the calls share no state: the tsan preset runs this test).
 TEST(ExtractTest, ManyThreads) {
@@ -162,6 +213,43 @@ TEST(ExtractTest, ManyThreads) {
     for (auto& result : results) threads.emplace_back(runAll, std::ref(result));
     threads.clear();  // joins them
     for (const std::vector<std::string>& result : results) EXPECT_TRUE(result == expected);
+}
+
+// A page that needs no conversion is read where it lies: the call never writes to it
+// and never reads past its end, which here is the end of the last readable page (the
+// next one faults), whatever the page ends in.
+TEST(ExtractTest, ReadsThePageInPlaceOnly) {
+    const std::string pages[] = {
+        "<html><a>x</a>",
+        "<html><a href=y>x</a><a",
+        "<html><a>x</a><a>",
+        "<html><a>x</a><",
+        "<html><a>x</a><!-",
+        "<html><a\n\thref=1>x</a\r>",
+        "<html><p>t<a\r>",
+        "<html><script>x</script><!--",
+        "<html><!-- c --><style>s</sty",
+        "<html><a>caf\xC3\xA9 &amp; &#",
+        "<html><A HREF=\"&amp;\">\xD6\xD0</a",
+        "x<h\ntml",
+        std::string("<html><a>x</a>\0<a>y</a>", 24),
+    };
+    const Request requests[] = {{"a", {"href"}, kUtf8, TextForm::Written},
+                                {"a", {}, kUtf8, TextForm::Reported},
+                                {"p", {}, 1252, TextForm::Written},
+                                {"!--", {}, kUtf8, TextForm::Written},
+                                {"style", {}, kUtf8, TextForm::Written}};
+    for (const std::string& page : pages) {
+        const testing::GuardedBytes guarded(page);
+        for (const Request& request : requests) {
+            SCOPED_TRACE(page + " / " + request.tag);
+            const Report expected = extract(page, request);
+            const Report report = extract(guarded.view(), request);
+            EXPECT_EQ(report.status(), expected.status());
+            EXPECT_EQ(report.consoleText(), expected.consoleText());
+            EXPECT_EQ(report.fileText(), expected.fileText());
+        }
+    }
 }
 
 }  // namespace

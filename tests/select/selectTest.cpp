@@ -37,10 +37,10 @@ class StreamConsumer {
     explicit StreamConsumer(const Selector& selector) : matcher_(selector) {}
 
     // The matches in the root's tree, described; the page is read without a tree.
-    std::string run(std::string page) {
-        const std::size_t length = page.size();
-        page.append(16, '\0');  // the padding the core reads behind the text
-        ParserCore<StreamConsumer>(page.data(), length, *this).run();
+    std::string run(const std::string& page) {
+        TextScan scan;
+        scan.scan(page.data(), page.size(), false);
+        ParserCore<StreamConsumer>(scan.text(), *this).run();
         return root_.found() && !found_[root_.root()].empty() ? found_[root_.root()] : "-";
     }
 
