@@ -155,6 +155,7 @@ class Selection {
         request.codePage = kUtf8;
         request.text = TextForm::Written;
         request.attributes = options_.attributes;
+        request.htmlWhitespace = options_.htmlWhitespace;
         const Report report = extract(text, request);
         if (!report) {
             // An empty page, or one without an element, matches nothing.
@@ -177,6 +178,7 @@ class Selection {
                                (options_.form == OutputForm::Json && options_.attributes.empty());
         if (needsTree) {
             document.setCodePage(kUtf8);
+            document.setHtmlWhitespace(options_.htmlWhitespace);
             if (document.parse(text)) elements = select(document, selector_);
             if (elements.size() != report.size()) {
                 complain(std::string(displayName) + ": the page could not be read as a tree");
