@@ -565,11 +565,14 @@ py::dict attributeDict(const kestrune::HtmlElement& e) {
     return attrs;
 }
 
-// The serialiser's CR LF line ends as LF, as the module's texts have them.
+// The serialiser's HTML with LF line ends, as the module's texts have them, without
+// the indent of its first line (lines below keep theirs: it is the element's depth).
 std::string withLfLineEnds(std::string_view html) {
     std::string out;
     out.reserve(html.size());
-    for (std::size_t i = 0; i < html.size(); ++i) {
+    std::size_t i = 0;
+    while (i < html.size() && html[i] == ' ') ++i;
+    for (; i < html.size(); ++i) {
         if (html[i] == '\r' && i + 1 < html.size() && html[i + 1] == '\n') continue;
         out += html[i];
     }
