@@ -5,8 +5,8 @@ tree, or extract elements, raw blocks and the doctype.
     >>> import kestrune
     >>> kestrune.select(b'<html><div><a href=x>y</a></div></html>', 'div a', ['href'])
     [{'text': 'y', 'href': 'x'}]
-    >>> kestrune.parse(b'<html><p class=c>Hi</p></html>').select_one('p.c').text
-    'Hi'
+    >>> [p.text for p in kestrune.parse(b'<html><p class=c>Hi</p></html>').select('p.c')]
+    ['Hi']
 
 The page is read by Kestrune's lenient parser, the same one as the kestrune program's:
 any bytes give a result, however broken the HTML. `select` and `parse` read a page in
