@@ -306,6 +306,13 @@ PageEncoding pageEncodingOf(py::handle encoding, bool noneAllowed) {
     return {PageEncoding::Kind::Named, named};
 }
 
+// A str page is UTF-8 whatever its meta declaration says: it was text already.
+PageEncoding encodingFor(py::handle page, PageEncoding encoding) {
+    if (PyUnicode_Check(page.ptr()) && encoding.kind == PageEncoding::Kind::Detected)
+        return {PageEncoding::Kind::Named, kestrune::encodingNamed("utf-8")};
+    return encoding;
+}
+
 // The page as the engine reads it (called without the GIL: converting is a pass over
 // the page).
 std::string_view readableBytes(std::string_view page, const PageEncoding& encoding,
@@ -338,6 +345,7 @@ std::function<bool()> signalCheck() {
 
 // Runs the request on the page, without the GIL; raises for a report that failed.
 kestrune::Report run(py::handle page, kestrune::Request& request, const PageEncoding& encoding) {
+    const PageEncoding readAs = encodingFor(page, encoding);
     std::string copy;
     const std::string_view bytes = pageBytes(page, copy, request.codePage);
     request.interrupted = signalCheck();
@@ -345,7 +353,7 @@ kestrune::Report run(py::handle page, kestrune::Request& request, const PageEnco
     {
         py::gil_scoped_release released;
         std::string storage;
-        report = kestrune::extract(readableBytes(bytes, encoding, storage), request);
+        report = kestrune::extract(readableBytes(bytes, readAs, storage), request);
     }
     if (report.status() == kestrune::Status::Interrupted) throw py::error_already_set();
     if (!report) raiseFor(report.status(), request.codePage);
@@ -532,7 +540,7 @@ py::object selectOneFrom(const Tree& tree, const kestrune::HtmlElement* scope, p
 }
 
 Document parse(py::handle page, py::handle encoding) {
-    const PageEncoding readAs = pageEncodingOf(encoding, false);
+    const PageEncoding readAs = encodingFor(page, pageEncodingOf(encoding, false));
     std::string copy;
     const std::string_view bytes = pageBytes(page, copy, kestrune::kUtf8);
     auto document = std::make_shared<kestrune::HtmlDocument>();

@@ -78,7 +78,8 @@ LATIN1 = "<html><p title='é'>Café crème</p></html>".encode("latin-1")
     ("<html><p>Café</p></html>".encode("utf-16"), "auto", "Café"),
     ("<html><p>日本</p></html>".encode("shift_jis"), "shift_jis", "日本"),
     ("<html><p>Café</p></html>".encode("utf-8"), "latin1", "CafÃ©"),  # the name wins
-    ("<html><p>Café</p></html>", "auto", "Café"),  # a str is its UTF-8
+    # A str is text already: its UTF-8, whatever it declares.
+    ("<html><head><meta charset=latin1></head><p>Café</p></html>", "auto", "Café"),
 ])
 def test_pages_are_read_in_their_encoding(page, encoding, expected):
     assert kestrune.select(page, "p", "title", encoding=encoding)[0]["text"] == expected
