@@ -19,8 +19,19 @@ of each page (parsing alone, almost no Python objects to build), and with kestru
 LocalCluster of 1 and of 2 worker processes writing JSON lines, with the peak memory
 of each worker above its resident size before the run.
 
+Then selectors and the tree (--select-only runs these alone):
+  select        kestrune.select(page, "div a[href]", "href") (a streaming selector)
+                against lxml.html + XPath (see LXML_XPATH) and BeautifulSoup (lxml)
+                + soupsieve
+  parse + walk  kestrune.parse(page) and every element of root.iter() against
+                lxml.html.fromstring(page).iter()
+  memory        the resident size a parsed document of the largest page adds, for
+                both parsers (the page's bytes excluded)
+  threads       select from a pool of 1 and of 2 threads
+
   PYTHONPATH=build/python /usr/bin/python3 bench/pythonBench.py [CORPUS_DIR]
-      [--peers lxml,bs4-lxml,bs4-html.parser,html5lib] [--no-dask] [--json OUT]
+      [--peers lxml,bs4-lxml,bs4-html.parser,html5lib] [--no-dask] [--select-only]
+      [--json OUT]
 About 3 minutes on the 31 MB corpus on a 2-core machine, most of it html5lib and
 BeautifulSoup; --peers lxml takes under a minute.
 """
@@ -74,9 +85,97 @@ def time_once(task, page):
 
 
 def time_kestrune(page, min_time):
+    return time_kestrune_task(task_kestrune, page, min_time)
+
+
+SELECTOR = "div a[href]"
+
+
+def select_kestrune(selector):
+    return lambda page: [(a["href"], a["text"]) for a in kestrune.select(page, selector, "href")]
+
+
+# cssselect's own XPath for "div a[href]" (descendant-or-self::div/descendant-or-self::*/a)
+# visits every element below every div, once per div above it: on the corpus's
+# deeply nested pages libxml2 did not finish in minutes. The same set, written so that
+# each link is tested once, measures the parser and the query instead.
+LXML_XPATH = "descendant::a[@href][ancestor::div]"
+
+
+def select_lxml(page):
+    import lxml.html
+    return [(a.get("href"), a.text_content())
+            for a in lxml.html.fromstring(page).xpath(LXML_XPATH)]
+
+
+def select_bs4(page):
+    from bs4 import BeautifulSoup
+    soup = BeautifulSoup(page, "lxml")
+    return [(a.get("href"), a.get_text()) for a in soup.select(SELECTOR)]
+
+
+def walk_kestrune(page):
+    return sum(1 for _ in kestrune.parse(page).root.iter())
+
+
+def walk_lxml(page):
+    import lxml.html
+    return sum(1 for _ in lxml.html.fromstring(page).iter())
+
+
+def document_memory(parse, page):
+    """The resident size the parsed document of `page` adds, in bytes."""
+    import gc
+    gc.collect()
+    reset_peak()
+    before = worker_rss()[0]
+    document = parse(page)
+    after = worker_rss()[0]
+    del document
+    return after - before
+
+
+def selector_section(pages, args, result):
+    total = sum(map(len, pages))
+    compiled = kestrune.Selector(SELECTOR)
+    tools = {"kestrune.select": select_kestrune(compiled), "lxml+xpath": select_lxml,
+             "bs4-lxml+soupsieve": select_bs4,
+             "kestrune.parse+iter": walk_kestrune, "lxml+iter": walk_lxml}
+    times = {}
+    for name, task in tools.items():
+        per_page = [time_kestrune_task(task, page, args.min_time) if name.startswith("kestrune")
+                    else time_once(task, page) for page in pages]
+        times[name] = per_page
+    print(f"\n{'selector ' + SELECTOR + ' / tree':22} {'pages/s':>9} {'MB/s':>8} "
+          f"{'time / kestrune (geo. mean)':>28}")
+    result["select"] = {}
+    for name, per_page in times.items():
+        base = times["kestrune.select" if "select" in name or "soup" in name
+                     or "xpath" in name else "kestrune.parse+iter"]
+        ratio = geometric_mean([t / k for t, k in zip(per_page, base)])
+        rate = len(pages) / sum(per_page)
+        print(f"{name:22} {rate:9.1f} {total / sum(per_page) / 1e6:8.1f} {ratio:27.1f}x")
+        result["select"][name] = {"pages_per_s": rate, "ratio_geomean": ratio}
+
+    import lxml.html
+    largest = max(pages, key=len)
+    memory = {"kestrune.parse": document_memory(kestrune.parse, largest),
+              "lxml.html": document_memory(lxml.html.fromstring, largest)}
+    print("parsed document of the largest page (%.1f MB): %s" % (len(largest) / 1e6, ", ".join(
+        f"{name} {size / 1e6:.1f} MB" for name, size in memory.items())))
+    result["select"]["memory"] = memory
+
+    task = count(select_kestrune(compiled))
+    one, two = (threads_rate(task, pages, n, args.rounds) for n in (1, 2))
+    print(f"kestrune.select threads: 1 -> {one:.0f} pages/s, 2 -> {two:.0f} pages/s "
+          f"({two / one:.2f}x)")
+    result["select"]["threads"] = {"1": one, "2": two}
+
+
+def time_kestrune_task(task, page, min_time):
     times = []
     while sum(times) < min_time or len(times) < 3:
-        times.append(time_once(task_kestrune, page))
+        times.append(time_once(task, page))
     return statistics.median(times)
 
 
@@ -151,6 +250,8 @@ def main():
     parser.add_argument("--rounds", type=int, default=10,
                         help="times the corpus is read in the scaling runs (default 10)")
     parser.add_argument("--no-dask", action="store_true")
+    parser.add_argument("--select-only", action="store_true",
+                        help="only the selector and tree measurements")
     parser.add_argument("--json", help="write the measurements here")
     args = parser.parse_args()
 
@@ -161,6 +262,11 @@ def main():
           f"Python {sys.version.split()[0]}, {os.cpu_count()} CPUs")
 
     result = {"pages": len(pages), "bytes": total, "tools": {}}
+    if args.select_only:
+        selector_section(pages, args, result)
+        if args.json:
+            Path(args.json).write_text(json.dumps(result, indent=1))
+        return
     k_times = [time_kestrune(page, args.min_time) for page in pages]
     tools = {"kestrune": k_times}
     for name in [n for n in args.peers.split(",") if n]:
@@ -192,6 +298,7 @@ def main():
               f"{m2 / 1e6:.1f} MB (2 workers); largest page {largest / 1e6:.1f} MB "
               f"({max(m1, m2) / largest:.1f}x)")
         result["dask"] = {"1": d1, "2": d2, "memory": [m1, m2], "largest_page": largest}
+    selector_section(pages, args, result)
     if args.json:
         Path(args.json).write_text(json.dumps(result, indent=1))
 

@@ -11,16 +11,23 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "base/asciiTable.h"
 #include "base/byteString.h"
 #include "base/platform.h"
+#include "html/charRefs.h"
 #include "kestrune/document.h"
+#include "kestrune/encoding.h"
 #include "kestrune/extract.h"
+#include "kestrune/select.h"
 #include "kestrune/version.h"
+#include "query/gatherTexts.h"
 
 namespace py = pybind11;
 
@@ -275,42 +282,108 @@ py::object elementsOf(const kestrune::Report& report, const std::vector<py::obje
     });
 }
 
-py::object extract(py::handle page, py::handle tag, py::handle attrs, py::handle codepage,
-                   py::handle text, py::handle asBytes) {
-    kestrune::Request request;
-    request.codePage = codePageOf(codepage);
-    request.text = textFormOf(text);
-    const ValueMaker make{request.codePage, asBytesOf(asBytes)};
+// How a page's bytes are read: as they are (extract's default), in the encoding found
+// by detectEncoding ("auto"), or in one named by the caller; the last two read the page
+// as UTF-8 converted from that encoding.
+struct PageEncoding {
+    enum class Kind { AsItIs, Detected, Named } kind = Kind::AsItIs;
+    kestrune::Encoding named{};
+};
 
-    request.tag = make.encode(tag, "tag", "str or bytes");
-    // The dict keys: "text", then the attribute names as given, or "attr".
+PageEncoding pageEncodingOf(py::handle encoding, bool noneAllowed) {
+    if (noneAllowed && encoding.is_none()) return {};
+    if (!PyUnicode_Check(encoding.ptr())) {
+        raiseWrongType(
+            "encoding",
+            noneAllowed ? "\"auto\", an encoding name or None" : "\"auto\" or an encoding name",
+            encoding);
+    }
+    const std::string name = py::reinterpret_borrow<py::str>(encoding);
+    if (name == "auto") return {PageEncoding::Kind::Detected, {}};
+    const kestrune::Encoding named = kestrune::encodingNamed(name);
+    if (named.codePage == 0)
+        raise(PyExc_ValueError, "unknown encoding " + std::string(py::repr(encoding)));
+    return {PageEncoding::Kind::Named, named};
+}
+
+// A str page is UTF-8 whatever its meta declaration says: it was text already.
+PageEncoding encodingFor(py::handle page, PageEncoding encoding) {
+    if (PyUnicode_Check(page.ptr()) && encoding.kind == PageEncoding::Kind::Detected)
+        return {PageEncoding::Kind::Named, kestrune::encodingNamed("utf-8")};
+    return encoding;
+}
+
+// The page as the engine reads it (called without the GIL: converting is a pass over
+// the page).
+std::string_view readableBytes(std::string_view page, const PageEncoding& encoding,
+                               std::string& storage) {
+    switch (encoding.kind) {
+        case PageEncoding::Kind::AsItIs:
+            break;
+        case PageEncoding::Kind::Detected:
+            return kestrune::toUtf8(page, kestrune::detectEncoding(page), storage);
+        case PageEncoding::Kind::Named:
+            return kestrune::toUtf8(page, encoding.named, storage);
+    }
+    return page;
+}
+
+// Ctrl+C stops a long call: the engine asks now and then, and the signal handlers run
+// (with the GIL) at most every 20 ms. The handler's exception (KeyboardInterrupt) is
+// left pending for the caller to raise.
+std::function<bool()> signalCheck() {
+    auto next =
+        std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+    return [next] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < *next) return false;
+        *next = now + std::chrono::milliseconds(20);
+        py::gil_scoped_acquire held;
+        return PyErr_CheckSignals() != 0;
+    };
+}
+
+// Runs the request on the page, without the GIL; raises for a report that failed.
+kestrune::Report run(py::handle page, kestrune::Request& request, const PageEncoding& encoding) {
+    const PageEncoding readAs = encodingFor(page, encoding);
+    std::string copy;
+    const std::string_view bytes = pageBytes(page, copy, request.codePage);
+    request.interrupted = signalCheck();
+    kestrune::Report report;
+    {
+        py::gil_scoped_release released;
+        std::string storage;
+        report = kestrune::extract(readableBytes(bytes, readAs, storage), request);
+    }
+    if (report.status() == kestrune::Status::Interrupted) throw py::error_already_set();
+    if (!report) raiseFor(report.status(), request.codePage);
+    return report;
+}
+
+// The attribute names of a request, converted for the engine, and the dict keys of its
+// elements: "text", then the names as given, or "attr".
+std::vector<py::object> requestAttributes(py::handle attrs, const ValueMaker& make,
+                                          kestrune::Request& request) {
     std::vector<py::object> keys{py::str("text")};
     for (py::object& name : attributeNames(attrs)) {
         request.attributes.push_back(make.encode(name, "each name in attrs", "str or bytes"));
         keys.push_back(std::move(name));
     }
     if (request.attributes.empty()) keys.push_back(py::str("attr"));
+    return keys;
+}
 
-    std::string copy;
-    const std::string_view bytes = pageBytes(page, copy, request.codePage);
-    // Ctrl+C stops a long call: the engine asks now and then, and the signal handlers
-    // run (with the GIL) at most every 20 ms.
-    auto next = std::chrono::steady_clock::now();
-    request.interrupted = [&next] {
-        const auto now = std::chrono::steady_clock::now();
-        if (now < next) return false;
-        next = now + std::chrono::milliseconds(20);
-        py::gil_scoped_acquire held;
-        return PyErr_CheckSignals() != 0;
-    };
-    kestrune::Report report;
-    {
-        py::gil_scoped_release released;
-        report = kestrune::extract(bytes, request);
-    }
-    // The handler's exception (KeyboardInterrupt) is pending.
-    if (report.status() == kestrune::Status::Interrupted) throw py::error_already_set();
-    if (!report) raiseFor(report.status(), request.codePage);
+py::object extract(py::handle page, py::handle tag, py::handle attrs, py::handle codepage,
+                   py::handle text, py::handle asBytes, py::handle encoding) {
+    kestrune::Request request;
+    request.codePage = codePageOf(codepage);
+    request.text = textFormOf(text);
+    const PageEncoding readAs = pageEncodingOf(encoding, true);
+    const ValueMaker make{request.codePage, asBytesOf(asBytes)};
+
+    request.tag = make.encode(tag, "tag", "str or bytes");
+    const std::vector<py::object> keys = requestAttributes(attrs, make, request);
+    const kestrune::Report report = run(page, request, readAs);
 
     switch (report.mode()) {
         case kestrune::ReportMode::Doctype:
@@ -324,6 +397,354 @@ py::object extract(py::handle page, py::handle tag, py::handle attrs, py::handle
     // when there are none either, the answer is None.
     if (report.lacksDoctype() && report.size() == 0) return py::none();
     return elementsOf(report, keys, make);
+}
+
+// ----- Selectors -----
+
+PyObject* selectorError = nullptr;
+
+// A compiled selector, or SelectorError with the message and its offset.
+kestrune::Selector compileSelector(py::handle text) {
+    if (!PyUnicode_Check(text.ptr())) raiseWrongType("selector", "str or kestrune.Selector", text);
+    const std::string source = py::reinterpret_borrow<py::str>(text);
+    kestrune::Selector selector = kestrune::Selector::compile(source);
+    if (selector) return selector;
+    const kestrune::SelectorError& error = selector.error();
+    const auto exception = py::reinterpret_steal<py::object>(
+        PyObject_CallFunction(selectorError, "s", error.message.c_str()));
+    if (!exception) throw py::error_already_set();
+    exception.attr("offset") = error.offset;
+    exception.attr("selector") = text;
+    PyErr_SetObject(selectorError, exception.ptr());
+    throw py::error_already_set();
+}
+
+// A kestrune.Selector as it is, or a str compiled.
+kestrune::Selector selectorOf(py::handle selector) {
+    if (py::isinstance<kestrune::Selector>(selector)) return selector.cast<kestrune::Selector>();
+    return compileSelector(selector);
+}
+
+py::object select(py::handle page, py::handle selector, py::handle attrs, py::handle text,
+                  py::handle encoding) {
+    kestrune::Request request;
+    request.selector = selectorOf(selector);
+    request.text = textFormOf(text);
+    const PageEncoding readAs = pageEncodingOf(encoding, false);
+    const ValueMaker make{kestrune::kUtf8, false};
+    const std::vector<py::object> keys = requestAttributes(attrs, make, request);
+    return elementsOf(run(page, request, readAs), keys, make);
+}
+
+// ----- The tree -----
+
+using Tree = std::shared_ptr<const kestrune::HtmlDocument>;
+
+// An element of a parsed page; it keeps the page alive. Made only when Python asks for
+// it: equal to any other made for the same element.
+struct Element {
+    Tree tree;
+    const kestrune::HtmlElement* element;
+};
+
+struct Document {
+    Tree tree;
+};
+
+py::object elementOrNone(const Tree& tree, const kestrune::HtmlElement* element) {
+    if (element == nullptr) return py::none();
+    return py::cast(Element{tree, element});
+}
+
+py::list elementList(const Tree& tree, const kestrune::ElementList& elements) {
+    return listOf(elements.size(), [&](std::size_t i) {
+        return py::cast(Element{tree, elements[i]});
+    });
+}
+
+py::str utf8Text(std::string_view bytes) {
+    PyObject* value = PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()),
+                                           "surrogateescape");
+    if (value == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(value);
+}
+
+// A text as written: character references decoded, except in comments, scripts and
+// styles, whose content is kept as it is.
+py::str writtenText(const kestrune::HtmlElement& e, std::string_view text) {
+    if (e.isComment() || e.isScript() || e.isStyle()) return utf8Text(text);
+    std::string decoded;
+    kestrune::appendDecoded(decoded, text);
+    return utf8Text(decoded);
+}
+
+// The element after `e` in document order within the subtree of `top`, or null: the
+// first child, else the next sibling of `e` or of its nearest ancestor below `top`.
+const kestrune::HtmlElement* following(const kestrune::HtmlElement* e,
+                                       const kestrune::HtmlElement* top) {
+    if (const kestrune::HtmlElement* child = e->firstChild()) return child;
+    for (; e != top; e = e->parent()) {
+        if (const kestrune::HtmlElement* sibling = e->nextSibling()) return sibling;
+    }
+    return nullptr;
+}
+
+// Iterates over an element and the elements below it, in document order, without
+// recursion; with a tag, only those of that name (ASCII case ignored).
+struct ElementIterator {
+    Tree tree;
+    const kestrune::HtmlElement* top;
+    const kestrune::HtmlElement* next;
+    std::string tag;
+
+    Element step() {
+        while (next != nullptr) {
+            const kestrune::HtmlElement* e = next;
+            next = following(e, top);
+            if (tag.empty() || kestrune::equalsIgnoreCase(e->tagName(), tag)) return {tree, e};
+        }
+        throw py::stop_iteration();
+    }
+};
+
+std::string tagOf(py::handle tag) {
+    if (tag.is_none()) return {};
+    if (!PyUnicode_Check(tag.ptr())) raiseWrongType("tag", "str or None", tag);
+    return py::reinterpret_borrow<py::str>(tag);
+}
+
+ElementIterator iterate(const Tree& tree, const kestrune::HtmlElement* top, py::handle tag) {
+    return {tree, top, top, tagOf(tag)};
+}
+
+py::object selectFrom(const Tree& tree, const kestrune::HtmlElement* scope, py::handle css) {
+    const kestrune::Selector selector = selectorOf(css);
+    kestrune::ElementList found;
+    {
+        py::gil_scoped_release released;
+        found = scope != nullptr ? kestrune::select(*scope, selector)
+                                 : kestrune::select(*tree, selector);
+    }
+    return elementList(tree, found);
+}
+
+py::object selectOneFrom(const Tree& tree, const kestrune::HtmlElement* scope, py::handle css) {
+    const kestrune::Selector selector = selectorOf(css);
+    const kestrune::HtmlElement* found;
+    {
+        py::gil_scoped_release released;
+        found = scope != nullptr ? kestrune::selectFirst(*scope, selector)
+                                 : kestrune::selectFirst(*tree, selector);
+    }
+    return elementOrNone(tree, found);
+}
+
+Document parse(py::handle page, py::handle encoding) {
+    const PageEncoding readAs = encodingFor(page, pageEncodingOf(encoding, false));
+    std::string copy;
+    const std::string_view bytes = pageBytes(page, copy, kestrune::kUtf8);
+    auto document = std::make_shared<kestrune::HtmlDocument>();
+    document->setCodePage(kestrune::kUtf8);
+    bool parsed = false;
+    bool tooLarge = false;
+    {
+        py::gil_scoped_release released;
+        std::string storage;
+        const std::string_view text = readableBytes(bytes, readAs, storage);
+        tooLarge = kestrune::isTooLargeInput(text.size());
+        parsed = !tooLarge && document->parse(text);
+    }
+    if (!parsed) {
+        raiseFor(tooLarge ? kestrune::Status::PageTooLarge : kestrune::Status::NoRoot,
+                 kestrune::kUtf8);
+    }
+    return {std::move(document)};
+}
+
+py::dict attributeDict(const kestrune::HtmlElement& e) {
+    py::dict attrs;
+    std::string value;
+    for (const std::string& word : e.valuelessAttributes()) attrs[utf8Text(word)] = py::str();
+    for (const auto& [name, raw] : e.attributes()) {
+        value.clear();
+        e.getAttribute(name, value);
+        attrs[utf8Text(name)] = utf8Text(value);
+    }
+    return attrs;
+}
+
+// The serialiser's HTML with LF line ends, as the module's texts have them, without
+// the indent of its first line (lines below keep theirs: it is the element's depth).
+std::string withLfLineEnds(std::string_view html) {
+    std::string out;
+    out.reserve(html.size());
+    std::size_t i = 0;
+    while (i < html.size() && html[i] == ' ') ++i;
+    for (; i < html.size(); ++i) {
+        if (html[i] == '\r' && i + 1 < html.size() && html[i + 1] == '\n') continue;
+        out += html[i];
+    }
+    return out;
+}
+
+// Collapses each run of white space (space, TAB, CR, LF) to one space and drops it at
+// both ends.
+std::string squeezed(std::string_view text) {
+    std::string out;
+    bool space = false;
+    for (const char c : text) {
+        if (kestrune::isHtmlSpace(c)) {
+            space = !out.empty();
+            continue;
+        }
+        if (space) out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
+
+void defineTree(py::module_& m) {
+    py::class_<Element>(m, "Element")
+        .def_property_readonly("tag",
+                               [](const Element& e) { return utf8Text(e.element->tagName()); })
+        .def_property_readonly("attrs", [](const Element& e) { return attributeDict(*e.element); })
+        .def(
+            "get",
+            [](const Element& e, const std::string& name, py::object fallback) -> py::object {
+                std::string value;
+                if (e.element->getAttribute(name, value)) return utf8Text(value);
+                for (const std::string& word : e.element->valuelessAttributes()) {
+                    if (kestrune::equalsIgnoreCase(word, name)) return py::str();
+                }
+                return fallback;
+            },
+            py::arg("name"), py::arg("default") = py::none())
+        .def_property_readonly(
+            "text",
+            [](const Element& e) { return writtenText(*e.element, e.element->ownTextAsWritten()); })
+        .def_property_readonly(
+            "tail",
+            [](const Element& e) { return writtenText(*e.element, e.element->tailAsWritten()); })
+        .def(
+            "text_content",
+            [](const Element& e, bool squeeze) {
+                std::string text;
+                kestrune::TextRuns({e.element}, true).appendText(0, text);
+                return utf8Text(squeeze ? squeezed(text) : text);
+            },
+            py::arg("squeeze") = true)
+        .def_property_readonly("html",
+                               [](const Element& e) {
+                                   std::string html;
+                                   if (e.element->outerHtml(html, 0) < 0) {
+                                       raiseFor(kestrune::Status::ReportTooLarge, kestrune::kUtf8);
+                                   }
+                                   return utf8Text(withLfLineEnds(html));
+                               })
+        .def_property_readonly(
+            "parent", [](const Element& e) { return elementOrNone(e.tree, e.element->parent()); })
+        .def_property_readonly("children",
+                               [](const Element& e) {
+                                   kestrune::ElementList children;
+                                   for (const kestrune::HtmlElement& c : e.element->children())
+                                       children.push_back(&c);
+                                   return elementList(e.tree, children);
+                               })
+        .def(
+            "iter",
+            [](const Element& e, py::handle tag) { return iterate(e.tree, e.element, tag); },
+            py::arg("tag") = py::none())
+        .def(
+            "find_all",
+            [](const Element& e, const std::string& tag) {
+                kestrune::ElementList found;
+                e.element->findByTag(tag, found, 1);
+                return elementList(e.tree, found);
+            },
+            py::arg("tag"))
+        .def(
+            "select",
+            [](const Element& e, py::handle css) { return selectFrom(e.tree, e.element, css); },
+            py::arg("selector"))
+        .def(
+            "select_one",
+            [](const Element& e, py::handle css) { return selectOneFrom(e.tree, e.element, css); },
+            py::arg("selector"))
+        .def("__eq__",
+             [](const Element& e, py::handle other) -> py::object {
+                 if (!py::isinstance<Element>(other))
+                     return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+                 return py::bool_(other.cast<const Element&>().element == e.element);
+             })
+        .def("__hash__", [](const Element& e) { return std::hash<const void*>()(e.element); })
+        .def("__repr__", [](const Element& e) {
+            return "<kestrune.Element " + std::string(py::repr(utf8Text(e.element->tagName()))) +
+                   ">";
+        });
+
+    py::class_<ElementIterator>(m, "ElementIterator")
+        .def("__iter__", [](py::object self) { return self; })
+        .def("__next__", &ElementIterator::step);
+
+    py::class_<Document>(m, "Document")
+        .def_property_readonly(
+            "root", [](const Document& d) { return elementOrNone(d.tree, d.tree->root()); })
+        .def_property_readonly("doctype",
+                               [](const Document& d) -> py::object {
+                                   const kestrune::HtmlElement* doctype = d.tree->doctype();
+                                   if (doctype == nullptr) return py::none();
+                                   return utf8Text(doctype->attributesString());
+                               })
+        .def(
+            "iter",
+            [](const Document& d, py::handle tag) { return iterate(d.tree, d.tree->root(), tag); },
+            py::arg("tag") = py::none())
+        .def(
+            "find_all",
+            [](const Document& d, const std::string& tag) {
+                const kestrune::HtmlElement& root = *d.tree->root();
+                kestrune::ElementList found;
+                if (kestrune::equalsIgnoreCase(root.tagName(), tag)) found.push_back(&root);
+                root.findByTag(tag, found, 1);
+                return elementList(d.tree, found);
+            },
+            py::arg("tag"))
+        .def(
+            "select",
+            [](const Document& d, py::handle css) { return selectFrom(d.tree, nullptr, css); },
+            py::arg("selector"))
+        .def(
+            "select_one",
+            [](const Document& d, py::handle css) { return selectOneFrom(d.tree, nullptr, css); },
+            py::arg("selector"));
+}
+
+void defineSelector(py::module_& m) {
+    selectorError = newError(m, "SelectorError",
+                             "A CSS selector that does not compile: the message says why and "
+                             "ends in the offset, also in the attribute `offset`.",
+                             PyExc_ValueError);
+    py::class_<kestrune::Selector> selector(m, "Selector");
+    selector.def(py::init([](py::handle text) { return compileSelector(text); }), py::arg("text"))
+        .def_property_readonly("text",
+                               [](const kestrune::Selector& s) { return utf8Text(s.text()); })
+        .def("__str__", [](const kestrune::Selector& s) { return utf8Text(s.text()); })
+        .def("__repr__",
+             [](const kestrune::Selector& s) {
+                 return "kestrune.Selector(" + std::string(py::repr(utf8Text(s.text()))) + ")";
+             })
+        .def("__eq__",
+             [](const kestrune::Selector& s, py::handle other) -> py::object {
+                 if (!py::isinstance<kestrune::Selector>(other))
+                     return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+                 return py::bool_(other.cast<const kestrune::Selector&>().text() == s.text());
+             })
+        .def("__hash__", [](const kestrune::Selector& s) { return py::hash(utf8Text(s.text())); })
+        .def("__reduce__", [selector](const kestrune::Selector& s) {
+            return py::make_tuple(selector, py::make_tuple(utf8Text(s.text())));
+        });
+    selector.attr("__module__") = "kestrune";
 }
 
 py::list attributeNameList(py::handle attrs) {
@@ -375,8 +796,14 @@ void defineModule(py::module_& m) {
                  base);
 
     m.def("extract", &extract,
-          "extract(page, tag, attrs, codepage, text, as_bytes): kestrune.extract, every "
-          "argument given");
+          "extract(page, tag, attrs, codepage, text, as_bytes, encoding): kestrune.extract, "
+          "every argument given");
+    defineSelector(m);
+    m.def("select", &select,
+          "select(page, selector, attrs, text, encoding): kestrune.select, every argument "
+          "given");
+    defineTree(m);
+    m.def("parse", &parse, "parse(page, encoding): kestrune.parse, every argument given");
     m.def("attribute_names", &attributeNameList,
           "attribute_names(attrs): the list of names attrs stands for in kestrune.extract");
     if (PyModule_AddFunctions(m.ptr(), plainFunctions) != 0) throw py::error_already_set();

@@ -232,3 +232,27 @@ def test_progress_on_the_local_scheduler(tmp_path, synchronous, capsys):
     paths = write_pages(tmp_path / "pages", links(2))
     kestrune.dask.write_jsonl(kestrune.dask.findings(paths, "a"), tmp_path / "out", progress=True)
     assert "100% Completed" in capsys.readouterr().out
+
+
+@pytest.mark.parametrize("selector, options, expected", [
+    ("div a[href]", {}, [{"text": "é", "href": "x"}]),
+    (kestrune.Selector("p a"), {"encoding": "latin1"}, [{"text": "Ã©", "href": "y"}]),
+])
+def test_select_over_pages(tmp_path, synchronous, selector, options, expected):
+    paths = write_pages(tmp_path, [
+        ("0.html", "<html><div><a href=x>é</a></div><b>none</b></html>".encode("latin-1")),
+        ("1.html", "<html><p><a href=y>é</a></p></html>".encode("utf-8")),
+        ("2.html", b""),
+    ])
+    records = kestrune.dask.select(paths, selector, "href", **options).compute()
+    found = [record.get("finding") for record in records if "finding" in record]
+    assert found == expected
+    assert {"page": paths[2], "error": "NoRootError: the page has no element to read"} in records
+
+
+@pytest.mark.parametrize("selector, exception", [
+    ("a >", kestrune.SelectorError), (5, TypeError),
+])
+def test_select_with_a_wrong_selector_raises_at_once(tmp_path, selector, exception):
+    with pytest.raises(exception):
+        kestrune.dask.select(write_pages(tmp_path, links(1)), selector)

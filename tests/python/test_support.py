@@ -65,7 +65,7 @@ def test_examples_of_the_readme_and_docstrings_pass_mypy_strict(tmp_path):
     for number, code in enumerate(code for text in texts for code in snippets(text)):
         files.append(tmp_path / f"example{number}.py")
         files[-1].write_text(code)
-    assert len(files) == 4, "the examples were not found"
+    assert len(files) == 5, "the examples were not found"
     (tmp_path / "mypy.ini").write_text(MYPY_CONFIG)
     package = os.path.dirname(os.path.dirname(kestrune.__file__))
     run = subprocess.run([sys.executable, "-m", "mypy", "--config-file", "mypy.ini",

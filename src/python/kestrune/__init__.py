@@ -1,13 +1,18 @@
 # SPDX-License-Identifier: MIT
-"""Kestrune for Python: extract elements, raw blocks and the doctype from HTML pages.
+"""Kestrune for Python: find elements in HTML pages with CSS selectors, walk their
+tree, or extract elements, raw blocks and the doctype.
 
     >>> import kestrune
-    >>> kestrune.extract(b'<html><a href=x>y</a></html>', 'a', ['href'])
+    >>> kestrune.select(b'<html><div><a href=x>y</a></div></html>', 'div a', ['href'])
     [{'text': 'y', 'href': 'x'}]
+    >>> [p.text for p in kestrune.parse(b'<html><p class=c>Hi</p></html>').select('p.c')]
+    ['Hi']
 
 The page is read by Kestrune's lenient parser, the same one as the kestrune program's:
-any bytes give a result, however broken the HTML. `extract` reads a page in memory,
-`extract_file` a file; `kestrune.dask` runs either over many pages on a Dask cluster.
+any bytes give a result, however broken the HTML. `select` and `parse` read a page in
+whatever encoding it is written in and give str; `extract` reads a page in memory as
+the kestrune program does, `extract_file` a file; `kestrune.dask` runs them over many
+pages on a Dask cluster.
 The module works in the main interpreter only: importing it in a subinterpreter raises
 ImportError.
 """
@@ -23,10 +28,14 @@ from ._kestrune import (  # noqa: E402
     MAX_PAGE_BYTES,
     UTF8,
     ConversionError,
+    Document,
+    Element,
     Error,
     NoRootError,
     PageTooLargeError,
     ReportTooLargeError,
+    Selector,
+    SelectorError,
     __version__,
 )
 from ._kestrune import attribute_names as _attribute_names  # noqa: E402, F401
@@ -35,17 +44,54 @@ __all__ = [
     "MAX_PAGE_BYTES",
     "UTF8",
     "ConversionError",
+    "Document",
+    "Element",
     "Error",
     "NoRootError",
     "PageTooLargeError",
     "ReportTooLargeError",
+    "Selector",
+    "SelectorError",
     "__version__",
     "extract",
     "extract_file",
+    "parse",
+    "select",
 ]
 
 
-def extract(page, tag, attrs=None, *, codepage=UTF8, text="written", as_bytes=False):
+def select(page, selector, attrs=None, *, text="written", encoding="auto"):
+    """The elements of the page a CSS selector matches, in document order, as a list
+    of dicts: "text", then each attribute asked for, or "attr" (see extract).
+
+    page      as in extract.
+    selector  a str or a compiled kestrune.Selector ("div a[href]", "ul > li:nth-child(2)").
+              A str that does not compile raises kestrune.SelectorError (a ValueError)
+              whose message ends in the offset where the problem was found.
+    attrs     as in extract.
+    text      as in extract.
+    encoding  "auto" (the default): the page's encoding is found from its byte-order
+              mark, its <meta charset> declaration, whether it is valid UTF-8, else
+              windows-1252; or an encoding name ("latin1", "shift_jis", "utf-16le", ...;
+              an unknown one raises ValueError). Values are str, correctly decoded.
+
+    Selectors that need only an element and its ancestors are matched while the page
+    is read; others on its tree. The GIL is released while the page is parsed and
+    matched. Raises as extract does for a page that cannot be read.
+    """
+    return _kestrune.select(page, selector, attrs, text, encoding)
+
+
+def parse(page, *, encoding="auto"):
+    """Parses the page into a kestrune.Document, whose elements can be walked and
+    searched (root, select, select_one, find_all, iter). `page` and `encoding` as in
+    select. Raises kestrune.NoRootError for a page without an element,
+    kestrune.PageTooLargeError for one of MAX_PAGE_BYTES or more (counted as UTF-8)."""
+    return _kestrune.parse(page, encoding)
+
+
+def extract(page, tag, attrs=None, *, codepage=UTF8, text="written", as_bytes=False,
+            encoding=None):
     """Reads one HTML page and returns what `tag` asks of it.
 
     page      bytes, str (encoded as UTF-8) or a buffer of single bytes in one block
@@ -65,6 +111,9 @@ def extract(page, tag, attrs=None, *, codepage=UTF8, text="written", as_bytes=Fa
               kept; "reported": as the command line reports them (element texts
               without CR, LF, TAB and spaces, attribute values without CR, LF and TAB).
     as_bytes  values as bytes in the code page instead of str.
+    encoding  None (the default): the page's bytes as the kestrune program reads them;
+              "auto" or an encoding name: the page read as in select, as UTF-8
+              converted from its encoding, then converted to `codepage`.
 
     Returns, by the tag:
       elements    a list of dicts, one per element in document order: "text", then
@@ -90,17 +139,19 @@ def extract(page, tag, attrs=None, *, codepage=UTF8, text="written", as_bytes=Fa
     elements each hold the text of those below them). The GIL is released while the
     page is parsed; Ctrl+C (KeyboardInterrupt) stops a long call.
     """
-    return _kestrune.extract(page, tag, attrs, codepage, text, as_bytes)
+    return _kestrune.extract(page, tag, attrs, codepage, text, as_bytes, encoding)
 
 
-def extract_file(path, tag, attrs=None, *, codepage=UTF8, text="written", as_bytes=False):
+def extract_file(path, tag, attrs=None, *, codepage=UTF8, text="written", as_bytes=False,
+                 encoding=None):
     """Reads the file at `path` (any path, str, bytes or os.PathLike) and returns
     extract(its bytes, tag, attrs, ...): the same results and exceptions, plus OSError
     when the file cannot be read. A file of MAX_PAGE_BYTES (10 MiB) or more raises
     PageTooLargeError after reading only its first MAX_PAGE_BYTES; pipes and devices
     are read to their end."""
     page = _read_page(path, regular_only=False)
-    return extract(page, tag, attrs, codepage=codepage, text=text, as_bytes=as_bytes)
+    return extract(page, tag, attrs, codepage=codepage, text=text, as_bytes=as_bytes,
+                   encoding=encoding)
 
 
 def _read_page(path, *, regular_only):

@@ -10,7 +10,8 @@
         kestrune.dask.write_jsonl(bag, "out/", progress=True)  # out/00000.jsonl, ...
 
 Each finding is a dict: {"page": path, "index": n, "finding": value}, where value is
-what kestrune.extract gives for that page, one item at a time: an element's dict, a raw
+what kestrune.extract gives for that page, one item at a time (kestrune.dask.select
+takes a CSS selector instead, and its values are kestrune.select's): an element's dict, a raw
 block, or the doctype (index 0). A page that cannot be read gives one record
 {"page": path, "error": "NoRootError: ..."} instead, so that no page is lost silently:
 any kestrune.Error, an OSError (a path that is not a regular file included: a FIFO
@@ -36,12 +37,13 @@ import os
 import re
 import sys
 import uuid
-from typing import TYPE_CHECKING, Any, Iterable, Iterator, Sequence
+from typing import TYPE_CHECKING, Any, Callable, Iterable, Iterator, Sequence
 
 import dask
 import dask.bag
 
-from . import Error, _attribute_names, _read_page, extract
+from . import Error, Selector, _attribute_names, _read_page, extract
+from . import select as _select
 
 if TYPE_CHECKING:
     from . import _Names, _Path
@@ -84,8 +86,18 @@ def page_findings(path: str, tag: str | bytes, attrs: _Names = None,
                   **options: Any) -> Iterator[_Record]:
     """The records of one page, one at a time (extract's keyword options pass
     through): a worker holds one page's findings, not its records as well."""
+    return _records(path, lambda page: extract(page, tag, attrs, **options))
+
+
+def page_selections(path: str, selector: str | Selector, attrs: _Names = None,
+                    **options: Any) -> Iterator[_Record]:
+    """page_findings with kestrune.select: the elements the selector matches."""
+    return _records(path, lambda page: _select(page, selector, attrs, **options))
+
+
+def _records(path: str, find: Callable[[bytes], Any]) -> Iterator[_Record]:
     try:
-        found = extract(_read_page(path, regular_only=True), tag, attrs, **options)
+        found = find(_read_page(path, regular_only=True))
     except (Error, OSError, MemoryError) as error:
         yield {"page": path, "error": f"{type(error).__name__}: {error}"}
         return
@@ -102,10 +114,26 @@ def findings(paths: _Path | Iterable[_Path], tag: str | bytes, attrs: _Names = N
     paths = page_paths(paths)
     names = _attribute_names(attrs)
     extract(b"<html></html>", tag, names, **options)  # raises for a request wrong for all
+    return _bag(paths, npartitions).map(page_findings, tag, names, **options).flatten()
+
+
+def select(paths: _Path | Iterable[_Path], selector: str | Selector, attrs: _Names = None, *,
+           npartitions: int | None = None, **options: Any) -> dask.bag.Bag:
+    """findings() with kestrune.select: a bag of the records of the elements the CSS
+    selector matches on every page ({"page", "index", "finding": the element's dict}).
+    A selector that does not compile raises kestrune.SelectorError at once; the
+    workers get it compiled (a Selector pickles as its text)."""
+    paths = page_paths(paths)
+    names = _attribute_names(attrs)
+    compiled = selector if isinstance(selector, Selector) else Selector(selector)
+    _select(b"<html></html>", compiled, names, **options)  # raises for a request wrong for all
+    return _bag(paths, npartitions).map(page_selections, compiled, names, **options).flatten()
+
+
+def _bag(paths: list[str], npartitions: int | None) -> dask.bag.Bag:
     if npartitions is None:
         npartitions = min(256, max(1, (len(paths) + 3) // 4))
-    pages = dask.bag.from_sequence(paths, npartitions=max(1, min(npartitions, len(paths))))
-    return pages.map(page_findings, tag, names, **options).flatten()
+    return dask.bag.from_sequence(paths, npartitions=max(1, min(npartitions, len(paths))))
 
 
 def write_jsonl(bag: dask.bag.Bag, directory: str | os.PathLike[str], *,
