@@ -3,11 +3,11 @@
 // Paths may use "\\" or "/" as separators; both are accepted everywhere.
 #pragma once
 
+#include <kestrune/codePage.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
-
-#include <kestrune/codePage.h>
 
 #include "base/compiler.h"
 

@@ -10,8 +10,8 @@
 #include "base/asciiTable.h"
 #include "base/byteString.h"
 #include "base/platform.h"
-#include "html/codePage936.h"
 #include "html/charsetDeclaration.h"
+#include "html/codePage936.h"
 #include "html/documentState.h"
 #include "html/treeBuilder.h"
 
@@ -190,8 +190,9 @@ bool DocumentState::parseStorage(std::unique_ptr<DocumentStorage> block, TextSca
     storage = std::move(block);
     const unsigned target = targetCodePage(codePage);
     convertedFromUtf8 = scan.facts().utf8 && !scan.facts().ascii;
-    const bool prepared = !needsConversion(scan.facts(), target) ||
-                          convertText(storage->text, scan.facts().length, target, true, storage, scan);
+    const bool prepared =
+        !needsConversion(scan.facts(), target) ||
+        convertText(storage->text, scan.facts().length, target, true, storage, scan);
     text = storage->text;
     elements = storage->elements;
     elementCapacity = storage->elementCapacity;

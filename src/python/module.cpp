@@ -539,12 +539,13 @@ py::object selectOneFrom(const Tree& tree, const kestrune::HtmlElement* scope, p
     return elementOrNone(tree, found);
 }
 
-Document parse(py::handle page, py::handle encoding) {
+Document parse(py::handle page, py::handle encoding, bool htmlWhitespace) {
     const PageEncoding readAs = encodingFor(page, pageEncodingOf(encoding, false));
     std::string copy;
     const std::string_view bytes = pageBytes(page, copy, kestrune::kUtf8);
     auto document = std::make_shared<kestrune::HtmlDocument>();
     document->setCodePage(kestrune::kUtf8);
+    document->setHtmlWhitespace(htmlWhitespace);
     bool parsed = false;
     bool tooLarge = false;
     {
@@ -803,7 +804,8 @@ void defineModule(py::module_& m) {
           "select(page, selector, attrs, text, encoding): kestrune.select, every argument "
           "given");
     defineTree(m);
-    m.def("parse", &parse, "parse(page, encoding): kestrune.parse, every argument given");
+    m.def("parse", &parse,
+          "parse(page, encoding, html_whitespace): kestrune.parse, every argument given");
     m.def("attribute_names", &attributeNameList,
           "attribute_names(attrs): the list of names attrs stands for in kestrune.extract");
     if (PyModule_AddFunctions(m.ptr(), plainFunctions) != 0) throw py::error_already_set();

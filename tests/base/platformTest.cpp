@@ -53,8 +53,7 @@ TEST(CodePageTest, WellFormedUtf8IsKept) {
     for (const auto& c : testing::readCases("base/data/utf8.txt", 2)) {
         const bool wellFormed = c[1] == "1";
         EXPECT_EQ(isWellFormedUtf8(c[0]), wellFormed) << c[0];
-        EXPECT_EQ(platform::utf8ToCodePage(c[0], kUtf8) == c[0],
-                  wellFormed || c[0].empty())
+        EXPECT_EQ(platform::utf8ToCodePage(c[0], kUtf8) == c[0], wellFormed || c[0].empty())
             << c[0];
     }
 }

@@ -121,10 +121,23 @@ TEST(TwoPathsTest, WorstCases) {
 // Selectors that stream are matched as the page is read: the same elements, texts and
 // values as the tree's.
 const char* const kSelectors[] = {
-        "a",        "div a[href]", "*",           ":root",          "html > *",
-        "p > b",    "li a",        ":is(div, p) span", "a:not([href])", "[class~=x] *",
-        ".nav a",   "#main *",     "body :where(ul, ol) > li", "b b",    "meta[charset]",
-        "script",   "!--",
+    "a",
+    "div a[href]",
+    "*",
+    ":root",
+    "html > *",
+    "p > b",
+    "li a",
+    ":is(div, p) span",
+    "a:not([href])",
+    "[class~=x] *",
+    ".nav a",
+    "#main *",
+    "body :where(ul, ol) > li",
+    "b b",
+    "meta[charset]",
+    "script",
+    "!--",
 };
 // The worst cases are large: a few selectors that reach their deep and wide parts.
 const char* const kWorstCaseSelectors[] = {"div a[href]", "b b"};

@@ -158,3 +158,9 @@ def test_threads_select_at_once():
     for thread in threads:
         thread.join()
     assert results == [20000] * 4
+
+
+@pytest.mark.parametrize("html_whitespace, expected", [(False, []), (True, ["/w"])])
+def test_tags_read_as_browsers_read_them(html_whitespace, expected):
+    document = kestrune.parse(b'<html><A\nHREF="/w">W</A></html>', html_whitespace=html_whitespace)
+    assert [a.get("href") for a in document.select("a")] == expected

@@ -7,13 +7,13 @@
 // GoogleTest.
 #pragma once
 
+#include <kestrune/extract.h>
+#include <kestrune/select.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <kestrune/extract.h>
-#include <kestrune/select.h>
 
 #include "cli/Console.h"
 #include "cli/Options.h"

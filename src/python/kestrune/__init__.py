@@ -82,12 +82,15 @@ def select(page, selector, attrs=None, *, text="written", encoding="auto"):
     return _kestrune.select(page, selector, attrs, text, encoding)
 
 
-def parse(page, *, encoding="auto"):
+def parse(page, *, encoding="auto", html_whitespace=False):
     """Parses the page into a kestrune.Document, whose elements can be walked and
     searched (root, select, select_one, find_all, iter). `page` and `encoding` as in
-    select. Raises kestrune.NoRootError for a page without an element,
+    select. With html_whitespace=True tag names and attributes also end at TAB, LF,
+    FF and CR, as browsers read them (<A\nHREF="x"> is then a link). Raises kestrune.NoRootError for a page without an element,
     kestrune.PageTooLargeError for one of MAX_PAGE_BYTES or more (counted as UTF-8)."""
-    return _kestrune.parse(page, encoding)
+    if not isinstance(html_whitespace, bool):
+        raise TypeError("html_whitespace must be a bool")
+    return _kestrune.parse(page, encoding, html_whitespace)
 
 
 def extract(page, tag, attrs=None, *, codepage=UTF8, text="written", as_bytes=False,
