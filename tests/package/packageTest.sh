@@ -95,7 +95,7 @@ drwxr-xr-x root/root ./usr/share/man/man1/
 EOF
 contents "$deb"
 
-# The library: every public header of include/kestrune and the generated version.h,
+# The library: every public header of include/kestrune (and its detail/) and the generated version.h,
 # the archive, the CMake package and the pkg-config file in the multiarch directory.
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)
 lib=./usr/lib/$multiarch
@@ -103,8 +103,9 @@ lib=./usr/lib/$multiarch
     echo "drwxr-xr-x root/root ./usr/"
     echo "drwxr-xr-x root/root ./usr/include/"
     echo "drwxr-xr-x root/root ./usr/include/kestrune/"
-    (cd "$source/include/kestrune" && ls -- *.h && echo version.h) | LC_ALL=C sort |
-        sed 's|^|-rw-r--r-- root/root ./usr/include/kestrune/|'
+    (cd "$source/include/kestrune" && ls -- *.h detail/*.h && echo version.h && echo detail/) |
+        LC_ALL=C sort | sed -e '/\/$/{s|^|drwxr-xr-x root/root ./usr/include/kestrune/|;b' -e '}' \
+        -e 's|^|-rw-r--r-- root/root ./usr/include/kestrune/|'
     echo "drwxr-xr-x root/root ./usr/lib/"
     echo "drwxr-xr-x root/root $lib/"
     echo "drwxr-xr-x root/root $lib/cmake/"
