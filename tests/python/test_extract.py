@@ -167,7 +167,9 @@ def test_ctrl_c_stops_a_long_call():
         stopped = time.monotonic()
     finally:
         timer.cancel()
-    assert stopped - sent[0] < 0.1
+    # Twenty calls take seconds (tens under sanitizers): a stop within a second is a
+    # stop at the next poll, not at the end of the loop. Not a timing goal.
+    assert stopped - sent[0] < 1.0
 
 
 def test_hostile_requests_return():
