@@ -99,4 +99,19 @@ std::vector<std::string_view> splitNameList(std::string_view list) {
     return names;
 }
 
+std::string squeezeSpaces(std::string_view text) {
+    std::string out;
+    bool gap = false;
+    for (const char c : text) {
+        if (isHtmlSpace(c)) {
+            gap = !out.empty();
+            continue;
+        }
+        if (gap) out += ' ';
+        gap = false;
+        out += c;
+    }
+    return out;
+}
+
 }  // namespace kestrune

@@ -25,6 +25,10 @@ std::string_view withoutControlChars(std::string_view text, std::string& scratch
 // beyond the range saturates at its limit.
 std::int64_t readInteger(std::string_view text, int base = 10);
 
+// Each run of white space (space, TAB, CR, LF) made one space, none at either end: a
+// text as it reads, for output one line long.
+std::string squeezeSpaces(std::string_view text);
+
 // Trims on views: trimLeftView drops every leading `ch`, trimRightView every
 // trailing one; the returned view is a sub-range of `text`.
 inline std::string_view trimLeftView(std::string_view text, char ch) {

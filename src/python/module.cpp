@@ -588,23 +588,6 @@ std::string withLfLineEnds(std::string_view html) {
     return out;
 }
 
-// Collapses each run of white space (space, TAB, CR, LF) to one space and drops it at
-// both ends.
-std::string squeezed(std::string_view text) {
-    std::string out;
-    bool space = false;
-    for (const char c : text) {
-        if (kestrune::isHtmlSpace(c)) {
-            space = !out.empty();
-            continue;
-        }
-        if (space) out += ' ';
-        space = false;
-        out += c;
-    }
-    return out;
-}
-
 void defineTree(py::module_& m) {
     py::class_<Element>(m, "Element")
         .def_property_readonly("tag",
@@ -632,7 +615,7 @@ void defineTree(py::module_& m) {
             [](const Element& e, bool squeeze) {
                 std::string text;
                 kestrune::TextRuns({e.element}, true).appendText(0, text);
-                return utf8Text(squeeze ? squeezed(text) : text);
+                return utf8Text(squeeze ? kestrune::squeezeSpaces(text) : text);
             },
             py::arg("squeeze") = true)
         .def_property_readonly("html",

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "base/asciiTable.h"
+#include "base/byteString.h"
 #include "base/platform.h"
 #include "selectcli/selectOptions.h"
 
@@ -98,22 +99,6 @@ bool readInput(const std::string& file, std::string& page, std::string& problem)
     return !isTooLargeInput(page.size()) || tooLarge(page.size());
 }
 
-// Runs of white space made one space, none at either end.
-std::string squeezed(std::string_view text) {
-    std::string out;
-    bool gap = false;
-    for (char c : text) {
-        if (isHtmlSpace(c)) {
-            gap = !out.empty();
-            continue;
-        }
-        if (gap) out += ' ';
-        gap = false;
-        out += c;
-    }
-    return out;
-}
-
 void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
     appendJsonEscaped(out, text);
@@ -194,7 +179,7 @@ class Selection {
 
   private:
     std::string value(std::string_view v) const {
-        return options_.squeeze ? squeezed(v) : std::string(v);
+        return options_.squeeze ? squeezeSpaces(v) : std::string(v);
     }
 
     void writeMatch(const Report& report, std::size_t i, const HtmlElement* element,
