@@ -196,6 +196,8 @@ std::string errorText();
 // The last failure of a write was a pipe whose reader has gone (a closed pipe, as
 // when the output goes to "head").
 bool lastErrorIsClosedPipe();
+// The last failure of an open was a file or folder that does not exist.
+bool lastErrorIsNotFound();
 
 // Appends standard input's bytes, as they are (never translated: binary mode), to
 // `out` until its end, or until `out` holds `limit` bytes or more, as

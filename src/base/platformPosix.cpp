@@ -324,6 +324,8 @@ std::string errorText() { return std::strerror(errno); }
 
 bool lastErrorIsClosedPipe() { return errno == EPIPE; }
 
+bool lastErrorIsNotFound() { return errno == ENOENT || errno == ENOTDIR; }
+
 namespace detail {
 
 std::string realPath(const std::string& path) {

@@ -234,6 +234,11 @@ std::string errorText() {
     return n > 0 ? std::string(text, n) : "error " + std::to_string(code);
 }
 
+bool lastErrorIsNotFound() {
+    const DWORD code = ::GetLastError();
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
 bool lastErrorIsClosedPipe() {
     const DWORD code = ::GetLastError();
     return code == ERROR_BROKEN_PIPE || code == ERROR_NO_DATA;

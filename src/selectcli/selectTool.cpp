@@ -79,7 +79,9 @@ bool readInput(const std::string& file, std::string& page, std::string& problem)
     } else {
         platform::InputFile input;
         if (!input.open(file)) {
-            problem = platform::errorText();
+            // A missing file in the same words on every system, as "Is a directory" is.
+            problem = platform::lastErrorIsNotFound() ? "No such file or directory"
+                                                      : platform::errorText();
             return false;
         }
         const long long size = input.size();
