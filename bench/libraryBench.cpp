@@ -4,7 +4,7 @@
 // built, on every page of the corpus folders and on the generated worst cases, all in this
 // one process.
 //
-//   kestrune_library_bench [--quick] [BENCHMARK FLAGS] [FOLDER_OR_PAGE...]
+//   kestrune_library_bench [--quick] [--select] [BENCHMARK FLAGS] [FOLDER_OR_PAGE...]
 //
 // Pages: the arguments left after Google Benchmark's flags, else $KESTRUNE_BENCH_CORPUS,
 // else the shared corpus beside the checkout; plus the worst cases in $KESTRUNE_BENCH_STRESS
@@ -20,6 +20,12 @@
 //   threads/kestrune   every corpus page the library reads once per iteration in each of
 //                      1, 2 and 4 threads: bytes_per_second is the throughput of all
 //                      threads together.
+//   TASK/ENGINE/PAGE   with --select, on the corpus pages of 1 MiB or more and the
+//                      realistic worst case: "links/kestrune" (the a elements, as above),
+//                      then "div-links" (div a[href]) and "odd-item-links"
+//                      (li:nth-child(2n+1) > a) for each engine, which selects with its
+//                      own means (peers.h); no memory, no threads. The links each engine
+//                      finds on each page are listed on standard error first.
 // Peers skip the worst cases where one of them takes many minutes or gives up:
 // stress-deep-*, stress-*handback* (gumbo) and stress-one-tag-many-attributes (libxml2).
 // --quick: a minimum time of 0.05 s; the peers leave out their memory and every worst
@@ -39,6 +45,7 @@
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -118,6 +125,8 @@ bool resetPeak() {
 struct Case {
     const kbench::Engine* engine;
     const Page* page;
+    kbench::Task task = kbench::Task::Links;
+    std::string name;
     bool measureMemory = true;
     bool firstRunDone = false;
     double memory = -1;  // memoryPerPageByte; < 0: unknown
@@ -141,14 +150,15 @@ double memoryPerPageByte(const kbench::Engine& engine, const Page& page) {
         // What the process sets up once (tables, converters) is not the call's.
         {
             kbench::LinkSink warmUp;
-            engine.run("<html><body><a href=\"x\">x</a></body></html>", warmUp);
+            engine.run("<html><body><a href=\"x\">x</a></body></html>", kbench::Task::Links,
+                       warmUp);
         }
         double ratio = -1;
         if (resetPeak()) {
             const long before = peakKib();
             std::thread([&] {
                 kbench::LinkSink sink;
-                engine.run(page.bytes, sink);
+                engine.run(page.bytes, kbench::Task::Links, sink);
             }).join();
             const long after = peakKib();
             if (before >= 0 && after >= 0)
@@ -167,12 +177,13 @@ double memoryPerPageByte(const kbench::Engine& engine, const Page& page) {
     return ratio;
 }
 
-// The first run of a case: whether the engine refuses the page.
-void runFirst(Case& c) {
+// The first run of a case: whether the engine refuses the page, and what it finds.
+std::size_t runFirst(Case& c) {
     kbench::LinkSink sink;
-    c.engine->run(c.page->bytes, sink);
+    c.engine->run(c.page->bytes, c.task, sink);
     c.refused = sink.refused;
     c.firstRunDone = true;
+    return sink.links;
 }
 
 // A page the engine refuses is reported as refused, never timed.
@@ -185,7 +196,7 @@ void runPage(benchmark::State& state, Case* c) {
     kbench::LinkSink sink;
     for (auto _ : state) {
         sink = {};
-        c->engine->run(c->page->bytes, sink);
+        c->engine->run(c->page->bytes, c->task, sink);
         benchmark::DoNotOptimize(sink.bytes);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c->page->bytes.size()));
@@ -211,7 +222,7 @@ std::vector<double> calibrate(const std::vector<Page>& pages) {
     for (const kbench::Engine& engine : kbench::engines()) {
         kbench::LinkSink sink;
         const auto start = std::chrono::steady_clock::now();
-        engine.run(chosen->bytes, sink);
+        engine.run(chosen->bytes, kbench::Task::Links, sink);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         rates.push_back(static_cast<double>(chosen->bytes.size() + 1) / std::max(seconds, 1e-6));
@@ -228,7 +239,7 @@ void runBatch(benchmark::State& state, const kbench::Engine* engine,
     for (auto _ : state) {
         for (const Page* page : *batch) {
             kbench::LinkSink sink;
-            engine->run(page->bytes, sink);
+            engine->run(page->bytes, kbench::Task::Links, sink);
             benchmark::DoNotOptimize(sink.bytes);
         }
     }
@@ -236,10 +247,19 @@ void runBatch(benchmark::State& state, const kbench::Engine* engine,
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * batch->size()));
 }
 
+// Takes the flag out of the arguments; whether it was there.
+bool takeFlag(int& argc, char** argv, std::string_view flag) {
+    const auto end = std::remove_if(argv + 1, argv + argc, [&](char* a) { return a == flag; });
+    const bool found = end != argv + argc;
+    argc = static_cast<int>(end - argv);
+    return found;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     kbench::RunPlan plan(argc, argv);
+    const bool selectors = takeFlag(argc, argv, "--select");
     static std::vector<Page> pages;
     const char* chosen = std::getenv("KESTRUNE_BENCH_CORPUS");
     std::string corpus = argc > 1 ? argv[1] : chosen != nullptr ? chosen : KBENCH_DEFAULT_CORPUS;
@@ -260,6 +280,20 @@ int main(int argc, char** argv) {
     const bool peersEverywhere = std::getenv("KBENCH_PEERS_ON_ALL") != nullptr;
     static std::vector<Case> cases;
     for (const Page& page : pages) {
+        if (selectors) {
+            if (page.stress ? page.name != "stress-realistic" : page.bytes.size() < (1U << 20))
+                continue;
+            for (const kbench::TaskInfo& task : kbench::tasks()) {
+                for (const kbench::Engine& engine : kbench::engines()) {
+                    const std::string name =
+                        std::string(task.name) + "/" + engine.name + "/" + page.name;
+                    if (task.task == kbench::Task::Links && engine.name != std::string("kestrune"))
+                        continue;
+                    if (plan.selected(name)) cases.push_back({&engine, &page, task.task, name});
+                }
+            }
+            continue;
+        }
         for (const kbench::Engine& engine : kbench::engines()) {
             const bool kestrune = std::string(engine.name) == "kestrune";
             const bool tooSlow = page.name.rfind("stress-deep-", 0) == 0 ||
@@ -269,23 +303,32 @@ int main(int argc, char** argv) {
             // A quick run leaves out the peers' memory and their worst cases but one.
             if (!kestrune && plan.quick() && page.stress && page.name != "stress-realistic")
                 continue;
-            if (!plan.selected(std::string(engine.name) + "/" + page.name)) continue;
-            cases.push_back({&engine, &page, kestrune || !plan.quick()});
+            const std::string name = std::string(engine.name) + "/" + page.name;
+            if (!plan.selected(name)) continue;
+            cases.push_back({&engine, &page, kbench::Task::Links, name, kestrune || !plan.quick()});
         }
     }
     // Every memory measurement before any engine runs in this process (see
     // memoryPerPageByte).
     for (Case& c : cases)
-        if (c.measureMemory) c.memory = memoryPerPageByte(*c.engine, *c.page);
+        if (c.measureMemory && !selectors) c.memory = memoryPerPageByte(*c.engine, *c.page);
+    // What each engine selects on each page, to be compared before anything is timed: the
+    // trees of the parsers differ, so the numbers may too.
+    if (selectors) {
+        for (Case& c : cases) {
+            const std::size_t links = runFirst(c);
+            std::cerr << c.name << ": " << (c.refused ? "refused" : std::to_string(links))
+                      << " links\n";
+        }
+    }
     const std::vector<double> rates = calibrate(pages);
     for (const Case& c : cases) {
         const auto e = static_cast<std::size_t>(c.engine - kbench::engines().data());
-        plan.add(std::string(c.engine->name) + "/" + c.page->name,
-                 static_cast<double>(c.page->bytes.size()) / rates[e] * (c.measureMemory ? 2 : 1));
+        plan.add(c.name, static_cast<double>(c.page->bytes.size()) / rates[e] *
+                             (c.measureMemory && !selectors ? 2 : 1));
     }
     for (Case& c : cases) {
-        const std::string name = std::string(c.engine->name) + "/" + c.page->name;
-        benchmark::RegisterBenchmark(name.c_str(), runPage, &c)
+        benchmark::RegisterBenchmark(c.name.c_str(), runPage, &c)
             ->UseRealTime()
             ->Unit(benchmark::kMillisecond);
     }
@@ -294,8 +337,10 @@ int main(int argc, char** argv) {
     const kbench::Engine* kestrune = kbench::findEngine("kestrune");
     double batchBytes = 0;
     for (const Page& page : pages) {
+        if (selectors) break;
         kbench::LinkSink sink;
-        if (!page.stress && plan.selected("threads/kestrune")) kestrune->run(page.bytes, sink);
+        if (!page.stress && plan.selected("threads/kestrune"))
+            kestrune->run(page.bytes, kbench::Task::Links, sink);
         if (!page.stress && !sink.refused) batch.push_back(&page);
         if (!page.stress && !sink.refused) batchBytes += static_cast<double>(page.bytes.size());
     }

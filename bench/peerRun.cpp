@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     std::string out;
     kbench::LinkSink sink;
     sink.out = &out;
-    engine->run(page, sink);
+    engine->run(page, kbench::Task::Links, sink);
     if (sink.refused) return 3;
     return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0
                ? 0

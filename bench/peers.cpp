@@ -11,34 +11,44 @@
 #include <gumbo.h>
 #endif
 #ifdef KBENCH_MYHTML
-#include <myhtml/api.h>
+#include <modest/finder/finder.h>
+#include <mycss/entry.h>
+#include <mycss/selectors/init.h>
+#include <mycss/selectors/list.h>
+#include <myhtml/myhtml.h>
 #endif
 
 namespace kbench {
 namespace {
 
-void runKestrune(std::string_view page, LinkSink& sink) {
-    static const kestrune::Request request = [] {
-        kestrune::Request r;
-        r.tag = "a";
-        r.attributes = {"href"};
-        return r;
-    }();
-    const kestrune::Report report = kestrune::extract(page, request);
+kestrune::Request requestFor(Task task) {
+    kestrune::Request r;
+    if (task == Task::Links)
+        r.tag = std::string(taskInfo(task).css);
+    else
+        r.selector = kestrune::Selector::compile(taskInfo(task).css);
+    r.attributes = {"href"};
+    return r;
+}
+
+void runKestrune(std::string_view page, Task task, LinkSink& sink) {
+    static const kestrune::Request requests[] = {
+        requestFor(Task::Links), requestFor(Task::DivLinks), requestFor(Task::OddItemLinks)};
+    const kestrune::Report report = kestrune::extract(page, requests[static_cast<int>(task)]);
     sink.refused = !report;
     for (std::size_t i = 0; i < report.size(); ++i) sink.add(report.value(i, 1), report.text(i));
 }
 
 #ifdef KBENCH_LIBXML2
-// libxml2's HTML parser, then the XPath query //a; the text is the element's content.
-void runLibxml2(std::string_view page, LinkSink& sink) {
+// libxml2's HTML parser, then the task's XPath query; the text is the element's content.
+void runLibxml2(std::string_view page, Task task, LinkSink& sink) {
     const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
                         HTML_PARSE_NONET | HTML_PARSE_COMPACT;
     htmlDocPtr doc =
         htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, nullptr, options);
     if (doc == nullptr) return;
     xmlXPathContextPtr context = xmlXPathNewContext(doc);
-    xmlXPathObjectPtr found = xmlXPathEvalExpression(BAD_CAST "//a", context);
+    xmlXPathObjectPtr found = xmlXPathEvalExpression(BAD_CAST taskInfo(task).xpath, context);
     if (found != nullptr && found->nodesetval != nullptr) {
         for (int i = 0; i < found->nodesetval->nodeNr; ++i) {
             xmlNodePtr node = found->nodesetval->nodeTab[i];
@@ -74,50 +84,98 @@ void appendText(const GumboNode* top, std::string& text, std::vector<const Gumbo
     }
 }
 
-// gumbo's tree, walked without recursion for the a elements.
-void runGumbo(std::string_view page, LinkSink& sink) {
+bool isElement(const GumboNode* node) {
+    return node != nullptr &&
+           (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE);
+}
+
+// An li whose place among its parent's elements (from 1) is odd.
+bool isOddItem(const GumboNode* node) {
+    if (!isElement(node) || node->v.element.tag != GUMBO_TAG_LI || !isElement(node->parent))
+        return false;
+    const GumboVector& siblings = node->parent->v.element.children;
+    std::size_t place = 0;
+    for (unsigned i = 0; i <= node->index_within_parent && i < siblings.length; ++i)
+        place += isElement(static_cast<const GumboNode*>(siblings.data[i])) ? 1 : 0;
+    return place % 2 == 1;
+}
+
+// gumbo's tree, walked without recursion for the a elements the task selects.
+void runGumbo(std::string_view page, Task task, LinkSink& sink) {
     GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, page.data(), page.size());
-    std::vector<const GumboNode*> pending{output->root};
+    struct Pending {
+        const GumboNode* node;
+        bool inDiv;
+    };
+    std::vector<Pending> pending{{output->root, false}};
     std::vector<const GumboNode*> below;
     std::string text;
     while (!pending.empty()) {
-        const GumboNode* node = pending.back();
+        const auto [node, inDiv] = pending.back();
         pending.pop_back();
-        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE) continue;
+        if (!isElement(node)) continue;
         if (node->v.element.tag == GUMBO_TAG_A) {
             const GumboAttribute* href = gumbo_get_attribute(&node->v.element.attributes, "href");
-            text.clear();
-            appendText(node, text, below);
-            sink.add(href ? href->value : "", text);
+            const bool chosen = task == Task::Links ||
+                                (task == Task::DivLinks && inDiv && href != nullptr) ||
+                                (task == Task::OddItemLinks && isOddItem(node->parent));
+            if (chosen) {
+                text.clear();
+                appendText(node, text, below);
+                sink.add(href ? href->value : "", text);
+            }
         }
+        const bool childrenInDiv = inDiv || node->v.element.tag == GUMBO_TAG_DIV;
         const GumboVector& children = node->v.element.children;
         for (unsigned i = children.length; i-- > 0;)
-            pending.push_back(static_cast<const GumboNode*>(children.data[i]));
+            pending.push_back({static_cast<const GumboNode*>(children.data[i]), childrenInDiv});
     }
     gumbo_destroy_output(&kGumboDefaultOptions, output);
 }
 #endif
 
 #ifdef KBENCH_MYHTML
-// One MyHTML parser and tree per thread, in single-thread mode, reused page after page.
+// One MyHTML parser and tree per thread, in single-thread mode, reused page after page,
+// with modest's CSS finder and the tasks' selectors compiled once.
 struct MyHtml {
     myhtml_t* parser = myhtml_create();
     myhtml_tree_t* tree = myhtml_tree_create();
+    mycss_t* css = mycss_create();
+    mycss_entry_t* entry = mycss_entry_create();
+    modest_finder_t* finder = modest_finder_create_simple();
+    std::vector<mycss_selectors_list_t*> selectors;
     MyHtml() {
         myhtml_init(parser, MyHTML_OPTIONS_PARSE_MODE_SINGLE, 1, 0);
         myhtml_tree_init(tree, parser);
+        mycss_init(css);
+        mycss_entry_init(css, entry);
+        for (const TaskInfo& info : tasks()) {
+            mystatus_t status = 0;
+            const std::string_view text = info.css;
+            selectors.push_back(mycss_selectors_parse(
+                mycss_entry_selectors(entry), MyENCODING_UTF_8, text.data(), text.size(), &status));
+        }
     }
     ~MyHtml() {
+        for (mycss_selectors_list_t* list : selectors)
+            mycss_selectors_list_destroy(mycss_entry_selectors(entry), list, true);
+        modest_finder_destroy(finder, true);
+        mycss_entry_destroy(entry, true);
+        mycss_destroy(css, true);
         myhtml_tree_destroy(tree);
         myhtml_destroy(parser);
     }
 };
 
-void runMyHtml(std::string_view page, LinkSink& sink) {
+void runMyHtml(std::string_view page, Task task, LinkSink& sink) {
     thread_local MyHtml my;
     myhtml_parse(my.tree, MyENCODING_UTF_8, page.data(), page.size());
-    myhtml_collection_t* links =
-        myhtml_get_nodes_by_tag_id(my.tree, nullptr, MyHTML_TAG_A, nullptr);
+    myhtml_collection_t* links = nullptr;
+    if (task == Task::Links)
+        links = myhtml_get_nodes_by_tag_id(my.tree, nullptr, MyHTML_TAG_A, nullptr);
+    else
+        modest_finder_by_selectors_list(my.finder, myhtml_tree_get_document(my.tree),
+                                        my.selectors[static_cast<int>(task)], &links);
     std::string text;
     for (std::size_t i = 0; links != nullptr && i < links->length; ++i) {
         myhtml_tree_node_t* link = links->list[i];
@@ -149,6 +207,20 @@ void runMyHtml(std::string_view page, LinkSink& sink) {
 #endif
 
 }  // namespace
+
+const std::vector<TaskInfo>& tasks() {
+    static const std::vector<TaskInfo> all = {
+        {Task::Links, "links", "a", "//a"},
+        // Not "//div//a[@href]": libxml2 gathers the a below each div once per div above
+        // it, minutes on a deeply nested page; this tests each a once.
+        {Task::DivLinks, "div-links", "div a[href]", "//a[@href][ancestor::div]"},
+        {Task::OddItemLinks, "odd-item-links", "li:nth-child(2n+1) > a",
+         "//li[count(preceding-sibling::*) mod 2 = 0]/a"},
+    };
+    return all;
+}
+
+const TaskInfo& taskInfo(Task task) { return tasks()[static_cast<std::size_t>(task)]; }
 
 const std::vector<Engine>& engines() {
     static const std::vector<Engine> all = {

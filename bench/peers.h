@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The comparison task, "every a with its href and text", done by Kestrune's one call and
-// by each peer library this build found (libxml2, gumbo, MyHTML), behind one signature so
-// that the benchmark and the peer program run them alike.
+// The comparison tasks, "every a with its href and text" and two selections of links, done
+// by Kestrune's one call and by each peer library this build found (libxml2, gumbo,
+// MyHTML with modest's CSS finder), behind one signature so that the benchmark and the
+// peer program run them alike.
 #pragma once
 
 #include <cstddef>
@@ -32,11 +33,28 @@ struct LinkSink {
     }
 };
 
+// What an engine finds on a page: each peer selects with its own means (libxml2 with
+// XPath, MyHTML with modest's CSS finder, gumbo with a walk of its tree).
+enum class Task {
+    Links,         // every a
+    DivLinks,      // div a[href]: an a with an href inside a div (Kestrune streams it)
+    OddItemLinks,  // li:nth-child(2n+1) > a: an a child of an odd li (Kestrune's tree)
+};
+
+struct TaskInfo {
+    Task task;
+    const char* name;   // in benchmark names: "links", "div-links", "odd-item-links"
+    const char* css;    // the selector
+    const char* xpath;  // the same for libxml2
+};
+const std::vector<TaskInfo>& tasks();
+const TaskInfo& taskInfo(Task task);
+
 struct Engine {
     const char* name;
-    // Reads one page and hands every link to the sink. May be called from several threads
-    // at once (each keeps its own state).
-    void (*run)(std::string_view page, LinkSink& sink);
+    // Reads one page and hands every link the task finds to the sink. May be called from
+    // several threads at once (each keeps its own state).
+    void (*run)(std::string_view page, Task task, LinkSink& sink);
 };
 
 // Kestrune first, then the peers compiled in.

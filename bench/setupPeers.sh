@@ -12,7 +12,7 @@
 set -uo pipefail
 npm_dir=${1:-${KBENCH_NPM_DIR:-${TMPDIR:-/tmp}/kestrune-npm}}
 apt_packages=(gcc libc6-dev pkg-config libxml2-dev libgumbo-dev libmodest-dev libxml2-utils
-              python3-lxml python3-bs4 libbenchmark-dev)
+              python3-lxml python3-cssselect python3-bs4 libbenchmark-dev)
 npm_packages=(htmlparser2@12.0.0 cheerio@1.2.0)
 # node and npm from Debian unless some other node (which brings its own npm) is there.
 command -v node >/dev/null || apt_packages+=(nodejs)
@@ -33,7 +33,7 @@ if command -v npm >/dev/null; then
         echo "warning: npm could not install ${npm_packages[*]}; they are left out" >&2
 fi
 
-for package in libxml2-dev libgumbo-dev libmodest-dev libxml2-utils python3-lxml python3-bs4 nodejs; do
+for package in libxml2-dev libgumbo-dev libmodest-dev libxml2-utils python3-lxml python3-cssselect python3-bs4 nodejs; do
     printf '%-16s %s\n' "$package" "$(dpkg-query -W -f='${Version}' "$package" 2>/dev/null || echo missing)"
 done
 for module in htmlparser2 cheerio; do
