@@ -32,13 +32,15 @@ def main():
     args = ap.parse_args()
     context, rows, _ = load([args.results])
     planned = [n for n in context.get("kbench_planned", "").split(",") if n]
-    missing = [n for n in planned if n not in rows]
+    have = {"/".join(n.split("/")[:3]) for n in rows}
+    missing = [n for n in planned if n not in have]
     rate, sizes, peers = {}, {}, []  # (task, engine, page) -> bytes/s
+    capped = set()  # the keys whose rate is an upper bound: the run was stopped
     for name, row in rows.items():
         parts = name.split("/")
-        if len(parts) != 3 or "error" in row:
+        if len(parts) < 3 or "error" in row:
             continue
-        task, engine, page = parts
+        task, engine, page = parts[:3]
         rate[task, engine, page] = row["bytes_per_second"]
         sizes[page] = row["bytes_per_second"] / row["items_per_second"]
         if engine != "kestrune" and engine not in peers:
@@ -47,17 +49,21 @@ def main():
         with open(args.lxml) as f:
             found = json.load(f)
         for r in found["records"]:
-            rate[r["task"], "lxml+cssselect", r["page"]] = r["bytes"] / r["seconds"]
+            key = (r["task"], r["engine"], r["page"])
+            rate[key] = r["bytes"] / r.get("seconds", r.get("timeout"))
+            if "timeout" in r:
+                capped.add(key)
+        python = sorted({r["engine"] for r in found["records"]})
     order = sorted(sizes, key=lambda p: (p.startswith("stress-"), sizes[p], p))
 
     print(header(context, missing))
     if args.lxml:
-        print("- lxml %s, cssselect %s, median of %d runs" % (found["lxml"], found["cssselect"],
-                                                              found["runs"]))
+        print("- lxml %s, cssselect %s, median of up to %d runs; \"< N\": stopped after %.0f s" % (
+            found["lxml"], found["cssselect"], found["runs"], found["cap"]))
     summary = []
     for task, shown, share_goal in SELECTORS:
         print("\n%s: MB/s\n" % shown)
-        others = peers + (["lxml+cssselect"] if args.lxml else [])
+        others = peers + (python if args.lxml else [])
         head = ["page", "size", "`-tag a`", "Kestrune", "÷ `-tag a`"] + others + [
             "÷ fastest peer", "÷ lxml+cssselect"]
         print("| " + " | ".join(head) + " |")
@@ -75,14 +81,17 @@ def main():
             ratios = {"share": ours / (tag / 1e6) if ours and tag else None,
                       "peer": ours / fastest if ours and fastest else None,
                       "lxml": ours / mb["lxml+cssselect"] if ours and "lxml+cssselect" in mb else None}
+            lower = (task, "lxml+cssselect", page) in capped  # the ratio is at least this
             for key, value in ratios.items():
                 if value is not None:
                     least[key] = value if least[key] is None else min(least[key], value)
             fmt = lambda v, form: form % v if v else "—"
             cells = [page, "%.1f MiB" % (sizes[page] / 1048576), fmt(tag and tag / 1e6, "%.0f"),
                      fmt(ours, "%.0f"), fmt(ratios["share"] and 100 * ratios["share"], "%.0f %%")]
-            cells += [fmt(mb.get(p), "%.1f") for p in others]
-            cells += [fmt(ratios["peer"], "%.1f×"), fmt(ratios["lxml"], "%.1f×")]
+            cells += [("< " if (task, p, page) in capped else "") + fmt(mb.get(p), "%.1f")
+                      for p in others]
+            cells += [fmt(ratios["peer"], "%.1f×"),
+                      ("> " if lower else "") + fmt(ratios["lxml"], "%.0f×")]
             print("| " + " | ".join(cells) + " |")
         together = {e: sum(sizes.values()) / s for e, s in seconds.items()}
         fastest = max((together[p] for p in peers if p in together), default=None)
