@@ -1,7 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # The example at the top of each public header compiles as it stands: its lines (the
-# first run of comment lines indented by three spaces, blank comment lines among them)
+# first run of "///" comment lines indented by three spaces, blank ones among them)
 # are put into a file of their own and compiled against the headers.
 # Usage: headerExampleTest.sh COMPILER INCLUDE_DIR GENERATED_INCLUDE_DIR HEADER...
 set -eu
@@ -12,7 +12,7 @@ trap 'rm -rf "$work"' EXIT
 status=0
 for header in "$@"; do
     name=$(basename "$header" .h)
-    awk '/^\/\/   / { inside = 1 } inside && !/^\/\/(   |$)/ { exit } inside { sub(/^\/\/( {3})?/, ""); print }' \
+    awk '/^\/\/\/   / { inside = 1 } inside && !/^\/\/\/(   |$)/ { exit } inside { sub(/^\/\/\/( {3})?/, ""); print }' \
         "$header" >"$work/$name.cpp"
     if [ ! -s "$work/$name.cpp" ]; then
         echo "FAIL: $header has no example"
