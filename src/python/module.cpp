@@ -589,10 +589,17 @@ std::string withLfLineEnds(std::string_view html) {
 }
 
 void defineTree(py::module_& m) {
-    py::class_<Element>(m, "Element")
-        .def_property_readonly("tag",
-                               [](const Element& e) { return utf8Text(e.element->tagName()); })
-        .def_property_readonly("attrs", [](const Element& e) { return attributeDict(*e.element); })
+    py::class_<Element>(m, "Element",
+                        "An element of a parsed page, made by a Document or another Element; "
+                        "it keeps its Document alive. Two are equal when they are the same "
+                        "element.")
+        .def_property_readonly(
+            "tag", [](const Element& e) { return utf8Text(e.element->tagName()); },
+            "The tag name as written (letter case kept); \"!--\" for a comment.")
+        .def_property_readonly(
+            "attrs", [](const Element& e) { return attributeDict(*e.element); },
+            "The attributes as a dict of str: the valueless words of the start tag with the "
+            "value \"\", then each name with its decoded value (the first value of a name).")
         .def(
             "get",
             [](const Element& e, const std::string& name, py::object fallback) -> py::object {
@@ -603,13 +610,21 @@ void defineTree(py::module_& m) {
                 }
                 return fallback;
             },
-            py::arg("name"), py::arg("default") = py::none())
+            py::arg("name"), py::arg("default") = py::none(),
+            "get(name, default=None)\n\n"
+            "The decoded value of attribute `name` (ASCII case "
+            "ignored), \"\" for a valueless word of that name, else `default`.")
         .def_property_readonly(
             "text",
-            [](const Element& e) { return writtenText(*e.element, e.element->ownTextAsWritten()); })
+            [](const Element& e) { return writtenText(*e.element, e.element->ownTextAsWritten()); },
+            "The text between the start tag and the first child, as written (white space "
+            "kept), character references decoded; the raw content of a comment, script or "
+            "style element.")
         .def_property_readonly(
             "tail",
-            [](const Element& e) { return writtenText(*e.element, e.element->tailAsWritten()); })
+            [](const Element& e) { return writtenText(*e.element, e.element->tailAsWritten()); },
+            "The text after the element inside its parent, as `text` is given; \"\" at the "
+            "top level.")
         .def(
             "text_content",
             [](const Element& e, bool squeeze) {
@@ -617,28 +632,40 @@ void defineTree(py::module_& m) {
                 kestrune::TextRuns({e.element}, true).appendText(0, text);
                 return utf8Text(squeeze ? kestrune::squeezeSpaces(text) : text);
             },
-            py::arg("squeeze") = true)
-        .def_property_readonly("html",
-                               [](const Element& e) {
-                                   std::string html;
-                                   if (e.element->outerHtml(html, 0) < 0) {
-                                       raiseFor(kestrune::Status::ReportTooLarge, kestrune::kUtf8);
-                                   }
-                                   return utf8Text(withLfLineEnds(html));
-                               })
+            py::arg("squeeze") = true,
+            "text_content(squeeze=True)\n\n"
+            "The text of the element and of every element below it, with the tails of "
+            "those (not its own), character references decoded; with squeeze each run of "
+            "white space is one space, none at either end.")
         .def_property_readonly(
-            "parent", [](const Element& e) { return elementOrNone(e.tree, e.element->parent()); })
-        .def_property_readonly("children",
-                               [](const Element& e) {
-                                   kestrune::ElementList children;
-                                   for (const kestrune::HtmlElement& c : e.element->children())
-                                       children.push_back(&c);
-                                   return elementList(e.tree, children);
-                               })
+            "html",
+            [](const Element& e) {
+                std::string html;
+                if (e.element->outerHtml(html, 0) < 0) {
+                    raiseFor(kestrune::Status::ReportTooLarge, kestrune::kUtf8);
+                }
+                return utf8Text(withLfLineEnds(html));
+            },
+            "The element and its subtree as indented HTML, LF line ends. "
+            "Raises kestrune.ReportTooLargeError when it would be too long.")
+        .def_property_readonly(
+            "parent", [](const Element& e) { return elementOrNone(e.tree, e.element->parent()); },
+            "The parent element; None at the top level.")
+        .def_property_readonly(
+            "children",
+            [](const Element& e) {
+                kestrune::ElementList children;
+                for (const kestrune::HtmlElement& c : e.element->children()) children.push_back(&c);
+                return elementList(e.tree, children);
+            },
+            "The child elements in source order, as a list.")
         .def(
             "iter",
             [](const Element& e, py::handle tag) { return iterate(e.tree, e.element, tag); },
-            py::arg("tag") = py::none())
+            py::arg("tag") = py::none(),
+            "iter(tag=None)\n\n"
+            "An iterator over the element and every element below it, in "
+            "document order; with a tag, only those of that name (ASCII case ignored).")
         .def(
             "find_all",
             [](const Element& e, const std::string& tag) {
@@ -646,15 +673,25 @@ void defineTree(py::module_& m) {
                 e.element->findByTag(tag, found, 1);
                 return elementList(e.tree, found);
             },
-            py::arg("tag"))
+            py::arg("tag"),
+            "find_all(tag)\n\n"
+            "The elements below this one named `tag` (ASCII case ignored), in "
+            "document order, as a list.")
         .def(
             "select",
             [](const Element& e, py::handle css) { return selectFrom(e.tree, e.element, css); },
-            py::arg("selector"))
+            py::arg("selector"),
+            "select(selector)\n\n"
+            "The elements below this one a CSS selector (a str or a "
+            "kestrune.Selector) matches, in document order; the whole page is the context "
+            "(\"div p\" finds a p whose div is above this element). A str that does not "
+            "compile raises kestrune.SelectorError.")
         .def(
             "select_one",
             [](const Element& e, py::handle css) { return selectOneFrom(e.tree, e.element, css); },
-            py::arg("selector"))
+            py::arg("selector"),
+            "select_one(selector)\n\n"
+            "The first of select(selector), or None.")
         .def("__eq__",
              [](const Element& e, py::handle other) -> py::object {
                  if (!py::isinstance<Element>(other))
@@ -671,19 +708,25 @@ void defineTree(py::module_& m) {
         .def("__iter__", [](py::object self) { return self; })
         .def("__next__", &ElementIterator::step);
 
-    py::class_<Document>(m, "Document")
+    py::class_<Document>(m, "Document", "A parsed page (kestrune.parse): its tree of elements.")
         .def_property_readonly(
-            "root", [](const Document& d) { return elementOrNone(d.tree, d.tree->root()); })
-        .def_property_readonly("doctype",
-                               [](const Document& d) -> py::object {
-                                   const kestrune::HtmlElement* doctype = d.tree->doctype();
-                                   if (doctype == nullptr) return py::none();
-                                   return utf8Text(doctype->attributesString());
-                               })
+            "root", [](const Document& d) { return elementOrNone(d.tree, d.tree->root()); },
+            "The root element: the last top-level html element, else the first other one.")
+        .def_property_readonly(
+            "doctype",
+            [](const Document& d) -> py::object {
+                const kestrune::HtmlElement* doctype = d.tree->doctype();
+                if (doctype == nullptr) return py::none();
+                return utf8Text(doctype->attributesString());
+            },
+            "The words of the document type; None when the page has none.")
         .def(
             "iter",
             [](const Document& d, py::handle tag) { return iterate(d.tree, d.tree->root(), tag); },
-            py::arg("tag") = py::none())
+            py::arg("tag") = py::none(),
+            "iter(tag=None)\n\n"
+            "An iterator over the root and every element below it, in document order; "
+            "with a tag, only those of that name (ASCII case ignored).")
         .def(
             "find_all",
             [](const Document& d, const std::string& tag) {
@@ -693,15 +736,23 @@ void defineTree(py::module_& m) {
                 root.findByTag(tag, found, 1);
                 return elementList(d.tree, found);
             },
-            py::arg("tag"))
+            py::arg("tag"),
+            "find_all(tag)\n\n"
+            "The root, when it is named `tag`, and the elements below it so "
+            "named (ASCII case ignored), in document order.")
         .def(
             "select",
             [](const Document& d, py::handle css) { return selectFrom(d.tree, nullptr, css); },
-            py::arg("selector"))
+            py::arg("selector"),
+            "select(selector)\n\n"
+            "The root and the elements below it a CSS selector (a str or a "
+            "kestrune.Selector) matches, in document order.")
         .def(
             "select_one",
             [](const Document& d, py::handle css) { return selectOneFrom(d.tree, nullptr, css); },
-            py::arg("selector"));
+            py::arg("selector"),
+            "select_one(selector)\n\n"
+            "The first of select(selector), or None.");
 }
 
 void defineSelector(py::module_& m) {
@@ -709,10 +760,15 @@ void defineSelector(py::module_& m) {
                              "A CSS selector that does not compile: the message says why and "
                              "ends in the offset, also in the attribute `offset`.",
                              PyExc_ValueError);
-    py::class_<kestrune::Selector> selector(m, "Selector");
+    py::class_<kestrune::Selector> selector(
+        m, "Selector",
+        "Selector(text)\n\n"
+        "A compiled CSS selector list, reusable, immutable, picklable by its "
+        "text; raises kestrune.SelectorError when the text does not compile.");
     selector.def(py::init([](py::handle text) { return compileSelector(text); }), py::arg("text"))
-        .def_property_readonly("text",
-                               [](const kestrune::Selector& s) { return utf8Text(s.text()); })
+        .def_property_readonly(
+            "text", [](const kestrune::Selector& s) { return utf8Text(s.text()); },
+            "The text it was compiled from.")
         .def("__str__", [](const kestrune::Selector& s) { return utf8Text(s.text()); })
         .def("__repr__",
              [](const kestrune::Selector& s) {
@@ -784,7 +840,8 @@ void defineModule(py::module_& m) {
           "every argument given");
     defineSelector(m);
     m.def("select", &select,
-          "select(page, selector, attrs, text, encoding): kestrune.select, every argument "
+          "select(page, selector, attrs, text, encoding)\n\n"
+          "Kestrune.select, every argument "
           "given");
     defineTree(m);
     m.def("parse", &parse,

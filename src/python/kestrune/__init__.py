@@ -86,7 +86,7 @@ def parse(page, *, encoding="auto", html_whitespace=False):
     """Parses the page into a kestrune.Document, whose elements can be walked and
     searched (root, select, select_one, find_all, iter). `page` and `encoding` as in
     select. With html_whitespace=True tag names and attributes also end at TAB, LF,
-    FF and CR, as browsers read them (<A\nHREF="x"> is then a link). Raises kestrune.NoRootError for a page without an element,
+    FF and CR, as browsers read them (<A\\nHREF="x"> is then a link). Raises kestrune.NoRootError for a page without an element,
     kestrune.PageTooLargeError for one of MAX_PAGE_BYTES or more (counted as UTF-8)."""
     if not isinstance(html_whitespace, bool):
         raise TypeError("html_whitespace must be a bool")
