@@ -7,11 +7,13 @@
 # sample page, output compared byte for byte (examples/library/check.sh builds
 # programs against the installed library).
 #
-# Usage: packageTest.sh CPACK BUILD_DIR SOURCE_DIR VERSION LINKAGE
+# Usage: packageTest.sh CPACK BUILD_DIR SOURCE_DIR VERSION LINKAGE [REFERENCE]
 # VERSION is the program's; the package's is VERSION-REVISION. LINKAGE is how the
 # program was linked: "static" (it needs no library, so the package depends on
 # nothing), "runtime" (it carries its own C++ runtime and needs libc6 alone) or
-# "dynamic". Exits 77 (skipped) without dpkg-dev.
+# "dynamic". REFERENCE is "cpp" (or a list holding it) when the build makes the C++
+# API reference: libkestrune-dev then holds it, as built in BUILD_DIR/reference/cpp,
+# a page for each public header among it. Exits 77 (skipped) without dpkg-dev.
 set -eu
 
 cpack=$1
@@ -19,6 +21,7 @@ build=$2
 source=$3
 version=$4
 linkage=$5
+reference=${6:-}
 
 . "$(dirname "$0")/common.sh"
 need_tools dpkg dpkg-deb dpkg-shlibdeps gzip
@@ -64,6 +67,15 @@ runtime:*,*) fail "Depends is '$depends': the program should need libc6 alone" ;
 runtime:libc6\ \(\>=\ *\) | dynamic:libc6\ \(\>=\ *\)*) ;;
 *) fail "Depends is '$depends': dependencies were not computed from the binary" ;;
 esac
+
+# reference_listing DIR DESTINATION: the package's lines for the folder DIR installed
+# as DESTINATION, in name order.
+reference_listing() {
+    echo "drwxr-xr-x root/root $2/"
+    (cd "$1" && find . -mindepth 1 \( -type d -printf '%p/\n' -o -printf '%p\n' \)) |
+        LC_ALL=C sort | sed -e "s|^\./|$2/|" \
+        -e '/\/$/{s|^|drwxr-xr-x root/root |;b' -e '}' -e 's|^|-rw-r--r-- root/root |'
+}
 
 # Exactly these files, owned by root, with the usual modes.
 # contents DEB: its list compared with $work/expected-contents.
@@ -123,6 +135,9 @@ lib=./usr/lib/$multiarch
     for file in changelog.Debian.gz changelog.gz copyright; do
         echo "-rw-r--r-- root/root ./usr/share/doc/libkestrune-dev/$file"
     done
+    case ";$reference;" in
+    *";cpp;"*) reference_listing "$build/reference/cpp" ./usr/share/doc/libkestrune-dev/reference ;;
+    esac
     echo "drwxr-xr-x root/root ./usr/share/lintian/"
     echo "drwxr-xr-x root/root ./usr/share/lintian/overrides/"
     echo "-rw-r--r-- root/root ./usr/share/lintian/overrides/libkestrune-dev"
@@ -159,6 +174,19 @@ for doc in copyright changelog.Debian.gz changelog.gz; do
     cmp -s "$root/usr/share/doc/kestrune/$doc" "$root/usr/share/doc/libkestrune-dev/$doc" ||
         fail "libkestrune-dev's $doc differs from kestrune's"
 done
+# The C++ reference as built, with a page for every public header and version.h.
+case ";$reference;" in
+*";cpp;"*)
+    installed=$root/usr/share/doc/libkestrune-dev/reference
+    diff -r "$build/reference/cpp" "$installed" >&2 || fail "the installed C++ reference differs"
+    for header in "$source"/include/kestrune/*.h version.h; do
+        name=$(basename "$header" .h)
+        grep -q "<div class=\"title\">$name.h File Reference</div>" "$installed/${name}_8h.html" \
+            2>/dev/null || fail "the C++ reference has no page for kestrune/$name.h"
+    done
+    ;;
+esac
+
 bin=$root/usr/bin/kestrune
 page=$root/usr/share/man/man1/kestrune.1.gz
 

@@ -3,16 +3,19 @@
 # The package python3-kestrune as CPack makes it: its control fields (the Python
 # version range it was built for, Dask suggested), its files in Debian's Python layout, lintian clean
 # where lintian is installed, and the module unpacked from it importable by PYTHON and
-# giving the documented first result.
+# giving the documented first result. With REFERENCE "python" (or a list holding it)
+# the package also holds the Python API reference as built in BUILD_DIR/reference/python,
+# pages that load no script.
 #
-# Usage: packageTest.sh CPACK BUILD_DIR SOURCE_DIR PYTHON. Exits 77 (skipped) without
-# dpkg-dev.
+# Usage: packageTest.sh CPACK BUILD_DIR SOURCE_DIR PYTHON [REFERENCE]. Exits 77 (skipped)
+# without dpkg-dev.
 set -eu
 
 cpack=$1
 build=$2
 source=$3
 python=$4
+reference=${5:-}
 
 . "$source/tests/package/common.sh"
 need_tools dpkg dpkg-deb dpkg-shlibdeps
@@ -38,8 +41,10 @@ esac
 [ "$(field Suggests)" = python3-distributed ] || fail "Suggests is '$(field Suggests)'"
 
 dpkg-deb --contents "$deb" | awk '$1 ~ /^-/ { print $1, $2, $6 }' |
-    sed 's/cpython-[0-9]*-[a-z0-9_-]*\.so$/TAG.so/' >"$work/contents"
-cat >"$work/expected" <<'LIST'
+    sed 's/cpython-[0-9]*-[a-z0-9_-]*\.so$/TAG.so/' | LC_ALL=C sort -k3 >"$work/contents"
+docdir=./usr/share/doc/python3-kestrune
+{
+    cat <<'LIST'
 -rw-r--r-- root/root ./usr/lib/python3/dist-packages/kestrune/__init__.py
 -rw-r--r-- root/root ./usr/lib/python3/dist-packages/kestrune/__init__.pyi
 -rw-r--r-- root/root ./usr/lib/python3/dist-packages/kestrune/_kestrune.TAG.so
@@ -50,6 +55,13 @@ cat >"$work/expected" <<'LIST'
 -rw-r--r-- root/root ./usr/share/doc/python3-kestrune/copyright
 -rw-r--r-- root/root ./usr/share/lintian/overrides/python3-kestrune
 LIST
+    case ";$reference;" in
+    *";python;"*)
+        (cd "$build/reference/python" && find . -type f) |
+            sed "s|^\./|-rw-r--r-- root/root $docdir/reference/|"
+        ;;
+    esac
+} | LC_ALL=C sort -k3 >"$work/expected"
 diff -u "$work/expected" "$work/contents" || fail "the package's files differ"
 
 if command -v lintian >/dev/null 2>&1; then
@@ -60,4 +72,12 @@ dpkg-deb -x "$deb" "$work/root"
 found=$(cd "$work" && PYTHONPATH="$work/root/usr/lib/python3/dist-packages" "$python" -c \
     "import kestrune; print(kestrune.extract(b'<html><a href=x>y</a></html>', 'a', ['href']))")
 [ "$found" = "[{'text': 'y', 'href': 'x'}]" ] || fail "the unpacked module printed '$found'"
+case ";$reference;" in
+*";python;"*)
+    pages=$work/root/${docdir#./}/reference
+    diff -r "$build/reference/python" "$pages" >&2 || fail "the installed Python reference differs"
+    grep -q 'kestrune.Element' "$pages/index.html" || fail "the Python reference lacks kestrune.Element"
+    ! grep -rl '<script' "$pages" >&2 || fail "Python reference pages load scripts (above)"
+    ;;
+esac
 echo "python3-kestrune: fields, files, lintian and the unpacked module as expected"
