@@ -12,7 +12,8 @@ execute_process(COMMAND ${DOXYGEN} ${REFERENCE_DIR}/Doxyfile WORKING_DIRECTORY $
                 RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     file(REMOVE_RECURSE ${output})
-    message(FATAL_ERROR "doxygen failed (above)")
+    message(FATAL_ERROR "doxygen failed (above; the files it names in ${headers_dir} are "
+                        "copies of include/kestrune and of the generated version.h)")
 endif()
 
 file(GLOB folder_pages ${output}/dir_*.html)
