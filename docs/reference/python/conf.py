@@ -22,6 +22,12 @@ templates_path = ["templates"]
 smartquotes = False
 exclude_patterns = ["templates"]
 autodoc_member_order = "bysource"
+# kestrune.dask is documented without Dask too (python3-distributed missing): its
+# imports are then stood in for.
+try:
+    import dask.bag  # noqa: F401
+except ImportError:
+    autodoc_mock_imports = ["dask", "distributed"]
 autodoc_default_options = {"members": True}
 # The methods of the compiled classes take their signatures from the first line of
 # their docstrings (autodoc_docstring_signature).
