@@ -50,7 +50,7 @@ enum class JsonType : std::int32_t {
 };
 
 /// Appends `text` to `out` in the form string values and keys are stored and written in:
-/// `'"'` becomes `\"`, `'\'` becomes `\\`, every byte below 0x20 becomes `\u00xx` (lower-case hex;
+/// a double quote becomes `\"`, a backslash `\\`, every byte below 0x20 `\u00xx` (lower-case hex;
 /// NUL gives `\u0000`), every other byte (0x80 and up included) is copied unchanged.
 /// NUL bytes inside `text` are ordinary bytes. Linear in the size of `text`.
 void appendJsonEscaped(std::string& out, std::string_view text);
