@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# The GNU parallel recipe of the README, run on this host (-S :): every page's report
+# The GNU parallel recipe of docs/many-pages.md, run on this host (-S :): every page's report
 # comes back as PAGE.json, equal to the program's own run on that page.
 import os
 import shutil

@@ -30,10 +30,15 @@ def test_exit_status_of_a_run(tmp_path, body, status):
     assert run.returncode == status, run.stdout.decode()
 
 
+def python_blocks(text):
+    """The ```python blocks of a Markdown text, without their fences."""
+    return re.findall(r"^```python\n(.*?)^```", text, re.M | re.S)
+
+
 def snippets(text):
     """The Python examples of a text: each ```python block of Markdown, or each run
     of lines indented by four spaces in a docstring; of a doctest, its code alone."""
-    blocks = re.findall(r"^```python\n(.*?)^```", text, re.M | re.S)
+    blocks = python_blocks(text)
     if not blocks:
         blocks = [block for block in re.findall(r"(?:^    .*\n|^\n)+", text, re.M)
                   if block.strip()]
@@ -58,14 +63,16 @@ def test_examples_of_the_readme_and_docstrings_pass_mypy_strict(tmp_path):
     pytest.importorskip("mypy", reason="mypy is absent (apt-get install mypy)")
     import kestrune.dask
 
-    readme = os.path.join(HERE, "..", "..", "README.md")
-    section = open(readme, encoding="utf-8").read().split("\n## Python\n")[1].split("\n## ")[0]
-    texts = [section, kestrune.__doc__, kestrune.dask.__doc__]
+    top = os.path.join(HERE, "..", "..")
+    guides = [os.path.join(top, *name) for name in
+              (("README.md",), ("docs", "python.md"), ("docs", "many-pages.md"))]
+    texts = [open(path, encoding="utf-8").read() for path in guides]
+    texts += [kestrune.__doc__, kestrune.dask.__doc__]
     files = []
     for number, code in enumerate(code for text in texts for code in snippets(text)):
         files.append(tmp_path / f"example{number}.py")
         files[-1].write_text(code)
-    assert len(files) == 5, "the examples were not found"
+    assert len(files) == 6, "the examples were not found"
     (tmp_path / "mypy.ini").write_text(MYPY_CONFIG)
     package = os.path.dirname(os.path.dirname(kestrune.__file__))
     run = subprocess.run([sys.executable, "-m", "mypy", "--config-file", "mypy.ini",
