@@ -232,7 +232,9 @@ class Parser {
         const char quote = text_[pos_++];
         while (true) {
             if (pos_ == size() || isNewline(text_[pos_])) {
-                return fail(pos_, "expected " + std::string(1, quote) + " to end the string");
+                std::string expected = "expected ";
+                expected += quote;
+                return fail(pos_, expected + " to end the string");
             }
             const char c = text_[pos_];
             if (c == quote) {

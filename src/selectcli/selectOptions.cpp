@@ -85,12 +85,13 @@ bool parseOptions(int argc, const char* const* argv, SelectOptions& options, std
         } else {
             // A group of short options; one that takes a value ends the group.
             for (std::size_t k = 1; k < arg.size(); ++k) {
+                const std::string option{'-', arg[k]};
                 const OptionSpec* spec = nullptr;
                 for (const OptionSpec& s : kOptions) {
                     if (s.shortName != 0 && s.shortName == arg[k]) spec = &s;
                 }
                 if (spec == nullptr) {
-                    error = "unknown option '-" + std::string(1, arg[k]) + "'";
+                    error = "unknown option '" + option + "'";
                     return false;
                 }
                 std::string_view value;
@@ -100,7 +101,7 @@ bool parseOptions(int argc, const char* const* argv, SelectOptions& options, std
                     } else if (i + 1 < argc) {
                         value = argv[++i];
                     } else {
-                        error = "option '-" + std::string(1, arg[k]) + "' needs a value";
+                        error = "option '" + option + "' needs a value";
                         return false;
                     }
                     k = arg.size();
