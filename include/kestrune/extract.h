@@ -104,7 +104,7 @@ struct Request {
 };
 
 /// The report limit a call on a page of `pageBytes` bytes has by default: 64 times
-/// the page, at least 16 MiB and at most 1 GiB.
+/// the page, at least 16 MiB and at most 1 GiB (256 MiB in a 32-bit program).
 std::size_t defaultReportLimit(std::size_t pageBytes);
 
 /// How a call ended.

@@ -224,7 +224,10 @@ class ReportBuilder final : public HeldParts<KeptPart> {
 
 std::size_t defaultReportLimit(std::size_t pageBytes) {
     constexpr std::size_t kLeast = std::size_t{16} << 20;
-    constexpr std::size_t kMost = std::size_t{1} << 30;
+    // A 32-bit process has 2 to 4 GiB of address space in all: a report growing to
+    // 1 GiB (and its copy as it grows) would run out of it before reaching the limit.
+    constexpr std::size_t kMost =
+        sizeof(void*) >= 8 ? std::size_t{1} << 30 : std::size_t{256} << 20;
     if (pageBytes >= kMost / 64) return kMost;
     return pageBytes * 64 < kLeast ? kLeast : pageBytes * 64;
 }

@@ -8,6 +8,7 @@
 #include <kestrune/extract.h>
 
 #include <cstdint>
+#include <new>
 #include <span>
 #include <string>
 #include <utility>
@@ -158,8 +159,17 @@ void expectSameSelections(const std::string& name, std::string_view page,
             // Nested matches on the worst cases ask for more than any limit.
             if (report.status() == Status::ReportTooLarge) continue;
             EXPECT_EQ(report.mode(), ReportMode::Elements);
-            expectSame(testing::reportedSelection(report),
-                       testing::treeSelection(page, selector, names, kUtf8));
+            std::string fromTree;
+            try {
+                fromTree = testing::treeSelection(page, selector, names, kUtf8);
+            } catch (const std::bad_alloc&) {
+                // In a 32-bit process the reference's tree of a worst case can need more
+                // address space than is left after the cases before it; the call above
+                // has still been made and checked.
+                if (sizeof(void*) >= 8) throw;
+                continue;
+            }
+            expectSame(testing::reportedSelection(report), fromTree);
         }
     }
 }
