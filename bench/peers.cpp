@@ -32,9 +32,13 @@ kestrune::Request requestFor(Task task) {
 }
 
 void runKestrune(std::string_view page, Task task, LinkSink& sink) {
-    static const kestrune::Request requests[] = {
-        requestFor(Task::Links), requestFor(Task::DivLinks), requestFor(Task::OddItemLinks)};
-    const kestrune::Report report = kestrune::extract(page, requests[static_cast<int>(task)]);
+    static const std::vector<kestrune::Request> requests = [] {
+        std::vector<kestrune::Request> all;
+        for (const TaskInfo& info : tasks()) all.push_back(requestFor(info.task));
+        return all;
+    }();
+    const kestrune::Report report =
+        kestrune::extract(page, requests[static_cast<std::size_t>(task)]);
     sink.refused = !report;
     for (std::size_t i = 0; i < report.size(); ++i) sink.add(report.value(i, 1), report.text(i));
 }
@@ -67,6 +71,11 @@ void runLibxml2(std::string_view page, Task task, LinkSink& sink) {
 #endif
 
 #ifdef KBENCH_GUMBO
+bool isElement(const GumboNode* node) {
+    return node != nullptr &&
+           (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE);
+}
+
 // The text nodes below `top`, in document order; no recursion, whatever the depth.
 void appendText(const GumboNode* top, std::string& text, std::vector<const GumboNode*>& pending) {
     pending.assign(1, top);
@@ -76,17 +85,12 @@ void appendText(const GumboNode* top, std::string& text, std::vector<const Gumbo
         if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE ||
             node->type == GUMBO_NODE_CDATA) {
             text += node->v.text.text;
-        } else if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) {
+        } else if (isElement(node)) {
             const GumboVector& children = node->v.element.children;
             for (unsigned i = children.length; i-- > 0;)
                 pending.push_back(static_cast<const GumboNode*>(children.data[i]));
         }
     }
-}
-
-bool isElement(const GumboNode* node) {
-    return node != nullptr &&
-           (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE);
 }
 
 // An li whose place among its parent's elements (from 1) is odd.
