@@ -40,9 +40,10 @@ std::vector<std::string> HtmlElement::valuelessAttributes() const {
 
 namespace {
 
-// findAttribute, and with `words` the valueless words too (see findAttributeOrWord).
-// `scratch` holds the text without CR, LF and TAB while the match is used.
-int lookUpAttribute(std::string_view text, std::string_view name, std::string& value, bool words,
+// findAttribute, and with `words` the valueless words too (see findAttributeOrWord);
+// without `value` only whether the name is there. `scratch` holds the text without
+// CR, LF and TAB while the match is used.
+int lookUpAttribute(std::string_view text, std::string_view name, std::string* value, bool words,
                     std::string& scratch) {
     // Among names equal to the wanted one without case, the one first in byte order
     // wins (nameWins); an identical later name keeps the first value.
@@ -61,11 +62,13 @@ int lookUpAttribute(std::string_view text, std::string_view name, std::string& v
         [&](std::string_view w) { word = word || (words && equalsIgnoreCase(w, name)); });
     if (best.empty()) {
         if (!word) return 0;
-        value.clear();
+        if (value != nullptr) value->clear();
         return 2;
     }
-    value.clear();
-    appendDecoded(value, attributeValue(rawValue));
+    if (value != nullptr) {
+        value->clear();
+        appendDecoded(*value, attributeValue(rawValue));
+    }
     return 1;
 }
 
@@ -73,12 +76,16 @@ int lookUpAttribute(std::string_view text, std::string_view name, std::string& v
 
 int findAttribute(std::string_view text, std::string_view name, std::string& value) {
     std::string scratch;
-    return lookUpAttribute(text, name, value, false, scratch);
+    return lookUpAttribute(text, name, &value, false, scratch);
 }
 
 int findAttributeOrWord(std::string_view text, std::string_view name, std::string& value,
                         std::string& scratch) {
-    return lookUpAttribute(text, name, value, true, scratch);
+    return lookUpAttribute(text, name, &value, true, scratch);
+}
+
+bool hasAttributeOrWord(std::string_view text, std::string_view name, std::string& scratch) {
+    return lookUpAttribute(text, name, nullptr, true, scratch) != 0;
 }
 
 namespace {

@@ -169,6 +169,9 @@ int findAttribute(std::string_view attributeText, std::string_view name, std::st
 // the caller saves an allocation per call).
 int findAttributeOrWord(std::string_view attributeText, std::string_view name, std::string& value,
                         std::string& scratch);
+// Whether findAttributeOrWord finds the name (its value is not decoded).
+bool hasAttributeOrWord(std::string_view attributeText, std::string_view name,
+                        std::string& scratch);
 
 // The values of many attribute names, found in one scan of an attribute text: for
 // each name the same value findAttribute gives. Names equal without case share

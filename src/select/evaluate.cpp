@@ -170,6 +170,7 @@ void addSiblingFacts(Universe& u, const Compiled& c) {
 
 // An element of the universe as computeRow sees it.
 struct TreeElement {
+    static constexpr bool kOnePass = false;
     const Universe& u;
     const std::vector<Bits>& columns;
     std::uint32_t i;

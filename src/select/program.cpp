@@ -238,6 +238,18 @@ void schedule(Compiled& c) {
     for (std::uint32_t i = 0; i < n; ++i) {
         if (stored[i] && c.passes[c.passOf[i]].down) c.passes[c.passOf[i]].stored.push_back(i);
     }
+    std::vector<bool> readByAnd(n, false);
+    std::vector<bool> readOtherwise(n, false);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        forEachInput(c, c.ops[i], [&](std::uint32_t input) {
+            const bool and_ = c.ops[i].kind == OpKind::And && c.passOf[i] == c.passOf[input];
+            (and_ ? readByAnd : readOtherwise)[input] = true;
+        });
+    }
+    c.onDemand.assign(n, false);
+    for (std::uint32_t i = 0; i < n; ++i)
+        c.onDemand[i] =
+            c.ops[i].kind == OpKind::Test && readByAnd[i] && !readOtherwise[i] && !stored[i];
 }
 
 // What the evaluators need to know beforehand.

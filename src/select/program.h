@@ -85,6 +85,10 @@ struct Compiled {
     std::vector<std::uint32_t> passOf;    // per operation: its pass
     std::vector<std::uint32_t> bitOf;     // per down-pass operation: its bit in the row
     std::vector<std::uint32_t> lastRead;  // per operation: the last pass that reads it
+    // Per operation: a test that only And operations of its own pass read, asked by
+    // them when the operands before it passed rather than for every element (an
+    // attribute test behind a type test is then asked of that type's elements only).
+    std::vector<bool> onDemand;
 
     bool streams = false;  // every operation isStreamingOp
     // The operations whose answers reach an element from its ancestors (the inputs of

@@ -10,7 +10,8 @@ namespace kestrune::selectors {
 bool isSelectorSpace(char c) { return isHtmlSpace(c) || c == '\f'; }
 
 bool countsAsElement(std::string_view tagName) {
-    return !tagName.empty() && tagName != "!--" && !equalsIgnoreCase(tagName, "!doctype");
+    if (tagName.empty()) return false;
+    return tagName[0] != '!' || (tagName != "!--" && !equalsIgnoreCase(tagName, "!doctype"));
 }
 
 bool isEmptyElement(const HtmlElement& element) {
@@ -67,6 +68,8 @@ bool passesTest(const ElementTest& test, std::string_view tagName, std::string_v
                 TestScratch& scratch) {
     using Kind = ElementTest::Kind;
     if (test.kind == Kind::Type) return equalsIgnoreCase(tagName, test.name);
+    if (test.kind == Kind::Exists)
+        return hasAttributeOrWord(attributeText, test.name, scratch.text);
     if (findAttributeOrWord(attributeText, test.name, scratch.value, scratch.text) == 0)
         return false;
     const std::string_view value = scratch.value;
@@ -74,8 +77,6 @@ bool passesTest(const ElementTest& test, std::string_view tagName, std::string_v
     const bool fold = test.ignoreCase;
     // An empty string is no prefix, suffix or part of anything here, as in CSS.
     switch (test.kind) {
-        case Kind::Exists:
-            return true;
         case Kind::Equals:
             return sameText(value, wanted, fold);
         case Kind::Includes:
@@ -93,6 +94,7 @@ bool passesTest(const ElementTest& test, std::string_view tagName, std::string_v
         case Kind::Substring:
             return !wanted.empty() && containsText(value, wanted, fold);
         case Kind::Type:
+        case Kind::Exists:
             break;
     }
     return false;

@@ -25,17 +25,24 @@ inline void setBitAt(std::uint64_t* row, std::uint32_t k) {
 // Fills `row` (all zero on entry) for the down pass `passIndex` of `c`. Element gives
 // tagName() and attributeText(); for the operations a tree alone has, isEmpty(),
 // position(op) and column(op) / parentColumn(op): the answer of an operation of an
-// earlier pass for the element or its parent. `scratch` is passesTest's.
+// earlier pass for the element or its parent. `scratch` is passesTest's. An Element
+// whose kOnePass is true stands for a selector of a single down pass, where each
+// operation's bit is its own index.
 template <typename Element>
 void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& element,
                 const std::uint64_t* parentRow, std::uint64_t* row, TestScratch& scratch) {
     const Pass& pass = c.passes[passIndex];
     auto here = [&](std::uint32_t op) {
+        if constexpr (Element::kOnePass) return bitAt(row, op);
         return c.passOf[op] == passIndex ? bitAt(row, c.bitOf[op]) : element.column(op);
     };
     auto atParent = [&](std::uint32_t op) {
         if (parentRow == nullptr) return false;
+        if constexpr (Element::kOnePass) return bitAt(parentRow, op);
         return c.passOf[op] == passIndex ? bitAt(parentRow, c.bitOf[op]) : element.parentColumn(op);
+    };
+    auto test = [&](const Op& op) {
+        return passesTest(c.tests[op.test], element.tagName(), element.attributeText(), scratch);
     };
     for (std::uint32_t k = 0; k < pass.ops.size(); ++k) {
         const Op& op = c.ops[pass.ops[k]];
@@ -45,8 +52,7 @@ void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& eleme
                 answer = true;
                 break;
             case OpKind::Test:
-                answer = passesTest(c.tests[op.test], element.tagName(), element.attributeText(),
-                                    scratch);
+                answer = !c.onDemand[pass.ops[k]] && test(op);
                 break;
             case OpKind::Root:
                 answer = parentRow == nullptr;
@@ -59,8 +65,10 @@ void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& eleme
                 break;
             case OpKind::And:
                 answer = true;
-                for (std::uint32_t i = 0; i < op.count && answer; ++i)
-                    answer = here(c.operands[op.first + i]);
+                for (std::uint32_t i = 0; i < op.count && answer; ++i) {
+                    const std::uint32_t input = c.operands[op.first + i];
+                    answer = c.onDemand[input] ? test(c.ops[input]) : here(input);
+                }
                 break;
             case OpKind::Or:
                 for (std::uint32_t i = 0; i < op.count && !answer; ++i)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/asciiTable.h"
 #include "select/program.h"
 #include "select/rules.h"
 #include "select/step.h"
@@ -14,6 +15,7 @@ namespace {
 
 // An element as the stream knows it: its start tag. Streaming selectors never ask more.
 struct StreamElement {
+    static constexpr bool kOnePass = true;  // every operation streams: one down pass
     std::string_view tag;
     std::string_view attributes;
     std::string_view tagName() const { return tag; }
@@ -29,7 +31,38 @@ struct StreamElement {
 StreamMatcher::StreamMatcher(const Selector& selector)
     : selector_(selector),
       active_(selector.streams()),
-      words_(std::max<std::size_t>(1, active_ ? wordsFor(selector.compiled().ops.size()) : 1)) {}
+      words_(std::max<std::size_t>(1, active_ ? wordsFor(selector.compiled().ops.size()) : 1)) {
+    if (!active_ || words_ != 1) return;
+    const Compiled& c = selector_.compiled();
+    const auto isTypeTest = [&](std::uint32_t op) {
+        return c.ops[op].kind == OpKind::Test &&
+               c.tests[c.ops[op].test].kind == ElementTest::Kind::Type;
+    };
+    // Type tests fail on an element of another type whenever they are asked; another
+    // test may be asked of it only when it is asked after a type test of its And.
+    bool follows = true;
+    for (std::uint32_t i = 0; i < c.ops.size(); ++i) {
+        const Op& op = c.ops[i];
+        if (isTypeTest(i)) {
+            typeNames_.push_back(c.tests[op.test].name);
+        } else if (op.kind == OpKind::Test && !c.onDemand[i]) {
+            follows = false;
+        } else if (op.kind == OpKind::And) {
+            const bool behindType = op.count > 0 && isTypeTest(c.operands[op.first]);
+            for (std::uint32_t k = 0; k < op.count; ++k) {
+                const std::uint32_t input = c.operands[op.first + k];
+                follows = follows && (!c.onDemand[input] || isTypeTest(input) || behindType);
+            }
+        }
+    }
+    rowsFollowParents_ = follows;
+}
+
+bool StreamMatcher::isUntyped(std::string_view tagName) const {
+    for (std::string_view name : typeNames_)
+        if (equalsIgnoreCase(tagName, name)) return false;
+    return true;
+}
 
 bool StreamMatcher::open(std::string_view tagName, std::string_view attributeText) {
     const std::size_t end = (depth_ + 1) * words_;
@@ -40,7 +73,16 @@ bool StreamMatcher::open(std::string_view tagName, std::string_view attributeTex
     if (active_ && countsAsElement(tagName)) {
         const Compiled& c = selector_.compiled();
         const std::uint64_t* parentRow = depth_ == 0 ? nullptr : row - words_;
-        computeRow(c, 0, StreamElement{tagName, attributeText}, parentRow, row, scratch_);
+        if (rowsFollowParents_ && parentRow != nullptr && isUntyped(tagName)) {
+            Remembered& slot = remembered_[(*parentRow * 0x9E3779B97F4A7C15ULL) >> 58];
+            if (!slot.known || slot.parent != *parentRow) {
+                computeRow(c, 0, StreamElement{tagName, attributeText}, parentRow, row, scratch_);
+                slot = {true, *parentRow, *row};
+            }
+            *row = slot.row;
+        } else {
+            computeRow(c, 0, StreamElement{tagName, attributeText}, parentRow, row, scratch_);
+        }
         matches = bitAt(row, c.bitOf[c.result]);
     }
     ++depth_;

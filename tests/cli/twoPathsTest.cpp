@@ -136,6 +136,8 @@ const char* const kSelectors[] = {
     "#main *",
     "body :where(ul, ol) > li",
     "b b",
+    "div > p b[class]",
+    "ul li > a[href], div :not(p) > b",
     "meta[charset]",
     "script",
     "!--",
