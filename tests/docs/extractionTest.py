@@ -28,7 +28,8 @@ CASES = [
      [Example(2, "sh", "tr -d '\\r' \\ \"x\"\n", None), Example(6, "sh", "curl x\n", "network")]),
     (ROFF, ".SH EXAMPLES\n.EX\na \\(em b\n.EE\n", "line 2: an escape the examples do not decode"),
     (ROFF, ".SH EXAMPLES\n.EX\na\n.B b\n.EE\n", "line 4: a request inside an example"),
-    (ROFF, ".SH EXAMPLES\n.EX\na\n", "line 2: an .EX without its .EE"),
+    (ROFF, ".SH EXAMPLES\n.EX\na\n", "line 2: a block that is never closed"),
+    (ROFF, '.SH EXAMPLES\n.\\" not run: x\n.PP\n.EX\na\n.EE\n', "line 2: a 'not run' marker not"),
 ]
 
 

@@ -31,11 +31,12 @@ from typing import NamedTuple, Optional
 
 TIMEOUT = 60
 OPTIONAL_TOOLS = ("jq", "parallel", "python3")
+MD_FENCE = re.compile(r"```(\S*)\s*$")
 MD_MARKER = re.compile(r"<!--\s*not run:(.*)-->\s*$")
+ROFF_EXAMPLE = re.compile(r"\.EX$")
 ROFF_MARKER = re.compile(r'\.\\"\s*not run:(.*)$')
 ROFF_ESCAPE = re.compile(r"\\(\(..|f.|.)")
-ROFF_CHARACTERS = {"-": "-", "e": "\\", "&": "", " ": " ", "(aq": "'", "(dq": '"',
-                   "(rs": "\\", "(ti": "~", "(ga": "`", "(ha": "^",
+ROFF_CHARACTERS = {"-": "-", "e": "\\", "&": "", "(aq": "'", "(dq": '"', "(rs": "\\",
                    "fB": "", "fI": "", "fR": "", "fP": ""}
 
 
@@ -76,28 +77,34 @@ def classify(line, body, transcripts_only, reason):
     return Example(line, kind, "".join(b + "\n" for b in body), reason)
 
 
-def markdown_examples(text):
-    lines = text.split("\n")
-    examples, i = [], 0
+def fenced_blocks(lines, opening, closing, marker):
+    """(line number, opening match, body lines, not-run reason) of each block."""
+    i = 0
     while i < len(lines):
-        opening = re.match(r"```(\S*)\s*$", lines[i])
-        if opening is None:
-            if MD_MARKER.match(lines[i]) and not "".join(lines[i + 1 : i + 2]).startswith("```"):
+        start = opening.match(lines[i])
+        if start is None:
+            if marker.match(lines[i]) and not opening.match("".join(lines[i + 1 : i + 2])):
                 raise DocumentError(f"line {i + 1}: a 'not run' marker not right before a block")
             i += 1
             continue
-        end = next((j for j in range(i + 1, len(lines)) if lines[j] == "```"), None)
+        end = next((j for j in range(i + 1, len(lines)) if lines[j] == closing), None)
         if end is None:
             raise DocumentError(f"line {i + 1}: a block that is never closed")
-        reason = marker_reason(MD_MARKER, lines[i - 1], i) if i else None
+        reason = marker_reason(marker, lines[i - 1], i) if i else None
+        yield i + 1, start, lines[i + 1 : end], reason
+        i = end + 1
+
+
+def markdown_examples(text):
+    examples = []
+    for line, opening, body, reason in fenced_blocks(text.split("\n"), MD_FENCE, "```", MD_MARKER):
         language = opening.group(1)
         if language in ("sh", "", "console"):
-            example = classify(i + 1, lines[i + 1 : end], language != "sh", reason)
+            example = classify(line, body, language != "sh", reason)
             if example is not None:
                 examples.append(example)
         elif reason is not None:
-            raise DocumentError(f"line {i + 1}: a 'not run' marker before a {language} block")
-        i = end + 1
+            raise DocumentError(f"line {line}: a 'not run' marker before a {language} block")
     return examples
 
 
@@ -113,29 +120,22 @@ def decode_roff(line):
 
 def roff_examples(text):
     lines = text.split("\n")
-    examples, section, i = [], None, 0
-    while i < len(lines):
-        if lines[i].startswith(".SH "):
-            section = lines[i][4:].strip().strip('"')
-        if lines[i] != ".EX":
-            i += 1
-            continue
-        end = next((j for j in range(i + 1, len(lines)) if lines[j] == ".EE"), None)
-        if end is None:
-            raise DocumentError(f"line {i + 1}: an .EX without its .EE")
-        body = lines[i + 1 : end]
-        for number, request in enumerate(body, i + 2):
+    sections, section = [], None
+    for line in lines:
+        section = line[4:].strip('" ') if line.startswith(".SH ") else section
+        sections.append(section)
+    examples = []
+    for line, _, body, reason in fenced_blocks(lines, ROFF_EXAMPLE, ".EE", ROFF_MARKER):
+        for number, request in enumerate(body, line + 1):
             if request.startswith((".", "'")):
                 raise DocumentError(f"line {number}: a request inside an example")
-        reason = marker_reason(ROFF_MARKER, lines[i - 1], i) if i else None
         try:
             decoded = [decode_roff(b) for b in body]
         except DocumentError as error:
-            raise DocumentError(f"line {i + 1}: {error}") from None
-        example = classify(i + 1, decoded, section != "EXAMPLES", reason)
+            raise DocumentError(f"line {line}: {error}") from None
+        example = classify(line, decoded, sections[line - 1] != "EXAMPLES", reason)
         if example is not None:
             examples.append(example)
-        i = end + 1
     return examples
 
 
