@@ -250,6 +250,29 @@ void schedule(Compiled& c) {
     for (std::uint32_t i = 0; i < n; ++i)
         c.onDemand[i] =
             c.ops[i].kind == OpKind::Test && readByAnd[i] && !readOtherwise[i] && !stored[i];
+
+    const auto isTypeTest = [&](std::uint32_t op) {
+        return c.ops[op].kind == OpKind::Test &&
+               c.tests[c.ops[op].test].kind == ElementTest::Kind::Type;
+    };
+    // A type test fails on an element of another name whenever it is asked; any other
+    // test may be asked of such an element only when it stands behind a type test.
+    c.rowsFollowParents = true;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const Op& op = c.ops[i];
+        if (isTypeTest(i)) {
+            c.typeNames.push_back(c.tests[op.test].name);
+        } else if (op.kind == OpKind::Test && !c.onDemand[i]) {
+            c.rowsFollowParents = false;
+        } else if (op.kind == OpKind::And) {
+            const bool behindType = op.count > 0 && isTypeTest(c.operands[op.first]);
+            for (std::uint32_t k = 0; k < op.count; ++k) {
+                const std::uint32_t input = c.operands[op.first + k];
+                if (c.onDemand[input] && !isTypeTest(input) && !behindType)
+                    c.rowsFollowParents = false;
+            }
+        }
+    }
 }
 
 // What the evaluators need to know beforehand.

@@ -89,6 +89,11 @@ struct Compiled {
     // them when the operands before it passed rather than for every element (an
     // attribute test behind a type test is then asked of that type's elements only).
     std::vector<bool> onDemand;
+    // The names of the type tests, and whether every other test is asked only behind
+    // one (on demand, after a type test of its And): then an element whose name none
+    // of them has fails every test, and its row follows from its parent's alone.
+    std::vector<std::string> typeNames;
+    bool rowsFollowParents = false;
 
     bool streams = false;  // every operation isStreamingOp
     // The operations whose answers reach an element from its ancestors (the inputs of

@@ -31,35 +31,11 @@ struct StreamElement {
 StreamMatcher::StreamMatcher(const Selector& selector)
     : selector_(selector),
       active_(selector.streams()),
-      words_(std::max<std::size_t>(1, active_ ? wordsFor(selector.compiled().ops.size()) : 1)) {
-    if (!active_ || words_ != 1) return;
-    const Compiled& c = selector_.compiled();
-    const auto isTypeTest = [&](std::uint32_t op) {
-        return c.ops[op].kind == OpKind::Test &&
-               c.tests[c.ops[op].test].kind == ElementTest::Kind::Type;
-    };
-    // Type tests fail on an element of another type whenever they are asked; another
-    // test may be asked of it only when it is asked after a type test of its And.
-    bool follows = true;
-    for (std::uint32_t i = 0; i < c.ops.size(); ++i) {
-        const Op& op = c.ops[i];
-        if (isTypeTest(i)) {
-            typeNames_.push_back(c.tests[op.test].name);
-        } else if (op.kind == OpKind::Test && !c.onDemand[i]) {
-            follows = false;
-        } else if (op.kind == OpKind::And) {
-            const bool behindType = op.count > 0 && isTypeTest(c.operands[op.first]);
-            for (std::uint32_t k = 0; k < op.count; ++k) {
-                const std::uint32_t input = c.operands[op.first + k];
-                follows = follows && (!c.onDemand[input] || isTypeTest(input) || behindType);
-            }
-        }
-    }
-    rowsFollowParents_ = follows;
-}
+      words_(std::max<std::size_t>(1, active_ ? wordsFor(selector.compiled().ops.size()) : 1)),
+      rowsFollowParents_(active_ && words_ == 1 && selector.compiled().rowsFollowParents) {}
 
 bool StreamMatcher::isUntyped(std::string_view tagName) const {
-    for (std::string_view name : typeNames_)
+    for (std::string_view name : selector_.compiled().typeNames)
         if (equalsIgnoreCase(tagName, name)) return false;
     return true;
 }

@@ -55,12 +55,10 @@ class StreamMatcher {
     std::size_t depth_ = 0;
     TestScratch scratch_;
 
-    // On most pages most elements are of a type the selector never names. When every
-    // test the selector asks of each element is a type test, and every other test sits
-    // behind one (asked only when it passed), such an element's row is a function of
-    // its parent's: kept here, for rows of one word, by the parent's row.
-    bool rowsFollowParents_ = false;
-    std::vector<std::string_view> typeNames_;  // the names of the type tests
+    // On most pages most elements are of a type the selector never names. When such an
+    // element's row follows from its parent's (Compiled::rowsFollowParents), it is
+    // kept here, for rows of one word, by the parent's row.
+    bool rowsFollowParents_;
     struct Remembered {
         bool known = false;
         std::uint64_t parent = 0;
