@@ -88,7 +88,7 @@ struct Compiled {
     // Per operation: a test that only And operations of its own pass read, asked by
     // them when the operands before it passed rather than for every element (an
     // attribute test behind a type test is then asked of that type's elements only).
-    std::vector<bool> onDemand;
+    std::vector<std::uint8_t> onDemand;
     // The names of the type tests, and whether every other test is asked only behind
     // one (on demand, after a type test of its And): then an element whose name none
     // of them has fails every test, and its row follows from its parent's alone.

@@ -64,10 +64,9 @@ bool containsText(std::string_view value, std::string_view part, bool ignoreCase
 
 }  // namespace
 
-bool passesTest(const ElementTest& test, std::string_view tagName, std::string_view attributeText,
-                TestScratch& scratch) {
+bool passesAttributeTest(const ElementTest& test, std::string_view attributeText,
+                         TestScratch& scratch) {
     using Kind = ElementTest::Kind;
-    if (test.kind == Kind::Type) return equalsIgnoreCase(tagName, test.name);
     if (test.kind == Kind::Exists)
         return hasAttributeOrWord(attributeText, test.name, scratch.text);
     if (findAttributeOrWord(attributeText, test.name, scratch.value, scratch.text) == 0)

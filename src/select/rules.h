@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/asciiTable.h"
+
 namespace kestrune::selectors {
 
 // White space in selectors and between the words of a class or a "~=" value: space,
@@ -57,8 +59,15 @@ struct TestScratch {
     std::string text;
 };
 
+// Whether an element with this raw attribute text passes the test, which is no type test.
+bool passesAttributeTest(const ElementTest& test, std::string_view attributeText,
+                         TestScratch& scratch);
+
 // Whether an element with this tag name and raw attribute text passes the test.
-bool passesTest(const ElementTest& test, std::string_view tagName, std::string_view attributeText,
-                TestScratch& scratch);
+inline bool passesTest(const ElementTest& test, std::string_view tagName,
+                       std::string_view attributeText, TestScratch& scratch) {
+    if (test.kind == ElementTest::Kind::Type) return equalsIgnoreCase(tagName, test.name);
+    return passesAttributeTest(test, attributeText, scratch);
+}
 
 }  // namespace kestrune::selectors

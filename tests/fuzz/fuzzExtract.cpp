@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/Options.h"
 #include "fuzzCheck.h"
@@ -66,6 +67,23 @@ std::string attributePieces(std::string_view text, bool reference) {
     return out;
 }
 
+// Whether a name is there (answered early for the usual form) against the pieces the
+// rule cuts, for each name they hold and one they lack.
+void checkAttributePresence(std::string_view text) {
+    std::vector<std::string> seen;
+    forEachAttributeReference(
+        text, [&](std::string_view n, std::string_view) { seen.emplace_back(n); },
+        [&](std::string_view w) { seen.emplace_back(w); });
+    std::vector<std::string> names = seen;
+    names.push_back("a");
+    std::string scratch;
+    for (const std::string& name : names) {
+        bool there = false;
+        for (const std::string& n : seen) there = there || equalsIgnoreCase(n, name);
+        FUZZ_CHECK(hasAttributeOrWord(text, name, scratch) == there);
+    }
+}
+
 // The token cut the marks lead against the rules, token by token.
 void checkTokenCut(std::string_view page) {
     TextScan scan;
@@ -89,6 +107,7 @@ void checkTokenCut(std::string_view page) {
         if (!token.attributeText.empty()) {
             FUZZ_CHECK_EQUAL(attributePieces(token.attributeText, false),
                              attributePieces(token.attributeText, true));
+            checkAttributePresence(token.attributeText);
         }
     }
     // Tags read as browsers read them: both cuts rewrite texts of their own alike.

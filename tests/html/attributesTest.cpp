@@ -103,6 +103,18 @@ TEST(AttributesTest, PiecesAgreeWithRules) {
             [](std::string_view t, auto&& p, auto&& w) { forEachAttributeReference(t, p, w); },
             text);
         ASSERT_EQ(fast, expected) << text;
+        // Whether a name is there, answered early for the usual form, is what the
+        // pieces say: a pair or a word of that name, ASCII case ignored.
+        std::vector<std::string> seen;
+        forEachAttributeReference(
+            text, [&](std::string_view n, std::string_view) { seen.emplace_back(n); },
+            [&](std::string_view w) { seen.emplace_back(w); });
+        for (const std::string& name : {std::string("a"), std::string("N0"), std::string("n12"),
+                                        std::string("b\"2\""), std::string("z")}) {
+            const bool there = std::ranges::any_of(
+                seen, [&](const std::string& n) { return equalsIgnoreCase(n, name); });
+            ASSERT_EQ(hasAttributeOrWord(text, name, scratch), there) << text << " " << name;
+        }
     }
 }
 
