@@ -78,8 +78,9 @@ constexpr char toLowerByte(char c) {
 // must match exactly; no locale is consulted.
 constexpr bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    // Names are mostly written in one case: equal bytes need no folding.
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (toLowerByte(a[i]) != toLowerByte(b[i])) return false;
+        if (a[i] != b[i] && toLowerByte(a[i]) != toLowerByte(b[i])) return false;
     }
     return true;
 }

@@ -168,9 +168,11 @@ void addSiblingFacts(Universe& u, const Compiled& c) {
     countPositions(typePrev, u.typePosition);
 }
 
-// An element of the universe as computeRow sees it.
+// An element of the universe as computeRow sees it, for a selector of one down pass
+// or of several.
+template <bool OnePass>
 struct TreeElement {
-    static constexpr bool kOnePass = false;
+    static constexpr bool kOnePass = OnePass;
     const Universe& u;
     const std::vector<Bits>& columns;
     std::uint32_t i;
@@ -222,17 +224,25 @@ class TreeEvaluator {
   private:
     // A down pass; with `stopAtMatch` the first candidate the result matches, else kNone.
     std::uint32_t down(std::uint32_t p, bool stopAtMatch) {
+        return c_.passes.size() == 1 ? down<true>(p, stopAtMatch) : down<false>(p, stopAtMatch);
+    }
+    template <bool OnePass>
+    std::uint32_t down(std::uint32_t p, bool stopAtMatch) {
         const Pass& pass = c_.passes[p];
         const std::size_t words = wordsFor(pass.ops.size());
         for (std::uint32_t op : pass.stored) columns_[op].reset(u_.size());
+        RememberedRows remembered(c_, words);
         // Rows by depth: an element's parent is the last element seen one level up.
         rows_.assign(u_.rowsDepth * words, 0);
         for (std::uint32_t i = 0; i < u_.size(); ++i) {
-            const std::size_t depth = static_cast<std::size_t>(u_.nodes[i]->depth());
+            const HtmlElement& e = *u_.nodes[i];
+            const std::size_t depth = static_cast<std::size_t>(e.depth());
             std::uint64_t* row = rows_.data() + depth * words;
             std::fill(row, row + words, 0);
             const std::uint64_t* parentRow = u_.parent[i] == kNone ? nullptr : row - words;
-            computeRow(c_, p, TreeElement{u_, columns_, i}, parentRow, row, scratch_);
+            remembered.fill(e.tagName(), parentRow, row, [&] {
+                computeRow(c_, p, TreeElement<OnePass>{u_, columns_, i}, parentRow, row, scratch_);
+            });
             for (std::uint32_t op : pass.stored) {
                 if (bitAt(row, c_.bitOf[op])) columns_[op].set(i);
             }

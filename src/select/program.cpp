@@ -12,6 +12,10 @@ namespace kestrune::selectors {
 
 bool isDownOp(OpKind kind) { return kind <= OpKind::Descendant; }
 
+bool isElementOp(OpKind kind) {
+    return kind == OpKind::Test || kind == OpKind::Empty || kind == OpKind::Position;
+}
+
 bool isStreamingOp(OpKind kind) {
     switch (kind) {
         case OpKind::True:
@@ -249,7 +253,7 @@ void schedule(Compiled& c) {
     c.onDemand.assign(n, false);
     for (std::uint32_t i = 0; i < n; ++i)
         c.onDemand[i] =
-            c.ops[i].kind == OpKind::Test && readByAnd[i] && !readOtherwise[i] && !stored[i];
+            isElementOp(c.ops[i].kind) && readByAnd[i] && !readOtherwise[i] && !stored[i];
 
     const auto isTypeTest = [&](std::uint32_t op) {
         return c.ops[op].kind == OpKind::Test &&
@@ -262,7 +266,7 @@ void schedule(Compiled& c) {
         const Op& op = c.ops[i];
         if (isTypeTest(i)) {
             c.typeNames.push_back(c.tests[op.test].name);
-        } else if (op.kind == OpKind::Test && !c.onDemand[i]) {
+        } else if (isElementOp(op.kind) && !c.onDemand[i]) {
             c.rowsFollowParents = false;
         } else if (op.kind == OpKind::And) {
             const bool behindType = op.count > 0 && isTypeTest(c.operands[op.first]);

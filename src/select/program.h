@@ -50,6 +50,9 @@ enum class OpKind : std::uint8_t {
 
 // Down-pass operations: computeRow evaluates them.
 bool isDownOp(OpKind kind);
+// The operations answered by the element alone, without other answers: Test, Empty and
+// Position.
+bool isElementOp(OpKind kind);
 // The operations that need only the element's tag name, attribute text and ancestors.
 bool isStreamingOp(OpKind kind);
 
@@ -85,13 +88,15 @@ struct Compiled {
     std::vector<std::uint32_t> passOf;    // per operation: its pass
     std::vector<std::uint32_t> bitOf;     // per down-pass operation: its bit in the row
     std::vector<std::uint32_t> lastRead;  // per operation: the last pass that reads it
-    // Per operation: a test that only And operations of its own pass read, asked by
-    // them when the operands before it passed rather than for every element (an
-    // attribute test behind a type test is then asked of that type's elements only).
+    // Per operation: an element operation (a test, :empty or a position) that only And
+    // operations of its own pass read, asked by them when the operands before it
+    // passed rather than for every element (an attribute test behind a type test is
+    // then asked of that type's elements only).
     std::vector<std::uint8_t> onDemand;
-    // The names of the type tests, and whether every other test is asked only behind
-    // one (on demand, after a type test of its And): then an element whose name none
-    // of them has fails every test, and its row follows from its parent's alone.
+    // The names of the type tests, and whether every other element operation is asked
+    // only behind one (on demand, after a type test of its And): then an element whose
+    // name none of them has fails every one, and its row follows from its parent's
+    // alone.
     std::vector<std::string> typeNames;
     bool rowsFollowParents = false;
 

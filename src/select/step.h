@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "select/program.h"
 #include "select/rules.h"
@@ -41,8 +42,11 @@ void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& eleme
         if constexpr (Element::kOnePass) return bitAt(parentRow, op);
         return c.passOf[op] == passIndex ? bitAt(parentRow, c.bitOf[op]) : element.parentColumn(op);
     };
-    auto test = [&](const Op& op) {
-        return passesTest(c.tests[op.test], element.tagName(), element.attributeText(), scratch);
+    auto ask = [&](const Op& op) {  // an element operation (isElementOp)
+        if (op.kind == OpKind::Test)
+            return passesTest(c.tests[op.test], element.tagName(), element.attributeText(),
+                              scratch);
+        return op.kind == OpKind::Position ? element.position(op) : element.isEmpty();
     };
     for (std::uint32_t k = 0; k < pass.ops.size(); ++k) {
         const Op& op = c.ops[pass.ops[k]];
@@ -52,22 +56,18 @@ void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& eleme
                 answer = true;
                 break;
             case OpKind::Test:
-                answer = !c.onDemand[pass.ops[k]] && test(op);
+            case OpKind::Empty:
+            case OpKind::Position:
+                answer = !c.onDemand[pass.ops[k]] && ask(op);
                 break;
             case OpKind::Root:
                 answer = parentRow == nullptr;
-                break;
-            case OpKind::Empty:
-                answer = element.isEmpty();
-                break;
-            case OpKind::Position:
-                answer = element.position(op);
                 break;
             case OpKind::And:
                 answer = true;
                 for (std::uint32_t i = 0; i < op.count && answer; ++i) {
                     const std::uint32_t input = c.operands[op.first + i];
-                    answer = c.onDemand[input] ? test(c.ops[input]) : here(input);
+                    answer = c.onDemand[input] ? ask(c.ops[input]) : here(input);
                 }
                 break;
             case OpKind::Or:
@@ -89,5 +89,47 @@ void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& eleme
         if (answer) setBitAt(row, k);
     }
 }
+
+// On most pages most elements are of a type the selector never names. When such an
+// element's row follows from its parent's (Compiled::rowsFollowParents, a selector of
+// one down pass), it is remembered here, for rows of one word, by the parent's row.
+class RememberedRows {
+  public:
+    RememberedRows(const Compiled& c, std::size_t words)
+        : c_(c), on_(words == 1 && c.passes.size() == 1 && c.rowsFollowParents) {}
+
+    // Fills `row` (all zero) of an element named `tagName` whose parent has
+    // `parentRow` (null for none): from memory when it may, else by compute().
+    template <typename Compute>
+    void fill(std::string_view tagName, const std::uint64_t* parentRow, std::uint64_t* row,
+              Compute&& compute) {
+        if (!on_ || parentRow == nullptr || !isUntyped(tagName)) {
+            compute();
+            return;
+        }
+        Slot& slot = slots_[(*parentRow * 0x9E3779B97F4A7C15ULL) >> 58];
+        if (!slot.known || slot.parent != *parentRow) {
+            compute();
+            slot = {true, *parentRow, *row};
+        }
+        *row = slot.row;
+    }
+
+  private:
+    bool isUntyped(std::string_view tagName) const {
+        for (std::string_view name : c_.typeNames)
+            if (equalsIgnoreCase(tagName, name)) return false;
+        return true;
+    }
+
+    const Compiled& c_;
+    bool on_;
+    struct Slot {
+        bool known = false;
+        std::uint64_t parent = 0;
+        std::uint64_t row = 0;
+    };
+    Slot slots_[64];
+};
 
 }  // namespace kestrune::selectors

@@ -32,13 +32,7 @@ StreamMatcher::StreamMatcher(const Selector& selector)
     : selector_(selector),
       active_(selector.streams()),
       words_(std::max<std::size_t>(1, active_ ? wordsFor(selector.compiled().ops.size()) : 1)),
-      rowsFollowParents_(active_ && words_ == 1 && selector.compiled().rowsFollowParents) {}
-
-bool StreamMatcher::isUntyped(std::string_view tagName) const {
-    for (std::string_view name : selector_.compiled().typeNames)
-        if (equalsIgnoreCase(tagName, name)) return false;
-    return true;
-}
+      remembered_(selector_.compiled(), active_ ? words_ : 0) {}
 
 bool StreamMatcher::open(std::string_view tagName, std::string_view attributeText) {
     const std::size_t end = (depth_ + 1) * words_;
@@ -49,16 +43,9 @@ bool StreamMatcher::open(std::string_view tagName, std::string_view attributeTex
     if (active_ && countsAsElement(tagName)) {
         const Compiled& c = selector_.compiled();
         const std::uint64_t* parentRow = depth_ == 0 ? nullptr : row - words_;
-        if (rowsFollowParents_ && parentRow != nullptr && isUntyped(tagName)) {
-            Remembered& slot = remembered_[(*parentRow * 0x9E3779B97F4A7C15ULL) >> 58];
-            if (!slot.known || slot.parent != *parentRow) {
-                computeRow(c, 0, StreamElement{tagName, attributeText}, parentRow, row, scratch_);
-                slot = {true, *parentRow, *row};
-            }
-            *row = slot.row;
-        } else {
+        remembered_.fill(tagName, parentRow, row, [&] {
             computeRow(c, 0, StreamElement{tagName, attributeText}, parentRow, row, scratch_);
-        }
+        });
         matches = bitAt(row, c.bitOf[c.result]);
     }
     ++depth_;

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "select/rules.h"
+#include "select/step.h"
 
 namespace kestrune::selectors {
 
@@ -44,27 +45,13 @@ class StreamMatcher {
     std::size_t depth() const { return depth_; }
 
   private:
-    // Whether no test of the selector can pass on an element of this tag name, so that
-    // its row follows from its parent's alone (see rowsFollowParents_).
-    bool isUntyped(std::string_view tagName) const;
-
     Selector selector_;  // keeps the compiled form alive
     bool active_;
     std::size_t words_;
     std::vector<std::uint64_t> rows_;  // depth_ rows of words_ words, the outermost first
     std::size_t depth_ = 0;
     TestScratch scratch_;
-
-    // On most pages most elements are of a type the selector never names. When such an
-    // element's row follows from its parent's (Compiled::rowsFollowParents), it is
-    // kept here, for rows of one word, by the parent's row.
-    bool rowsFollowParents_;
-    struct Remembered {
-        bool known = false;
-        std::uint64_t parent = 0;
-        std::uint64_t row = 0;
-    };
-    Remembered remembered_[64];
+    RememberedRows remembered_;
 };
 
 }  // namespace kestrune::selectors
