@@ -5,6 +5,7 @@
 #include <kestrune/json.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <deque>
 
@@ -42,6 +43,29 @@ char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool j
         }
         return to;
     }
+#if KESTRUNE_HAS_SSE2
+    // Sixteen bytes per step: a block is stored whole and the output advances over
+    // the bytes in front of the first one dropped or escaped. The output never runs
+    // ahead of the room the input's bytes give, so a whole block always fits.
+    while (n >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        const unsigned lanes = json ? byte_scan_detail::jsonEscapeLanes(block, dropSpaces)
+                                    : byte_scan_detail::cleanupLanes(block, dropSpaces);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
+        if (lanes == 0) {
+            to += 16;
+            in += 16;
+            n -= 16;
+            continue;
+        }
+        const auto run = static_cast<std::size_t>(std::countr_zero(lanes));
+        to += run;
+        const char c = in[run];
+        in += run + 1;
+        n -= run + 1;
+        if (!isCleanupByte(c, dropSpaces)) to = writeJsonEscaped(to, std::string_view(&c, 1));
+    }
+#endif
     while (n > 0) {
         const std::size_t run =
             json ? findJsonEscape(in, n, dropSpaces) : findCleanupByte(in, n, dropSpaces);
