@@ -87,24 +87,29 @@ int findAttributeOrWord(std::string_view text, std::string_view name, std::strin
 
 bool hasAttributeOrWord(std::string_view text, std::string_view name, std::string& scratch) {
     // Most texts are pieces of the usual form (a name, "=", a value in double quotes,
-    // one space before the next). While each piece read so far has that form and no
-    // CR, LF or TAB in its name, the pieces are those of the text without them, so a
-    // piece of the wanted name answers at once, unscanned text and all.
+    // spaces before the next). While each piece read so far has that form and no CR,
+    // LF or TAB in its name, the pieces are those of the text without them: a piece
+    // that starts with the wanted name and "=" answers at once, and a text of such
+    // pieces alone answers when it ends.
     const char* p = text.data();
     const std::size_t n = text.size();
     std::size_t start = 0;
-    while (start < n && p[start] == ' ') ++start;
     while (true) {
+        while (start < n && p[start] == ' ') ++start;
+        if (start == n) return false;
         std::size_t i = start;
         while (i < n && p[i] != ' ' && p[i] != '"' && p[i] != '=' && !isControlChar(p[i])) ++i;
-        if (i == start || n - i < 2 || p[i] != '=' || p[i + 1] != '"') break;
+        if (i == start || i == n || p[i] != '=') break;
+        // A piece's name ends at its first "=", whatever form its value has.
         if (i - start == name.size() &&
             equalsIgnoreCase(std::string_view(p + start, i - start), name))
             return true;
+        if (n - i < 2 || p[i + 1] != '"') break;
         const void* close = std::memchr(p + i + 2, '"', n - i - 2);
         if (close == nullptr) break;
         const std::size_t after = static_cast<std::size_t>(static_cast<const char*>(close) - p) + 1;
-        if (after == n || p[after] != ' ') break;
+        if (after == n) return false;
+        if (p[after] != ' ') break;
         start = after + 1;
     }
     return lookUpAttribute(text, name, nullptr, true, scratch) != 0;

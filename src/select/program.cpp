@@ -4,8 +4,11 @@
 #include "select/program.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
+#include <vector>
 
+#include "base/asciiTable.h"
 #include "select/syntax.h"
 
 namespace kestrune::selectors {
@@ -260,8 +263,10 @@ void schedule(Compiled& c) {
                c.tests[c.ops[op].test].kind == ElementTest::Kind::Type;
     };
     // A type test fails on an element of another name whenever it is asked; any other
-    // test may be asked of such an element only when it stands behind a type test.
+    // test may be asked of such an element only when it stands behind a type test, and
+    // then only of elements of that type.
     c.rowsFollowParents = true;
+    std::vector<std::string> asked;  // the names of types asked more than their name
     for (std::uint32_t i = 0; i < n; ++i) {
         const Op& op = c.ops[i];
         if (isTypeTest(i)) {
@@ -272,11 +277,19 @@ void schedule(Compiled& c) {
             const bool behindType = op.count > 0 && isTypeTest(c.operands[op.first]);
             for (std::uint32_t k = 0; k < op.count; ++k) {
                 const std::uint32_t input = c.operands[op.first + k];
-                if (c.onDemand[input] && !isTypeTest(input) && !behindType)
+                if (!c.onDemand[input] || isTypeTest(input)) continue;
+                if (behindType) {
+                    asked.push_back(c.tests[c.ops[c.operands[op.first]].test].name);
+                } else {
                     c.rowsFollowParents = false;
+                }
             }
         }
     }
+    c.typeAsksMore.assign(c.typeNames.size(), 0);
+    for (std::size_t t = 0; t < c.typeNames.size(); ++t)
+        for (const std::string& name : asked)
+            if (equalsIgnoreCase(c.typeNames[t], name)) c.typeAsksMore[t] = 1;
 }
 
 // What the evaluators need to know beforehand.

@@ -99,6 +99,9 @@ struct Compiled {
     // alone.
     std::vector<std::string> typeNames;
     bool rowsFollowParents = false;
+    // Per type name: whether an element of that name may be asked more than its name;
+    // when not, its row too follows from its parent's (and its name).
+    std::vector<std::uint8_t> typeAsksMore;
 
     bool streams = false;  // every operation isStreamingOp
     // The operations whose answers reach an element from its ancestors (the inputs of

@@ -90,9 +90,10 @@ void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& eleme
     }
 }
 
-// On most pages most elements are of a type the selector never names. When such an
-// element's row follows from its parent's (Compiled::rowsFollowParents, a selector of
-// one down pass), it is remembered here, for rows of one word, by the parent's row.
+// On most pages most elements are of a type the selector never names, or of one it
+// asks nothing more of than its name. When such an element's row follows from its
+// parent's (Compiled::rowsFollowParents, a selector of one down pass), it is
+// remembered here, for rows of one word, by the parent's row and the element's type.
 class RememberedRows {
   public:
     RememberedRows(const Compiled& c, std::size_t words)
@@ -103,23 +104,29 @@ class RememberedRows {
     template <typename Compute>
     void fill(std::string_view tagName, const std::uint64_t* parentRow, std::uint64_t* row,
               Compute&& compute) {
-        if (!on_ || parentRow == nullptr || !isUntyped(tagName)) {
+        if (!on_ || parentRow == nullptr) {
             compute();
             return;
         }
-        Slot& slot = slots_[(*parentRow * 0x9E3779B97F4A7C15ULL) >> 58];
-        if (!slot.known || slot.parent != *parentRow) {
+        const std::uint64_t type = typeOf(tagName);
+        if (type != 0 && c_.typeAsksMore[type - 1]) {
             compute();
-            slot = {true, *parentRow, *row};
+            return;
+        }
+        Slot& slot = slots_[((*parentRow + type) * 0x9E3779B97F4A7C15ULL) >> 58];
+        if (!slot.known || slot.parent != *parentRow || slot.type != type) {
+            compute();
+            slot = {true, *parentRow, type, *row};
         }
         *row = slot.row;
     }
 
   private:
-    bool isUntyped(std::string_view tagName) const {
-        for (std::string_view name : c_.typeNames)
-            if (equalsIgnoreCase(tagName, name)) return false;
-        return true;
+    // 1 + the first type name equal to `tagName` without case, or 0.
+    std::uint64_t typeOf(std::string_view tagName) const {
+        for (std::size_t t = 0; t < c_.typeNames.size(); ++t)
+            if (equalsIgnoreCase(tagName, c_.typeNames[t])) return t + 1;
+        return 0;
     }
 
     const Compiled& c_;
@@ -127,6 +134,7 @@ class RememberedRows {
     struct Slot {
         bool known = false;
         std::uint64_t parent = 0;
+        std::uint64_t type = 0;
         std::uint64_t row = 0;
     };
     Slot slots_[64];

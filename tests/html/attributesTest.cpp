@@ -70,6 +70,7 @@ TEST(AttributesTest, PiecesAndLookUps) {
 // rule cuts byte by byte.
 TEST(AttributesTest, PiecesAgreeWithRules) {
     std::vector<std::string> texts{" a=\"1\" b=\"2\"", " a=\"1\"  b=\"2\"", " a=\"1\" \"b\"",
+                                   " a='1' b=\"2\"",   " b=\"1\" a='x y'",  " b=\"1\" a=",
                                    " a=\"1\" =b",      " a=\"1\"x b",       " a=\"x y\" b=\"\"",
                                    " a=\"1",           " a=\"1\" b",        " a=\"1\"\tb=\"2\"",
                                    " a==\"1\""};
@@ -109,8 +110,9 @@ TEST(AttributesTest, PiecesAgreeWithRules) {
         forEachAttributeReference(
             text, [&](std::string_view n, std::string_view) { seen.emplace_back(n); },
             [&](std::string_view w) { seen.emplace_back(w); });
-        for (const std::string& name : {std::string("a"), std::string("N0"), std::string("n12"),
-                                        std::string("b\"2\""), std::string("z")}) {
+        for (const std::string& name :
+             {std::string("a"), std::string("N0"), std::string("n12"), std::string("B"),
+              std::string("b\"2\""), std::string("z")}) {
             const bool there = std::ranges::any_of(
                 seen, [&](const std::string& n) { return equalsIgnoreCase(n, name); });
             ASSERT_EQ(hasAttributeOrWord(text, name, scratch), there) << text << " " << name;
