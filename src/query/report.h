@@ -45,8 +45,10 @@ struct KeyedValue {
 
 // Writes `text` at `to` without CR, LF and TAB (and spaces when dropSpaces), escaped
 // for JSON when `json`: in one pass what removeControlChars (then, when dropSpaces,
-// the removal of every space) and then writeJsonEscaped give. Room for 6 bytes per
-// byte of text is needed. Returns the end of what was written.
+// the removal of every space) and then writeJsonEscaped give. Room for the text's
+// size is needed, 6 bytes per byte of text when `json`: the output never passes the
+// room the bytes read so far give, so blocks of sixteen bytes are stored whole.
+// Returns the end of what was written.
 char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool json);
 
 // An element's report as fixed text with a gap for each key whose value is written.
