@@ -49,11 +49,24 @@ char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool j
     // ahead of the room the input's bytes give, so a whole block always fits.
     while (n >= 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-        const unsigned lanes = json ? byte_scan_detail::jsonEscapeLanes(block, dropSpaces)
-                                    : byte_scan_detail::cleanupLanes(block, dropSpaces);
+        const unsigned drops = byte_scan_detail::cleanupLanes(block, dropSpaces);
+        const unsigned lanes =
+            json ? byte_scan_detail::jsonEscapeLanes(block, dropSpaces) | drops : drops;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
         if (lanes == 0) {
             to += 16;
+            in += 16;
+            n -= 16;
+            continue;
+        }
+        if (lanes == drops) {
+            // Bytes to drop and none to escape (running text with its spaces dropped
+            // loses one byte in six): the kept bytes close up without a branch per
+            // byte, where a step per dropped byte would mispredict the next.
+            for (unsigned i = 0; i < 16; ++i) {
+                *to = in[i];
+                to += ((drops >> i) & 1) ^ 1;
+            }
             in += 16;
             n -= 16;
             continue;
