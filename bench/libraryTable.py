@@ -21,7 +21,12 @@ import os
 import statistics
 import sys
 
-GOAL_MBPS = 1000.0
+# The library's goals on the pages from 1 MiB: MB/s on each corpus page and on the
+# realistic worst case, times the fastest peer, memory (a page read without conversion).
+GOAL_MBPS = 1500.0
+GOAL_REALISTIC_MBPS = 2000.0
+GOAL_RATIO = 15.0
+GOAL_MEMORY = 1.25
 
 
 def read_results(path):
@@ -144,6 +149,7 @@ def main():
     print("| " + " | ".join(head) + " |")
     print("|---|" + "---:|" * (len(head) - 1))
     worst = {"speed": None, "ratio": None, "memory": None}
+    realistic = None
     for page in order:
         r = pages[page]
         mbps = {e: r[e]["bytes_per_second"] / 1e6 for e in r if "error" not in r[e]}
@@ -157,8 +163,11 @@ def main():
         cells += ["%.1f×" % ratio if ratio else "—", "%.2f" % memory if memory is not None else "—"]
         cells += ["%.1f" % r[p]["memory"] if p in r and "memory" in r[p] else "—" for p in peers]
         print("| " + " | ".join(cells) + " |")
+        if page == "stress-realistic":
+            realistic = mbps.get("kestrune")
         if size_of[page] >= 1048576 and (not page.startswith("stress-") or page == "stress-realistic"):
-            for key, value in (("speed", mbps.get("kestrune")), ("ratio", ratio), ("memory", memory)):
+            speed = mbps.get("kestrune") if page != "stress-realistic" else None
+            for key, value in (("speed", speed), ("ratio", ratio), ("memory", memory)):
                 if value is None:
                     continue
                 keep = min if key != "memory" else max
@@ -169,11 +178,13 @@ def main():
     if 1 in threads:
         print("\nThreads (every corpus page once per iteration in each thread): " + ", ".join(
             "%d: %.0f MB/s (%.2f×)" % (n, threads[n] / 1e6, threads[n] / threads[1]) for n in sorted(threads)))
-    print("\nPages from 1 MiB (corpus and stress-realistic): slowest Kestrune %s MB/s (goal ≥ %d), "
-          "least ÷ fastest peer %s (goal ≥ 10), most memory ÷ page %s (goal ≤ 2)%s." % (
+    print("\nPages from 1 MiB (corpus and stress-realistic): slowest corpus page %s MB/s (goal ≥ %d), "
+          "stress-realistic %s MB/s (goal ≥ %d), least ÷ fastest peer %s (goal ≥ %g), "
+          "most memory ÷ page %s (goal ≤ %g)%s." % (
               "%.0f" % worst["speed"] if worst["speed"] else "—", GOAL_MBPS,
-              "%.1f×" % worst["ratio"] if worst["ratio"] else "—",
-              "%.2f" % worst["memory"] if worst["memory"] is not None else "—",
+              "%.0f" % realistic if realistic else "—", GOAL_REALISTIC_MBPS,
+              "%.1f×" % worst["ratio"] if worst["ratio"] else "—", GOAL_RATIO,
+              "%.2f" % worst["memory"] if worst["memory"] is not None else "—", GOAL_MEMORY,
               "; 4 threads ÷ 1: %.2f (goal ≥ 1.8)" % (threads[4] / threads[1]) if 4 in threads and 1 in threads
               else ""))
 
