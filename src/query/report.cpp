@@ -49,9 +49,9 @@ char* writeCleanedValue(char* to, std::string_view text, bool dropSpaces, bool j
     // ahead of the room the input's bytes give, so a whole block always fits.
     while (n >= 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        // The bytes JSON escapes include those the cleanup drops.
         const unsigned drops = byte_scan_detail::cleanupLanes(block, dropSpaces);
-        const unsigned lanes =
-            json ? byte_scan_detail::jsonEscapeLanes(block, dropSpaces) | drops : drops;
+        const unsigned lanes = json ? byte_scan_detail::jsonEscapeLanes(block, dropSpaces) : drops;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
         if (lanes == 0) {
             to += 16;
