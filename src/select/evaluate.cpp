@@ -240,9 +240,9 @@ class TreeEvaluator {
             std::uint64_t* row = rows_.data() + depth * words;
             std::fill(row, row + words, 0);
             const std::uint64_t* parentRow = u_.parent[i] == kNone ? nullptr : row - words;
-            remembered.fill(e.tagName(), parentRow, row, [&] {
-                computeRow(c_, p, TreeElement<OnePass>{u_, columns_, i}, parentRow, row, scratch_);
-            });
+            const TreeElement<OnePass> element{u_, columns_, i};
+            remembered.fill(element, parentRow, row, scratch_,
+                            [&] { computeRow(c_, p, element, parentRow, row, scratch_); });
             for (std::uint32_t op : pass.stored) {
                 if (bitAt(row, c_.bitOf[op])) columns_[op].set(i);
             }

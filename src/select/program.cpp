@@ -266,7 +266,8 @@ void schedule(Compiled& c) {
     // test may be asked of such an element only when it stands behind a type test, and
     // then only of elements of that type.
     c.rowsFollowParents = true;
-    std::vector<std::string> asked;  // the names of types asked more than their name
+    // The operations asked behind a type test, with that test's name.
+    std::vector<std::pair<std::string, std::uint32_t>> asked;
     for (std::uint32_t i = 0; i < n; ++i) {
         const Op& op = c.ops[i];
         if (isTypeTest(i)) {
@@ -279,17 +280,21 @@ void schedule(Compiled& c) {
                 const std::uint32_t input = c.operands[op.first + k];
                 if (!c.onDemand[input] || isTypeTest(input)) continue;
                 if (behindType) {
-                    asked.push_back(c.tests[c.ops[c.operands[op.first]].test].name);
+                    asked.emplace_back(c.tests[c.ops[c.operands[op.first]].test].name, input);
                 } else {
                     c.rowsFollowParents = false;
                 }
             }
         }
     }
-    c.typeAsksMore.assign(c.typeNames.size(), 0);
-    for (std::size_t t = 0; t < c.typeNames.size(); ++t)
-        for (const std::string& name : asked)
-            if (equalsIgnoreCase(c.typeNames[t], name)) c.typeAsksMore[t] = 1;
+    c.typeAsks.assign(c.typeNames.size(), {});
+    for (std::size_t t = 0; t < c.typeNames.size(); ++t) {
+        std::vector<std::uint32_t>& ops = c.typeAsks[t];
+        for (const auto& [name, input] : asked)
+            if (equalsIgnoreCase(c.typeNames[t], name)) ops.push_back(input);
+        std::sort(ops.begin(), ops.end());
+        ops.erase(std::unique(ops.begin(), ops.end()), ops.end());
+    }
 }
 
 // What the evaluators need to know beforehand.

@@ -99,9 +99,10 @@ struct Compiled {
     // alone.
     std::vector<std::string> typeNames;
     bool rowsFollowParents = false;
-    // Per type name: whether an element of that name may be asked more than its name;
-    // when not, its row too follows from its parent's (and its name).
-    std::vector<std::uint8_t> typeAsksMore;
+    // Per type name: the element operations an element of that name may be asked
+    // beyond its name (those standing behind a type test of that name), in order. Its
+    // row follows from its parent's, its name and those operations' answers.
+    std::vector<std::vector<std::uint32_t>> typeAsks;
 
     bool streams = false;  // every operation isStreamingOp
     // The operations whose answers reach an element from its ancestors (the inputs of

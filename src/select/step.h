@@ -23,6 +23,14 @@ inline void setBitAt(std::uint64_t* row, std::uint32_t k) {
     row[k >> 6] |= std::uint64_t{1} << (k & 63);
 }
 
+// The answer of an element operation (isElementOp) for the element.
+template <typename Element>
+bool askElement(const Compiled& c, const Op& op, const Element& element, TestScratch& scratch) {
+    if (op.kind == OpKind::Test)
+        return passesTest(c.tests[op.test], element.tagName(), element.attributeText(), scratch);
+    return op.kind == OpKind::Position ? element.position(op) : element.isEmpty();
+}
+
 // Fills `row` (all zero on entry) for the down pass `passIndex` of `c`. Element gives
 // tagName() and attributeText(); for the operations a tree alone has, isEmpty(),
 // position(op) and column(op) / parentColumn(op): the answer of an operation of an
@@ -42,12 +50,7 @@ void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& eleme
         if constexpr (Element::kOnePass) return bitAt(parentRow, op);
         return c.passOf[op] == passIndex ? bitAt(parentRow, c.bitOf[op]) : element.parentColumn(op);
     };
-    auto ask = [&](const Op& op) {  // an element operation (isElementOp)
-        if (op.kind == OpKind::Test)
-            return passesTest(c.tests[op.test], element.tagName(), element.attributeText(),
-                              scratch);
-        return op.kind == OpKind::Position ? element.position(op) : element.isEmpty();
-    };
+    auto ask = [&](const Op& op) { return askElement(c, op, element, scratch); };
     for (std::uint32_t k = 0; k < pass.ops.size(); ++k) {
         const Op& op = c.ops[pass.ops[k]];
         bool answer = false;
@@ -91,32 +94,44 @@ void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& eleme
 }
 
 // On most pages most elements are of a type the selector never names, or of one it
-// asks nothing more of than its name. When such an element's row follows from its
-// parent's (Compiled::rowsFollowParents, a selector of one down pass), it is
-// remembered here, for rows of one word, by the parent's row and the element's type.
+// asks nothing more of than its name. When the rows follow from the parents' rows
+// (Compiled::rowsFollowParents, a selector of one down pass), an element's row is
+// remembered here, for rows of one word, by the parent's row, the element's type and
+// the answers of what its type is asked beyond its name (Compiled::typeAsks): an
+// element of such a type is asked those alone, eagerly, instead of the whole pass.
 class RememberedRows {
   public:
     RememberedRows(const Compiled& c, std::size_t words)
         : c_(c), on_(words == 1 && c.passes.size() == 1 && c.rowsFollowParents) {}
 
-    // Fills `row` (all zero) of an element named `tagName` whose parent has
-    // `parentRow` (null for none): from memory when it may, else by compute().
-    template <typename Compute>
-    void fill(std::string_view tagName, const std::uint64_t* parentRow, std::uint64_t* row,
-              Compute&& compute) {
+    // Fills `row` (all zero) of `element` whose parent has `parentRow` (null for none):
+    // from memory when it may, else by compute().
+    template <typename Element, typename Compute>
+    void fill(const Element& element, const std::uint64_t* parentRow, std::uint64_t* row,
+              TestScratch& scratch, Compute&& compute) {
         if (!on_ || parentRow == nullptr) {
             compute();
             return;
         }
-        const std::uint64_t type = typeOf(tagName);
-        if (type != 0 && c_.typeAsksMore[type - 1]) {
-            compute();
-            return;
+        const std::uint64_t type = typeOf(element.tagName());
+        std::uint64_t answers = 0;
+        if (type != 0) {
+            const std::vector<std::uint32_t>& asks = c_.typeAsks[type - 1];
+            if (asks.size() > 64) {
+                compute();
+                return;
+            }
+            for (std::size_t k = 0; k < asks.size(); ++k)
+                if (askElement(c_, c_.ops[asks[k]], element, scratch))
+                    answers |= std::uint64_t{1} << k;
         }
-        Slot& slot = slots_[((*parentRow + type) * 0x9E3779B97F4A7C15ULL) >> 58];
-        if (!slot.known || slot.parent != *parentRow || slot.type != type) {
+        const std::uint64_t key =
+            (*parentRow * 0x9E3779B97F4A7C15ULL) ^ (answers * 0xC2B2AE3D27D4EB4FULL);
+        Slot& slot = slots_[((key + type) * 0x9E3779B97F4A7C15ULL) >> 58];
+        if (!slot.known || slot.parent != *parentRow || slot.type != type ||
+            slot.answers != answers) {
             compute();
-            slot = {true, *parentRow, type, *row};
+            slot = {true, *parentRow, type, answers, *row};
         }
         *row = slot.row;
     }
@@ -135,6 +150,7 @@ class RememberedRows {
         bool known = false;
         std::uint64_t parent = 0;
         std::uint64_t type = 0;
+        std::uint64_t answers = 0;
         std::uint64_t row = 0;
     };
     Slot slots_[64];

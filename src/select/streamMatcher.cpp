@@ -43,9 +43,9 @@ bool StreamMatcher::open(std::string_view tagName, std::string_view attributeTex
     if (active_ && countsAsElement(tagName)) {
         const Compiled& c = selector_.compiled();
         const std::uint64_t* parentRow = depth_ == 0 ? nullptr : row - words_;
-        remembered_.fill(tagName, parentRow, row, [&] {
-            computeRow(c, 0, StreamElement{tagName, attributeText}, parentRow, row, scratch_);
-        });
+        const StreamElement element{tagName, attributeText};
+        remembered_.fill(element, parentRow, row, scratch_,
+                         [&] { computeRow(c, 0, element, parentRow, row, scratch_); });
         matches = bitAt(row, c.bitOf[c.result]);
     }
     ++depth_;
