@@ -84,6 +84,7 @@ def load(paths):
                                     "cpu_time")
                         if any(key in b for b in medians)}
         merged[name]["time_unit"] = medians[0].get("time_unit", "ns")
+        merged[name]["runs"] = max(int(b.get("repetitions", 1) or 1) for b in runs)
     planned = [n for n in context.get("kbench_planned", "").split(",") if n]
     have = {key_of(n) for n in merged}
     missing = [n for n in planned if n not in have]

@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <regex>
 #include <string_view>
+#include <utility>
 
 namespace kbench {
 namespace {
@@ -39,32 +41,54 @@ std::string cpuModel() {
     return "unknown";
 }
 
-// The console table on standard output as usual, and after each benchmark a line on
-// standard error: how far the run is and how long it still needs, the estimate scaled by
-// how the benchmarks so far kept to theirs.
+// The console table on standard output as usual, and after each run a line on standard
+// error: how far the run is and how long it still needs, the estimate scaled by how the
+// runs so far kept to theirs. A benchmark of several repetitions is done in as many runs,
+// one after the other or, interleaved (--benchmark_enable_random_interleaving), among the
+// others' runs.
 class ProgressReporter : public benchmark::ConsoleReporter {
   public:
-    explicit ProgressReporter(std::vector<double> estimates)
-        : estimates_(std::move(estimates)), start_(Clock::now()) {
-        for (double s : estimates_) total_ += s;
+    ProgressReporter(const std::vector<std::pair<std::string, double>>& planned, int repetitions)
+        : repetitions_(repetitions), start_(Clock::now()) {
+        for (const auto& [name, seconds] : planned) {
+            estimates_[name] = seconds / repetitions;
+            total_ += seconds;
+        }
+        runs_ = planned.size() * static_cast<std::size_t>(repetitions);
     }
 
     void ReportRuns(const std::vector<Run>& reports) override {
         ConsoleReporter::ReportRuns(reports);
-        if (reports.empty()) return;
-        if (index_ < estimates_.size()) done_ += estimates_[index_++];
+        const Run* last = nullptr;
+        for (const Run& run : reports) {
+            if (run.run_type != Run::RT_Iteration) continue;
+            last = &run;
+            ++runsDone_;
+            done_ += estimateOf(run);
+        }
+        if (last == nullptr) return;  // aggregates only: their runs were counted
         const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
         const double left = done_ > 0 ? (total_ - done_) * elapsed / done_ : total_ - done_;
-        std::cerr << "[" << index_ << "/" << estimates_.size() << "] "
-                  << reports[0].benchmark_name()
-                  << (reports[0].error_occurred ? " (" + reports[0].error_message + ")" : "")
-                  << ": " << describeSeconds(elapsed) << " so far, about " << describeSeconds(left)
-                  << " to go\n";
+        std::cerr << "[" << runsDone_ << "/" << runs_ << "] " << last->benchmark_name()
+                  << (last->error_occurred ? " (" + last->error_message + ")" : "") << ": "
+                  << describeSeconds(elapsed) << " so far, about "
+                  << describeSeconds(std::max(0.0, left)) << " to go\n";
     }
 
   private:
-    std::vector<double> estimates_;
-    std::size_t index_ = 0;
+    // The planned seconds of one run of the benchmark: by its registered name, or by that
+    // name and its thread count ("threads/kestrune:2").
+    double estimateOf(const Run& run) const {
+        const std::string& name = run.run_name.function_name;
+        auto found = estimates_.find(name);
+        if (found == estimates_.end())
+            found = estimates_.find(name + ":" + std::to_string(run.threads));
+        return found == estimates_.end() ? 0 : found->second;
+    }
+
+    std::map<std::string, double> estimates_;
+    int repetitions_;
+    std::size_t runs_ = 0, runsDone_ = 0;
     double total_ = 0, done_ = 0;
     Clock::time_point start_;
 };
@@ -146,10 +170,10 @@ void RunPlan::add(std::string name, double iterationSeconds) {
 int RunPlan::run(const std::string& sourceDir) {
     double total = 0;
     std::string names;
-    std::vector<double> estimates;
+    std::vector<std::pair<std::string, double>> estimates;
     for (const Planned& p : planned_) {
         total += p.seconds;
-        estimates.push_back(p.seconds);
+        estimates.emplace_back(p.name, p.seconds);
         names += (names.empty() ? "" : ",") + p.name;
     }
     std::cerr << planned_.size() << " benchmarks, " << repetitions_
@@ -163,7 +187,7 @@ int RunPlan::run(const std::string& sourceDir) {
     benchmark::AddCustomContext("kbench_expected_seconds",
                                 std::to_string(static_cast<long>(total)));
     benchmark::AddCustomContext("kbench_planned", names);
-    ProgressReporter display(std::move(estimates));
+    ProgressReporter display(estimates, repetitions_);
     FlushingJsonReporter file;
     benchmark::RunSpecifiedBenchmarks(&display, !out_.empty() && jsonOut_ ? &file : nullptr);
     benchmark::Shutdown();

@@ -57,6 +57,9 @@ def main():
     order = sorted(sizes, key=lambda p: (p.startswith("stress-"), sizes[p], p))
 
     print(header(context, missing))
+    runs = max((row.get("runs", 1) for row in rows.values()), default=1)
+    if runs > 1:
+        print("- Kestrune and the peer libraries: the median of %d repetitions of each benchmark" % runs)
     if args.lxml:
         print("- lxml %s, cssselect %s, median of up to %d runs; \"< N\": stopped after %.0f s" % (
             found["lxml"], found["cssselect"], found["runs"], found["cap"]))
