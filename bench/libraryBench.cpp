@@ -17,6 +17,8 @@
 //                      peak resident memory one call adds, divided by the page size: a
 //                      call in a child process forked before any engine ran here). A
 //                      page the engine refuses is reported as an error, "refused".
+//   kestrune-936/PAGE  the same call asking for code page 936, on the pages in UTF-8 with
+//                      a byte from 0x80 (converted before they are read); same counters.
 //   threads/kestrune   every corpus page the library reads once per iteration in each of
 //                      1, 2 and 4 threads: bytes_per_second is the throughput of all
 //                      threads together.
@@ -72,6 +74,27 @@ std::string readFile(const fs::path& path) {
 bool isPage(const fs::path& path) {
     const std::string extension = path.extension().string();
     return extension == ".html" || extension == ".htm";
+}
+
+// Whether the page is UTF-8 with a byte from 0x80: every byte from 0xC2 to 0xF4 leads
+// as many bytes from 0x80 to 0xBF as its form has, and no other byte from 0x80 stands
+// alone. A call asking for another code page converts such a page before it reads it.
+bool isConvertedUtf8(std::string_view bytes) {
+    bool high = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) continue;
+        high = true;
+        const std::size_t more = lead >= 0xC2 && lead <= 0xDF   ? 1
+                                 : lead >= 0xE0 && lead <= 0xEF ? 2
+                                 : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                                                : 0;
+        if (more == 0 || bytes.size() - i - 1 < more) return false;
+        for (std::size_t k = 1; k <= more; ++k)
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        i += more;
+    }
+    return high;
 }
 
 // Adds the pages of a folder (sorted by name) or a single page.
@@ -171,11 +194,12 @@ double memoryPerPageByte(const kbench::Engine& engine, const Page& page) {
     if (child < 0) return -1;
     if (child == 0) {
         ::close(channel[0]);
-        // What the process sets up once (tables, converters) is not the call's.
+        // What the process sets up once (tables, converters) is not the call's. The page
+        // is UTF-8 with a letter from U+0080, so that a converter is set up too.
         {
             kbench::LinkSink warmUp;
-            engine.run("<html><body><a href=\"x\">x</a></body></html>", kbench::Task::Links,
-                       warmUp);
+            engine.run("<html><body><a href=\"x\">x \xC3\xA9</a></body></html>",
+                       kbench::Task::Links, warmUp);
         }
         mapFilesIn();
         double ratio = -1;
@@ -332,6 +356,9 @@ int main(int argc, char** argv) {
             if (!plan.selected(name)) continue;
             cases.push_back({&engine, &page, kbench::Task::Links, name, kestrune || !plan.quick()});
         }
+        const std::string converted = std::string(kbench::kestrune936().name) + "/" + page.name;
+        if (isConvertedUtf8(page.bytes) && plan.selected(converted))
+            cases.push_back({&kbench::kestrune936(), &page, kbench::Task::Links, converted});
     }
     // Every memory measurement before any engine runs in this process (see
     // memoryPerPageByte).
@@ -348,7 +375,10 @@ int main(int argc, char** argv) {
     }
     const std::vector<double> rates = calibrate(pages);
     for (const Case& c : cases) {
-        const auto e = static_cast<std::size_t>(c.engine - kbench::engines().data());
+        // Kestrune's rate for the code page variant.
+        const auto e = c.engine == &kbench::kestrune936()
+                           ? 0
+                           : static_cast<std::size_t>(c.engine - kbench::engines().data());
         plan.add(c.name, static_cast<double>(c.page->bytes.size()) / rates[e] *
                              (c.measureMemory && !selectors ? 2 : 1));
     }

@@ -21,26 +21,38 @@
 namespace kbench {
 namespace {
 
-kestrune::Request requestFor(Task task) {
-    kestrune::Request r;
-    if (task == Task::Links)
-        r.tag = std::string(taskInfo(task).css);
-    else
-        r.selector = kestrune::Selector::compile(taskInfo(task).css);
-    r.attributes = {"href"};
-    return r;
+// One request per task, in the order of tasks(), asking for `codePage`.
+std::vector<kestrune::Request> requestsFor(unsigned codePage) {
+    std::vector<kestrune::Request> all;
+    for (const TaskInfo& info : tasks()) {
+        kestrune::Request r;
+        if (info.task == Task::Links)
+            r.tag = std::string(info.css);
+        else
+            r.selector = kestrune::Selector::compile(info.css);
+        r.attributes = {"href"};
+        r.codePage = codePage;
+        all.push_back(std::move(r));
+    }
+    return all;
+}
+
+void runRequest(const kestrune::Request& request, std::string_view page, LinkSink& sink) {
+    const kestrune::Report report = kestrune::extract(page, request);
+    sink.refused = !report;
+    for (std::size_t i = 0; i < report.size(); ++i) sink.add(report.value(i, 1), report.text(i));
 }
 
 void runKestrune(std::string_view page, Task task, LinkSink& sink) {
-    static const std::vector<kestrune::Request> requests = [] {
-        std::vector<kestrune::Request> all;
-        for (const TaskInfo& info : tasks()) all.push_back(requestFor(info.task));
-        return all;
-    }();
-    const kestrune::Report report =
-        kestrune::extract(page, requests[static_cast<std::size_t>(task)]);
-    sink.refused = !report;
-    for (std::size_t i = 0; i < report.size(); ++i) sink.add(report.value(i, 1), report.text(i));
+    static const std::vector<kestrune::Request> requests = requestsFor(kestrune::kUtf8);
+    runRequest(requests[static_cast<std::size_t>(task)], page, sink);
+}
+
+// The same call asking for code page 936 (GBK), as the program on a Chinese Windows
+// does: a page in UTF-8 with a byte from 0x80 is converted before it is read.
+void runKestrune936(std::string_view page, Task task, LinkSink& sink) {
+    static const std::vector<kestrune::Request> requests = requestsFor(936);
+    runRequest(requests[static_cast<std::size_t>(task)], page, sink);
 }
 
 #ifdef KBENCH_LIBXML2
@@ -240,6 +252,11 @@ const std::vector<Engine>& engines() {
 #endif
     };
     return all;
+}
+
+const Engine& kestrune936() {
+    static const Engine engine = {"kestrune-936", runKestrune936};
+    return engine;
 }
 
 const Engine* findEngine(std::string_view name) {
