@@ -17,8 +17,8 @@
 //                      peak resident memory one call adds, divided by the page size: a
 //                      call in a child process forked before any engine ran here). A
 //                      page the engine refuses is reported as an error, "refused".
-//   kestrune-936/PAGE  the same call asking for code page 936, on the pages in UTF-8 with
-//                      a byte from 0x80 (converted before they are read); same counters.
+//   kestrune-936/PAGE  the same call asking for code page 936, on the pages it converts
+//                      before it reads them (UTF-8 with a byte from 0x80); same counters.
 //   threads/kestrune   every corpus page the library reads once per iteration in each of
 //                      1, 2 and 4 threads: bytes_per_second is the throughput of all
 //                      threads together.
@@ -53,6 +53,7 @@
 #include <thread>
 #include <vector>
 
+#include "html/documentStorage.h"
 #include "peers.h"
 #include "runPlan.h"
 
@@ -76,25 +77,12 @@ bool isPage(const fs::path& path) {
     return extension == ".html" || extension == ".htm";
 }
 
-// Whether the page is UTF-8 with a byte from 0x80: every byte from 0xC2 to 0xF4 leads
-// as many bytes from 0x80 to 0xBF as its form has, and no other byte from 0x80 stands
-// alone. A call asking for another code page converts such a page before it reads it.
-bool isConvertedUtf8(std::string_view bytes) {
-    bool high = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) continue;
-        high = true;
-        const std::size_t more = lead >= 0xC2 && lead <= 0xDF   ? 1
-                                 : lead >= 0xE0 && lead <= 0xEF ? 2
-                                 : lead >= 0xF0 && lead <= 0xF4 ? 3
-                                                                : 0;
-        if (more == 0 || bytes.size() - i - 1 < more) return false;
-        for (std::size_t k = 1; k <= more; ++k)
-            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
-        i += more;
-    }
-    return high;
+// Whether a call asking for code page 936 converts the page before it reads it: the
+// library's own test, on the same scan of the page.
+bool convertedFor936(const std::string& bytes) {
+    kestrune::TextScan scan;
+    kestrune::scanForReading(scan, bytes.data(), bytes.size(), 936);
+    return scan.facts().length != 0 && kestrune::needsConversion(scan.facts(), 936);
 }
 
 // Adds the pages of a folder (sorted by name) or a single page.
@@ -357,7 +345,7 @@ int main(int argc, char** argv) {
             cases.push_back({&engine, &page, kbench::Task::Links, name, kestrune || !plan.quick()});
         }
         const std::string converted = std::string(kbench::kestrune936().name) + "/" + page.name;
-        if (isConvertedUtf8(page.bytes) && plan.selected(converted))
+        if (convertedFor936(page.bytes) && plan.selected(converted))
             cases.push_back({&kbench::kestrune936(), &page, kbench::Task::Links, converted});
     }
     // Every memory measurement before any engine runs in this process (see

@@ -49,7 +49,7 @@ std::string cpuModel() {
 class ProgressReporter : public benchmark::ConsoleReporter {
   public:
     ProgressReporter(const std::vector<std::pair<std::string, double>>& planned, int repetitions)
-        : repetitions_(repetitions), start_(Clock::now()) {
+        : start_(Clock::now()) {
         for (const auto& [name, seconds] : planned) {
             estimates_[name] = seconds / repetitions;
             total_ += seconds;
@@ -87,7 +87,6 @@ class ProgressReporter : public benchmark::ConsoleReporter {
     }
 
     std::map<std::string, double> estimates_;
-    int repetitions_;
     std::size_t runs_ = 0, runsDone_ = 0;
     double total_ = 0, done_ = 0;
     Clock::time_point start_;

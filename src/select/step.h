@@ -101,6 +101,8 @@ void computeRow(const Compiled& c, std::uint32_t passIndex, const Element& eleme
 // element of such a type is asked those alone, eagerly, instead of the whole pass.
 class RememberedRows {
   public:
+    // Rows of one word: a pass of at most 64 operations, so that the answers of what a
+    // type is asked (distinct operations of the pass) fit a word too.
     RememberedRows(const Compiled& c, std::size_t words)
         : c_(c), on_(words == 1 && c.passes.size() == 1 && c.rowsFollowParents) {}
 
@@ -117,10 +119,6 @@ class RememberedRows {
         std::uint64_t answers = 0;
         if (type != 0) {
             const std::vector<std::uint32_t>& asks = c_.typeAsks[type - 1];
-            if (asks.size() > 64) {
-                compute();
-                return;
-            }
             for (std::size_t k = 0; k < asks.size(); ++k)
                 if (askElement(c_, c_.ops[asks[k]], element, scratch))
                     answers |= std::uint64_t{1} << k;
