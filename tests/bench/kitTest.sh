@@ -1,8 +1,9 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # The benchmark kit's scripts in their cheap modes: the corpus collector on a small tree
-# of pages (unique names, a true count), the comparison's dry run, the whole-run table of
-# a page the program refuses, and the library table of a run that was cut short.
+# of pages (unique names, a true count), the comparison's and the instruction count's dry
+# runs, the whole-run table of a page the program refuses, and the library table of a run
+# that was cut short.
 # Usage: kitTest.sh SOURCE_DIR KESTRUNE PYTHON
 set -eu
 source_dir=$1 kestrune=$2 python=$3
@@ -34,6 +35,15 @@ grep -q "^pages (6):" "$work/dry.txt" || fail "the dry run lists no 6 pages"
 grep -q "kestrune  *p  .* PAGE -tag p -o OUT" "$work/dry.txt" || fail "the dry run has no task p"
 grep -q "kestrune  *a  .* PAGE -tag a -attr href -o OUT" "$work/dry.txt" || fail "the dry run has no task a"
 [ ! -e "$work/out" ] || fail "the dry run wrote results"
+
+# The instruction count's dry run: one and three calls per build and page, the first
+# build first.
+"$python" "$bench/instructions.py" --dry-run "$work/base" "$work/new" -- "$work/corpus" \
+    >"$work/instructions.txt"
+[ "$(grep -c -- "--calls [13] kestrune $work/corpus/" "$work/instructions.txt")" -eq 24 ] ||
+    fail "instructions.py: $(cat "$work/instructions.txt")"
+head -n 1 "$work/instructions.txt" | grep -q "$work/base/bench/kestrune_peer_run --calls 1" ||
+    fail "instructions.py does not start with the base build"
 
 # A page of 11 MiB is refused, never a time.
 "$python" -c "import sys; open(sys.argv[1], 'wb').write(b'<a href=x>y</a>' * 800000)" "$work/large.html"
