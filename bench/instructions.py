@@ -96,7 +96,7 @@ def main():
         size = os.path.getsize(page)
         counts = [per_call(runner, options.engine, page) for runner in runners]
         cells = [os.path.basename(page), f"{size / 2**20:.1f} MiB" if size >= 2**20
-                 else f"{size / 2**10:.0f} KiB"]
+                 else f"{size / 2**10:.0f} KiB" if size >= 10 * 2**10 else f"{size} B"]
         cells += ["refused" if c is None else f"{c / size:.2f}" for c in counts]
         for c in counts[1:]:
             base = counts[0]
