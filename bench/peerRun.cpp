@@ -4,8 +4,8 @@
 // link and prints it as HREF TAB TEXT, one a line. ENGINE is kestrune (the library's one
 // call) or a peer library this build found; without arguments it lists them. With
 // --calls the engine reads the page N times (the links of the last call are printed), so
-// that the cost of one call is the difference of two runs (bench/instructions.py). Status 3: the
-// engine refused the page.
+// that the cost of one call is the difference of two runs (bench/instructions.py).
+// Status 3: the engine refused the page.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
