@@ -11,7 +11,8 @@ is the base the others are compared with. The call is task a (every <a> with its
 and text), as in the library table; --engine picks another engine of that program
 (libxml2, gumbo, myhtml). One call costs the difference of two runs, of three calls and
 of one (`kestrune_peer_run --calls`), so that starting the program and reading the page
-do not count. A folder stands for its .html and .htm files.
+do not count. A folder stands for its .html and .htm files. The table's head names the
+machine and the commit of each build.
 
 A count is not a time: branches the processor guesses wrong and memory it waits for
 cost no instructions. Use it beside the interleaved timed runs of bench/README.md,
@@ -24,17 +25,7 @@ import shutil
 import subprocess
 import sys
 
-
-def pages_of(paths):
-    pages = []
-    for path in paths:
-        if os.path.isdir(path):
-            for name in sorted(os.listdir(path)):
-                if name.endswith((".html", ".htm")):
-                    pages.append(os.path.join(path, name))
-        else:
-            pages.append(path)
-    return pages
+import wholeRun
 
 
 def command(runner, engine, page, calls):
@@ -70,7 +61,7 @@ def main():
         parser.error("give the build folders, then --, then the pages")
     cut = argv.index("--")
     options = parser.parse_args(argv[:cut])
-    options.pages = pages_of(argv[cut + 1:])
+    options.pages = wholeRun.collect_inputs(argv[cut + 1:], 0)
     runners = [os.path.join(b, "bench", "kestrune_peer_run") for b in options.builds]
     if not options.pages:
         parser.error("no pages")
@@ -90,17 +81,19 @@ def main():
     header = ["page", "size"] + [f"{n} instr/byte" for n in names]
     header += [f"{n} ÷ {names[0]}" for n in names[1:]]
     print(f"Instructions of one call, engine {options.engine}, task a\n")
+    print(f"- machine: {wholeRun.machine_line()}")
+    for name, runner in zip(names, runners):
+        print(f"- {name}: commit {wholeRun.commit_line(runner)}")
+    print()
     print("| " + " | ".join(header) + " |")
     print("|---|" + "---:|" * (len(header) - 1))
     for page in options.pages:
         size = os.path.getsize(page)
         counts = [per_call(runner, options.engine, page) for runner in runners]
-        cells = [os.path.basename(page), f"{size / 2**20:.1f} MiB" if size >= 2**20
-                 else f"{size / 2**10:.0f} KiB" if size >= 10 * 2**10 else f"{size} B"]
+        cells = [os.path.basename(page), wholeRun.fmt_size(size)]
         cells += ["refused" if c is None else f"{c / size:.2f}" for c in counts]
-        for c in counts[1:]:
-            base = counts[0]
-            cells.append("—" if c is None or base is None else f"{c / base - 1:+.1%}")
+        base = counts[0]
+        cells += ["—" if c is None or base is None else f"{c / base - 1:+.1%}" for c in counts[1:]]
         print("| " + " | ".join(cells) + " |", flush=True)
     return 0
 
